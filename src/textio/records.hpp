@@ -1,0 +1,131 @@
+// Data transfers: formatted records on units and in text variables, list-directed output,
+// and unformatted direct-access records.
+//
+// Every transfer comes in two forms. The plain form (write_record, read_record, ...) is for a
+// caller that does not take the status: a failure throws IoFailure with the I/O failure report.
+// The try_ form returns the status (0, -1 at end of file, or an error number) and never throws.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "textio/items.hpp"
+
+namespace textio {
+
+// ---- Formatted sequential records on a unit ----
+int try_write_record_items(int unit, std::string_view format, const std::vector<OutItem>& items);
+int try_read_record_items(int unit, std::string_view format, const std::vector<InItem>& items);
+
+template <typename... T>
+int try_write_record(int unit, std::string_view format, const T&... values) {
+  return try_write_record_items(unit, format, detail::out_items(values...));
+}
+template <typename... T>
+void write_record(int unit, std::string_view format, const T&... values);
+template <typename... T>
+int try_read_record(int unit, std::string_view format, T&... targets) {
+  return try_read_record_items(unit, format, detail::in_items(targets...));
+}
+template <typename... T>
+void read_record(int unit, std::string_view format, T&... targets);
+
+// ---- Formatted direct-access records: record n starts at byte (n - 1) x record length ----
+int try_write_direct_items(int unit, int record, std::string_view format,
+                           const std::vector<OutItem>& items);
+int try_read_direct_items(int unit, int record, std::string_view format,
+                          const std::vector<InItem>& items);
+
+template <typename... T>
+int try_write_direct(int unit, int record, std::string_view format, const T&... values) {
+  return try_write_direct_items(unit, record, format, detail::out_items(values...));
+}
+template <typename... T>
+void write_direct(int unit, int record, std::string_view format, const T&... values);
+template <typename... T>
+int try_read_direct(int unit, int record, std::string_view format, T&... targets) {
+  return try_read_direct_items(unit, record, format, detail::in_items(targets...));
+}
+template <typename... T>
+void read_direct(int unit, int record, std::string_view format, T&... targets);
+
+// ---- Unformatted direct-access records: raw bytes of one record ----
+// Reads up to bytes.size() bytes from the start of the record (at most the record length).
+// A record beyond the end of the file gives -1; a request longer than the record gives 110.
+int try_read_direct_bytes(int unit, int record, std::span<std::byte> bytes);
+void read_direct_bytes(int unit, int record, std::span<std::byte> bytes);
+int try_write_direct_bytes(int unit, int record, std::span<const std::byte> bytes);
+void write_direct_bytes(int unit, int record, std::span<const std::byte> bytes);
+
+// ---- Internal files: a text variable of fixed width ----
+int try_write_text_items(std::string& text, std::string_view format,
+                         const std::vector<OutItem>& items);
+int try_read_text_items(std::string_view text, std::string_view format,
+                        const std::vector<InItem>& items);
+
+// Writes the items into a text of `width` characters, blank-padded.
+template <typename... T>
+std::string write_text(std::size_t width, std::string_view format, const T&... values);
+template <typename... T>
+int try_read_text(std::string_view text, std::string_view format, T&... targets) {
+  return try_read_text_items(text, format, detail::in_items(targets...));
+}
+template <typename... T>
+void read_text(std::string_view text, std::string_view format, T&... targets);
+
+// ---- List-directed output: one record per call, 80-column records ----
+int try_write_list_items(int unit, const std::vector<OutItem>& items);
+template <typename... T>
+void write_list(int unit, const T&... values);
+
+// One list-directed record holding one real: the grid file's hot path.
+void write_list_real(int unit, float value);
+
+// The list-directed text of one real: a blank, "-" or a blank, the magnitude with nine
+// significant digits and a decimal point ("%.9G" widened to double, exponent "E+012").
+// Appends to `out` and returns the number of characters appended.
+std::size_t format_list_real(double value, char* out);
+inline constexpr std::size_t kListRealMaxLength = 20;
+
+// ---- Failure: the report raised by the plain forms ----
+[[noreturn]] void raise_io_failure(int status);
+
+template <typename... T>
+void write_record(int unit, std::string_view format, const T&... values) {
+  if (int status = try_write_record(unit, format, values...)) raise_io_failure(status);
+}
+template <typename... T>
+void read_record(int unit, std::string_view format, T&... targets) {
+  if (int status = try_read_record(unit, format, targets...)) raise_io_failure(status);
+}
+template <typename... T>
+void write_direct(int unit, int record, std::string_view format, const T&... values) {
+  if (int status = try_write_direct(unit, record, format, values...)) raise_io_failure(status);
+}
+template <typename... T>
+void read_direct(int unit, int record, std::string_view format, T&... targets) {
+  if (int status = try_read_direct(unit, record, format, targets...)) raise_io_failure(status);
+}
+template <typename... T>
+std::string write_text(std::size_t width, std::string_view format, const T&... values) {
+  std::string text(width, ' ');
+  if (int status = try_write_text_items(text, format, detail::out_items(values...))) {
+    raise_io_failure(status);
+  }
+  return text;
+}
+template <typename... T>
+void read_text(std::string_view text, std::string_view format, T&... targets) {
+  if (int status = try_read_text(text, format, targets...)) raise_io_failure(status);
+}
+template <typename... T>
+void write_list(int unit, const T&... values) {
+  if (int status = try_write_list_items(unit, detail::out_items(values...))) {
+    raise_io_failure(status);
+  }
+}
+
+}  // namespace textio

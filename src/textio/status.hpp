@@ -1,0 +1,48 @@
+// I/O status numbers, their messages, and the two ways a run ends early.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace textio {
+
+// Status of every I/O operation: 0 success, -1 end of file, 1..99 a C library error number,
+// 100..132 a failure found by the record layer itself.
+inline constexpr int kOk = 0;
+inline constexpr int kEndOfFile = -1;
+inline constexpr int kErrFormat = 100;             // "error in format"
+inline constexpr int kErrIllegalUnit = 101;        // "illegal unit number"
+inline constexpr int kErrFormattedNotAllowed = 102;
+inline constexpr int kErrUnformattedNotAllowed = 103;
+inline constexpr int kErrDirectNotAllowed = 104;
+inline constexpr int kErrSequentialNotAllowed = 105;
+inline constexpr int kErrNullFileName = 107;
+inline constexpr int kErrNotConnected = 109;
+inline constexpr int kErrOffEndOfRecord = 110;
+inline constexpr int kErrUnexpectedCharacter = 115;  // "read unexpected character"
+inline constexpr int kErrCantRead = 126;
+inline constexpr int kErrCantWrite = 127;
+inline constexpr int kErrNewFileExists = 128;
+inline constexpr int kErrNonPositiveRecord = 130;
+
+// The message for a status: the C library's text below 100, "end of file" for -1, the record
+// layer's own message for 100..132, "illegal error number" otherwise.
+std::string status_message(int status);
+
+// Thrown to stop the run with a stop text. Only the program's entry wrapper catches it.
+struct StopRun {
+  std::string text;
+};
+
+// Thrown when an I/O operation whose caller does not take the status fails. `report` holds the
+// whole I/O failure report, line by line, each line ending in a line feed.
+struct IoFailure {
+  int status = 0;
+  std::string report;
+};
+
+// Stops the run: the entry wrapper writes "STOP <text> statement executed" (nothing for an empty
+// text), closes every unit and exits with status 0.
+[[noreturn]] void stop_run(std::string_view text);
+
+}  // namespace textio
