@@ -1,0 +1,42 @@
+// Console input of the suite: prompted lines with macro recording and playback, answers typed
+// ahead on one line, and the report that ends a run on a failed console operation.
+//
+// All of it reads and writes through textio units: 5 is the terminal input, 6 the terminal
+// output. Macro files are formatted sequential files on units from 30 (played) and 40 (recorded).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace startup {
+
+// GETANS modes.
+inline constexpr int kNewLine = 0;       // always read a new line and take its first token
+inline constexpr int kNextToken = 1;     // next token of the current line, else a new line
+inline constexpr int kTokenOrBlank = 2;  // next token of the current line, else a blank answer
+
+// Shows `prompt` and returns one input line in `line`, cut or blank-padded to the field's width,
+// with any comment from "!" blanked. A "|" in the prompt ends a prompt line, a "`" ends the
+// prompt. Lines starting with "@" are macro commands and never reach the caller.
+void RDLINE(std::string_view prompt, std::string& line);
+
+// Hands out the next answer token into `answer` (cut or blank-padded to its width); the value of
+// `answer` on entry is the default kept by a line that starts with ",".
+void GETANS(std::string_view prompt, int mode, std::string& answer);
+
+// Finds the next token of `line` from the 1-based column `position`, which moves past the token
+// and its separator (blank, tab or comma). `token` keeps its width; it receives the token's
+// characters followed by the separator.
+void NXTTOK(std::string_view line, int& position, std::string& token, int& token_length);
+
+// Upper-cases the letters a-z among the first `length` characters of `text`.
+void UPCASE(std::string& text, int length);
+
+// Reports a failed I/O operation on the terminal and stops the run with an empty stop text.
+[[noreturn]] void IOERR(int status, int unit);
+
+// Test support: closes any macro file in use and returns the console input to its start state
+// (terminal input, nothing recorded, no answer line read).
+void reset_console_input();
+
+}  // namespace startup
