@@ -10,8 +10,8 @@ namespace textio {
 // 100..132 a failure found by the record layer itself.
 inline constexpr int kOk = 0;
 inline constexpr int kEndOfFile = -1;
-inline constexpr int kErrFormat = 100;             // "error in format"
-inline constexpr int kErrIllegalUnit = 101;        // "illegal unit number"
+inline constexpr int kErrFormat = 100;       // "error in format"
+inline constexpr int kErrIllegalUnit = 101;  // "illegal unit number"
 inline constexpr int kErrFormattedNotAllowed = 102;
 inline constexpr int kErrUnformattedNotAllowed = 103;
 inline constexpr int kErrDirectNotAllowed = 104;
@@ -19,10 +19,13 @@ inline constexpr int kErrSequentialNotAllowed = 105;
 inline constexpr int kErrNullFileName = 107;
 inline constexpr int kErrNotConnected = 109;
 inline constexpr int kErrOffEndOfRecord = 110;
+inline constexpr int kErrTruncationFailed = 111;
 inline constexpr int kErrUnexpectedCharacter = 115;  // "read unexpected character"
+inline constexpr int kErrBadVariableType = 117;
 inline constexpr int kErrCantRead = 126;
 inline constexpr int kErrCantWrite = 127;
 inline constexpr int kErrNewFileExists = 128;
+inline constexpr int kErrCantAppend = 129;
 inline constexpr int kErrNonPositiveRecord = 130;
 
 // The message for a status: the C library's text below 100, "end of file" for -1, the record

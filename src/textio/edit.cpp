@@ -1,0 +1,223 @@
+#include "textio/edit.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "textio/status.hpp"
+
+namespace textio {
+
+namespace {
+
+std::string asterisks(int width) {
+  return std::string(static_cast<std::size_t>(width), '*');
+}
+
+// Right-justifies `text` in `width` columns, or asterisks when it does not fit.
+std::string right_justify(const std::string& text, int width) {
+  if (static_cast<int>(text.size()) > width) return asterisks(width);
+  return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
+}
+
+// A field without its sign: the zero before the point is dropped only when the number fits the
+// field without it and not with it.
+std::string signed_field(bool negative, std::string magnitude, int width) {
+  int sign_width = negative ? 1 : 0;
+  if (static_cast<int>(magnitude.size()) + sign_width > width && magnitude.size() > 1 &&
+      magnitude[0] == '0' && magnitude[1] == '.') {
+    magnitude.erase(0, 1);
+  }
+  return right_justify((negative ? "-" : "") + magnitude, width);
+}
+
+bool has_nonzero_digit(const std::string& text) {
+  return text.find_first_of("123456789") != std::string::npos;
+}
+
+std::string non_finite(double value, int width) {
+  std::string text = std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf");
+  return right_justify(text, width);
+}
+
+// The significant digits of |value| rounded to `count` digits, and its decimal exponent
+// (value = 0.d1d2... x 10^(exponent + 1)).
+struct Digits {
+  std::string digits;
+  int exponent = 0;
+};
+
+Digits significant_digits(double magnitude, int count) {
+  Digits result;
+  if (magnitude == 0.0) {
+    result.digits.assign(static_cast<std::size_t>(count), '0');
+    return result;
+  }
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*e", count - 1, magnitude);
+  std::string text(buffer);
+  std::size_t e = text.find('e');
+  for (std::size_t i = 0; i < e; ++i) {
+    if (text[i] != '.') result.digits += text[i];
+  }
+  result.exponent = std::atoi(text.c_str() + e + 1);
+  return result;
+}
+
+}  // namespace
+
+std::string edit_integer(long long value, int width) {
+  return right_justify(std::to_string(value), width);
+}
+
+std::string edit_fixed(double value, int width, int digits, int scale) {
+  if (!std::isfinite(value)) return non_finite(value, width);
+  double scaled = scale == 0 ? value : value * std::pow(10.0, scale);
+  char buffer[400];
+  std::snprintf(buffer, sizeof buffer, "%.*f", digits, std::fabs(scaled));
+  std::string magnitude(buffer);
+  if (digits == 0) magnitude += '.';
+  bool negative = std::signbit(scaled) && has_nonzero_digit(magnitude);
+  return signed_field(negative, magnitude, width);
+}
+
+std::string edit_exponent(double value, int width, int digits, int scale) {
+  if (!std::isfinite(value)) return non_finite(value, width);
+  // With kP, k digits stand before the point (k > 0) or -k zeros after it (k <= 0).
+  int significant = scale > 0 ? digits + 1 : digits + scale;
+  if (significant <= 0 || scale > digits + 1) return asterisks(width);
+  Digits rounded = significant_digits(std::fabs(value), significant);
+  std::string mantissa;
+  if (scale > 0) {
+    mantissa = rounded.digits.substr(0, scale) + "." + rounded.digits.substr(scale);
+  } else {
+    mantissa = "0." + std::string(static_cast<std::size_t>(-scale), '0') + rounded.digits;
+  }
+  int exponent = value == 0.0 ? 0 : rounded.exponent + 1 - scale;
+  char exponent_text[16];
+  std::snprintf(exponent_text, sizeof exponent_text, "E%c%02d", exponent < 0 ? '-' : '+',
+                std::abs(exponent));
+  bool negative = value < 0.0;
+  return signed_field(negative, mantissa + exponent_text, width);
+}
+
+std::string edit_general(double value, int width, int digits, int scale) {
+  if (!std::isfinite(value)) return non_finite(value, width);
+  constexpr int kTrailingBlanks = 4;
+  if (digits > 0 && width > kTrailingBlanks) {
+    // Fixed form when the value, rounded to d significant digits, lies in [0.1, 10^d).
+    int before_point = value == 0.0 ? 1 : significant_digits(std::fabs(value), digits).exponent + 1;
+    if (before_point >= 0 && before_point <= digits) {
+      return edit_fixed(value, width - kTrailingBlanks, digits - before_point, 0) +
+             std::string(kTrailingBlanks, ' ');
+    }
+  }
+  return edit_exponent(value, width, digits, scale);
+}
+
+std::string edit_text(std::string_view text, int width) {
+  if (width <= 0) return std::string(text);
+  std::size_t w = static_cast<std::size_t>(width);
+  if (text.size() >= w) return std::string(text.substr(0, w));
+  return std::string(w - text.size(), ' ') + std::string(text);
+}
+
+int read_integer(std::string_view field, long long& value) {
+  value = 0;
+  bool negative = false;
+  bool seen_sign_or_digit = false;
+  for (char c : field) {
+    if (c == ' ') continue;
+    if ((c == '-' || c == '+') && !seen_sign_or_digit) {
+      negative = c == '-';
+      seen_sign_or_digit = true;
+    } else if (c >= '0' && c <= '9') {
+      seen_sign_or_digit = true;
+      if (value > 100000000000000000LL) return kErrUnexpectedCharacter;
+      value = value * 10 + (c - '0');
+    } else {
+      return kErrUnexpectedCharacter;
+    }
+  }
+  if (negative) value = -value;
+  return kOk;
+}
+
+namespace {
+
+// Turns a real input field into a plain decimal number text for strtod/strtof, applying the
+// implied decimals and the scale factor. Returns a status.
+int normalise_real(std::string_view field, int digits, int scale, std::string& number) {
+  std::string mantissa;
+  bool negative = false;
+  bool seen_point = false;
+  int fraction_digits = 0;
+  std::size_t i = 0;
+  auto at_blank = [&] { return i < field.size() && field[i] == ' '; };
+  while (at_blank()) ++i;
+  if (i < field.size() && (field[i] == '-' || field[i] == '+')) negative = field[i++] == '-';
+  for (; i < field.size(); ++i) {
+    char c = field[i];
+    if (c == ' ') continue;
+    if (c >= '0' && c <= '9') {
+      mantissa += c;
+      if (seen_point) ++fraction_digits;
+    } else if (c == '.' && !seen_point) {
+      seen_point = true;
+    } else {
+      break;
+    }
+  }
+  long exponent = 0;
+  bool has_exponent = false;
+  if (i < field.size()) {
+    char c = field[i];
+    if (c == 'E' || c == 'e' || c == 'D' || c == 'd' || c == 'Q' || c == 'q')
+      ++i;
+    else if (c != '+' && c != '-')
+      return kErrUnexpectedCharacter;
+    long long value = 0;
+    std::string rest(field.substr(i));
+    if (rest.find_first_not_of(' ') == std::string::npos) {
+      if (c == '+' || c == '-') return kErrUnexpectedCharacter;
+    } else if (read_integer(rest, value) != kOk || value > 100000 || value < -100000) {
+      return kErrUnexpectedCharacter;
+    }
+    exponent = static_cast<long>(value);
+    has_exponent = true;
+  }
+  if (mantissa.empty()) mantissa = "0";
+  long shift = exponent - (seen_point ? fraction_digits : digits);
+  if (!has_exponent) shift -= scale;
+  number = (negative ? "-" : "") + mantissa + "e" + std::to_string(shift);
+  return kOk;
+}
+
+}  // namespace
+
+int read_real(std::string_view field, int digits, int scale, double& value) {
+  std::string number;
+  if (int status = normalise_real(field, digits, scale, number)) return status;
+  value = std::strtod(number.c_str(), nullptr);
+  return kOk;
+}
+
+int read_real(std::string_view field, int digits, int scale, float& value) {
+  std::string number;
+  if (int status = normalise_real(field, digits, scale, number)) return status;
+  value = std::strtof(number.c_str(), nullptr);
+  return kOk;
+}
+
+void read_text_field(std::string_view field, std::string& target) {
+  std::size_t length = target.size();
+  if (field.size() >= length) {
+    target.assign(field.substr(field.size() - length));
+  } else {
+    target.assign(field);
+    target.resize(length, ' ');
+  }
+}
+
+}  // namespace textio

@@ -1,0 +1,47 @@
+// Format lists such as "(3f10.5,3f10.4)": parsed once into a flat list of tokens and cached.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace textio {
+
+struct FormatToken {
+  enum class Kind {
+    integer,      // Iw
+    fixed,        // Fw.d
+    exponent,     // Ew.d
+    general,      // Gw.d
+    text,         // A or Aw (width 0 means the item's own length)
+    skip,         // nX
+    literal,      // 'text' or nHtext
+    scale,        // kP
+    slash,        // /
+    colon,        // :
+    dollar,       // $
+    group_start,  // n(
+    group_end,    // )
+  };
+  Kind kind;
+  int repeat = 1;  // data descriptors and groups
+  int width = 0;   // w; for nX the count; for kP the factor
+  int digits = 0;  // d
+  int match = 0;   // group_start: index of its group_end; group_end: index of its group_start
+  std::string literal;
+
+  bool is_data() const { return kind <= Kind::text; }
+};
+
+struct ParsedFormat {
+  std::vector<FormatToken> tokens;
+  int reversion_start = 0;  // where the list is used again when items remain at its end
+  bool has_data = false;
+  bool valid = false;
+};
+
+// Parses a format list; an invalid list gives a ParsedFormat with valid == false. The result is
+// cached by the format text, so each distinct format is parsed once per run.
+const ParsedFormat& parsed_format(std::string_view format);
+
+}  // namespace textio

@@ -1,0 +1,401 @@
+#include "textio/records.hpp"
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "textio/edit.hpp"
+#include "textio/format.hpp"
+#include "textio/status.hpp"
+#include "textio/unit_io.hpp"
+
+namespace textio {
+
+namespace {
+
+using Kind = FormatToken::Kind;
+
+struct GroupFrame {
+  int start;
+  int remaining;
+};
+
+// Walks a parsed format list: control edits are handed to `control`, data edits to `data`
+// (one call per item), and the reversion rule starts a new record when items remain at the end.
+// `data` and `control` return a status; the walk ends at the first non-zero one.
+class FormatWalk {
+ public:
+  FormatWalk(const ParsedFormat& format, std::size_t item_count)
+      : format_(format), item_count_(item_count) {}
+
+  template <typename Data, typename Control, typename NewRecord>
+  int run(Data&& data, Control&& control, NewRecord&& new_record) {
+    const std::vector<FormatToken>& tokens = format_.tokens;
+    std::vector<GroupFrame> groups;
+    std::size_t item = 0;
+    int pc = 0;
+    while (true) {
+      if (pc == static_cast<int>(tokens.size())) {
+        if (item == item_count_) return kOk;
+        if (!format_.has_data) return kErrFormat;
+        if (int status = new_record()) return status;
+        pc = format_.reversion_start;
+        groups.clear();
+        continue;
+      }
+      const FormatToken& token = tokens[static_cast<std::size_t>(pc)];
+      if (token.kind == Kind::group_start) {
+        groups.push_back({pc, token.repeat});
+      } else if (token.kind == Kind::group_end) {
+        if (--groups.back().remaining > 0) {
+          pc = groups.back().start + 1;
+          continue;
+        }
+        groups.pop_back();
+      } else if (token.is_data()) {
+        for (int r = 0; r < token.repeat; ++r) {
+          if (item == item_count_) return kOk;
+          if (int status = data(token, item++)) return status;
+        }
+      } else if (token.kind == Kind::colon) {
+        if (item == item_count_) return kOk;
+      } else if (token.kind == Kind::slash) {
+        if (int status = new_record()) return status;
+      } else if (int status = control(token)) {
+        return status;
+      }
+      ++pc;
+    }
+  }
+
+ private:
+  const ParsedFormat& format_;
+  std::size_t item_count_;
+};
+
+// ---- Output ----
+
+struct OutputRecords {
+  std::vector<std::string> records{std::string()};
+  bool leave_open = false;
+};
+
+int edit_item(const FormatToken& token, const OutItem& item, int scale, std::string& out) {
+  bool is_text = item.kind == OutItem::Kind::text;
+  if ((token.kind == Kind::text) != is_text) return kErrBadVariableType;
+  if (token.kind == Kind::integer && item.kind != OutItem::Kind::integer)
+    return kErrBadVariableType;
+  double real = item.kind == OutItem::Kind::integer ? static_cast<double>(item.integer) : item.real;
+  switch (token.kind) {
+    case Kind::integer:
+      out += edit_integer(item.integer, token.width);
+      break;
+    case Kind::fixed:
+      out += edit_fixed(real, token.width, token.digits, scale);
+      break;
+    case Kind::exponent:
+      out += edit_exponent(real, token.width, token.digits, scale);
+      break;
+    case Kind::general:
+      out += edit_general(real, token.width, token.digits, scale);
+      break;
+    default:
+      out += edit_text(item.text, token.width);
+      break;
+  }
+  return kOk;
+}
+
+int format_output(std::string_view format, const std::vector<OutItem>& items,
+                  OutputRecords& output) {
+  const ParsedFormat& parsed = parsed_format(format);
+  if (!parsed.valid) return kErrFormat;
+  int scale = 0;
+  auto data = [&](const FormatToken& token, std::size_t index) {
+    return edit_item(token, items[index], scale, output.records.back());
+  };
+  auto control = [&](const FormatToken& token) {
+    std::string& record = output.records.back();
+    if (token.kind == Kind::skip) record.append(static_cast<std::size_t>(token.width), ' ');
+    if (token.kind == Kind::literal) record += token.literal;
+    if (token.kind == Kind::scale) scale = token.width;
+    if (token.kind == Kind::dollar) output.leave_open = true;
+    return kOk;
+  };
+  auto new_record = [&] {
+    output.records.emplace_back();
+    return kOk;
+  };
+  return FormatWalk(parsed, items.size()).run(data, control, new_record);
+}
+
+// ---- Input ----
+
+// Hands out the records of one input statement; returns a status (-1 at the end).
+using RecordSource = std::function<int(std::string&)>;
+
+int read_item(const FormatToken& token, std::string_view field, int scale, const InItem& item) {
+  bool is_text = item.kind == InItem::Kind::text;
+  if ((token.kind == Kind::text) != is_text) return kErrBadVariableType;
+  switch (item.kind) {
+    case InItem::Kind::int32: {
+      if (token.kind != Kind::integer) return kErrBadVariableType;
+      long long value = 0;
+      if (int status = read_integer(field, value)) return status;
+      *static_cast<int*>(item.target) = static_cast<int>(value);
+      return kOk;
+    }
+    case InItem::Kind::real32:
+      return read_real(field, token.digits, scale, *static_cast<float*>(item.target));
+    case InItem::Kind::real64:
+      return read_real(field, token.digits, scale, *static_cast<double*>(item.target));
+    case InItem::Kind::text:
+      read_text_field(field, *static_cast<std::string*>(item.target));
+      return kOk;
+  }
+  return kErrBadVariableType;
+}
+
+int format_input(std::string_view format, const std::vector<InItem>& items,
+                 const RecordSource& next_record) {
+  const ParsedFormat& parsed = parsed_format(format);
+  if (!parsed.valid) return kErrFormat;
+  std::string record;
+  if (int status = next_record(record)) return status;
+  std::size_t pos = 0;
+  int scale = 0;
+  auto data = [&](const FormatToken& token, std::size_t index) {
+    const InItem& item = items[index];
+    std::size_t width = token.width > 0 ? static_cast<std::size_t>(token.width)
+                                        : static_cast<std::string*>(item.target)->size();
+    std::string field = pos < record.size() ? record.substr(pos, width) : std::string();
+    std::size_t advance = width;
+    if (token.kind == Kind::text) {
+      field.resize(width, ' ');
+    } else if (std::size_t comma = field.find(','); comma != std::string::npos) {
+      field.resize(comma);
+      advance = comma + 1;
+    }
+    pos += advance;
+    return read_item(token, field, scale, item);
+  };
+  auto control = [&](const FormatToken& token) {
+    if (token.kind == Kind::skip) pos += static_cast<std::size_t>(token.width);
+    if (token.kind == Kind::literal) pos += token.literal.size();
+    if (token.kind == Kind::scale) scale = token.width;
+    return kOk;
+  };
+  auto new_record = [&] {
+    pos = 0;
+    return next_record(record);
+  };
+  return FormatWalk(parsed, items.size()).run(data, control, new_record);
+}
+
+std::span<const std::byte> as_bytes(std::string_view text) {
+  return {reinterpret_cast<const std::byte*>(text.data()), text.size()};
+}
+
+}  // namespace
+
+// ---- Formatted sequential ----
+
+int try_write_record_items(int unit, std::string_view format, const std::vector<OutItem>& items) {
+  begin_transfer("write", unit, format, false, true, true);
+  int status = kOk;
+  Unit* target = unit_for_transfer(unit, status);
+  if (!target) return status;
+  OutputRecords output;
+  status = format_output(format, items, output);
+  if (status != kOk) return status;
+  for (std::size_t i = 0; i < output.records.size(); ++i) {
+    bool last = i + 1 == output.records.size();
+    if (int s = write_sequential_record(*target, output.records[i], last && output.leave_open)) {
+      return s;
+    }
+  }
+  return kOk;
+}
+
+int try_read_record_items(int unit, std::string_view format, const std::vector<InItem>& items) {
+  begin_transfer("read", unit, format, true, true, true);
+  int status = kOk;
+  Unit* source = unit_for_transfer(unit, status);
+  if (!source) return status;
+  return format_input(format, items, [source](std::string& record) {
+    return read_sequential_record(*source, record);
+  });
+}
+
+// ---- Formatted direct ----
+
+int try_write_direct_items(int unit, int record, std::string_view format,
+                           const std::vector<OutItem>& items) {
+  begin_transfer("write", unit, format, false, false, true);
+  int status = kOk;
+  Unit* target = unit_for_transfer(unit, status);
+  if (!target) return status;
+  OutputRecords output;
+  if ((status = format_output(format, items, output))) return status;
+  for (std::string& text : output.records) {
+    if (text.size() > target->record_length) return kErrOffEndOfRecord;
+    text.resize(target->record_length, ' ');
+    if ((status = write_direct_record(*target, record++, as_bytes(text)))) return status;
+  }
+  return kOk;
+}
+
+int try_read_direct_items(int unit, int record, std::string_view format,
+                          const std::vector<InItem>& items) {
+  begin_transfer("read", unit, format, true, false, true);
+  int status = kOk;
+  Unit* source = unit_for_transfer(unit, status);
+  if (!source) return status;
+  return format_input(format, items, [source, &record](std::string& text) {
+    text.assign(source->record_length, ' ');
+    std::span<std::byte> bytes(reinterpret_cast<std::byte*>(text.data()), text.size());
+    return read_direct_record(*source, record++, bytes, true);
+  });
+}
+
+// ---- Unformatted direct ----
+
+int try_read_direct_bytes(int unit, int record, std::span<std::byte> bytes) {
+  begin_transfer("read", unit, "", true, false, false);
+  int status = kOk;
+  Unit* source = unit_for_transfer(unit, status);
+  if (!source) return status;
+  return read_direct_record(*source, record, bytes, false);
+}
+
+void read_direct_bytes(int unit, int record, std::span<std::byte> bytes) {
+  if (int status = try_read_direct_bytes(unit, record, bytes)) raise_io_failure(status);
+}
+
+int try_write_direct_bytes(int unit, int record, std::span<const std::byte> bytes) {
+  begin_transfer("write", unit, "", false, false, false);
+  int status = kOk;
+  Unit* target = unit_for_transfer(unit, status);
+  if (!target) return status;
+  return write_direct_record(*target, record, bytes);
+}
+
+void write_direct_bytes(int unit, int record, std::span<const std::byte> bytes) {
+  if (int status = try_write_direct_bytes(unit, record, bytes)) raise_io_failure(status);
+}
+
+// ---- Internal files ----
+
+namespace {
+
+void begin_internal_transfer(std::string_view format, bool reading) {
+  begin_transfer(reading ? "read" : "write", 0, format, reading, true, true);
+  current_transfer().internal = true;
+}
+
+}  // namespace
+
+int try_write_text_items(std::string& text, std::string_view format,
+                         const std::vector<OutItem>& items) {
+  begin_internal_transfer(format, false);
+  OutputRecords output;
+  if (int status = format_output(format, items, output)) return status;
+  if (output.records.size() > 1 || output.records[0].size() > text.size()) {
+    return kErrOffEndOfRecord;
+  }
+  std::string& record = output.records[0];
+  record.resize(text.size(), ' ');
+  text = record;
+  return kOk;
+}
+
+int try_read_text_items(std::string_view text, std::string_view format,
+                        const std::vector<InItem>& items) {
+  begin_internal_transfer(format, true);
+  bool consumed = false;
+  return format_input(format, items, [&](std::string& record) {
+    if (consumed) return kEndOfFile;
+    consumed = true;
+    record.assign(text);
+    return kOk;
+  });
+}
+
+// ---- List-directed output ----
+
+namespace {
+
+constexpr std::size_t kListRecordLength = 80;
+
+std::string list_item_text(const OutItem& item, bool starts_record) {
+  switch (item.kind) {
+    case OutItem::Kind::integer:
+      return " " + std::to_string(item.integer);
+    case OutItem::Kind::real: {
+      char buffer[64];
+      return std::string(buffer, format_list_real(item.real, buffer));
+    }
+    case OutItem::Kind::text:
+      return (starts_record ? " " : "") + std::string(item.text);
+  }
+  return {};
+}
+
+}  // namespace
+
+int try_write_list_items(int unit, const std::vector<OutItem>& items) {
+  begin_transfer("write", unit, "", false, true, true);
+  int status = kOk;
+  Unit* target = unit_for_transfer(unit, status);
+  if (!target) return status;
+  std::string record;
+  for (const OutItem& item : items) {
+    std::string text = list_item_text(item, record.empty());
+    if (!record.empty() && record.size() + text.size() >= kListRecordLength) {
+      if ((status = write_sequential_record(*target, record, false))) return status;
+      record.clear();
+      text = list_item_text(item, true);
+    }
+    record += text;
+  }
+  return write_sequential_record(*target, record, false);
+}
+
+void write_list_real(int unit, float value) {
+  int status = kOk;
+  Unit* target = unit_for_transfer(unit, status);
+  if (target && target->access == Access::sequential) {
+    char buffer[kListRealMaxLength + 2];
+    std::size_t length = format_list_real(value, buffer);
+    std::string_view end = line_end(*target);
+    std::memcpy(buffer + length, end.data(), end.size());
+    target->written = true;
+    append_output(*target, buffer, length + end.size());
+    return;
+  }
+  write_list(unit, value);
+}
+
+// ---- The I/O failure report ----
+
+void raise_io_failure(int status) {
+  const TransferContext& context = current_transfer();
+  std::string report = context.operation + ": " + status_message(status) + "\n";
+  if (context.internal) {
+    report += "apparent state: internal I/O\n";
+  } else {
+    const Unit* unit = find_unit(context.unit);
+    std::string name = unit && unit->connected && !unit->console ? unit->name : context.file_name;
+    report += "apparent state: unit " + std::to_string(context.unit) + " ";
+    report += name.empty() ? "(unnamed)\n" : "named " + name + "\n";
+  }
+  if (!context.format.empty()) report += "last format: " + context.format + "\n";
+  report += std::string("lately ") + (context.reading ? "reading " : "writing ") +
+            (context.sequential ? "sequential " : "direct ") +
+            (context.formatted ? "formatted " : "unformatted ") +
+            (context.internal ? "internal" : "external") + " IO\n";
+  throw IoFailure{status, report};
+}
+
+}  // namespace textio

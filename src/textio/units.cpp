@@ -1,0 +1,352 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "textio/records.hpp"
+#include "textio/status.hpp"
+#include "textio/text.hpp"
+#include "textio/unit_io.hpp"
+
+namespace textio {
+
+namespace {
+
+constexpr int kUnitCount = 100;
+constexpr int kFirstFreeSearch = 11;
+constexpr int kLastFreeSearchStart = 90;
+constexpr std::size_t kOutputChunk = 1 << 16;
+
+struct ConsoleStreams {
+  std::FILE* input = stdin;
+  std::FILE* output = stdout;
+  std::FILE* error = stderr;
+};
+
+struct UnitTable {
+  std::array<Unit, kUnitCount> units;
+  ConsoleStreams console;
+  TransferContext context;
+
+  UnitTable() { connect_console(); }
+
+  void connect_console() {
+    for (int i = 0; i < kUnitCount; ++i) {
+      units[i] = Unit{};
+      units[i].number = i;
+    }
+    attach_console(kConsoleInput, console.input);
+    attach_console(kConsoleOutput, console.output);
+    attach_console(kErrorOutput, console.error);
+  }
+
+  void attach_console(int number, std::FILE* stream) {
+    Unit& unit = units[number];
+    unit.connected = true;
+    unit.console = true;
+    unit.file = stream;
+  }
+};
+
+UnitTable& table() {
+  static UnitTable instance;
+  return instance;
+}
+
+bool valid_unit_number(int number) {
+  return number >= 0 && number < kUnitCount;
+}
+
+int flush_pending(Unit& unit) {
+  if (unit.pending.empty()) return kOk;
+  std::size_t written = std::fwrite(unit.pending.data(), 1, unit.pending.size(), unit.file);
+  unit.pending.clear();
+  if (written == 0 && errno != 0) return errno;
+  return kOk;
+}
+
+int flush_to_system(Unit& unit) {
+  int status = flush_pending(unit);
+  if (std::fflush(unit.file) != 0 && status == kOk) status = errno ? errno : kErrCantWrite;
+  return status;
+}
+
+// Console output stays buffered, but both console streams are written out before the console
+// is read or the other stream is written, so that prompts and messages appear in order.
+void flush_console_output() {
+  UnitTable& t = table();
+  for (int number : {kConsoleOutput, kErrorOutput}) {
+    Unit& unit = t.units[number];
+    if (unit.connected && unit.console) flush_to_system(unit);
+  }
+}
+
+std::FILE* open_stream(const std::string& name, bool exists, int& status) {
+  errno = 0;
+  std::FILE* file = exists ? std::fopen(name.c_str(), "r+b") : std::fopen(name.c_str(), "w+b");
+  if (!file && exists && (errno == EACCES || errno == EROFS)) file = std::fopen(name.c_str(), "rb");
+  if (!file) status = errno ? errno : kErrCantRead;
+  return file;
+}
+
+int check_status_word(const std::string& status_word, bool exists) {
+  std::string status = upper_case(trim_right(status_word));
+  if (status == "OLD" && !exists) return ENOENT;
+  if (status == "NEW" && exists) return kErrNewFileExists;
+  if (status != "OLD" && status != "NEW" && status != "UNKNOWN" && status != "SCRATCH") {
+    return EINVAL;
+  }
+  return kOk;
+}
+
+void release(Unit& unit) {
+  int number = unit.number;
+  unit = Unit{};
+  unit.number = number;
+}
+
+}  // namespace
+
+TransferContext& current_transfer() {
+  return table().context;
+}
+
+void begin_transfer(std::string_view operation, int unit, std::string_view format, bool reading,
+                    bool sequential, bool formatted) {
+  TransferContext& context = table().context;
+  context.operation.assign(operation);
+  context.internal = false;
+  context.unit = unit;
+  context.file_name.clear();
+  context.format.assign(format);
+  context.reading = reading;
+  context.sequential = sequential;
+  context.formatted = formatted;
+}
+
+const Unit* find_unit(int number) {
+  return valid_unit_number(number) ? &table().units[number] : nullptr;
+}
+
+int try_open_unit(int number, const std::string& name, const OpenOptions& options) {
+  begin_transfer("open", number, "", false, options.access == Access::sequential,
+                 options.form == Form::formatted);
+  current_transfer().file_name = name;
+  if (!valid_unit_number(number)) return kErrIllegalUnit;
+  if (trim_right(name).empty()) return kErrNullFileName;
+  Unit& unit = table().units[number];
+  if (unit.connected && !unit.console) try_close_unit(number);
+  bool scratch = upper_case(trim_right(options.status)) == "SCRATCH";
+  bool exists = !scratch && file_exists(name);
+  if (int status = check_status_word(options.status, exists)) return status;
+  if (options.access == Access::direct && options.record_length <= 0) return EINVAL;
+  int status = kOk;
+  std::FILE* file = scratch ? std::tmpfile() : open_stream(name, exists, status);
+  if (!file) return status ? status : kErrCantWrite;
+  if (options.append && std::fseek(file, 0, SEEK_END) != 0) {
+    std::fclose(file);
+    return kErrCantAppend;
+  }
+  unit = Unit{};
+  unit.number = number;
+  unit.connected = true;
+  unit.name = name;
+  unit.file = file;
+  unit.access = options.access;
+  unit.form = options.form;
+  unit.record_length = static_cast<std::size_t>(options.record_length);
+  return kOk;
+}
+
+void open_unit(int number, const std::string& name, const OpenOptions& options) {
+  if (int status = try_open_unit(number, name, options)) raise_io_failure(status);
+}
+
+int try_close_unit(int number, Disposition disposition) {
+  begin_transfer("close", number, "", false, true, true);
+  if (!valid_unit_number(number)) return kErrIllegalUnit;
+  Unit& unit = table().units[number];
+  if (!unit.connected) return kOk;
+  if (unit.console) return flush_to_system(unit);
+  int status = flush_to_system(unit);
+  if (status == kOk && unit.access == Access::sequential && unit.written) {
+    // A rewritten sequential file ends where its new content ends.
+    long end = std::ftell(unit.file);
+    if (end >= 0 && ftruncate(fileno(unit.file), end) != 0) status = kErrTruncationFailed;
+  }
+  if (std::fclose(unit.file) != 0 && status == kOk) status = errno ? errno : kErrCantWrite;
+  std::string name = unit.name;
+  release(unit);
+  if (disposition == Disposition::remove && std::remove(name.c_str()) != 0 && status == kOk) {
+    status = errno;
+  }
+  return status;
+}
+
+void close_unit(int number, Disposition disposition) {
+  if (int status = try_close_unit(number, disposition)) raise_io_failure(status);
+}
+
+void close_all_units() {
+  for (int number = 0; number < kUnitCount; ++number) try_close_unit(number);
+}
+
+bool unit_connected(int number) {
+  const Unit* unit = find_unit(number);
+  return unit && unit->connected;
+}
+
+bool unit_is_direct(int number) {
+  const Unit* unit = find_unit(number);
+  return unit && unit->connected && unit->access == Access::direct;
+}
+
+std::string unit_file_name(int number) {
+  const Unit* unit = find_unit(number);
+  return unit && unit->connected ? unit->name : std::string();
+}
+
+bool file_exists(const std::string& name) {
+  struct stat info;
+  return !trim_right(name).empty() && stat(std::string(trim_right(name)).c_str(), &info) == 0;
+}
+
+void NEWUNT(int& unit) {
+  if (unit < kFirstFreeSearch || unit > kLastFreeSearchStart) unit = kFirstFreeSearch;
+  while (unit_connected(unit)) ++unit;
+}
+
+void flush_unit(int number) {
+  if (!unit_connected(number)) return;
+  flush_to_system(table().units[number]);
+}
+
+void set_console_streams(std::FILE* input, std::FILE* output, std::FILE* error) {
+  ConsoleStreams& console = table().console;
+  flush_console_output();
+  if (input) console.input = input;
+  if (output) console.output = output;
+  if (error) console.error = error;
+  table().attach_console(kConsoleInput, console.input);
+  table().attach_console(kConsoleOutput, console.output);
+  table().attach_console(kErrorOutput, console.error);
+}
+
+void reset_units() {
+  close_all_units();
+  table().console = ConsoleStreams{};
+  table().connect_console();
+  table().context = TransferContext{};
+}
+
+Unit* unit_for_transfer(int number, int& status) {
+  status = kOk;
+  if (!valid_unit_number(number)) {
+    status = kErrIllegalUnit;
+    return nullptr;
+  }
+  Unit& unit = table().units[number];
+  if (!unit.connected) {
+    status = try_open_unit(number, "fort." + std::to_string(number));
+    if (status != kOk) return nullptr;
+  }
+  return &unit;
+}
+
+std::string_view line_end(const Unit& unit) {
+  return unit.console ? "\n" : "\r\n";
+}
+
+void append_output(Unit& unit, const char* text, std::size_t length) {
+  unit.pending.append(text, length);
+  if (unit.pending.size() >= kOutputChunk) flush_pending(unit);
+}
+
+int write_sequential_record(Unit& unit, std::string_view text, bool leave_open) {
+  if (unit.access != Access::sequential) return kErrDirectNotAllowed;
+  if (unit.console) {
+    Unit& other = table().units[unit.number == kErrorOutput ? kConsoleOutput : kErrorOutput];
+    if (other.connected && other.console) flush_to_system(other);
+  }
+  unit.written = true;
+  unit.line_open = leave_open;
+  append_output(unit, text.data(), text.size());
+  if (!leave_open) {
+    std::string_view end = line_end(unit);
+    append_output(unit, end.data(), end.size());
+  }
+  if (std::ferror(unit.file)) return errno ? errno : kErrCantWrite;
+  return kOk;
+}
+
+int read_sequential_record(Unit& unit, std::string& text) {
+  if (unit.access != Access::sequential) return kErrDirectNotAllowed;
+  if (unit.console) {
+    flush_console_output();
+  } else if (int status = flush_to_system(unit)) {
+    return status;
+  }
+  text.clear();
+  int c;
+  bool any = false;
+  while ((c = std::getc(unit.file)) != EOF) {
+    any = true;
+    if (c == '\n') break;
+    text.push_back(static_cast<char>(c));
+  }
+  if (!any) {
+    if (std::ferror(unit.file)) {
+      std::clearerr(unit.file);
+      return kErrCantRead;
+    }
+    std::clearerr(unit.file);
+    return kEndOfFile;
+  }
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  return kOk;
+}
+
+namespace {
+
+int seek_record(Unit& unit, int record) {
+  if (unit.access != Access::direct) return kErrSequentialNotAllowed;
+  if (record <= 0) return kErrNonPositiveRecord;
+  if (int status = flush_to_system(unit)) return status;
+  long long offset =
+      static_cast<long long>(record - 1) * static_cast<long long>(unit.record_length);
+  if (fseeko(unit.file, static_cast<off_t>(offset), SEEK_SET) != 0) return errno;
+  return kOk;
+}
+
+}  // namespace
+
+int read_direct_record(Unit& unit, int record, std::span<std::byte> bytes, bool pad_with_blanks) {
+  if (bytes.size() > unit.record_length) return kErrOffEndOfRecord;
+  if (int status = seek_record(unit, record)) return status;
+  std::size_t got = std::fread(bytes.data(), 1, bytes.size(), unit.file);
+  if (got < bytes.size()) {
+    bool failed = std::ferror(unit.file);
+    std::clearerr(unit.file);
+    if (failed) return kErrCantRead;
+    if (got == 0 || !pad_with_blanks) return kEndOfFile;
+    std::memset(bytes.data() + got, ' ', bytes.size() - got);
+  }
+  return kOk;
+}
+
+int write_direct_record(Unit& unit, int record, std::span<const std::byte> bytes) {
+  if (bytes.size() > unit.record_length) return kErrOffEndOfRecord;
+  if (int status = seek_record(unit, record)) return status;
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), unit.file) != bytes.size()) {
+    return errno ? errno : kErrCantWrite;
+  }
+  // Every write reaches the file at once.
+  if (std::fflush(unit.file) != 0) return errno ? errno : kErrCantWrite;
+  return kOk;
+}
+
+}  // namespace textio
