@@ -1,0 +1,178 @@
+// Descriptor editing and list-directed text, compared literally.
+#include "textio/edit.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "textio/records.hpp"
+#include "textio/status.hpp"
+
+namespace textio {
+namespace {
+
+std::string list_real(double value) {
+  char buffer[64];
+  return std::string(buffer, format_list_real(value, buffer));
+}
+
+struct ListRealCase {
+  double value;
+  const char* text;
+};
+
+TEST(ListDirectedReal, WritesNineDigitsWithPointAndThreeDigitExponent) {
+  const ListRealCase cases[] = {
+      {0.0, "  0."},
+      {-0.0, "  0."},
+      {1.0, "  1."},
+      {-0.25, " -0.25"},
+      {0.5, "  0.5"},
+      {-2.0, " -2."},
+      {-2.5, " -2.5"},
+      {0.1f, "  0.100000001"},
+      {0.00005f, "  4.99999987E-005"},
+      {std::ldexp(1.0, -16), "  1.52587891E-005"},
+      {1e12, "  1.E+012"},
+      {1e12f, "  9.99999996E+011"},
+      {123456789.0f, "  123456792."},
+      {999999999.6, "  1.E+009"},
+      {999999999.0, "  999999999."},
+      {100000000.0f, "  100000000."},
+      {0.0001f, "  9.99999975E-005"},
+      {0.0001, "  0.0001"},
+      {std::ldexp(1.0, -14), "  6.10351562E-005"},  // a tie, rounded to even
+      {3.4028234663852886e38, "  3.40282347E+038"},
+      {1.17549435e-38f, "  1.17549435E-038"},
+      {1e-30f, "  1.E-030"},
+      {-1234.5678f, " -1234.56775"},
+      {12.34f, "  12.3400002"},
+  };
+  for (const ListRealCase& c : cases) EXPECT_EQ(list_real(c.value), c.text) << c.value;
+}
+
+TEST(ListDirectedReal, AgreesWithTheCLibraryOverManySingleValues) {
+  // Exhaustive over a stride of bit patterns: every exponent, varied mantissas.
+  for (std::uint32_t bits = 0x00800000; bits < 0x7F800000; bits += 0x0001F3B5) {
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%.9G", static_cast<double>(value));
+    std::string want(expected);
+    std::size_t e = want.find('E');
+    std::string mantissa = want.substr(0, e);
+    if (mantissa.find('.') == std::string::npos) mantissa += '.';
+    std::string exponent;
+    if (e != std::string::npos) {
+      int x = std::atoi(want.c_str() + e + 1);
+      char buffer[16];
+      std::snprintf(buffer, sizeof buffer, "E%c%03d", x < 0 ? '-' : '+', std::abs(x));
+      exponent = buffer;
+    }
+    ASSERT_EQ(list_real(value), "  " + mantissa + exponent) << bits;
+  }
+}
+
+struct OutputCase {
+  const char* name;
+  std::string text;
+  const char* expected;
+};
+
+TEST(OutputEditing, FieldsMatchTheRecordRules) {
+  const OutputCase cases[] = {
+      {"I4 of 12345", edit_integer(12345, 4), "****"},
+      {"I4 of -12", edit_integer(-12, 4), " -12"},
+      {"I5 of 0", edit_integer(0, 5), "    0"},
+      {"F6.2 of 0.5", edit_fixed(0.5, 6, 2, 0), "  0.50"},
+      {"F6.2 of -0.001", edit_fixed(-0.001, 6, 2, 0), "  0.00"},
+      {"F6.2 of -0.03", edit_fixed(-0.03, 6, 2, 0), " -0.03"},
+      {"F6.2 of 12.34", edit_fixed(12.34f, 6, 2, 0), " 12.34"},
+      {"F4.2 of 0.5 keeps the zero", edit_fixed(0.5, 4, 2, 0), "0.50"},
+      {"F3.2 of 0.5 drops the zero", edit_fixed(0.5, 3, 2, 0), ".50"},
+      {"F4.2 of -0.5 drops the zero", edit_fixed(-0.5, 4, 2, 0), "-.50"},
+      {"F10.5 of 5.4307", edit_fixed(5.4307f, 10, 5, 0), "   5.43070"},
+      {"F10.4 of 90", edit_fixed(90.0, 10, 4, 0), "   90.0000"},
+      {"F10.5 of 10000", edit_fixed(10000.0, 10, 5, 0), "**********"},
+      {"F5.0 of 12", edit_fixed(12.0, 5, 0, 0), "  12."},
+      {"E15.4 of 123.456", edit_exponent(123.456, 15, 4, 0), "     0.1235E+03"},
+      {"E15.4 of -0.00123456", edit_exponent(-0.00123456, 15, 4, 0), "    -0.1235E-02"},
+      {"E15.6 of 0", edit_exponent(0.0, 15, 6, 0), "   0.000000E+00"},
+      {"1PE12.4 of 123.456", edit_exponent(123.456, 12, 4, 1), "  1.2346E+02"},
+      {"E10.4 of 1e-120", edit_exponent(1e-120, 11, 4, 0), "0.1000E-119"},
+      {"E9.4 drops the zero", edit_exponent(123.456, 9, 4, 0), ".1235E+03"},
+      {"1P,G7.0 of 100", edit_general(100.0, 7, 0, 1), " 1.E+02"},
+      {"G12.4 of 12.5", edit_general(12.5, 12, 4, 0), "   12.50    "},
+      {"G12.4 of 0.5", edit_general(0.5, 12, 4, 0), "  0.5000    "},
+      {"G12.4 of 12346", edit_general(12346.0, 12, 4, 0), "  0.1235E+05"},
+      {"G12.4 of 0.01", edit_general(0.01, 12, 4, 0), "  0.1000E-01"},
+      {"A of text", edit_text("CRS", 0), "CRS"},
+      {"A5 of short text", edit_text("AB", 5), "   AB"},
+      {"A2 of long text", edit_text("ABCD", 2), "AB"},
+  };
+  for (const OutputCase& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
+}
+
+TEST(InputEditing, IntegerFields) {
+  struct Case {
+    const char* field;
+    long long value;
+    int status;
+  } cases[] = {
+      {"  12", 12, 0},
+      {"    ", 0, 0},
+      {"", 0, 0},
+      {" -3 ", -3, 0},
+      {"1 2", 12, 0},
+      {"+7", 7, 0},
+      {"A", 0, kErrUnexpectedCharacter},
+      {"1-", 0, kErrUnexpectedCharacter},
+  };
+  for (const Case& c : cases) {
+    long long value = -99;
+    EXPECT_EQ(read_integer(c.field, value), c.status) << c.field;
+    if (c.status == 0) {
+      EXPECT_EQ(value, c.value) << c.field;
+    }
+  }
+}
+
+TEST(InputEditing, RealFieldsWithImpliedDecimalsAndExponents) {
+  struct Case {
+    const char* field;
+    int digits;
+    int scale;
+    double value;
+  } cases[] = {
+      {"5.43      ", 0, 0, 5.43}, {"   543", 2, 0, 5.43}, {"  12", 0, 0, 12.0},
+      {"          ", 0, 0, 0.0},  {"1.5E2", 0, 0, 150.0}, {"1.5e-1", 3, 0, 0.15},
+      {"1.5+2", 0, 0, 150.0},     {"-2.5", 1, 0, -2.5},   {" 1 . 2 5", 0, 0, 1.25},
+      {"15", 1, 0, 1.5},          {"12", 0, 1, 1.2},      {"1.2E1", 0, 1, 12.0},
+      {".5", 0, 0, 0.5},          {"-", 0, 0, 0.0},
+  };
+  for (const Case& c : cases) {
+    double value = -99;
+    ASSERT_EQ(read_real(c.field, c.digits, c.scale, value), 0) << c.field;
+    EXPECT_DOUBLE_EQ(value, c.value) << c.field;
+  }
+  double value;
+  EXPECT_EQ(read_real("1.2.3", 0, 0, value), kErrUnexpectedCharacter);
+  EXPECT_EQ(read_real("X", 0, 0, value), kErrUnexpectedCharacter);
+  float single;
+  ASSERT_EQ(read_real("0.1", 0, 0, single), 0);
+  EXPECT_EQ(single, 0.1f);
+}
+
+TEST(InputEditing, TextFieldsPadOrTakeTheRightmostCharacters) {
+  std::string wide(6, '?');
+  read_text_field("ABC", wide);
+  EXPECT_EQ(wide, "ABC   ");
+  std::string narrow(2, '?');
+  read_text_field("ABCD", narrow);
+  EXPECT_EQ(narrow, "CD");
+}
+
+}  // namespace
+}  // namespace textio

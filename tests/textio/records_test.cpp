@@ -1,0 +1,317 @@
+// Format lists, units, direct-access records, list-directed records and failure reports.
+#include "textio/records.hpp"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "textio/entry.hpp"
+#include "textio/status.hpp"
+#include "textio/text.hpp"
+#include "textio/units.hpp"
+
+namespace textio {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string file_bytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void put_file(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class RecordsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reset_units();
+    dir_ = fs::temp_directory_path() /
+           ("textio_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+    previous_ = fs::current_path();
+    fs::current_path(dir_);
+  }
+  void TearDown() override {
+    reset_units();
+    fs::current_path(previous_);
+    fs::remove_all(dir_);
+  }
+  fs::path dir_;
+  fs::path previous_;
+};
+
+TEST_F(RecordsTest, InternalWritesPadToTheTextWidth) {
+  EXPECT_EQ(write_text(12, "(A,I1,A)", "CRS", 1, " "), "CRS1        ");
+  EXPECT_EQ(write_text(12, "(A,I1,A)", "CRS", 12, " "), "CRS*        ");
+  EXPECT_EQ(write_text(5, "(I1,A)", 2, "FDF"), "2FDF ");
+  EXPECT_EQ(write_text(60, "(3f10.5,3f10.4)", 5.4307f, 5.4307f, 5.4307f, 90.0f, 90.0f, 90.0f),
+            "   5.43070   5.43070   5.43070   90.0000   90.0000   90.0000");
+  EXPECT_EQ(write_text(12, "(3i4)", 48, 48, 48), "  48  48  48");
+  EXPECT_EQ(write_text(7, "(1P,G7.0)", 100.0f), " 1.E+02");
+  EXPECT_EQ(write_text(20, "(2X,'ab''c',3HxyZ,1X,A)", "q"), "  ab'cxyZ q         ");
+  EXPECT_EQ(write_text(9, "(2(I2,1X))", 1, 2), " 1  2    ");
+  std::string too_short(3, ' ');
+  EXPECT_EQ(try_write_text_items(too_short, "(I4)", detail::out_items(1)), kErrOffEndOfRecord);
+}
+
+TEST_F(RecordsTest, InternalReadsFollowTheInputRules) {
+  float a = -1, b = -1, c = -1;
+  read_text("5.43      5.43      5.43", "(3F10.0)", a, b, c);
+  EXPECT_EQ(a, 5.43f);
+  EXPECT_EQ(b, 5.43f);
+  EXPECT_EQ(c, 5.43f);
+  int i = -1, j = -1, k = -1;
+  read_text("  10  20  30", "(3i4)", i, j, k);
+  EXPECT_EQ((std::array<int, 3>{i, j, k}), (std::array<int, 3>{10, 20, 30}));
+  read_text("", "(3i4)", i, j, k);
+  EXPECT_EQ((std::array<int, 3>{i, j, k}), (std::array<int, 3>{0, 0, 0}));
+  int phase = -1;
+  read_text("           3", "(11X,I2)", phase);
+  EXPECT_EQ(phase, 3);
+  read_text("            3", "(11X,I2)", phase);
+  EXPECT_EQ(phase, 3);
+  read_text("1,2,3", "(3I5)", i, j, k);  // commas end numeric fields early
+  EXPECT_EQ((std::array<int, 3>{i, j, k}), (std::array<int, 3>{1, 2, 3}));
+  int length = -1;
+  read_text("      8193", "(I10)", length);
+  EXPECT_EQ(length, 8193);
+  std::string word(4, '?');
+  read_text("AB", "(A)", word);
+  EXPECT_EQ(word, "AB  ");
+}
+
+TEST_F(RecordsTest, ReversionReusesTheLastTopLevelGroup) {
+  ASSERT_EQ(try_open_unit(20, "rev.txt"), 0);
+  write_record(20, "('head',/,2(I2),(1X,I1))", 1, 2, 3, 4, 5);
+  write_record(20, "(I2)", 7, 8);
+  write_record(20, "(I2,:,' tail')", 9);
+  write_record(20, "(A,$)", "open");
+  write_record(20, "(A)", " line");
+  close_unit(20);
+  EXPECT_EQ(file_bytes("rev.txt"), "head\r\n 1 2 3\r\n 4\r\n 5\r\n 7\r\n 8\r\n 9\r\nopen line\r\n");
+}
+
+TEST_F(RecordsTest, MalformedFormatsGiveStatus100) {
+  for (const char* format : {"(I4", "I4)", "(Q4)", "(F10)", "(I)", "('abc)", "(5H ab)", "((I2)",
+                             "(0I2)", "(3)", "(-2X)", "('text')"}) {
+    int value = 1;
+    std::string text(10, ' ');
+    if (std::string(format) == "('text')") {
+      // A list without data edits cannot take an item.
+      EXPECT_EQ(try_write_text_items(text, format, detail::out_items(value)), kErrFormat);
+    } else {
+      EXPECT_EQ(try_write_text_items(text, format, detail::out_items(value)), kErrFormat) << format;
+      EXPECT_EQ(try_read_text("12", format, value), kErrFormat) << format;
+    }
+  }
+}
+
+TEST_F(RecordsTest, ALetterInAnIntegerFieldIsAnError) {
+  int value = 0;
+  EXPECT_EQ(try_read_text("  X1", "(I4)", value), kErrUnexpectedCharacter);
+  try {
+    read_text("  X1", "(I4)", value);
+    FAIL() << "no failure raised";
+  } catch (const IoFailure& failure) {
+    EXPECT_EQ(failure.report,
+              "read: read unexpected character\n"
+              "apparent state: internal I/O\n"
+              "last format: (I4)\n"
+              "lately reading sequential formatted internal IO\n");
+  }
+}
+
+TEST_F(RecordsTest, ReadingPastTheEndOfANamedFileRaisesTheReport) {
+  put_file("one.txt", "first line\n");
+  open_unit(12, "one.txt", {.status = "OLD"});
+  std::string line(10, ' ');
+  read_record(12, "(A)", line);
+  EXPECT_EQ(line, "first line");
+  EXPECT_EQ(try_read_record(12, "(A)", line), kEndOfFile);
+  try {
+    read_record(12, "(A)", line);
+    FAIL() << "no failure raised";
+  } catch (const IoFailure& failure) {
+    EXPECT_EQ(failure.report,
+              "read: end of file\n"
+              "apparent state: unit 12 named one.txt\n"
+              "last format: (A)\n"
+              "lately reading sequential formatted external IO\n");
+  }
+}
+
+TEST_F(RecordsTest, ReadersAcceptLfAndCrLf) {
+  put_file("mixed.txt", "a\r\nb\nc");
+  open_unit(13, "mixed.txt", {.status = "OLD"});
+  std::string line(3, ' ');
+  for (const char* expected : {"a  ", "b  ", "c  "}) {
+    read_record(13, "(A)", line);
+    EXPECT_EQ(line, expected);
+  }
+  EXPECT_EQ(try_read_record(13, "(A)", line), kEndOfFile);
+}
+
+TEST_F(RecordsTest, OpenStatusesAndInquiries) {
+  EXPECT_EQ(try_open_unit(14, "missing.txt", {.status = "OLD"}), ENOENT);
+  EXPECT_FALSE(unit_connected(14));
+  put_file("there.txt", "x\n");
+  EXPECT_EQ(try_open_unit(14, "there.txt", {.status = "NEW"}), kErrNewFileExists);
+  EXPECT_EQ(try_open_unit(14, "there.txt", {.status = "old"}), 0);
+  EXPECT_TRUE(unit_connected(14));
+  EXPECT_FALSE(unit_is_direct(14));
+  EXPECT_EQ(unit_file_name(14), "there.txt");
+  EXPECT_EQ(try_open_unit(100, "x"), kErrIllegalUnit);
+  EXPECT_EQ(try_open_unit(15, "   "), kErrNullFileName);
+  EXPECT_EQ(try_open_unit(15, "d.bin", {.access = Access::direct, .record_length = 0}), EINVAL);
+  EXPECT_TRUE(file_exists("there.txt"));
+  EXPECT_FALSE(file_exists("nothing.txt"));
+  close_unit(14, Disposition::remove);
+  EXPECT_FALSE(file_exists("there.txt"));
+}
+
+TEST_F(RecordsTest, NewUnitSkipsConnectedUnits) {
+  int unit = 0;
+  NEWUNT(unit);
+  EXPECT_EQ(unit, 11);
+  open_unit(11, "a.txt");
+  open_unit(12, "b.txt");
+  unit = 5;
+  NEWUNT(unit);
+  EXPECT_EQ(unit, 13);
+  unit = 91;
+  NEWUNT(unit);
+  EXPECT_EQ(unit, 13);
+  unit = 40;
+  NEWUNT(unit);
+  EXPECT_EQ(unit, 40);
+}
+
+TEST_F(RecordsTest, AUnitUsedWithoutOpenWritesToFort) {
+  write_record(21, "(A)", "hello");
+  close_unit(21);
+  EXPECT_EQ(file_bytes("fort.21"), "hello\r\n");
+}
+
+TEST_F(RecordsTest, RewritingAFileReplacesItWhole) {
+  put_file("grid.txt", "a much longer old content\r\nwith two lines\r\n");
+  open_unit(16, "grid.txt", {.status = "unknown"});
+  write_record(16, "(A)", "new");
+  close_unit(16);
+  EXPECT_EQ(file_bytes("grid.txt"), "new\r\n");
+  open_unit(16, "grid.txt", {.append = true});
+  write_record(16, "(A)", "more");
+  close_unit(16);
+  EXPECT_EQ(file_bytes("grid.txt"), "new\r\nmore\r\n");
+}
+
+TEST_F(RecordsTest, DirectAccessRecordsHoldExactlyTheirBytes) {
+  open_unit(17, "exp.bin", {.access = Access::direct, .record_length = 82});
+  std::string crlf = "\r\n";
+  write_direct(17, 2, "(A80,A2)", fit("     VERSION   6", 80), crlf);
+  write_direct(17, 1, "(A,A2)", fit("ZZZZZZZZZZZZ", 80), crlf);
+  write_direct(17, 3, "(A)", "short");
+  std::string record(80, ' '), ending(2, ' ');
+  read_direct(17, 2, "(A80,A2)", record, ending);
+  EXPECT_EQ(record, fit("     VERSION   6", 80));
+  EXPECT_EQ(ending, "\r\n");
+  EXPECT_EQ(try_read_direct(17, 4, "(A)", record), kEndOfFile);
+  EXPECT_EQ(try_read_direct(17, 0, "(A)", record), kErrNonPositiveRecord);
+  close_unit(17);
+  std::string expected =
+      fit("ZZZZZZZZZZZZ", 80) + crlf + fit("     VERSION   6", 80) + crlf + fit("short", 82);
+  EXPECT_EQ(file_bytes("exp.bin"), expected);
+}
+
+TEST_F(RecordsTest, UnformattedDirectRecords) {
+  open_unit(18, "map.bin",
+            {.access = Access::direct, .form = Form::unformatted, .record_length = 8});
+  std::array<std::byte, 8> out{};
+  for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<std::byte>(i + 1);
+  write_direct_bytes(18, 2, out);
+  std::array<std::byte, 4> in{};
+  read_direct_bytes(18, 2, in);
+  EXPECT_EQ(in[3], std::byte{4});
+  std::array<std::byte, 9> too_long{};
+  EXPECT_EQ(try_read_direct_bytes(18, 2, too_long), kErrOffEndOfRecord);
+  EXPECT_EQ(try_read_direct_bytes(18, 3, in), kEndOfFile);
+  close_unit(18);
+  EXPECT_EQ(fs::file_size("map.bin"), 16u);
+}
+
+TEST_F(RecordsTest, ListDirectedRecordsBreakBefore80Columns) {
+  open_unit(19, "list.txt");
+  write_list(19, "Writing file: ", fit("ALPHA.grd", 50));
+  write_list(19, std::string(85, 'x'));
+  write_list(19, std::string(70, 'a'), "bcdefghijk");
+  write_list(19, 1, -2, 0.5f, "t");
+  write_list_real(19, 0.1f);
+  close_unit(19);
+  EXPECT_EQ(file_bytes("list.txt"), " Writing file: " + fit("ALPHA.grd", 50) + "\r\n " +
+                                        std::string(85, 'x') + "\r\n " + std::string(70, 'a') +
+                                        "\r\n bcdefghijk\r\n 1 -2  0.5t\r\n  0.100000001\r\n");
+}
+
+TEST_F(RecordsTest, ConsoleLinesEndWithLineFeed) {
+  std::FILE* out = std::tmpfile();
+  set_console_streams(nullptr, out, nullptr);
+  write_record(kConsoleOutput, "(A)", " A FOBS file has been opened");
+  write_list(kConsoleOutput, "No Fourier Phase was found. Has a Map been computed?");
+  flush_unit(kConsoleOutput);
+  std::rewind(out);
+  char buffer[200] = {};
+  std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, out);
+  EXPECT_EQ(
+      std::string(buffer, n),
+      " A FOBS file has been opened\n No Fourier Phase was found. Has a Map been computed?\n");
+  reset_units();
+  std::fclose(out);
+}
+
+TEST(StatusMessages, CoverTheTable) {
+  EXPECT_EQ(status_message(-1), "end of file");
+  EXPECT_EQ(status_message(100), "error in format");
+  EXPECT_EQ(status_message(128), "'new' file exists");
+  EXPECT_EQ(status_message(132), "Temporary file name (TMPDIR?) too long");
+  EXPECT_EQ(status_message(133), "illegal error number 133");
+  EXPECT_EQ(status_message(ENOENT), "No such file or directory");
+}
+
+void stop_with_text(int, char**) {
+  stop_run("no map");
+}
+
+void read_a_letter(int, char**) {
+  int value;
+  read_text("abc", "(I3)", value);
+}
+
+int run_wrapped(void (*body)(int, char**)) {
+  char name[] = "prog";
+  char* argv[] = {name, nullptr};
+  return run_program(1, argv, body);
+}
+
+TEST(EntryWrapper, StopTextGoesToStandardErrorWithExitZero) {
+  EXPECT_EXIT(std::exit(run_wrapped(stop_with_text)), ::testing::ExitedWithCode(0),
+              "^STOP no map statement executed\n$");
+}
+
+TEST(EntryWrapper, UnguardedFailureAbortsWithTheReport) {
+  EXPECT_DEATH(run_wrapped(read_a_letter),
+               "read: read unexpected character\napparent state: internal I/O\nlast format: "
+               "\\(I3\\)\nlately reading sequential formatted internal IO\n");
+}
+
+}  // namespace
+}  // namespace textio
