@@ -1,0 +1,33 @@
+#include "expfile/keys.hpp"
+
+#include "expfile/store.hpp"
+#include "textio/records.hpp"
+#include "textio/status.hpp"
+#include "textio/units.hpp"
+
+namespace expfile {
+namespace {
+
+constexpr std::size_t kPrefixLength = 6;
+
+}  // namespace
+
+std::string CRSKEY(int phase) {
+  return textio::write_text(kPrefixLength, "(A,I1,A)", "CRS", phase, "  ");
+}
+
+std::string HSTKEY(int histogram) {
+  return textio::write_text(kPrefixLength, "(A,I2)", "HST ", histogram);
+}
+
+std::string HAPKEY(int phase, int histogram) {
+  return textio::write_text(kPrefixLength, "(A,I1,I2)", "HAP", phase, histogram);
+}
+
+void ISAMERR([[maybe_unused]] int unit, std::string_view key, [[maybe_unused]] int status) {
+  textio::write_record(textio::kConsoleOutput, "(A,A,A,A,A)", " ISAM record with KEY = ", "\"",
+                       without_trailing_padding(key), "\"", " has problems.");
+  textio::stop_run("");
+}
+
+}  // namespace expfile

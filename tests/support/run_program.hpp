@@ -1,0 +1,36 @@
+// Runs a built program in a fresh temporary directory and collects everything it left behind:
+// exit status, standard output, standard error and the files in the directory.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace support {
+
+struct RunRequest {
+  std::vector<std::string> arguments;              // after the program name
+  std::map<std::string, std::string> environment;  // added to (or replacing) the inherited one
+  std::string standard_input;
+  std::map<std::string, std::string> files;  // relative name -> bytes, placed before the run
+  std::chrono::seconds time_limit{60};       // the program is killed after this
+};
+
+struct RunResult {
+  int exit_status = -1;  // valid when neither signalled nor timed out
+  bool signalled = false;
+  int signal = 0;
+  bool timed_out = false;
+  std::string standard_output;
+  std::string standard_error;
+  std::map<std::string, std::string> files;  // relative name -> bytes, after the run
+};
+
+// Starts `program` (made absolute) with the request's arguments, environment and standard input
+// in a new directory holding the request's files, waits for it, and removes the directory.
+// Throws std::system_error when the program cannot be started.
+RunResult run_built_program(const std::filesystem::path& program, const RunRequest& request);
+
+}  // namespace support
