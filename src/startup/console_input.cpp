@@ -147,7 +147,7 @@ int open_macro_to_play() {
     if (textio::try_open_unit(unit, macro_file_name(), {.status = "OLD"}) == textio::kOk) {
       return unit;
     }
-    textio::write_record(kTerminalOutput, "(6A)", kMacroNotFound, std::string(1, kBell),
+    textio::write_record(kTerminalOutput, "(7A)", kMacroNotFound, std::string(1, kBell),
                          kQuitHintStart, "\"", kQuitWord, "\"", kQuitHintEnd);
   }
 }

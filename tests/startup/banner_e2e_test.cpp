@@ -1,0 +1,145 @@
+// The banner written by a real process: run from a copy of the driver whose modification time
+// the test sets, with the time zone fixed.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "child_process.hpp"
+
+namespace startup_test {
+namespace {
+
+constexpr std::time_t kProgramTime = 1000000000;  // Sun Sep  9 01:46:40 2001 UTC
+const std::string kTitle = "Fourier map to grid convertion program";
+
+const std::string kMapconvBanner =
+    "\n"
+    "                   |-----------------------------------------|\n"
+    "                   |      Program MAPCONV Version Win32      |\n"
+    "                   |  Fourier map to grid convertion program |\n"
+    "                   | Distributed on Sun Sep  9 01:46:40 2001 |\n"
+    "                   |-----------------------------------------|\n"
+    "\n"
+    "        |---------------------------------------------------------------|\n"
+    "        | One of a family of programs for crystal structure analysis,   |\n"
+    "        | all working on one shared description of an experiment.       |\n"
+    "        | The family is distributed free of charge, with its sources.   |\n"
+    "        |                                                               |\n"
+    "        | It is provided as it is, without warranty of any kind.        |\n"
+    "        |---------------------------------------------------------------|\n"
+    "\n";
+
+class BannerRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::copy_file(CONSOLE_DRIVER, program);
+    const timespec times[2] = {{kProgramTime, 0}, {kProgramTime, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, program.c_str(), times, 0), 0);
+  }
+
+  ChildRun banner(const std::string& name, const std::string& title,
+                  const std::optional<std::string>& lenpage) {
+    ChildSetup setup;
+    setup.arguments = {program, "banner", name, title};
+    setup.directory = directory.path();
+    setup.set_environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
+    if (lenpage) {
+      setup.set_environment.emplace_back("LENPAGE", *lenpage);
+    } else {
+      setup.unset_environment = {"LENPAGE"};
+    }
+    return run_child(setup);
+  }
+
+  TempDirectory directory;
+  const std::string program = directory.file("driver");
+};
+
+TEST_F(BannerRunTest, MapconvBannerLineForLine) {
+  const ChildRun run = banner("MAPCONV", kTitle, std::nullopt);
+  EXPECT_EQ(run.out, kMapconvBanner + " page length  60 line count  15\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.exit_code, 0);
+}
+
+struct PageLengthCase {
+  const char* name;
+  std::optional<std::string> lenpage;
+  const char* counts;
+};
+
+class PageLengthTest : public BannerRunTest,
+                       public ::testing::WithParamInterface<PageLengthCase> {};
+
+TEST_P(PageLengthTest, OnlyTheFirstTwoCharactersCount) {
+  const ChildRun run = banner("MAPCONV", kTitle, GetParam().lenpage);
+  EXPECT_TRUE(run.out.ends_with(GetParam().counts)) << run.out;
+  EXPECT_EQ(run.exit_code, 0);
+}
+
+// The banner counts 1 + 6 + 8 lines; a page header starts a new count of 2 after the block
+// that overflowed the page.
+INSTANTIATE_TEST_SUITE_P(
+    Lenpage, PageLengthTest,
+    ::testing::Values(PageLengthCase{"Unset", std::nullopt, " page length  60 line count  15\n"},
+                      PageLengthCase{"Blank", "   ", " page length  60 line count  15\n"},
+                      PageLengthCase{"Ten", "10", " page length  10 line count  10\n"},
+                      PageLengthCase{"Hundred", "100", " page length  10 line count  10\n"},
+                      PageLengthCase{"Twenty", "20", " page length  20 line count  15\n"},
+                      PageLengthCase{"Five", "5", " page length   5 line count  10\n"}),
+    [](const auto& info) { return info.param.name; });
+
+// With a page of 10 lines the credit box fills the page: the header follows it and the count of
+// the new page holds the header's two lines and the box's eight.
+TEST_F(BannerRunTest, PageHeaderFollowsTheCreditBoxOnAShortPage) {
+  const ChildRun run = banner("MAPCONV", kTitle, "10");
+  ASSERT_EQ(run.out.substr(0, kMapconvBanner.size()), kMapconvBanner);
+  const std::string rest = run.out.substr(kMapconvBanner.size());
+  const std::string header = rest.substr(0, rest.find('\n'));
+  ASSERT_EQ(header.size(), 121u) << header;
+  EXPECT_EQ(header.substr(0, 92), "1" + std::string(66, ' ') + " MAPCONV  Version Win32  ");
+  EXPECT_EQ(header.substr(112), " Page   1");
+  EXPECT_EQ(rest.substr(header.size()), "\n\n page length  10 line count  10\n");
+}
+
+TEST_F(BannerRunTest, NonNumericPageLengthEndsWithTheFailureReport) {
+  const ChildRun run = banner("MAPCONV", kTitle, "ab");
+  EXPECT_EQ(run.signal, SIGABRT);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("apparent state: internal I/O"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("last format: (I2)"), std::string::npos) << run.err;
+}
+
+TEST_F(BannerRunTest, TwoLineTitleKeepsTheMinimumWidth) {
+  const ChildRun run = banner("GRIDDER", "First line|Second", std::nullopt);
+  const std::string expected =
+      "\n"
+      "                   |-----------------------------------------|\n"
+      "                   |      Program GRIDDER Version Win32      |\n"
+      "                   |                First line               |\n"
+      "                   |                  Second                 |\n"
+      "                   | Distributed on Sun Sep  9 01:46:40 2001 |\n";
+  EXPECT_EQ(run.out.substr(0, expected.size()), expected);
+}
+
+TEST_F(BannerRunTest, LongTitleLineWidensTheBoxToItsLimit) {
+  const std::string title = std::string(70, 't') + "0123456789";
+  const ChildRun run = banner("MAPCONV", title, std::nullopt);
+  const std::string expected =
+      "\n"
+      " |" +
+      std::string(77, '-') + "|\n" + " |" + std::string(24, ' ') +
+      "Program MAPCONV Version Win32 " + std::string(23, ' ') + "|\n" + " | " +
+      std::string(70, 't') + "012345|\n" + " |" + std::string(19, ' ') +
+      "Distributed on Sun Sep  9 01:46:40 2001" + std::string(19, ' ') + "|\n" + " |" +
+      std::string(77, '-') + "|\n";
+  EXPECT_EQ(run.out.substr(0, expected.size()), expected);
+}
+
+}  // namespace
+}  // namespace startup_test
