@@ -5,13 +5,15 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
 
-#include "child_process.hpp"
+#include "support/files.hpp"
+#include "support/run_program.hpp"
 
-namespace startup_test {
+namespace startup {
 namespace {
 
 constexpr std::time_t kProgramTime = 1000000000;  // Sun Sep  9 01:46:40 2001 UTC
@@ -40,31 +42,33 @@ class BannerRunTest : public ::testing::Test {
     std::filesystem::copy_file(CONSOLE_DRIVER, program);
     const timespec times[2] = {{kProgramTime, 0}, {kProgramTime, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, program.c_str(), times, 0), 0);
+    if (const char* lenpage = std::getenv("LENPAGE")) inherited_lenpage = lenpage;
+    unsetenv("LENPAGE");
+  }
+  void TearDown() override {
+    if (inherited_lenpage) setenv("LENPAGE", inherited_lenpage->c_str(), 1);
   }
 
-  ChildRun banner(const std::string& name, const std::string& title,
-                  const std::optional<std::string>& lenpage) {
-    ChildSetup setup;
-    setup.arguments = {program, "banner", name, title};
-    setup.directory = directory.path();
-    setup.set_environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
-    if (lenpage) {
-      setup.set_environment.emplace_back("LENPAGE", *lenpage);
-    } else {
-      setup.unset_environment = {"LENPAGE"};
-    }
-    return run_child(setup);
+  // LENPAGE is left unset when `lenpage` holds no value.
+  support::RunResult banner(const std::string& name, const std::string& title,
+                            const std::optional<std::string>& lenpage) {
+    support::RunRequest request;
+    request.arguments = {"banner", name, title};
+    request.environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
+    if (lenpage) request.environment.emplace("LENPAGE", *lenpage);
+    return support::run_built_program(program, request);
   }
 
-  TempDirectory directory;
-  const std::string program = directory.file("driver");
+  support::TempDirectory directory;
+  const std::filesystem::path program = directory / "driver";
+  std::optional<std::string> inherited_lenpage;
 };
 
 TEST_F(BannerRunTest, MapconvBannerLineForLine) {
-  const ChildRun run = banner("MAPCONV", kTitle, std::nullopt);
-  EXPECT_EQ(run.out, kMapconvBanner + " page length  60 line count  15\n");
-  EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.exit_code, 0);
+  const support::RunResult run = banner("MAPCONV", kTitle, std::nullopt);
+  EXPECT_EQ(run.standard_output, kMapconvBanner + " page length  60 line count  15\n");
+  EXPECT_EQ(run.standard_error, "");
+  EXPECT_EQ(run.exit_status, 0);
 }
 
 struct PageLengthCase {
@@ -77,9 +81,9 @@ class PageLengthTest : public BannerRunTest,
                        public ::testing::WithParamInterface<PageLengthCase> {};
 
 TEST_P(PageLengthTest, OnlyTheFirstTwoCharactersCount) {
-  const ChildRun run = banner("MAPCONV", kTitle, GetParam().lenpage);
-  EXPECT_TRUE(run.out.ends_with(GetParam().counts)) << run.out;
-  EXPECT_EQ(run.exit_code, 0);
+  const support::RunResult run = banner("MAPCONV", kTitle, GetParam().lenpage);
+  EXPECT_TRUE(run.standard_output.ends_with(GetParam().counts)) << run.standard_output;
+  EXPECT_EQ(run.exit_status, 0);
 }
 
 // The banner counts 1 + 6 + 8 lines; a page header starts a new count of 2 after the block
@@ -97,9 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
 // With a page of 10 lines the credit box fills the page: the header follows it and the count of
 // the new page holds the header's two lines and the box's eight.
 TEST_F(BannerRunTest, PageHeaderFollowsTheCreditBoxOnAShortPage) {
-  const ChildRun run = banner("MAPCONV", kTitle, "10");
-  ASSERT_EQ(run.out.substr(0, kMapconvBanner.size()), kMapconvBanner);
-  const std::string rest = run.out.substr(kMapconvBanner.size());
+  const support::RunResult run = banner("MAPCONV", kTitle, "10");
+  ASSERT_EQ(run.standard_output.substr(0, kMapconvBanner.size()), kMapconvBanner);
+  const std::string rest = run.standard_output.substr(kMapconvBanner.size());
   const std::string header = rest.substr(0, rest.find('\n'));
   ASSERT_EQ(header.size(), 121u) << header;
   EXPECT_EQ(header.substr(0, 92), "1" + std::string(66, ' ') + " MAPCONV  Version Win32  ");
@@ -108,15 +112,16 @@ TEST_F(BannerRunTest, PageHeaderFollowsTheCreditBoxOnAShortPage) {
 }
 
 TEST_F(BannerRunTest, NonNumericPageLengthEndsWithTheFailureReport) {
-  const ChildRun run = banner("MAPCONV", kTitle, "ab");
+  const support::RunResult run = banner("MAPCONV", kTitle, "ab");
   EXPECT_EQ(run.signal, SIGABRT);
-  EXPECT_EQ(run.out, "");
-  EXPECT_NE(run.err.find("apparent state: internal I/O"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("last format: (I2)"), std::string::npos) << run.err;
+  EXPECT_EQ(run.standard_output, "");
+  EXPECT_NE(run.standard_error.find("apparent state: internal I/O"), std::string::npos)
+      << run.standard_error;
+  EXPECT_NE(run.standard_error.find("last format: (I2)"), std::string::npos) << run.standard_error;
 }
 
 TEST_F(BannerRunTest, TwoLineTitleKeepsTheMinimumWidth) {
-  const ChildRun run = banner("GRIDDER", "First line|Second", std::nullopt);
+  const support::RunResult run = banner("GRIDDER", "First line|Second", std::nullopt);
   const std::string expected =
       "\n"
       "                   |-----------------------------------------|\n"
@@ -124,12 +129,12 @@ TEST_F(BannerRunTest, TwoLineTitleKeepsTheMinimumWidth) {
       "                   |                First line               |\n"
       "                   |                  Second                 |\n"
       "                   | Distributed on Sun Sep  9 01:46:40 2001 |\n";
-  EXPECT_EQ(run.out.substr(0, expected.size()), expected);
+  EXPECT_EQ(run.standard_output.substr(0, expected.size()), expected);
 }
 
 TEST_F(BannerRunTest, LongTitleLineWidensTheBoxToItsLimit) {
   const std::string title = std::string(70, 't') + "0123456789";
-  const ChildRun run = banner("MAPCONV", title, std::nullopt);
+  const support::RunResult run = banner("MAPCONV", title, std::nullopt);
   const std::string expected =
       "\n"
       " |" +
@@ -138,8 +143,8 @@ TEST_F(BannerRunTest, LongTitleLineWidensTheBoxToItsLimit) {
       std::string(70, 't') + "012345|\n" + " |" + std::string(19, ' ') +
       "Distributed on Sun Sep  9 01:46:40 2001" + std::string(19, ' ') + "|\n" + " |" +
       std::string(77, '-') + "|\n";
-  EXPECT_EQ(run.out.substr(0, expected.size()), expected);
+  EXPECT_EQ(run.standard_output.substr(0, expected.size()), expected);
 }
 
 }  // namespace
-}  // namespace startup_test
+}  // namespace startup

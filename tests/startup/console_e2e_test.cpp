@@ -3,49 +3,50 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
-#include "child_process.hpp"
+#include "support/run_program.hpp"
 
-namespace startup_test {
+namespace startup {
 namespace {
 
 const std::string kBell = "\a";
 
+using Files = std::map<std::string, std::string>;
+
 class ConsoleDriverTest : public ::testing::Test {
  protected:
-  ChildRun drive(const std::string& input, std::vector<std::string> steps) {
-    ChildSetup setup;
-    setup.arguments = {CONSOLE_DRIVER};
-    setup.arguments.insert(setup.arguments.end(), steps.begin(), steps.end());
-    setup.input = input;
-    setup.directory = directory.path();
-    setup.set_environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
-    return run_child(setup);
+  static support::RunResult drive(const std::string& input, std::vector<std::string> steps,
+                                  Files files = {}) {
+    support::RunRequest request;
+    request.arguments = std::move(steps);
+    request.standard_input = input;
+    request.files = std::move(files);
+    request.environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
+    return support::run_built_program(CONSOLE_DRIVER, request);
   }
 
   // The three questions of a recorded macro: a GETANS answer and two lines.
   static std::vector<std::string> three_questions() {
     return {"ask", "0", "10", "", "First", "line", "12", "Second", "line", "12", "Third"};
   }
-
-  TempDirectory directory;
 };
 
 TEST_F(ConsoleDriverTest, RecordsAMacroAndPlaysItBack) {
-  const ChildRun recording =
+  const support::RunResult recording =
       drive("@M\nmac1\nanswer one ! note\n  two   \n@Q\nthird\n", three_questions());
-  EXPECT_EQ(recording.out,
+  EXPECT_EQ(recording.standard_output,
             " First > Enter the name of your macro file:  First > got [answer    ]\n"
             " Second > got [  two       ]\n"
             " Third > Third > got [third       ]\n");
-  EXPECT_EQ(recording.err, "");
-  EXPECT_EQ(recording.exit_code, 0);
-  EXPECT_EQ(read_file(directory.file("mac1")), "answer one ! note\r\n  two\r\n");
+  EXPECT_EQ(recording.standard_error, "");
+  EXPECT_EQ(recording.exit_status, 0);
+  EXPECT_EQ(recording.files, (Files{{"mac1", "answer one ! note\r\n  two\r\n"}}));
 
-  const ChildRun playing = drive("@R\nmac1\nafter\n", three_questions());
-  EXPECT_EQ(playing.out,
+  const support::RunResult playing = drive("@R\nmac1\nafter\n", three_questions(), recording.files);
+  EXPECT_EQ(playing.standard_output,
             " First > Enter the name of your macro file:  The commands will be read from mac1\n"
             " First > answer one ! note\n"
             " got [answer    ]\n"
@@ -53,7 +54,7 @@ TEST_F(ConsoleDriverTest, RecordsAMacroAndPlaysItBack) {
             " got [  two       ]\n"
             " Third > The macro file is empty, reading from the terminal is resumed.\n"
             " Third > got [after       ]\n");
-  EXPECT_EQ(playing.exit_code, 0);
+  EXPECT_EQ(playing.exit_status, 0);
 }
 
 struct DialogueCase {
@@ -67,10 +68,10 @@ class DialogueTest : public ConsoleDriverTest,
                      public ::testing::WithParamInterface<DialogueCase> {};
 
 TEST_P(DialogueTest, ShowsExactly) {
-  const ChildRun run = drive(GetParam().input, GetParam().steps);
-  EXPECT_EQ(run.out, GetParam().expected_out);
-  EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.exit_code, 0);
+  const support::RunResult run = drive(GetParam().input, GetParam().steps);
+  EXPECT_EQ(run.standard_output, GetParam().expected_out);
+  EXPECT_EQ(run.standard_error, "");
+  EXPECT_EQ(run.exit_status, 0);
 }
 
 const std::string kHyphens(80, '-');
@@ -173,55 +174,55 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST_F(ConsoleDriverTest, QuitInSmallLettersIsAFileName) {
-  write_file(directory.file("quit"), "fromfile\r\n");
-  const ChildRun run = drive("@R\nquit\n", {"line", "8", "Q"});
-  EXPECT_EQ(run.out,
+  const support::RunResult run =
+      drive("@R\nquit\n", {"line", "8", "Q"}, {{"quit", "fromfile\r\n"}});
+  EXPECT_EQ(run.standard_output,
             " Q > Enter the name of your macro file:  The commands will be read from quit\n"
             " Q > fromfile\n"
             " got [fromfile]\n");
-  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.exit_status, 0);
 }
 
 TEST_F(ConsoleDriverTest, PlayedMacroIsEchoedWhileRecordingAnother) {
-  write_file(directory.file("in"), "x ! from in\n");
-  const ChildRun run = drive("@M\nout\n@R\nin\n@Q\ny\n", {"line", "3", "Q", "line", "3", "Q"});
-  EXPECT_EQ(run.out,
+  const support::RunResult run = drive(
+      "@M\nout\n@R\nin\n@Q\ny\n", {"line", "3", "Q", "line", "3", "Q"}, {{"in", "x ! from in\n"}});
+  EXPECT_EQ(run.standard_output,
             " Q > Enter the name of your macro file:  Q > Enter the name of your macro file: "
             " The commands will be read from in\n"
             " Q > x !\n"
             " got [x  ]\n"
             " Q > The macro file is empty, reading from the terminal is resumed.\n"
             " Q > Q > got [y  ]\n");
-  EXPECT_EQ(read_file(directory.file("out")), "x !\r\n");
+  EXPECT_EQ(run.files.at("out"), "x !\r\n");
 }
 
 TEST_F(ConsoleDriverTest, PlayCommandInsideAPlayedMacroGivesTheHelpBlock) {
-  write_file(directory.file("inner"), "@R\nz\n");
-  const ChildRun run = drive("@R\ninner\n", kOneLine);
-  EXPECT_EQ(run.out,
+  const support::RunResult run = drive("@R\ninner\n", kOneLine, {{"inner", "@R\nz\n"}});
+  EXPECT_EQ(run.standard_output,
             " Q > Enter the name of your macro file:  The commands will be read from inner\n Q >" +
                 kHelpBlock + " Q > z\n got [z     ]\n");
 }
 
 TEST_F(ConsoleDriverTest, EndOfInputRepeatsThePromptOnceThenReportsTheFailure) {
-  const ChildRun run = drive("", {"line", "4", "Q"});
-  EXPECT_EQ(run.out, " Q > Q > FORTRAN error number  -1 on unit  5\n");
-  EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.exit_code, 0);
+  const support::RunResult run = drive("", {"line", "4", "Q"});
+  EXPECT_EQ(run.standard_output, " Q > Q > FORTRAN error number  -1 on unit  5\n");
+  EXPECT_EQ(run.standard_error, "");
+  EXPECT_EQ(run.exit_status, 0);
 }
 
 TEST_F(ConsoleDriverTest, EndOfInputAfterAMacroCommandStillEndsTheRun) {
-  const ChildRun run = drive("@q\n", {"line", "4", "Q"});
-  EXPECT_EQ(run.out, " Q > You are NOT writing to a macro file!" + kBell +
-                         "\n Q > Q > FORTRAN error number  -1 on unit  5\n");
-  EXPECT_EQ(run.exit_code, 0);
+  const support::RunResult run = drive("@q\n", {"line", "4", "Q"});
+  EXPECT_EQ(run.standard_output, " Q > You are NOT writing to a macro file!" + kBell +
+                                     "\n Q > Q > FORTRAN error number  -1 on unit  5\n");
+  EXPECT_EQ(run.exit_status, 0);
 }
 
 TEST_F(ConsoleDriverTest, LongMacroNameIsCutToEightyCharacters) {
   const std::string name(90, 'm');
-  const ChildRun run = drive("@M\n" + name + "\nx\n@Q\ny\n", {"line", "2", "Q", "line", "2", "Q"});
-  EXPECT_EQ(run.exit_code, 0);
-  EXPECT_EQ(read_file(directory.file(name.substr(0, 80))), "x\r\n");
+  const support::RunResult run =
+      drive("@M\n" + name + "\nx\n@Q\ny\n", {"line", "2", "Q", "line", "2", "Q"});
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.files, (Files{{name.substr(0, 80), "x\r\n"}}));
 }
 
 struct FailedCreation {
@@ -233,12 +234,13 @@ class MacroCreationFailureTest : public ConsoleDriverTest,
                                  public ::testing::WithParamInterface<FailedCreation> {};
 
 TEST_P(MacroCreationFailureTest, EndsWithTheFailureReportAndTouchesNothing) {
-  write_file(directory.file("old"), "kept\r\n");
-  const ChildRun run = drive("@M\n" + GetParam().macro_name + "\nx\n", {"line", "4", "Q"});
+  const support::RunResult run =
+      drive("@M\n" + GetParam().macro_name + "\nx\n", {"line", "4", "Q"}, {{"old", "kept\r\n"}});
   EXPECT_EQ(run.signal, SIGABRT);
-  EXPECT_EQ(run.out, " Q > Enter the name of your macro file: ");
-  EXPECT_NE(run.err.find("apparent state: unit 40 "), std::string::npos) << run.err;
-  EXPECT_EQ(read_file(directory.file("old")), "kept\r\n");
+  EXPECT_EQ(run.standard_output, " Q > Enter the name of your macro file: ");
+  EXPECT_NE(run.standard_error.find("apparent state: unit 40 "), std::string::npos)
+      << run.standard_error;
+  EXPECT_EQ(run.files, (Files{{"old", "kept\r\n"}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MacroCreationFailureTest,
@@ -247,10 +249,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, MacroCreationFailureTest,
                          [](const auto& info) { return info.param.name; });
 
 TEST_F(ConsoleDriverTest, EndOfInputWhileReadingTheMacroNameEndsWithTheFailureReport) {
-  const ChildRun run = drive("@M\n", {"line", "4", "Q"});
+  const support::RunResult run = drive("@M\n", {"line", "4", "Q"});
   EXPECT_EQ(run.signal, SIGABRT);
-  EXPECT_NE(run.err.find("end of file"), std::string::npos) << run.err;
+  EXPECT_NE(run.standard_error.find("end of file"), std::string::npos) << run.standard_error;
 }
 
 }  // namespace
-}  // namespace startup_test
+}  // namespace startup

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "child_process.hpp"
+#include "support/files.hpp"
 #include "textio/units.hpp"
 
 namespace startup {
@@ -26,11 +26,11 @@ class PageSettingsTest : public ::testing::Test {
 
   std::string listing() {
     textio::close_unit(kListing);
-    return startup_test::read_file(listing_path);
+    return support::read_file_bytes(listing_path);
   }
 
-  startup_test::TempDirectory directory;
-  const std::string listing_path = directory.file("listing");
+  support::TempDirectory directory;
+  const std::string listing_path = (directory / "listing").string();
 };
 
 // Lines are counted after they are written: the header comes when a block would overflow the
