@@ -12,8 +12,8 @@ inline constexpr std::size_t kListingTitleWidth = 66;
 inline constexpr std::size_t kProgramNameFieldWidth = 8;
 inline constexpr std::size_t kPlatformFieldWidth = 6;
 
-// Counts `lines` written on `unit`; when they no longer fit on the page, writes a page header
-// first (NEWPAG) and returns 1, else returns 0. Units outside 1-99 are not counted.
+// Counts `lines` just written on `unit`. When the page cannot hold them, a page header is
+// written after them (NEWPAG) and 1 is returned, else 0. Units outside 1-99 are not counted.
 int PAGCHK(int unit, int lines);
 
 // Writes a page header on `unit` (1-99) and starts the unit's line count of the new page.
