@@ -1,0 +1,163 @@
+#include "symmetry/interpreter.hpp"
+
+#include <array>
+#include <string>
+
+#include "symmetry/classification.hpp"
+#include "symmetry/closure.hpp"
+#include "symmetry/description.hpp"
+#include "symmetry/generators.hpp"
+#include "symmetry/tokens.hpp"
+#include "textio/records.hpp"
+#include "textio/text.hpp"
+
+namespace symmetry {
+namespace {
+
+constexpr int kErrorNoFirstOperator = 6;
+constexpr int kErrorFiveAxis = 25;
+
+// Slot 0 is selected by error 25: its own slot has no text.
+constexpr std::array<std::string_view, 30> kErrorMessages = {
+    "Either a 5-axis anywhere or a 3-axis in field   ",
+    "Less than 2 operator fields were found          ",
+    "Illegal Lattice type, not P, A, B, C, I, F or R ",
+    "Rhombohedral lattice without a 3-axis           ",
+    "Minus sign does not preceed 1, 2, 3, 4 or 6     ",
+    "Lattice S.R. found an error                     ",
+    "1st operator in a field was a space. Impossible ",
+    "I for COMPUTED GO TO out of range.              ",
+    "An A-glide mirror normal to A                   ",
+    "A B-glide mirror normal to B                    ",
+    "A C-glide mirror normal to C                    ",
+    "D-glide in a primitive lattice                  ",
+    "A 4-axis not in the 2nd operator field          ",
+    "A 6-axis not in the 2nd operator field          ",
+    "More than 24 matrices needed to define group    ",
+    "More than 24 matrices needed to define group    ",
+    "Improper construction of a rotation operator    ",
+    "No mirror following a /                         ",
+    "A translation conflict between operators        ",
+    "The 2bar operator is not allowed                ",
+    "3 fields are legal only in R & m3 cubic groups  ",
+    "Syntax error. Expected I-43d at this point.     ",
+    "                                                ",
+    "A or B centered tetragonal?   IMPOSSIBLE        ",
+    "                                                ",
+    "                                                ",
+    "                                                ",
+    "                                                ",
+    "                                                ",
+    "Illegal character in the space group symbol     ",
+};
+
+constexpr bool all_messages_48_wide() {
+  for (std::string_view message : kErrorMessages) {
+    if (message.size() != 48) return false;
+  }
+  return true;
+}
+static_assert(all_messages_48_wide());
+
+void report_error(int error_unit, std::string_view symbol, int error) {
+  if (error_unit <= 0) return;
+  textio::write_record(error_unit, "(1X,'****** Error processing symbol ',A/1X,A)",
+                       textio::fit(symbol, kSymbolWidth), error_message(error));
+}
+
+void set_centring_vectors(int lattice_type, CentringVectors& centring, int& centring_count) {
+  const CentringTable table = centring_table(lattice_type);
+  centring_count = table.count;
+  for (int v = 0; v < kMaxCentringVectors; ++v) {
+    for (int i = 0; i < 3; ++i) {
+      centring[v][i] = v < table.count ? static_cast<float>(table.vectors[v][i]) / kTwelfths : 0.0F;
+    }
+  }
+}
+
+// Builds one field's generators and closes the group after each. Returns 0 or an error.
+int read_operator_field(const SymbolContext& symbol, int field, GroupState& group, int error_unit) {
+  const TokenGrid& grid = symbol.grid;
+  if (grid.t(1, field) == kEmpty) return kErrorNoFirstOperator;
+  const ClosureContext context{field, symbol.lattice_type, symbol.classification.laue_class,
+                               error_unit};
+  for (int position = 1; position < 4 && grid.t(position, field) != kEmpty; ++position) {
+    if (position > 1) {
+      const NextOperator next = next_operator_position(grid, field, position);
+      if (next.error != 0) return next.error;
+      if (next.position == 0) break;
+      position = next.position;
+    }
+    const GeneratorRule rule = make_generator(symbol, field, position);
+    if (rule.error != 0) return rule.error;
+    if (rule.makes_centric) group.centric = 1;
+    if (!rule.generator) continue;
+    if (const int error = add_generator(group, *rule.generator, context)) return error;
+  }
+  return 0;
+}
+
+int read_operator_fields(const SymbolContext& symbol, GroupState& group, int error_unit) {
+  for (int field = 2; field <= symbol.grid.field_count; ++field) {
+    if (const int error = read_operator_field(symbol, field, group, error_unit)) return error;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string_view error_message(int error) {
+  if (error == kErrorFiveAxis) return kErrorMessages[0];
+  if (error < 0 || error >= static_cast<int>(kErrorMessages.size())) return kErrorMessages[22];
+  return kErrorMessages[error];
+}
+
+void SYMINT(std::string_view symbol, int& laue_class, int& unique_axis, int& centric,
+            int& lattice_type, int& operator_count, int& polar_axis, OperatorArray& operators,
+            CentringVectors& centring, int& centring_count, int description_unit, int error_unit,
+            WorkArea& work) {
+  centric = 0;
+  laue_class = 0;
+  unique_axis = 0;
+  auto fail = [&](int error) {
+    report_error(error_unit, symbol, error);
+    unique_axis = kUniqueAxisAfterError;
+  };
+
+  // Tokens.
+  TokenisedSymbol tokens = tokenise(symbol);
+  if (tokens.lattice_type != 0) lattice_type = tokens.lattice_type;
+  if (tokens.error != 0) return fail(tokens.error);
+
+  // Classification.
+  const Classification classification = lattice_type == kLatticeR
+                                            ? classify_rhombohedral(tokens.grid, lattice_type)
+                                            : classify(tokens.grid, lattice_type);
+  laue_class = classification.laue_class;
+  unique_axis = classification.unique_axis;
+  if (classification.error != 0) return fail(classification.error);
+  set_centring_vectors(lattice_type, centring, centring_count);
+
+  // Generators and closure.
+  GroupState group{work};
+  start_group(group, classification.rhombohedral_cubic);
+  const SymbolContext context{tokens.grid, lattice_type, classification};
+  const int error = read_operator_fields(context, group, error_unit);
+  centric = group.centric;
+  if (error != 0) return fail(error);
+  complete_operator_set(group, operators, operator_count);
+
+  SYMLST(symbol, operators, laue_class, unique_axis, centric, lattice_type, operator_count,
+         centring_count, description_unit, polar_axis);
+  if (lattice_type == kLatticeR) unique_axis = kRhombohedralUniqueAxis;
+  if (group.deferred_error != 0) fail(group.deferred_error);
+}
+
+void interpret_symbol(OperatorSet& set, int description_unit, int error_unit) {
+  WorkArea work;
+  SYMINT(set.symbol, set.laue_class, set.unique_axis, set.centric, set.lattice_type,
+         set.operator_count, set.polar_axis, set.operators, set.centring, set.centring_count,
+         description_unit, error_unit, work);
+}
+
+}  // namespace symmetry

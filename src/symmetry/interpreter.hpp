@@ -1,0 +1,27 @@
+// The space-group symbol interpreter: a Hermann-Mauguin symbol in, the symmetry operator set out.
+#pragma once
+
+#include <string_view>
+
+#include "symmetry/matrices.hpp"
+#include "symmetry/operator_set.hpp"
+
+namespace symmetry {
+
+// Interprets the symbol (its first 20 characters) into the operator set. On a unit above 0 the
+// description and the list of operators are written to `description_unit` and a numbered error
+// is reported on `error_unit`; 0 or less prints nothing. After an error the unique axis is 4 and
+// the operator count keeps its previous value, except after a translation conflict, which is
+// reported only once the set is complete.
+void SYMINT(std::string_view symbol, int& laue_class, int& unique_axis, int& centric,
+            int& lattice_type, int& operator_count, int& polar_axis, OperatorArray& operators,
+            CentringVectors& centring, int& centring_count, int description_unit, int error_unit,
+            WorkArea& work);
+
+// SYMINT on the symbol held in `set`, filling the rest of `set`.
+void interpret_symbol(OperatorSet& set, int description_unit, int error_unit);
+
+// The 48-character message of a numbered error.
+std::string_view error_message(int error);
+
+}  // namespace symmetry

@@ -1,0 +1,134 @@
+// Every conventional space-group symbol must give a set that, with its centring vectors and the
+// inversion, is a group of the conventional multiplicity.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "symmetry/interpreter.hpp"
+
+namespace {
+
+struct TableEntry {
+  int number = 0;
+  std::string symbol;
+  int multiplicity = 0;
+};
+
+std::vector<TableEntry> read_space_group_table() {
+  std::ifstream in(std::string(MAPCONV_SOURCE_DIR) + "/tests/symmetry/data/space_groups.tsv");
+  std::vector<TableEntry> entries;
+  std::string line;
+  std::getline(in, line);  // column names
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    TableEntry entry;
+    std::string number;
+    std::string multiplicity;
+    std::getline(fields, number, '\t');
+    std::getline(fields, entry.symbol, '\t');
+    std::getline(fields, multiplicity, '\t');
+    entry.number = std::stoi(number);
+    entry.multiplicity = std::stoi(multiplicity);
+    entries.push_back(entry);
+  }
+  return entries;
+}
+
+// A group element: rotation and translation in twelfths reduced to 0..11.
+using Element = std::array<int, 12>;
+
+int cell(int twelfths) {
+  return ((twelfths % 12) + 12) % 12;
+}
+
+Element make_element(const std::array<std::array<int, 3>, 3>& r, const std::array<int, 3>& t) {
+  Element e{};
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) e[i * 3 + j] = r[i][j];
+    e[9 + i] = cell(t[i]);
+  }
+  return e;
+}
+
+Element compose(const Element& a, const Element& b) {  // a after b
+  std::array<std::array<int, 3>, 3> r{};
+  std::array<int, 3> t{};
+  for (int i = 0; i < 3; ++i) {
+    t[i] = a[9 + i];
+    for (int j = 0; j < 3; ++j) {
+      for (int k = 0; k < 3; ++k) r[i][j] += a[i * 3 + k] * b[k * 3 + j];
+      t[i] += a[i * 3 + j] * b[9 + j];
+    }
+  }
+  return make_element(r, t);
+}
+
+// The whole group spelled out from the stored half-set.
+std::vector<Element> expand(const symmetry::OperatorSet& set) {
+  std::vector<Element> elements;
+  for (int c = 0; c < set.centring_count; ++c) {
+    std::array<int, 3> centring{};
+    for (int i = 0; i < 3; ++i) {
+      centring[i] = static_cast<int>(std::lround(set.centring[c][i] * 12.0F));
+    }
+    for (int k = 0; k < set.operator_count; ++k) {
+      const auto& op = set.operators[k];
+      for (int sign : {1, -1}) {
+        if (sign == -1 && set.centric == 0) continue;
+        std::array<std::array<int, 3>, 3> r{};
+        std::array<int, 3> t{};
+        for (int i = 0; i < 3; ++i) {
+          for (int j = 0; j < 3; ++j) r[i][j] = sign * op.rotation[i][j];
+          t[i] = sign * op.translation[i] + centring[i];
+        }
+        elements.push_back(make_element(r, t));
+      }
+    }
+  }
+  return elements;
+}
+
+class SpaceGroupTable : public testing::TestWithParam<TableEntry> {};
+
+TEST_P(SpaceGroupTable, FormsAClosedGroupOfTheConventionalMultiplicity) {
+  const TableEntry& entry = GetParam();
+  symmetry::OperatorSet set;
+  set.symbol = entry.symbol;
+  symmetry::interpret_symbol(set, 0, 0);
+
+  ASSERT_NE(set.unique_axis, symmetry::kUniqueAxisAfterError);
+  ASSERT_GE(set.operator_count, 1);
+  EXPECT_EQ(set.operators[0].rotation,
+            (std::array<std::array<int, 3>, 3>{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}));
+  EXPECT_EQ(set.operators[0].translation, (std::array<int, 3>{0, 0, 0}));
+  for (int k = 0; k < set.operator_count; ++k) {
+    EXPECT_GE(set.operators[k].operation_flag, 0) << "operator " << k + 1;
+  }
+
+  const std::vector<Element> elements = expand(set);
+  const std::set<Element> group(elements.begin(), elements.end());
+  EXPECT_EQ(group.size(), elements.size()) << "the same element twice";
+  EXPECT_EQ(static_cast<int>(elements.size()), entry.multiplicity);
+  for (const Element& a : group) {
+    for (const Element& b : group) {
+      ASSERT_TRUE(group.count(compose(a, b))) << "not closed under composition";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSymbols, SpaceGroupTable, testing::ValuesIn(read_space_group_table()),
+                         [](const testing::TestParamInfo<TableEntry>& info) {
+                           return "No" + std::to_string(info.param.number);
+                         });
+
+TEST(SpaceGroupTableFile, HoldsAll230Groups) {
+  EXPECT_EQ(read_space_group_table().size(), 230U);
+}
+
+}  // namespace
