@@ -87,7 +87,8 @@ IndexSlot& take_free_slot(int unit) {
   textio::stop_run("Halt in STARTISAM");
 }
 
-// Enters the key of every record, stopping silently at the first record that cannot be read.
+// Enters the key of every record up to the end of the file. Any other failure ends the run:
+// an index that silently missed records would let later appends overwrite them.
 void read_all_keys(IndexSlot& slot) {
   // Allocated once per slot; a file beyond the capacity grows the tables rather than losing
   // records.
@@ -95,7 +96,10 @@ void read_all_keys(IndexSlot& slot) {
   slot.order.reserve(kSlotCapacity);
   slot.keys.clear();
   std::string key(kKeyLength, ' ');
-  for (int record = 1; textio::try_read_direct(slot.unit, record, "(A)", key) == 0; ++record) {
+  for (int record = 1;; ++record) {
+    const int status = textio::try_read_direct(slot.unit, record, "(A)", key);
+    if (status == textio::kEndOfFile) break;
+    if (status != textio::kOk) textio::raise_io_failure(status);
     const RecordKey entered = to_key(key);
     slot.keys.push_back(entered == kBlankKey ? kDeleted : entered);
   }

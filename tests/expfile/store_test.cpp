@@ -397,6 +397,21 @@ TEST_F(StoreTest, CloseLeavesAUnitWithoutAnIndexAlone) {
   EXPECT_TRUE(textio::file_exists((directory_ / "C.EXP").string()));
 }
 
+// Only the end of the file ends the index quietly: an index that missed records after a failed
+// read would let later appends overwrite them.
+TEST_F(StoreTest, ReadFailureWhileIndexingEndsTheRun) {
+  support::write_experiment_file(directory_ / "S.EXP", records_named({"A", "B"}));
+  textio::open_unit(kUnit, (directory_ / "S.EXP").string());  // sequential: no record reads
+  std::string value(68, ' ');
+  try {
+    KEYREAD(kUnit, "A           ", value);
+    ADD_FAILURE() << "the index was built";
+  } catch (const textio::IoFailure& failure) {
+    EXPECT_NE(failure.status, 0);
+    EXPECT_NE(failure.report.find("S.EXP"), std::string::npos) << failure.report;
+  }
+}
+
 TEST_F(StoreTest, ReopenedFileIsIndexedAfresh) {
   open_experiment(kUnit, "R.EXP", records_named({"A"}));
   WRITEXP(kUnit, "B", "new");
