@@ -209,6 +209,11 @@ std::string unit_file_name(int number) {
   return unit && unit->connected ? unit->name : std::string();
 }
 
+int unit_record_length(int number) {
+  const Unit* unit = find_unit(number);
+  return unit_is_direct(number) ? static_cast<int>(unit->record_length) : 0;
+}
+
 bool file_exists(const std::string& name) {
   struct stat info;
   return !trim_right(name).empty() && stat(std::string(trim_right(name)).c_str(), &info) == 0;

@@ -40,6 +40,7 @@ void close_all_units();
 bool unit_connected(int unit);
 bool unit_is_direct(int unit);
 std::string unit_file_name(int unit);  // the name as opened; empty when not connected
+int unit_record_length(int unit);      // bytes per direct-access record; 0 otherwise
 bool file_exists(const std::string& name);
 
 // The first unit, counting up from `unit`, that is not connected; a start value below 11 or

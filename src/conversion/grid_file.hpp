@@ -1,0 +1,27 @@
+// The grid file NAME.grd: a title line, the cell, the grid divisions, then the map value at
+// every grid point of the cell, one per line, z fastest and x slowest.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "conversion/map_block.hpp"
+#include "conversion/map_sampler.hpp"
+
+namespace conversion {
+
+struct Cell {
+  std::array<float, 3> lengths{};  // a, b, c
+  std::array<float, 3> angles{};   // alpha, beta, gamma in degrees
+};
+
+// Opens the grid file `name` on a free unit, replacing any file of that name; returns the unit.
+int open_grid_file(const std::string& name);
+
+void write_grid_header(int unit, const std::string& title_line, const Cell& cell,
+                       const Triple& grid_divisions);
+
+// Writes the value of every grid point of the cell.
+void write_grid_values(int unit, const Triple& grid_divisions, MapSampler& sampler);
+
+}  // namespace conversion

@@ -1,0 +1,335 @@
+#include "conversion/map_file.hpp"
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "conversion/symmetry_loader.hpp"
+#include "expfile/keys.hpp"
+#include "expfile/store.hpp"
+#include "startup/console_input.hpp"
+#include "textio/records.hpp"
+#include "textio/status.hpp"
+#include "textio/text.hpp"
+#include "textio/units.hpp"
+
+namespace conversion {
+
+namespace {
+
+constexpr int kTerminal = textio::kConsoleOutput;
+constexpr int kHeader1Bytes = 140;
+constexpr int kHeader2Bytes = 56;
+constexpr int kWordBytes = 4;
+constexpr int kSectionTrailerWords = 2;
+constexpr int kFirstDataRecord = 3;
+constexpr std::size_t kTypeLength = 4;
+constexpr std::size_t kTitleLength = 66;
+
+// The map types looked for, in this order.
+std::vector<std::string> map_types() {
+  std::vector<std::string> types = {"FOBS", "FCLC", "DELF", "PTSN", "DPTS"};
+  for (int digit = 2; digit <= 9; ++digit)
+    types.push_back(textio::write_text(4, "(I1,A)", digit, "FDF"));
+  return types;
+}
+
+std::int32_t int_at(const std::byte* bytes, int offset) {
+  std::int32_t value;
+  std::memcpy(&value, bytes + offset, sizeof value);
+  return value;
+}
+
+float real_at(const std::byte* bytes, int offset) {
+  float value;
+  std::memcpy(&value, bytes + offset, sizeof value);
+  return value;
+}
+
+Triple triple_at(const std::byte* bytes, int offset) {
+  return {int_at(bytes, offset), int_at(bytes, offset + 4), int_at(bytes, offset + 8)};
+}
+
+[[noreturn]] void refuse_map(const std::string& reason) {
+  textio::write_record(kTerminal, "(A)", " **** " + reason + " ****");
+  textio::stop_run("REDFMP");
+}
+
+// The experiment file's name up to and including the "." of its first ".EXP".
+std::string map_name_prefix(int experiment_unit) {
+  std::string name(textio::trim_right(textio::unit_file_name(experiment_unit)));
+  std::size_t dot = name.find(".EXP");
+  return dot == std::string::npos ? name + "." : name.substr(0, dot + 1);
+}
+
+std::string file_name_part(std::string path) {
+  std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int record_length_words(int experiment_unit, const std::string& type) {
+  std::string value(expfile::kValueLength, ' ');
+  expfile::KEYREAD(experiment_unit, " EXPR " + type + "RL", value);
+  int words = 0;
+  if (textio::try_read_text(value, "(I10)", words) != textio::kOk) words = 0;
+  return words;
+}
+
+bool try_open_map(int unit, const std::string& name, int words) {
+  textio::OpenOptions options;
+  options.status = "OLD";
+  options.access = textio::Access::direct;
+  options.form = textio::Form::unformatted;
+  long long bytes = static_cast<long long>(words) * kWordBytes;
+  if (bytes <= 0 || bytes > std::numeric_limits<int>::max()) return false;
+  options.record_length = static_cast<int>(bytes);
+  return textio::try_open_unit(unit, name, options) == textio::kOk;
+}
+
+}  // namespace
+
+void OPNFMP(int experiment_unit, const std::string& status, std::string& map_type, int& map_unit) {
+  (void)status;  // only "OLD" map files are ever opened
+  std::string prefix = map_name_prefix(experiment_unit);
+  std::string available;
+  int available_count = 0;
+  for (const std::string& type : map_types()) {
+    if (textio::file_exists(prefix + type.substr(0, 3))) {
+      available += type + ",";
+      ++available_count;
+    }
+  }
+  map_unit = experiment_unit;
+  textio::NEWUNT(map_unit);
+  if (available_count == 0) {
+    std::string stem = file_name_part(prefix.substr(0, prefix.size() - 1));
+    textio::write_record(kTerminal, "(A)",
+                         " **** No Fourier map file was found for " + stem + " ****");
+    textio::stop_run("Run terminated in OPNFMP");
+  }
+  bool ask = available_count > 1;
+  while (true) {
+    std::string answer(kTypeLength, ' ');
+    if (ask) {
+      startup::GETANS("Enter map type wanted (" + available + "QUIT)", startup::kNextToken, answer);
+      startup::UPCASE(answer, static_cast<int>(kTypeLength));
+      if (answer == "QUIT") textio::stop_run("Run terminated in OPNFMP");
+    } else {
+      answer = available.substr(0, kTypeLength);
+    }
+    ask = true;
+    int words = record_length_words(experiment_unit, answer);
+    if (try_open_map(map_unit, prefix + answer.substr(0, 3), words)) {
+      map_type = answer;
+      break;
+    }
+  }
+  textio::write_record(kTerminal, "(A)", " A " + map_type + " file has been opened");
+}
+
+MapHeader read_map_header(int map_unit) {
+  std::array<std::byte, kHeader2Bytes> bytes{};
+  textio::read_direct_bytes(map_unit, 2, bytes);
+  MapHeader header;
+  header.grid_divisions = triple_at(bytes.data(), 0);
+  header.block_start = triple_at(bytes.data(), 12);
+  header.block_steps = triple_at(bytes.data(), 24);
+  header.rotation_count = int_at(bytes.data(), 36);
+  header.section_size = int_at(bytes.data(), 40);
+  header.density_maximum = real_at(bytes.data(), 44);
+  header.density_minimum = real_at(bytes.data(), 48);
+  return header;
+}
+
+float map_scale_factor(float largest) {
+  double logarithm = std::log10(static_cast<double>(largest));
+  long exponent = std::isfinite(logarithm) ? std::lround(logarithm) : 0;
+  if (exponent == 0 || exponent == 1) return 1.0f;
+  // The power is formed by repeated squaring at extended precision and rounded once.
+  long double base =
+      exponent > 0 ? static_cast<long double>(0.1f) : static_cast<long double>(10.0f);
+  long power = exponent > 0 ? exponent - 1 : 1 - exponent;
+  long double result = 1.0L;
+  while (power > 0) {
+    if (power & 1) result *= base;
+    base *= base;
+    power >>= 1;
+  }
+  return static_cast<float>(result);
+}
+
+namespace {
+
+struct Header1 {
+  std::string phase_name;
+  std::string map_type;
+};
+
+Header1 read_header1(int map_unit) {
+  std::array<std::byte, kHeader1Bytes> bytes{};
+  textio::read_direct_bytes(map_unit, 1, bytes);
+  const char* text = reinterpret_cast<const char*>(bytes.data());
+  return {std::string(text, kTitleLength), std::string(text + 132, kTypeLength)};
+}
+
+long long file_size(const std::string& name) {
+  struct stat info;
+  return stat(name.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
+}
+
+// Refuses a map file whose header does not describe a readable block.
+void check_map_geometry(const MapHeader& header, int map_unit) {
+  for (int axis = 0; axis < 3; ++axis) {
+    if (header.grid_divisions[axis] < 1) refuse_map("Map file has grid divisions below 1");
+    if (header.block_steps[axis] < 1) refuse_map("Map file has block steps below 1");
+  }
+  long long plane = static_cast<long long>(header.block_steps[0]) * header.block_steps[1];
+  if (header.section_size < plane) refuse_map("Map file section size is smaller than a section");
+  long long section = header.section_size;
+  long long records = (section + kValuesPerRecord - 1) / kValuesPerRecord;
+  long long last_values = section - (records - 1) * kValuesPerRecord;
+  long long record_bytes = static_cast<long long>(textio::unit_record_length(map_unit));
+  long long needed = kWordBytes * std::max(last_values + kSectionTrailerWords,
+                                           records > 1 ? kValuesPerRecord : 0LL);
+  if (record_bytes < std::max<long long>(needed, kHeader1Bytes)) {
+    refuse_map("Map file record length is too short for its sections");
+  }
+  long long last_record = kFirstDataRecord - 1 + records * header.block_steps[2];
+  long long size = file_size(textio::unit_file_name(map_unit));
+  if (size < (last_record - 1) * record_bytes + kWordBytes * (last_values + kSectionTrailerWords)) {
+    refuse_map("Map file is too short for its sections");
+  }
+}
+
+std::vector<std::int16_t> allocate_block(const Triple& steps) {
+  unsigned long long count = 1;
+  for (int n : steps) {
+    if (__builtin_mul_overflow(count, static_cast<unsigned long long>(n), &count)) {
+      refuse_map("Map block is too large to hold");
+    }
+  }
+  try {
+    return std::vector<std::int16_t>(static_cast<std::size_t>(count));
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  refuse_map("Map block is too large to hold");
+}
+
+void write_map_parameters(const MapBlock& block, float scale) {
+  textio::write_record(kTerminal, "(A)", " Map parameters:");
+  const char* axes[] = {"X", "Y", "Z"};
+  for (int axis = 0; axis < 3; ++axis) {
+    textio::write_record(kTerminal, "(3A,I5,A,I5,A,I5,A)", " Map ", axes[axis],
+                         " axis divided into", block.grid_divisions[axis], " steps, from",
+                         block.block_start[axis], " and covering", block.block_steps[axis],
+                         " steps");
+  }
+  textio::write_record(kTerminal, "(A,1P,G7.0)", " Map scaling factor ", 1.0f / scale);
+  textio::write_record(kTerminal, "(A,F6.2,A,F6.2)", " Rescaled rho limits from ",
+                       block.density_minimum, " to ", block.density_maximum);
+}
+
+// Reads section `section` (from 0) into the work buffer, record by record.
+void read_section(int map_unit, int section, int section_size, std::vector<float>& work) {
+  int records = (section_size + kValuesPerRecord - 1) / kValuesPerRecord;
+  int record = kFirstDataRecord + section * records;
+  std::vector<std::byte> bytes;
+  for (int first = 0; first < section_size; first += kValuesPerRecord, ++record) {
+    int count = std::min(kValuesPerRecord, section_size - first);
+    bool last = first + count == section_size;
+    bytes.resize(static_cast<std::size_t>(count + (last ? kSectionTrailerWords : 0)) * kWordBytes);
+    textio::read_direct_bytes(map_unit, record, bytes);
+    std::memcpy(work.data() + first, bytes.data(), static_cast<std::size_t>(count) * kWordBytes);
+  }
+}
+
+// Stores the sections of the map, taking file-order offsets to x, y, z order. Returns the
+// 1-based element number of the last value stored.
+long long store_sections(int map_unit, const MapHeader& header, float scale,
+                         std::vector<float>& work, MapBlock& block) {
+  const Triple& file_steps = header.block_steps;
+  // Element stride of each file axis in the block.
+  Triple file_axis = {0, 1, 2};
+  rotate_to_xyz(file_axis, std::max(header.rotation_count, 0));
+  std::array<long long, 3> xyz_stride = {
+      1, block.block_steps[0], static_cast<long long>(block.block_steps[0]) * block.block_steps[1]};
+  std::array<long long, 3> file_stride{};
+  for (int position = 0; position < 3; ++position)
+    file_stride[file_axis[position]] = xyz_stride[position];
+  long long last = 0;
+  for (int s = 0; s < file_steps[2]; ++s) {
+    read_section(map_unit, s, header.section_size, work);
+    const float* value = work.data();
+    for (int j = 0; j < file_steps[1]; ++j) {
+      for (int i = 0; i < file_steps[0]; ++i) {
+        long long element = i * file_stride[0] + j * file_stride[1] + s * file_stride[2];
+        block.values[static_cast<std::size_t>(element)] =
+            encode_density(*value++ * scale, block.density_minimum, block.density_range);
+        last = element + 1;
+      }
+    }
+  }
+  return last;
+}
+
+void make_patterson(symmetry::OperatorSet& operators) {
+  operators.centric = 1;
+  for (int k = 0; k < operators.operator_count; ++k) operators.operators[k].translation = {0, 0, 0};
+}
+
+}  // namespace
+
+std::int16_t encode_density(float density, float minimum, float range) {
+  float e = 2.0f * (density - minimum) / range - 1.0f;
+  if (e > 1.0f) e = 1.0f;
+  if (e < -1.0f) e = -1.0f;
+  return static_cast<std::int16_t>(kCodeScale * e);
+}
+
+void REDFMP(int experiment_unit, int map_unit, std::vector<float>& work_buffer, int map_phase,
+            std::string& title_line, MapBlock& block, symmetry::OperatorSet& operators) {
+  load_phase_symmetry(experiment_unit, map_phase, operators);
+  Header1 header1 = read_header1(map_unit);
+  MapHeader header = read_map_header(map_unit);
+  check_map_geometry(header, map_unit);
+  if (static_cast<long long>(work_buffer.size()) < header.section_size) {
+    refuse_map("Map section is larger than the work buffer");
+  }
+  if (!(header.density_maximum - header.density_minimum > 0.0f)) {
+    textio::write_record(kTerminal, "(A)", " **** Null Fourier map - ERROR ****");
+    textio::stop_run("REDFMP");
+  }
+  float scale = map_scale_factor(std::max(header.density_maximum, -header.density_minimum));
+  block.density_maximum = header.density_maximum * scale;
+  block.density_minimum = header.density_minimum * scale;
+  block.density_range = block.density_maximum - block.density_minimum;
+
+  std::string description(expfile::kValueLength, ' ');
+  expfile::KEYREAD(experiment_unit, expfile::kDescriptionKey, description);
+  title_line = textio::fit(description.substr(2, 50) + " " + header1.map_type, kTitleLength);
+  textio::write_record(kTerminal, "(2A)", " Problem title: ", description.substr(2));
+  textio::write_record(kTerminal, "(2A)", " Phase name: ", header1.phase_name);
+  if (header1.map_type == "PTSN" || header1.map_type == "DPTS") make_patterson(operators);
+
+  block.grid_divisions = header.grid_divisions;
+  block.block_start = header.block_start;
+  block.block_steps = header.block_steps;
+  int rotations = std::max(header.rotation_count, 0);
+  rotate_to_xyz(block.grid_divisions, rotations);
+  rotate_to_xyz(block.block_start, rotations);
+  rotate_to_xyz(block.block_steps, rotations);
+  write_map_parameters(block, scale);
+
+  block.values = allocate_block(block.block_steps);
+  long long stored = store_sections(map_unit, header, scale, work_buffer, block);
+  textio::close_unit(map_unit);
+  textio::write_record(kTerminal, "(A,I7,A)", " There were", stored, " map elements stored");
+}
+
+}  // namespace conversion

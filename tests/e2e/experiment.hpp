@@ -1,0 +1,39 @@
+// A whole experiment for end-to-end runs of mapconv: the experiment file's records and one or
+// more Fourier map files, placed in the run's directory.
+#pragma once
+
+#include <array>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "crystal.hpp"
+#include "support/experiment_file.hpp"
+#include "support/map_file.hpp"
+#include "support/run_program.hpp"
+
+namespace e2e {
+
+using Triple = std::array<int, 3>;
+
+// The records of a current (version 6) experiment whose phase 1 holds a map.
+std::vector<support::ExperimentRecord> experiment_records(const std::string& title,
+                                                          const std::string& symbol,
+                                                          const Crystal& crystal);
+
+// A map file whose block holds `field` at the grid points from the origin to `block_end`
+// (grid indices, inclusive), stored with the file axes rotated `rotation` times.
+support::MapFile map_of_field(const DensityField& field, const Triple& grid,
+                              const Triple& block_end, int rotation);
+
+// The scale factor mapconv applies to a map with these density limits.
+double expected_scale(double minimum, double maximum);
+
+// Runs mapconv on NAME in a fresh directory holding `files`.
+support::RunResult run_mapconv(const std::map<std::string, std::string>& files,
+                               const std::string& name, const std::string& input = "");
+
+// The lines of a text with CR LF line ends; an empty vector when a line lacks its CR LF.
+std::vector<std::string> crlf_lines(const std::string& text);
+
+}  // namespace e2e
