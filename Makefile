@@ -32,7 +32,10 @@ bench: $(BENCH_BUILD)/CMakeCache.txt
 	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
 run: build
-	@echo "make run: the example experiment is not runnable yet"
+	@rm -rf examples/run && $(BUILD)/examples/make_example examples/run
+	cd examples/run && ../../$(BUILD)/src/conversion/mapconv SILICON
+	@echo "---- first lines of examples/run/SILICON.grd ----"
+	@head -n 8 examples/run/SILICON.grd
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp')

@@ -7,12 +7,18 @@
 #include <string>
 #include <vector>
 
-#include "crystal.hpp"
+#include "support/crystal.hpp"
 #include "support/experiment_file.hpp"
 #include "support/map_file.hpp"
 #include "support/run_program.hpp"
 
 namespace e2e {
+
+using support::Atom;
+using support::Crystal;
+using support::DensityField;
+using support::Operation;
+using support::close_group;
 
 using Triple = std::array<int, 3>;
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "crystal.hpp"
+#include "support/crystal.hpp"
 #include "experiment.hpp"
 #include "support/experiment_file.hpp"
 #include "support/map_file.hpp"

@@ -1,9 +1,9 @@
-#include "crystal.hpp"
+#include "support/crystal.hpp"
 
 #include <cmath>
 #include <stdexcept>
 
-namespace e2e {
+namespace support {
 
 namespace {
 
@@ -158,4 +158,4 @@ double DensityField::at(const std::array<double, 3>& point) const {
   return sum;
 }
 
-}  // namespace e2e
+}  // namespace support

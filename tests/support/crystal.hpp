@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace e2e {
+namespace support {
 
 struct Operation {
   std::array<std::array<int, 3>, 3> rotation{};
@@ -49,4 +49,4 @@ class DensityField {
   double width_;
 };
 
-}  // namespace e2e
+}  // namespace support
