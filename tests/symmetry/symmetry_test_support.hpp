@@ -1,0 +1,121 @@
+// Helpers for the symmetry tests: operators written as coordinate triplets, and the records a
+// unit receives, captured through a temporary file.
+#pragma once
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "symmetry/interpreter.hpp"
+#include "symmetry/operator_set.hpp"
+#include "textio/units.hpp"
+
+namespace symmetry_test {
+
+// An operator as the rotation rows and the translation in twelfths.
+struct Op {
+  std::array<std::array<int, 3>, 3> rotation{};
+  std::array<int, 3> translation{};
+  bool operator==(const Op&) const = default;
+};
+
+// One coordinate such as "-x+y", "z+1/2" or "-y+3/4".
+inline void parse_coordinate(std::string_view text, std::array<int, 3>& row, int& twelfths) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    int sign = 1;
+    if (text[i] == '+' || text[i] == '-') sign = text[i++] == '-' ? -1 : 1;
+    const char c = text.at(i);
+    if (c == 'x' || c == 'y' || c == 'z') {
+      row[c - 'x'] += sign;
+      ++i;
+      continue;
+    }
+    const int numerator = text.at(i) - '0';
+    const int denominator = text.at(i + 2) - '0';
+    twelfths = (sign * numerator * 12 / denominator + 12) % 12;
+    i += 3;
+  }
+}
+
+// "x,-y+1/2,z+1/2" as an operator.
+inline Op op(std::string_view triplet) {
+  Op result;
+  for (int axis = 0; axis < 3; ++axis) {
+    const std::size_t comma = triplet.find(',');
+    parse_coordinate(triplet.substr(0, comma), result.rotation[axis], result.translation[axis]);
+    triplet = comma == std::string_view::npos ? std::string_view() : triplet.substr(comma + 1);
+  }
+  return result;
+}
+
+inline Op stored(const symmetry::SymmetryOperator& o) {
+  return {o.rotation, o.translation};
+}
+
+inline std::vector<Op> stored_operators(const symmetry::OperatorSet& set) {
+  std::vector<Op> ops;
+  for (int k = 0; k < set.operator_count; ++k) ops.push_back(stored(set.operators[k]));
+  return ops;
+}
+
+inline symmetry::OperatorSet interpret(std::string_view symbol, int description_unit = 0,
+                                       int error_unit = 0) {
+  symmetry::OperatorSet set;
+  set.symbol = std::string(symbol);
+  symmetry::interpret_symbol(set, description_unit, error_unit);
+  return set;
+}
+
+// The text padded with blanks to `width` characters.
+inline std::string pad(std::string_view text, std::size_t width) {
+  std::string padded(text);
+  padded.resize(std::max(width, padded.size()), ' ');
+  return padded;
+}
+
+// A unit connected to a fresh temporary file; lines() closes it and reads back its records.
+class CapturedUnit {
+ public:
+  explicit CapturedUnit(int unit = 21) : unit_(unit) {
+    std::string name = (std::filesystem::temp_directory_path() / "symmetry_XXXXXX").string();
+    const int descriptor = mkstemp(name.data());
+    if (descriptor < 0) throw std::runtime_error("no temporary file");
+    close(descriptor);
+    path_ = name;
+    textio::open_unit(unit_, path_);
+  }
+  ~CapturedUnit() {
+    textio::close_unit(unit_);
+    std::filesystem::remove(path_);
+  }
+  CapturedUnit(const CapturedUnit&) = delete;
+  CapturedUnit& operator=(const CapturedUnit&) = delete;
+
+  int unit() const { return unit_; }
+
+  std::vector<std::string> lines() {
+    textio::close_unit(unit_);
+    std::ifstream in(path_, std::ios::binary);
+    std::vector<std::string> records;
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      records.push_back(line);
+    }
+    return records;
+  }
+
+ private:
+  int unit_;
+  std::string path_;
+};
+
+}  // namespace symmetry_test
