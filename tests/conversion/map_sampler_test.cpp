@@ -1,0 +1,154 @@
+// The map sampler's search and interpolation on small hand-made blocks.
+#include "conversion/map_sampler.hpp"
+
+#include <gtest/gtest.h>
+
+#include "conversion/map_block.hpp"
+#include "conversion/map_file.hpp"
+#include "symmetry/operator_set.hpp"
+
+namespace conversion {
+namespace {
+
+symmetry::SymmetryOperator operation(std::array<std::array<int, 3>, 3> rotation,
+                                     std::array<int, 3> twelfths) {
+  symmetry::SymmetryOperator op;
+  op.rotation = rotation;
+  op.translation = twelfths;
+  return op;
+}
+
+constexpr std::array<std::array<int, 3>, 3> kIdentity = {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+
+symmetry::OperatorSet identity_only(int centric) {
+  symmetry::OperatorSet set;
+  set.operator_count = 1;
+  set.centring_count = 1;
+  set.centric = centric;
+  set.operators[0] = operation(kIdentity, {0, 0, 0});
+  return set;
+}
+
+// A block along x only (y and z have one stored point) whose code at offset u is `codes[u]`,
+// decoding to densities with minimum 0 and range 2: code c gives c / 32767 + 1.
+MapBlock line_block(int divisions, int start, std::vector<std::int16_t> codes) {
+  MapBlock block;
+  block.density_minimum = 0.0f;
+  block.density_maximum = 2.0f;
+  block.density_range = 2.0f;
+  block.grid_divisions = {divisions, 1, 1};
+  block.block_start = {start, 0, 0};
+  block.block_steps = {static_cast<int>(codes.size()), 1, 1};
+  block.values = std::move(codes);
+  return block;
+}
+
+std::vector<std::int16_t> ramp(int count) {
+  std::vector<std::int16_t> codes;
+  for (int u = 0; u < count; ++u) codes.push_back(static_cast<std::int16_t>(1000 * u - 12000));
+  return codes;
+}
+
+float decoded(int code) {
+  return (static_cast<float>(code) / 32767.0f + 1.0f) * 2.0f * 0.5f;
+}
+
+TEST(MapSampler, InverseTestFindsThePointBeyondTheHalfCell) {
+  MapBlock block = line_block(48, 0, ramp(25));
+  symmetry::OperatorSet set = identity_only(1);
+  MapSampler sampler(block, set);
+  // x = 3/4 wraps to 36, outside 0..24; its inverse is 12.
+  EXPECT_FLOAT_EQ(sampler.MAPVAL({0.75f, 0.0f, 0.0f}), decoded(1000 * 12 - 12000));
+  symmetry::OperatorSet acentric = identity_only(0);
+  MapSampler without_inversion(block, acentric);
+  EXPECT_EQ(without_inversion.MAPVAL({0.75f, 0.0f, 0.0f}), 0.0f);
+}
+
+TEST(MapSampler, BlockMayStartAtANegativeIndex) {
+  MapBlock block = line_block(48, -12, ramp(25));
+  symmetry::OperatorSet set = identity_only(0);
+  MapSampler sampler(block, set);
+  // x = 7/8 is grid index 42, six steps after the block start -12 + 48.
+  EXPECT_FLOAT_EQ(sampler.MAPVAL({0.875f, 0.0f, 0.0f}), decoded(1000 * 6 - 12000));
+}
+
+TEST(MapSampler, UpperBoundaryIsAcceptedWithoutReadingBeyondIt) {
+  MapBlock block = line_block(48, 0, ramp(25));
+  symmetry::OperatorSet set = identity_only(0);
+  MapSampler sampler(block, set);
+  EXPECT_FLOAT_EQ(sampler.MAPVAL({0.5f, 0.0f, 0.0f}), decoded(1000 * 24 - 12000));
+  EXPECT_EQ(sampler.MAPVAL({0.52f, 0.0f, 0.0f}), 0.0f);
+}
+
+TEST(MapSampler, InterpolatesBetweenStoredPoints) {
+  MapBlock block = line_block(4, 0, {0, 10000, 20000, 30000});
+  symmetry::OperatorSet set = identity_only(0);
+  MapSampler sampler(block, set);
+  EXPECT_NEAR(sampler.MAPVAL({0.125f, 0.0f, 0.0f}), decoded(5000), 1e-6);
+  EXPECT_NEAR(sampler.MAPVAL({0.6875f, 0.0f, 0.0f}), decoded(27500), 1e-6);
+}
+
+TEST(MapSampler, KeepsTheSuccessfulOperatorForTheNextPoint) {
+  MapBlock block = line_block(48, 0, ramp(25));
+  symmetry::OperatorSet set = identity_only(0);
+  set.operator_count = 2;
+  set.operators[1] = operation({{{-1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {0, 0, 0});
+  MapSampler sampler(block, set);
+  EXPECT_FLOAT_EQ(sampler.MAPVAL({0.75f, 0.0f, 0.0f}), decoded(12000 - 12000));
+  EXPECT_EQ(sampler.current_operator(), 1);
+  EXPECT_FLOAT_EQ(sampler.MAPVAL({0.8125f, 0.0f, 0.0f}), decoded(9000 - 12000));
+  EXPECT_EQ(sampler.current_operator(), 1);
+  EXPECT_FLOAT_EQ(sampler.MAPVAL({0.25f, 0.0f, 0.0f}), decoded(12000 - 12000));
+}
+
+TEST(MapSampler, CentringVectorsAreTriedInTurnAndKept) {
+  MapBlock block = line_block(48, 0, ramp(25));
+  symmetry::OperatorSet set = identity_only(0);
+  set.centring_count = 2;
+  set.centring[1] = {0.5f, 0.0f, 0.0f};
+  MapSampler sampler(block, set);
+  EXPECT_FLOAT_EQ(sampler.MAPVAL({0.75f, 0.0f, 0.0f}), decoded(12000 - 12000));
+  EXPECT_EQ(sampler.current_centring(), 1);
+}
+
+TEST(MapSampler, WithoutOperatorsEveryValueIsZero) {
+  MapBlock block = line_block(48, 0, ramp(25));
+  symmetry::OperatorSet set;
+  MapSampler sampler(block, set);
+  EXPECT_EQ(sampler.MAPVAL({0.1f, 0.0f, 0.0f}), 0.0f);
+}
+
+TEST(MapScale, PowersOfTenFromTheLargestMagnitude) {
+  EXPECT_FLOAT_EQ(map_scale_factor(1234.0f), 0.01f);
+  EXPECT_FLOAT_EQ(map_scale_factor(0.2f), 100.0f);
+  EXPECT_EQ(map_scale_factor(3.0f), 1.0f);
+  EXPECT_EQ(map_scale_factor(31.0f), 1.0f);
+  EXPECT_FLOAT_EQ(map_scale_factor(40000.0f), 0.0001f);
+}
+
+TEST(MapScale, EncodingCoversTheRangeAndClamps) {
+  EXPECT_EQ(encode_density(-3.0f, -3.0f, 6.0f), -32767);
+  EXPECT_EQ(encode_density(3.0f, -3.0f, 6.0f), 32767);
+  EXPECT_EQ(encode_density(0.0f, -3.0f, 6.0f), 0);
+  EXPECT_EQ(encode_density(9.0f, -3.0f, 6.0f), 32767);
+}
+
+TEST(AxisRotation, RotatesTheTripleCountTimes) {
+  const std::array<int, 3> file = {10, 20, 30};
+  struct Case {
+    int count;
+    std::array<int, 3> xyz;
+  } cases[] = {{0, {10, 20, 30}}, {1, {30, 10, 20}}, {2, {20, 30, 10}},
+               {3, {10, 20, 30}}, {4, {30, 10, 20}}, {-1, {10, 20, 30}}};
+  for (const Case& c : cases) {
+    std::array<int, 3> triple = file;
+    rotate_to_xyz(triple, std::max(c.count, 0));
+    EXPECT_EQ(triple, c.xyz) << c.count;
+  }
+  std::array<int, 3> back = {1, 2, 3};
+  ROTAX3(back, -1);
+  EXPECT_EQ(back, (std::array<int, 3>{2, 3, 1}));
+}
+
+}  // namespace
+}  // namespace conversion
