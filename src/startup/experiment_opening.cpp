@@ -1,0 +1,300 @@
+#include "startup/experiment_opening.hpp"
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <system_error>
+
+#include "expfile/conversion.hpp"
+#include "expfile/store.hpp"
+#include "startup/console_input.hpp"
+#include "startup/platform.hpp"
+#include "startup/upgrade.hpp"
+#include "textio/entry.hpp"
+#include "textio/records.hpp"
+#include "textio/status.hpp"
+#include "textio/text.hpp"
+#include "textio/units.hpp"
+
+namespace startup {
+namespace {
+
+constexpr int kTerminal = textio::kConsoleOutput;
+constexpr std::size_t kNameReplyWidth = 255;
+constexpr std::size_t kTitleWidth = 66;
+constexpr int kTypesPerRecord = 12;
+constexpr char kBell = '\a';
+
+constexpr std::string_view kNamePrompt = "Enter the experiment name for ";
+constexpr std::string_view kExperimentExtension = ".EXP";
+constexpr std::string_view kCreateQuestion = "Do you wish to create it (Y/<N>)?";
+constexpr std::string_view kReformatQuestion = "Do you wish to try reformatting it (Y/<N>)?";
+constexpr std::string_view kTitlePrompt = " Enter a title for this experiment|";
+constexpr std::string_view kNewLastRecordValue = "  Last EXP file record";
+constexpr std::string_view kIncomplete = " *** ERROR - Experiment file is incomplete ***";
+constexpr std::string_view kStillIncomplete =
+    " *** ERROR - Experiment file is still incomplete ***";
+constexpr std::string_view kNoLeastSquaresData = " *** ERROR - No data available for least squares";
+
+// A declined question ends the run with one stop text, an error with the other.
+constexpr std::string_view kDeclinedStop = "Run terminated in STRTRN";
+constexpr std::string_view kErrorStop = " Run terminated in STRTRN";
+constexpr std::string_view kLaterVersionStop = "Program terminated in OPNEXP";
+
+constexpr std::string_view kHistogramTypesKey = " EXPR  HTYP";
+
+// What STRTRN keeps for the run.
+struct OpeningState {
+  ExperimentName experiment;
+  std::string reply = " ";  // the answer to the last yes/no question
+};
+
+OpeningState& opening() {
+  static OpeningState state;
+  return state;
+}
+
+bool is_mode(std::string_view mode, std::string_view word) {
+  return textio::same_text(mode, word);
+}
+
+// File names are case-sensitive here, so only the part after the last "/" is upper-cased.
+std::string upper_case_file_part(std::string_view name) {
+  const std::size_t slash = name.find_last_of('/');
+  const std::size_t file_part = slash == std::string_view::npos ? 0 : slash + 1;
+  return std::string(name.substr(0, file_part)) + textio::upper_case(name.substr(file_part));
+}
+
+std::string_view up_to_first_blank(std::string_view text) {
+  return text.substr(0, text.find(' '));
+}
+
+std::string name_from_argument(std::string_view argument) {
+  std::string name = upper_case_file_part(up_to_first_blank(argument));
+  const std::size_t slash = name.find_last_of('/');
+  const std::size_t file_part = slash == std::string::npos ? 0 : slash + 1;
+  if (name.find(kExperimentExtension, file_part) != std::string::npos) {
+    name.resize(name.size() - kExperimentExtension.size());
+  }
+  return name;
+}
+
+std::string name_from_prompt(std::string_view program_name) {
+  const std::string prompt =
+      std::string(kNamePrompt) + std::string(textio::trim_right(program_name));
+  std::string reply(kNameReplyWidth, ' ');
+  std::string name;
+  while (name.empty()) {
+    GETANS(prompt, kNewLine, reply);
+    name = upper_case_file_part(up_to_first_blank(reply));
+  }
+  return name;
+}
+
+std::string current_directory() {
+  std::error_code error;
+  const std::filesystem::path directory = std::filesystem::current_path(error);
+  return error ? std::string() : directory.string();
+}
+
+bool ask_yes_no(std::string_view question) {
+  std::string& reply = opening().reply;
+  GETANS(question, kNewLine, reply);
+  UPCASE(reply, 1);
+  return reply == "Y";
+}
+
+bool has_last_record(int unit) {
+  std::string value(expfile::kValueLength, ' ');
+  return expfile::KEYREAD(unit, expfile::kLastRecordKey, value) == 0;
+}
+
+// The version of the file open on `unit`: 0 without a version record.
+int file_version(int unit) {
+  std::string value(expfile::kValueLength, ' ');
+  if (expfile::KEYREAD(unit, expfile::kVersionKey, value) != 0) return 0;
+  int version = 0;
+  textio::read_text(value, "(I5)", version);
+  return version;
+}
+
+void warn_old_file(int version) {
+  textio::write_record(kTerminal, "(A)", " **** WARNING *****   This is an old EXP file");
+  textio::write_record(kTerminal, "(2(A,I3))", "  It is version ", version,
+                       " and current files are version ", kCurrentExperimentVersion);
+  textio::write_record(kTerminal, "(A)", " Use VETRIS to convert it.");
+}
+
+[[noreturn]] void refuse_later_version() {
+  const std::string bell(1, kBell);
+  textio::write_record(
+      kTerminal, "(A)",
+      " ******" + bell + "  This file is from a " + "later version of TARN than this one.");
+  textio::write_record(kTerminal, "(1X,A)",
+                       bell + " It cannot be processed with" + " this version of TARN.");
+  textio::stop_run(kLaterVersionStop);
+}
+
+void check_version(std::string_view open_mode, int unit) {
+  int version = file_version(unit);
+  if (version > kCurrentExperimentVersion) refuse_later_version();
+  if (version == kCurrentExperimentVersion) return;
+  if (is_mode(open_mode, "READ")) {
+    warn_old_file(version);
+    return;
+  }
+  UPGEXP(unit, version);
+  expfile::WRITEXP(unit, expfile::kVersionKey,
+                   textio::write_text(5, "(I5)", kCurrentExperimentVersion));
+}
+
+void create_experiment(const ExperimentName& experiment, int& unit) {
+  textio::write_record(kTerminal, "(3A)", " Experiment - ", experiment.name,
+                       " - was not found in directory");
+  textio::write_record(kTerminal, "(1X,A)", experiment.directory);
+  if (!ask_yes_no(kCreateQuestion)) textio::stop_run(kDeclinedStop);
+  if (int status = OPNEXP("NEW", experiment.file_name(), unit)) IOERR(status, unit);
+  expfile::WRITEXP(unit, expfile::kLastRecordKey, kNewLastRecordValue);
+  textio::write_record(kTerminal, "(3A)", " The new experiment - ", experiment.name,
+                       " - has been created.");
+  std::string title(kTitleWidth, ' ');
+  RDLINE(kTitlePrompt, title);
+  expfile::WRITEXP(unit, expfile::kDescriptionKey, "  " + title);
+}
+
+[[noreturn]] void report_unopened(std::string_view experiment_mode, const std::string& file_name,
+                                  int status, int unit) {
+  const std::string_view reason = is_mode(experiment_mode, "NOTNEEDED")
+                                      ? " is in error or else not accessible"
+                                      : " does not exist - check your directory";
+  textio::write_record(kTerminal, "(3A)", " ERROR - File ", file_name, reason);
+  IOERR(status, unit);
+}
+
+// Only the suite's experiment editor offers to reformat an incomplete file.
+void require_complete_file(std::string_view program_name, const ExperimentName& experiment,
+                           int& unit) {
+  if (has_last_record(unit)) return;
+  textio::write_record(kTerminal, "(A)", kIncomplete);
+  if (!textio::same_text(program_name, "VETRIS")) textio::stop_run(kErrorStop);
+  if (!ask_yes_no(kReformatQuestion)) textio::stop_run(kDeclinedStop);
+  expfile::ISAMCLOSE(unit, "KEEP");
+  int status = 0;
+  expfile::CONVERT(experiment.name, static_cast<int>(experiment.name.size()), status);
+  if (status == 0) status = OPNEXP("READ", experiment.file_name(), unit);
+  if (status != 0 || !has_last_record(unit)) {
+    textio::write_record(kTerminal, "(A)", kStillIncomplete);
+    textio::stop_run(kErrorStop);
+  }
+}
+
+// Least squares needs a histogram whose type has a blank or "D" in its fourth column.
+void require_least_squares_data(int unit) {
+  const HistogramList histograms = HSTTYP(unit);
+  const bool usable =
+      std::any_of(histograms.types.begin(), histograms.types.end(),
+                  [](const std::string& type) { return type[3] == ' ' || type[3] == 'D'; });
+  if (usable) return;
+  textio::write_record(kTerminal, "(A)", kNoLeastSquaresData);
+  textio::stop_run(kErrorStop);
+}
+
+void prepare_access(std::string_view experiment_mode, const std::string& file_name, int& unit) {
+  if (is_mode(experiment_mode, "COPY")) {
+    expfile::WORKCOPY(unit, "KEEP", {.open = OPNEXP, .report_failure = IOERR});
+    return;
+  }
+  if (is_mode(experiment_mode, "READ") || is_mode(experiment_mode, "NOTNEEDED")) return;
+  expfile::ISAMCLOSE(unit, "KEEP");
+  if (int status = OPNEXP("SHARED", file_name, unit)) IOERR(status, unit);
+}
+
+// A typed name always lists on the terminal, whatever the listing mode.
+int open_listing(const ExperimentName& experiment, std::string_view listing_mode, int unit) {
+  if (experiment.source != NameSource::given || !is_mode(listing_mode, "LIST")) return kTerminal;
+  textio::NEWUNT(unit);
+  textio::open_unit(unit, experiment.listing_file_name(), {.status = "UNKNOWN", .append = true});
+  return unit;
+}
+
+}  // namespace
+
+void STRTRN(std::string_view program_name, std::string_view experiment_mode,
+            std::string_view listing_mode, int& experiment_unit, int& listing_unit,
+            int& terminal_unit) {
+  terminal_unit = kTerminal;
+  opening().experiment = GETNAM(program_name);
+  const ExperimentName& experiment = opening().experiment;
+  const std::string file_name = experiment.file_name();
+  if (int status = OPNEXP("READ", file_name, experiment_unit)) {
+    if (!is_mode(experiment_mode, "NEW")) {
+      report_unopened(experiment_mode, file_name, status, experiment_unit);
+    }
+    create_experiment(experiment, experiment_unit);
+  } else {
+    require_complete_file(program_name, experiment, experiment_unit);
+    if (textio::same_text(program_name, "SOLVAN")) require_least_squares_data(experiment_unit);
+    prepare_access(experiment_mode, file_name, experiment_unit);
+  }
+  listing_unit = open_listing(experiment, listing_mode, listing_unit);
+}
+
+int OPNEXP(std::string_view open_mode, const std::string& file_name, int& unit) {
+  textio::NEWUNT(unit);
+  const bool creating = is_mode(open_mode, "NEW");
+  const textio::OpenOptions options{.status = creating ? "UNKNOWN" : "OLD",
+                                    .access = textio::Access::direct,
+                                    .form = textio::Form::formatted,
+                                    .record_length = expfile::kRecordLength};
+  if (int status = textio::try_open_unit(unit, file_name, options)) return status;
+  if (creating) {
+    expfile::WRITEXP(unit, expfile::kVersionKey,
+                     textio::write_text(expfile::kValueLength, "(I5,5X,A)",
+                                        kCurrentExperimentVersion, PRGDAT()));
+  }
+  check_version(open_mode, unit);
+  return textio::kOk;
+}
+
+ExperimentName GETNAM(std::string_view program_name) {
+  ExperimentName experiment;
+  const char* argument = textio::argument(1);
+  if (argument != nullptr) experiment.name = name_from_argument(argument);
+  if (experiment.name.empty()) {
+    experiment.name = name_from_prompt(program_name);
+    experiment.source = NameSource::prompted;
+  } else {
+    experiment.source = NameSource::given;
+  }
+  experiment.directory = current_directory();
+  return experiment;
+}
+
+HistogramList HSTTYP(int unit) {
+  HistogramList histograms;
+  std::string value(expfile::kValueLength, ' ');
+  if (expfile::KEYREAD(unit, kHistogramCountKey, value) != 0) return histograms;
+  textio::read_text(value, "(I5)", histograms.count);
+  const int stored = std::clamp(histograms.count, 0, kMaxHistograms);
+  const int records = (histograms.count - 1) / kTypesPerRecord + 1;
+  for (int n = 1; n <= records && kTypesPerRecord * (n - 1) < stored; ++n) {
+    expfile::KEYREAD(unit, textio::write_text(expfile::kKeyLength, "(A,I1)", kHistogramTypesKey, n),
+                     value);
+    std::array<std::string, kTypesPerRecord> types;
+    types.fill(std::string(kHistogramTypeWidth, ' '));
+    textio::read_text(value, "(2X,12(A,1X))", types);
+    histograms.types.insert(histograms.types.end(), types.begin(), types.end());
+  }
+  histograms.types.resize(stored);
+  return histograms;
+}
+
+const ExperimentName& current_experiment() {
+  return opening().experiment;
+}
+
+void reset_experiment_opening() {
+  opening() = OpeningState{};
+}
+
+}  // namespace startup
