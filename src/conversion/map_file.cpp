@@ -133,6 +133,9 @@ void OPNFMP(int experiment_unit, const std::string& status, std::string& map_typ
 }
 
 MapHeader read_map_header(int map_unit) {
+  if (textio::unit_record_length(map_unit) < kHeader1Bytes) {
+    refuse_map("Map file record length is too short for its sections");
+  }
   std::array<std::byte, kHeader2Bytes> bytes{};
   textio::read_direct_bytes(map_unit, 2, bytes);
   MapHeader header;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "support/crystal.hpp"
 #include "experiment.hpp"
+#include "support/crystal.hpp"
 #include "support/experiment_file.hpp"
 #include "support/map_file.hpp"
 
