@@ -88,7 +88,7 @@ class TokenRules {
   int lattice_type_;
   int laue_;
   int d_glides_;
-  const OriginShifts& S_;
+  const OriginShifts& S_;  // S(i, j) of the classification
   int field_;
 };
 

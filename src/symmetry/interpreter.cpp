@@ -1,7 +1,6 @@
 #include "symmetry/interpreter.hpp"
 
 #include <array>
-#include <string>
 
 #include "symmetry/classification.hpp"
 #include "symmetry/closure.hpp"
@@ -16,6 +15,7 @@ namespace {
 
 constexpr int kErrorNoFirstOperator = 6;
 constexpr int kErrorFiveAxis = 25;
+constexpr int kEmptyMessageSlot = 22;
 
 // Slot 0 is selected by error 25: its own slot has no text.
 constexpr std::array<std::string_view, 30> kErrorMessages = {
@@ -108,7 +108,8 @@ int read_operator_fields(const SymbolContext& symbol, GroupState& group, int err
 
 std::string_view error_message(int error) {
   if (error == kErrorFiveAxis) return kErrorMessages[0];
-  if (error < 0 || error >= static_cast<int>(kErrorMessages.size())) return kErrorMessages[22];
+  if (error < 0 || error >= static_cast<int>(kErrorMessages.size()))
+    return kErrorMessages[kEmptyMessageSlot];
   return kErrorMessages[error];
 }
 
