@@ -9,10 +9,10 @@
 #include "conversion/map_block.hpp"
 #include "conversion/map_file.hpp"
 #include "conversion/map_sampler.hpp"
-#include "conversion/startup_provisional.hpp"
 #include "expfile/keys.hpp"
 #include "expfile/store.hpp"
 #include "startup/banner.hpp"
+#include "startup/experiment_opening.hpp"
 #include "symmetry/operator_set.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
@@ -62,8 +62,7 @@ std::vector<float> allocate_work_buffer(int section_size) {
 
 void MAPCONV() {
   int experiment_unit = 0, listing_unit = 0, terminal_unit = 0;
-  open_experiment_provisionally("MAPCONV", "SHARED", "TERM", experiment_unit, listing_unit,
-                                terminal_unit);
+  startup::STRTRN("MAPCONV", "SHARED", "TERM", experiment_unit, listing_unit, terminal_unit);
   startup::BANNER(listing_unit, "MAPCONV", "Fourier map to grid convertion program");
 
   std::string experiment_name = textio::fit(textio::unit_file_name(experiment_unit), kNameLength);
