@@ -101,11 +101,14 @@ std::size_t extension_position(const std::string& name) {
   textio::stop_run("Run terminated in WORKCOPY");
 }
 
-// The title record and every live record after it in key order. A record whose key comes back
-// blank is not copied.
+// Every live record, in key order. The copy starts at the first record in key order rather
+// than at the title record, so that no record whose key sorts before the title is lost; in an
+// ordinary file the title record is that first record. A record whose key comes back blank is
+// not copied.
 void copy_live_records(int source, int target) {
-  std::string key(kDescriptionKey);
   std::string value(kValueLength, ' ');
+  if (KEYREAD(source, std::string_view(), value) != 0) return;
+  std::string key = value.substr(0, kKeyLength);
   const std::string blank_key(kKeyLength, ' ');
   for (int status = KEYREAD(source, key, value); status == 0;
        status = KEYREAD(source, key, value)) {

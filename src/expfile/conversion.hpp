@@ -30,11 +30,12 @@ struct ExperimentOpening {
 // the run with the I/O failure report.
 void CONVERT(std::string_view name, int name_length, int& status);
 
-// Rewrites the experiment file open on `unit` into NAME.NEW holding the version record, the
-// title record and then every live record in key order, closes the old file with `disposition`
+// Rewrites the experiment file open on `unit` into NAME.NEW holding the version record and then
+// every live record in key order (the title record first), closes the old file with `disposition`
 // ("KEEP" keeps it as the next backup NAME.Onn, "DELETE" removes it), puts the new file in its
 // place and opens it again in the mode "SHARED". On return `unit` designates the rewritten
-// file (normally the same unit number), with no index yet. A copy without the last-record
+// file (normally the same unit number), with no index yet. No existing backup is replaced. A
+// copy without the last-record
 // marker is fatal and leaves the old file untouched; so is a file name without ".EXP".
 void WORKCOPY(int& unit, std::string_view disposition, const ExperimentOpening& opening);
 
