@@ -59,11 +59,15 @@ constexpr bool all_messages_48_wide() {
 }
 static_assert(all_messages_48_wide());
 
-void report_error(int error_unit, std::string_view symbol, int error) {
+}  // namespace
+
+void report_symbol_error(int error_unit, std::string_view symbol, int error) {
   if (error_unit <= 0) return;
   textio::write_record(error_unit, "(1X,'****** Error processing symbol ',A/1X,A)",
                        textio::fit(symbol, kSymbolWidth), error_message(error));
 }
+
+namespace {
 
 void set_centring_vectors(int lattice_type, CentringVectors& centring, int& centring_count) {
   const CentringTable table = centring_table(lattice_type);
@@ -113,16 +117,20 @@ std::string_view error_message(int error) {
   return kErrorMessages[error];
 }
 
-void SYMINT(std::string_view symbol, int& laue_class, int& unique_axis, int& centric,
-            int& lattice_type, int& operator_count, int& polar_axis, OperatorArray& operators,
-            CentringVectors& centring, int& centring_count, int description_unit, int error_unit,
-            WorkArea& work) {
+namespace {
+
+// SYMINT's work; returns the number of the error reported, 0 when there was none.
+int interpret(std::string_view symbol, int& laue_class, int& unique_axis, int& centric,
+              int& lattice_type, int& operator_count, int& polar_axis, OperatorArray& operators,
+              CentringVectors& centring, int& centring_count, int description_unit, int error_unit,
+              WorkArea& work) {
   centric = 0;
   laue_class = 0;
   unique_axis = 0;
   auto fail = [&](int error) {
-    report_error(error_unit, symbol, error);
+    report_symbol_error(error_unit, symbol, error);
     unique_axis = kUniqueAxisAfterError;
+    return error;
   };
 
   // Tokens.
@@ -151,14 +159,25 @@ void SYMINT(std::string_view symbol, int& laue_class, int& unique_axis, int& cen
   SYMLST(symbol, operators, laue_class, unique_axis, centric, lattice_type, operator_count,
          centring_count, description_unit, polar_axis);
   if (lattice_type == kLatticeR) unique_axis = kRhombohedralUniqueAxis;
-  if (group.deferred_error != 0) fail(group.deferred_error);
+  if (group.deferred_error != 0) return fail(group.deferred_error);
+  return 0;
 }
 
-void interpret_symbol(OperatorSet& set, int description_unit, int error_unit) {
+}  // namespace
+
+void SYMINT(std::string_view symbol, int& laue_class, int& unique_axis, int& centric,
+            int& lattice_type, int& operator_count, int& polar_axis, OperatorArray& operators,
+            CentringVectors& centring, int& centring_count, int description_unit, int error_unit,
+            WorkArea& work) {
+  interpret(symbol, laue_class, unique_axis, centric, lattice_type, operator_count, polar_axis,
+            operators, centring, centring_count, description_unit, error_unit, work);
+}
+
+int interpret_symbol(OperatorSet& set, int description_unit, int error_unit) {
   WorkArea work;
-  SYMINT(set.symbol, set.laue_class, set.unique_axis, set.centric, set.lattice_type,
-         set.operator_count, set.polar_axis, set.operators, set.centring, set.centring_count,
-         description_unit, error_unit, work);
+  return interpret(set.symbol, set.laue_class, set.unique_axis, set.centric, set.lattice_type,
+                   set.operator_count, set.polar_axis, set.operators, set.centring,
+                   set.centring_count, description_unit, error_unit, work);
 }
 
 }  // namespace symmetry

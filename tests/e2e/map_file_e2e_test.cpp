@@ -195,6 +195,20 @@ TEST(MapFileRun, PattersonMapsTakeTheCentricSymmetryWithoutTranslations) {
   }
 }
 
+TEST(MapFileRun, TranslationConflictIsAWarningAndTheRunGoesOn) {
+  const support::RunResult run =
+      run_mapconv({{"ALPHA.EXP", experiment("P 2/c 2/c 2/a")},
+                   {"ALPHA.FOB", support::map_file_bytes(cell_map({4, 4, 4}))}},
+                  "ALPHA");
+  ASSERT_EQ(run.exit_status, 0) << run.standard_error;
+  EXPECT_EQ(run.standard_error, "");
+  EXPECT_NE(run.standard_output.find("\n ****** Error processing symbol P 2/c 2/c 2/a       \n"
+                                     " A translation conflict between operators        \n"),
+            std::string::npos)
+      << run.standard_output;
+  EXPECT_EQ(crlf_lines(run.files.at("ALPHA.grd")).size(), 3u + 64u);
+}
+
 struct RefusedCase {
   const char* name;
   std::map<std::string, std::string> files;
