@@ -132,23 +132,6 @@ void OPNFMP(int experiment_unit, const std::string& status, std::string& map_typ
   textio::write_record(kTerminal, "(A)", " A " + map_type + " file has been opened");
 }
 
-MapHeader read_map_header(int map_unit) {
-  if (textio::unit_record_length(map_unit) < kHeader1Bytes) {
-    refuse_map("Map file record length is too short for its sections");
-  }
-  std::array<std::byte, kHeader2Bytes> bytes{};
-  textio::read_direct_bytes(map_unit, 2, bytes);
-  MapHeader header;
-  header.grid_divisions = triple_at(bytes.data(), 0);
-  header.block_start = triple_at(bytes.data(), 12);
-  header.block_steps = triple_at(bytes.data(), 24);
-  header.rotation_count = int_at(bytes.data(), 36);
-  header.section_size = int_at(bytes.data(), 40);
-  header.density_maximum = real_at(bytes.data(), 44);
-  header.density_minimum = real_at(bytes.data(), 48);
-  return header;
-}
-
 float map_scale_factor(float largest) {
   double logarithm = std::log10(static_cast<double>(largest));
   long exponent = std::isfinite(logarithm) ? std::lround(logarithm) : 0;
@@ -288,6 +271,24 @@ void make_patterson(symmetry::OperatorSet& operators) {
 
 }  // namespace
 
+MapHeader read_map_header(int map_unit) {
+  if (textio::unit_record_length(map_unit) < kHeader1Bytes) {
+    refuse_map("Map file record length is too short for its sections");
+  }
+  std::array<std::byte, kHeader2Bytes> bytes{};
+  textio::read_direct_bytes(map_unit, 2, bytes);
+  MapHeader header;
+  header.grid_divisions = triple_at(bytes.data(), 0);
+  header.block_start = triple_at(bytes.data(), 12);
+  header.block_steps = triple_at(bytes.data(), 24);
+  header.rotation_count = int_at(bytes.data(), 36);
+  header.section_size = int_at(bytes.data(), 40);
+  header.density_maximum = real_at(bytes.data(), 44);
+  header.density_minimum = real_at(bytes.data(), 48);
+  check_map_geometry(header, map_unit);
+  return header;
+}
+
 std::int16_t encode_density(float density, float minimum, float range) {
   float e = 2.0f * (density - minimum) / range - 1.0f;
   if (e > 1.0f) e = 1.0f;
@@ -300,7 +301,6 @@ void REDFMP(int experiment_unit, int map_unit, std::vector<float>& work_buffer, 
   load_phase_symmetry(experiment_unit, map_phase, operators);
   Header1 header1 = read_header1(map_unit);
   MapHeader header = read_map_header(map_unit);
-  check_map_geometry(header, map_unit);
   if (static_cast<long long>(work_buffer.size()) < header.section_size) {
     refuse_map("Map section is larger than the work buffer");
   }

@@ -29,7 +29,8 @@ struct MapHeader {
 // than one exists, and opens the chosen one; returns the 4-character type and the map unit.
 void OPNFMP(int experiment_unit, const std::string& status, std::string& map_type, int& map_unit);
 
-// Reads header record 2 of the open map file.
+// Reads header record 2 of the open map file; a header that does not describe a block that the
+// file holds stops the run.
 MapHeader read_map_header(int map_unit);
 
 // Loads the phase's symmetry into `operators`, reads the map on `map_unit` into `block` through
