@@ -20,6 +20,7 @@ namespace startup {
 namespace {
 
 constexpr int kTerminal = textio::kConsoleOutput;
+constexpr std::size_t kProgramNameWidth = 20;
 constexpr std::size_t kNameReplyWidth = 255;
 constexpr std::size_t kTitleWidth = 66;
 constexpr int kTypesPerRecord = 12;
@@ -81,7 +82,8 @@ std::string name_from_argument(std::string_view argument) {
 
 std::string name_from_prompt(std::string_view program_name) {
   const std::string prompt =
-      std::string(kNamePrompt) + std::string(textio::trim_right(program_name));
+      std::string(kNamePrompt) +
+      std::string(textio::trim_right(textio::fit(program_name, kProgramNameWidth)));
   std::string reply(kNameReplyWidth, ' ');
   std::string name;
   while (name.empty()) {
@@ -135,17 +137,26 @@ void warn_old_file(int version) {
   textio::stop_run(kLaterVersionStop);
 }
 
+void upgrade_to_current_version(int unit, int version) {
+  UPGEXP(unit, version);
+  expfile::WRITEXP(unit, expfile::kVersionKey,
+                   textio::write_text(5, "(I5)", kCurrentExperimentVersion));
+}
+
 void check_version(std::string_view open_mode, int unit) {
-  int version = file_version(unit);
+  const int version = file_version(unit);
   if (version > kCurrentExperimentVersion) refuse_later_version();
   if (version == kCurrentExperimentVersion) return;
   if (is_mode(open_mode, "READ")) {
     warn_old_file(version);
     return;
   }
-  UPGEXP(unit, version);
-  expfile::WRITEXP(unit, expfile::kVersionKey,
-                   textio::write_text(5, "(I5)", kCurrentExperimentVersion));
+  upgrade_to_current_version(unit, version);
+}
+
+bool has_version_record(int unit) {
+  std::string value(expfile::kValueLength, ' ');
+  return expfile::KEYREAD(unit, expfile::kVersionKey, value) == 0;
 }
 
 void create_experiment(const ExperimentName& experiment, int& unit) {
@@ -201,7 +212,11 @@ void require_least_squares_data(int unit) {
 
 void prepare_access(std::string_view experiment_mode, const std::string& file_name, int& unit) {
   if (is_mode(experiment_mode, "COPY")) {
+    // The copy starts with the version record of a new file, which a file of version 0 lacks:
+    // without the upgrade here the copy would pass for the current version unchanged.
+    const bool unversioned = !has_version_record(unit);
     expfile::WORKCOPY(unit, "KEEP", {.open = OPNEXP, .report_failure = IOERR});
+    if (unversioned) upgrade_to_current_version(unit, 0);
     return;
   }
   if (is_mode(experiment_mode, "READ") || is_mode(experiment_mode, "NOTNEEDED")) return;

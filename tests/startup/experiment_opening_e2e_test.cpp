@@ -385,5 +385,19 @@ TEST(WorkingCopyTest, CopyModeRewritesTheFileAndKeepsABackup) {
                                 "CRS1  ABC   |  cell", "ZZZZZZZZZZZZ|  Last EXP file record"}));
 }
 
+// A file of version 0 has no version record, so its copy would start with the current one:
+// the copy is upgraded from version 0 instead, and the backup keeps the file as it was.
+TEST(WorkingCopyTest, CopyOfAVersionZeroFileIsUpgraded) {
+  const support::RunResult run = start(
+      {.experiment_mode = "COPY", .name = {"abc"}, .files = {{"ABC.EXP", file_of(kVersionZero)}}});
+  EXPECT_EQ(run.standard_output, kOldFileWarning + "The EXP file was converted to version 6\n" +
+                                     kOpenedOnElevenToTerminal);
+  EXPECT_EQ(run.standard_error, "");
+  EXPECT_EQ(run.files.at("ABC.O01"), file_of(kVersionZero));
+  EXPECT_EQ(records_of(run.files.at("ABC.EXP")),
+            (std::vector<std::string>{"     VERSION|    6", "      DESCR |  Old experiment",
+                                      "ZZZZZZZZZZZZ|  Last record in the file"}));
+}
+
 }  // namespace
 }  // namespace startup
