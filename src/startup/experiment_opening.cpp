@@ -44,6 +44,17 @@ constexpr std::string_view kLaterVersionStop = "Program terminated in OPNEXP";
 
 constexpr std::string_view kHistogramTypesKey = " EXPR  HTYP";
 
+// Mode words of the callers, and the programs that the start-up treats apart.
+constexpr std::string_view kNewMode = "NEW";
+constexpr std::string_view kReadMode = "READ";
+constexpr std::string_view kNotNeededMode = "NOTNEEDED";
+constexpr std::string_view kCopyMode = "COPY";
+constexpr std::string_view kSharedMode = "SHARED";
+constexpr std::string_view kListMode = "LIST";
+constexpr std::string_view kKeepFile = "KEEP";
+constexpr std::string_view kExperimentEditor = "VETRIS";
+constexpr std::string_view kLeastSquaresProgram = "SOLVAN";
+
 // What STRTRN keeps for the run.
 struct OpeningState {
   ExperimentName experiment;
@@ -59,10 +70,15 @@ bool is_mode(std::string_view mode, std::string_view word) {
   return textio::same_text(mode, word);
 }
 
-// File names are case-sensitive here, so only the part after the last "/" is upper-cased.
-std::string upper_case_file_part(std::string_view name) {
+// Where the file-name part of a name starts: after its last "/".
+std::size_t file_part_start(std::string_view name) {
   const std::size_t slash = name.find_last_of('/');
-  const std::size_t file_part = slash == std::string_view::npos ? 0 : slash + 1;
+  return slash == std::string_view::npos ? 0 : slash + 1;
+}
+
+// File names are case-sensitive here, so only the file-name part is upper-cased.
+std::string upper_case_file_part(std::string_view name) {
+  const std::size_t file_part = file_part_start(name);
   return std::string(name.substr(0, file_part)) + textio::upper_case(name.substr(file_part));
 }
 
@@ -72,9 +88,7 @@ std::string_view up_to_first_blank(std::string_view text) {
 
 std::string name_from_argument(std::string_view argument) {
   std::string name = upper_case_file_part(up_to_first_blank(argument));
-  const std::size_t slash = name.find_last_of('/');
-  const std::size_t file_part = slash == std::string::npos ? 0 : slash + 1;
-  if (name.find(kExperimentExtension, file_part) != std::string::npos) {
+  if (name.find(kExperimentExtension, file_part_start(name)) != std::string::npos) {
     name.resize(name.size() - kExperimentExtension.size());
   }
   return name;
@@ -106,9 +120,9 @@ bool ask_yes_no(std::string_view question) {
   return reply == "Y";
 }
 
-bool has_last_record(int unit) {
+bool has_record(int unit, std::string_view key) {
   std::string value(expfile::kValueLength, ' ');
-  return expfile::KEYREAD(unit, expfile::kLastRecordKey, value) == 0;
+  return expfile::KEYREAD(unit, key, value) == 0;
 }
 
 // The version of the file open on `unit`: 0 without a version record.
@@ -147,16 +161,11 @@ void check_version(std::string_view open_mode, int unit) {
   const int version = file_version(unit);
   if (version > kCurrentExperimentVersion) refuse_later_version();
   if (version == kCurrentExperimentVersion) return;
-  if (is_mode(open_mode, "READ")) {
+  if (is_mode(open_mode, kReadMode)) {
     warn_old_file(version);
     return;
   }
   upgrade_to_current_version(unit, version);
-}
-
-bool has_version_record(int unit) {
-  std::string value(expfile::kValueLength, ' ');
-  return expfile::KEYREAD(unit, expfile::kVersionKey, value) == 0;
 }
 
 void create_experiment(const ExperimentName& experiment, int& unit) {
@@ -164,7 +173,7 @@ void create_experiment(const ExperimentName& experiment, int& unit) {
                        " - was not found in directory");
   textio::write_record(kTerminal, "(1X,A)", experiment.directory);
   if (!ask_yes_no(kCreateQuestion)) textio::stop_run(kDeclinedStop);
-  if (int status = OPNEXP("NEW", experiment.file_name(), unit)) IOERR(status, unit);
+  if (int status = OPNEXP(kNewMode, experiment.file_name(), unit)) IOERR(status, unit);
   expfile::WRITEXP(unit, expfile::kLastRecordKey, kNewLastRecordValue);
   textio::write_record(kTerminal, "(3A)", " The new experiment - ", experiment.name,
                        " - has been created.");
@@ -175,7 +184,7 @@ void create_experiment(const ExperimentName& experiment, int& unit) {
 
 [[noreturn]] void report_unopened(std::string_view experiment_mode, const std::string& file_name,
                                   int status, int unit) {
-  const std::string_view reason = is_mode(experiment_mode, "NOTNEEDED")
+  const std::string_view reason = is_mode(experiment_mode, kNotNeededMode)
                                       ? " is in error or else not accessible"
                                       : " does not exist - check your directory";
   textio::write_record(kTerminal, "(3A)", " ERROR - File ", file_name, reason);
@@ -185,15 +194,15 @@ void create_experiment(const ExperimentName& experiment, int& unit) {
 // Only the suite's experiment editor offers to reformat an incomplete file.
 void require_complete_file(std::string_view program_name, const ExperimentName& experiment,
                            int& unit) {
-  if (has_last_record(unit)) return;
+  if (has_record(unit, expfile::kLastRecordKey)) return;
   textio::write_record(kTerminal, "(A)", kIncomplete);
-  if (!textio::same_text(program_name, "VETRIS")) textio::stop_run(kErrorStop);
+  if (!textio::same_text(program_name, kExperimentEditor)) textio::stop_run(kErrorStop);
   if (!ask_yes_no(kReformatQuestion)) textio::stop_run(kDeclinedStop);
-  expfile::ISAMCLOSE(unit, "KEEP");
+  expfile::ISAMCLOSE(unit, kKeepFile);
   int status = 0;
   expfile::CONVERT(experiment.name, static_cast<int>(experiment.name.size()), status);
-  if (status == 0) status = OPNEXP("READ", experiment.file_name(), unit);
-  if (status != 0 || !has_last_record(unit)) {
+  if (status == 0) status = OPNEXP(kReadMode, experiment.file_name(), unit);
+  if (status != 0 || !has_record(unit, expfile::kLastRecordKey)) {
     textio::write_record(kTerminal, "(A)", kStillIncomplete);
     textio::stop_run(kErrorStop);
   }
@@ -211,22 +220,22 @@ void require_least_squares_data(int unit) {
 }
 
 void prepare_access(std::string_view experiment_mode, const std::string& file_name, int& unit) {
-  if (is_mode(experiment_mode, "COPY")) {
+  if (is_mode(experiment_mode, kCopyMode)) {
     // The copy starts with the version record of a new file, which a file of version 0 lacks:
     // without the upgrade here the copy would pass for the current version unchanged.
-    const bool unversioned = !has_version_record(unit);
-    expfile::WORKCOPY(unit, "KEEP", {.open = OPNEXP, .report_failure = IOERR});
+    const bool unversioned = !has_record(unit, expfile::kVersionKey);
+    expfile::WORKCOPY(unit, kKeepFile, {.open = OPNEXP, .report_failure = IOERR});
     if (unversioned) upgrade_to_current_version(unit, 0);
     return;
   }
-  if (is_mode(experiment_mode, "READ") || is_mode(experiment_mode, "NOTNEEDED")) return;
-  expfile::ISAMCLOSE(unit, "KEEP");
-  if (int status = OPNEXP("SHARED", file_name, unit)) IOERR(status, unit);
+  if (is_mode(experiment_mode, kReadMode) || is_mode(experiment_mode, kNotNeededMode)) return;
+  expfile::ISAMCLOSE(unit, kKeepFile);
+  if (int status = OPNEXP(kSharedMode, file_name, unit)) IOERR(status, unit);
 }
 
 // A typed name always lists on the terminal, whatever the listing mode.
 int open_listing(const ExperimentName& experiment, std::string_view listing_mode, int unit) {
-  if (experiment.source != NameSource::given || !is_mode(listing_mode, "LIST")) return kTerminal;
+  if (experiment.source != NameSource::given || !is_mode(listing_mode, kListMode)) return kTerminal;
   textio::NEWUNT(unit);
   textio::open_unit(unit, experiment.listing_file_name(), {.status = "UNKNOWN", .append = true});
   return unit;
@@ -241,14 +250,15 @@ void STRTRN(std::string_view program_name, std::string_view experiment_mode,
   opening().experiment = GETNAM(program_name);
   const ExperimentName& experiment = opening().experiment;
   const std::string file_name = experiment.file_name();
-  if (int status = OPNEXP("READ", file_name, experiment_unit)) {
-    if (!is_mode(experiment_mode, "NEW")) {
+  if (int status = OPNEXP(kReadMode, file_name, experiment_unit)) {
+    if (!is_mode(experiment_mode, kNewMode)) {
       report_unopened(experiment_mode, file_name, status, experiment_unit);
     }
     create_experiment(experiment, experiment_unit);
   } else {
     require_complete_file(program_name, experiment, experiment_unit);
-    if (textio::same_text(program_name, "SOLVAN")) require_least_squares_data(experiment_unit);
+    if (textio::same_text(program_name, kLeastSquaresProgram))
+      require_least_squares_data(experiment_unit);
     prepare_access(experiment_mode, file_name, experiment_unit);
   }
   listing_unit = open_listing(experiment, listing_mode, listing_unit);
@@ -256,7 +266,7 @@ void STRTRN(std::string_view program_name, std::string_view experiment_mode,
 
 int OPNEXP(std::string_view open_mode, const std::string& file_name, int& unit) {
   textio::NEWUNT(unit);
-  const bool creating = is_mode(open_mode, "NEW");
+  const bool creating = is_mode(open_mode, kNewMode);
   const textio::OpenOptions options{.status = creating ? "UNKNOWN" : "OLD",
                                     .access = textio::Access::direct,
                                     .form = textio::Form::formatted,
