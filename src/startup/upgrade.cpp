@@ -159,15 +159,13 @@ void upgrade_atom_types(int unit) {
     std::string size_text(kSizeTextWidth, ' ');
     expfile::ATMDAT(unit, atom_type_symbol(*value), status, size_text);
   }
-  std::string request(expfile::kDeleteRequest);
-  while (expfile::KEYREAD(unit, kOldFormFactorPrefix, request) == 0) {
-  }
+  move_each_with_prefix(unit, kOldFormFactorPrefix, [](const Record&) {});
 }
 
 // The background of the old layout holds three coefficients in "BAKGD1" ahead of its other
 // fields and three in each following numbered record; the new layout has its fields in
-// "BAKGD " and four coefficients in each numbered record. Coefficients beyond the second record
-// go on into the following records in the same layout rather than being dropped.
+// "BAKGD " and four coefficients in each numbered record. A background of more than eight
+// coefficients goes on into "BAKGD3" and further, four to a record, so that none is dropped.
 struct Background {
   std::vector<float> coefficients;
   int count = 0;
