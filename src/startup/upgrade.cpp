@@ -140,24 +140,35 @@ std::string atom_type_symbol(std::string_view value) {
   return textio::fit(token.substr(0, static_cast<std::size_t>(length)), kAtomTypeWidth);
 }
 
+// The atom-type records " EXPR ATYP 1" to "9" that exist, up to `count` of them.
+std::vector<Record> old_atom_types(int unit, int count) {
+  std::vector<Record> atom_types;
+  for (int n = 1; n <= kLastNumberedRecord && static_cast<int>(atom_types.size()) < count; ++n) {
+    const std::string key = textio::write_text(expfile::kKeyLength, "(A,I1)", kAtomTypeKey, n);
+    if (std::optional<std::string> value = read_value(unit, key)) {
+      atom_types.push_back({key, std::move(*value)});
+    }
+  }
+  return atom_types;
+}
+
 // Version 0 to 1: atom-type records lose their form factors, which now come from the atom data
-// file, one set of records per atom type.
+// file, one set of records per atom type. The atom data is fetched before any old record
+// changes, so that a run stopped for want of it leaves a file that can still be upgraded.
 void upgrade_atom_types(int unit) {
   const std::optional<std::string> count_value = read_value(unit, kAtomTypeCountKey);
   if (!count_value) return;
   int count = 0;
   textio::read_text(*count_value, "(I5)", count);
-  int found = 0;
-  for (int n = 1; n <= kLastNumberedRecord && found < count; ++n) {
-    const std::string key = textio::write_text(expfile::kKeyLength, "(A,I1)", kAtomTypeKey, n);
-    const std::optional<std::string> value = read_value(unit, key);
-    if (!value) continue;
-    ++found;
-    expfile::WRITEXP(unit, key,
-                     value->substr(0, 10) + value->substr(50, 11) + "    " + value->substr(61, 7));
+  const std::vector<Record> atom_types = old_atom_types(unit, count);
+  for (const Record& atom_type : atom_types) {
     int status = 0;
     std::string size_text(kSizeTextWidth, ' ');
-    expfile::ATMDAT(unit, atom_type_symbol(*value), status, size_text);
+    expfile::ATMDAT(unit, atom_type_symbol(atom_type.value), status, size_text);
+  }
+  for (const auto& [key, value] : atom_types) {
+    expfile::WRITEXP(unit, key,
+                     value.substr(0, 10) + value.substr(50, 11) + "    " + value.substr(61, 7));
   }
   move_each_with_prefix(unit, kOldFormFactorPrefix, [](const Record&) {});
 }

@@ -9,6 +9,7 @@
 
 #include "experiment_fixture.hpp"
 #include "support/files.hpp"
+#include "textio/status.hpp"
 
 namespace startup_test {
 namespace {
@@ -41,6 +42,7 @@ class UpgradeTest : public ExperimentTest {
   void SetUp() override {
     ExperimentTest::SetUp();
     support::write_file_bytes(directory_ / "tarn/data/atmdata.dat", kAtomData);
+    unsetenv("tarn");
     setenv("TARN", (directory_ / "tarn").c_str(), 1);
   }
   void TearDown() override {
@@ -84,6 +86,28 @@ TEST_F(UpgradeTest, VersionZeroTakesAtomTypesFromTheAtomData) {
                                    {" AFAC  O_SIZ", "size O"},
                                    {"ZZZZZZZZZZZZ", kUpgradedMarker}}));
   EXPECT_EQ(terminal_text(), kConverted);
+}
+
+// Without the atom data the run stops before any old record has changed, so the file can be
+// upgraded once the installation is set up.
+TEST_F(UpgradeTest, VersionZeroWithoutInstallationStopsWithTheFileUnchanged) {
+  unsetenv("TARN");
+  const Records records = {{" EXPR  NATYP", "    2"},
+                           {" EXPR ATYP 1", "FE  1.0000" + std::string(40, 'x') + "ABCDEFGHIJK"},
+                           {" EXPR ATYP 2", "O   2.0000" + std::string(40, 'y') + "abcdefghijk"},
+                           {" EXPR FFAC1A", "old factors"},
+                           {"ZZZZZZZZZZZZ", kOriginalMarker}};
+  open_experiment(records);
+  int version = 0;
+  try {
+    startup::UPGEXP(kExperimentUnit, version);
+    ADD_FAILURE() << "the run did not stop";
+  } catch (const textio::StopRun& stop) {
+    EXPECT_EQ(stop.text, "ERROR - Environment variable TARN is undefined");
+  }
+  close_experiment();
+  EXPECT_EQ(support::read_file_bytes(directory_ / "EXP.EXP"),
+            support::experiment_file_bytes(records));
 }
 
 TEST_F(UpgradeTest, VersionZeroWithoutAtomTypesOnlyGetsTheLaterSteps) {
