@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -151,6 +152,13 @@ float map_scale_factor(float largest) {
 
 namespace {
 
+// A header record; a file too short to hold it is refused.
+void read_header_record(int map_unit, int record, std::span<std::byte> bytes) {
+  int status = textio::try_read_direct_bytes(map_unit, record, bytes);
+  if (status == textio::kEndOfFile) refuse_map("Map file is too short for its headers");
+  if (status != textio::kOk) textio::raise_io_failure(status);
+}
+
 struct Header1 {
   std::string phase_name;
   std::string map_type;
@@ -158,7 +166,7 @@ struct Header1 {
 
 Header1 read_header1(int map_unit) {
   std::array<std::byte, kHeader1Bytes> bytes{};
-  textio::read_direct_bytes(map_unit, 1, bytes);
+  read_header_record(map_unit, 1, bytes);
   const char* text = reinterpret_cast<const char*>(bytes.data());
   return {std::string(text, kTitleLength), std::string(text + 132, kTypeLength)};
 }
@@ -276,7 +284,7 @@ MapHeader read_map_header(int map_unit) {
     refuse_map("Map file record length is too short for its sections");
   }
   std::array<std::byte, kHeader2Bytes> bytes{};
-  textio::read_direct_bytes(map_unit, 2, bytes);
+  read_header_record(map_unit, 2, bytes);
   MapHeader header;
   header.grid_divisions = triple_at(bytes.data(), 0);
   header.block_start = triple_at(bytes.data(), 12);

@@ -278,6 +278,12 @@ INSTANTIATE_TEST_SUITE_P(
              {"ALPHA.FOB", support::map_file_bytes(cell_map({4, 4, 4})).substr(0, 4 * 8193 * 4)}},
             " **** Map file is too short for its sections ****\n",
             "STOP REDFMP statement executed\n"},
+        RefusedCase{
+            "file_without_its_headers",
+            {{"ALPHA.EXP", experiment("P 1")},
+             {"ALPHA.FOB", support::map_file_bytes(cell_map({4, 4, 4})).substr(0, 4 * 8193 + 20)}},
+            " **** Map file is too short for its headers ****\n",
+            "STOP REDFMP statement executed\n"},
         RefusedCase{"record_length_too_short",
                     {{"ALPHA.EXP", experiment("P 1", {{" EXPR FOBSRL", "        10"}})},
                      {"ALPHA.FOB", support::map_file_bytes(cell_map({4, 4, 4}))}},
