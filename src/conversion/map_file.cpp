@@ -134,7 +134,7 @@ void OPNFMP(int experiment_unit, const std::string& status, std::string& map_typ
 }
 
 float map_scale_factor(float largest) {
-  double logarithm = std::log10(static_cast<double>(largest));
+  float logarithm = std::log10(largest);
   long exponent = std::isfinite(logarithm) ? std::lround(logarithm) : 0;
   if (exponent == 0 || exponent == 1) return 1.0f;
   // The power is formed by repeated squaring at extended precision and rounded once.
@@ -194,8 +194,12 @@ void check_map_geometry(const MapHeader& header, int map_unit) {
     refuse_map("Map file record length is too short for its sections");
   }
   long long last_record = kFirstDataRecord - 1 + records * header.block_steps[2];
-  long long size = file_size(textio::unit_file_name(map_unit));
-  if (size < (last_record - 1) * record_bytes + kWordBytes * (last_values + kSectionTrailerWords)) {
+  long long last_record_start = 0, needed_size = 0;
+  bool overflow =
+      __builtin_mul_overflow(last_record - 1, record_bytes, &last_record_start) ||
+      __builtin_add_overflow(last_record_start, kWordBytes * (last_values + kSectionTrailerWords),
+                             &needed_size);
+  if (overflow || file_size(textio::unit_file_name(map_unit)) < needed_size) {
     refuse_map("Map file is too short for its sections");
   }
 }
@@ -263,6 +267,7 @@ long long store_sections(int map_unit, const MapHeader& header, float scale,
     for (int j = 0; j < file_steps[1]; ++j) {
       for (int i = 0; i < file_steps[0]; ++i) {
         long long element = i * file_stride[0] + j * file_stride[1] + s * file_stride[2];
+        if (!std::isfinite(*value)) refuse_map("Map file holds values that are not numbers");
         block.values[static_cast<std::size_t>(element)] =
             encode_density(*value++ * scale, block.density_minimum, block.density_range);
         last = element + 1;
@@ -298,10 +303,12 @@ MapHeader read_map_header(int map_unit) {
 }
 
 std::int16_t encode_density(float density, float minimum, float range) {
-  float e = 2.0f * (density - minimum) / range - 1.0f;
+  // e is rounded to single precision once; the product with 32767 is exact in double, so only
+  // the truncation toward zero acts on it.
+  auto e = static_cast<float>(2.0 * (static_cast<double>(density) - minimum) / range - 1.0);
   if (e > 1.0f) e = 1.0f;
   if (e < -1.0f) e = -1.0f;
-  return static_cast<std::int16_t>(kCodeScale * e);
+  return static_cast<std::int16_t>(static_cast<double>(kCodeScale) * e);
 }
 
 void REDFMP(int experiment_unit, int map_unit, std::vector<float>& work_buffer, int map_phase,
@@ -312,6 +319,9 @@ void REDFMP(int experiment_unit, int map_unit, std::vector<float>& work_buffer, 
   if (static_cast<long long>(work_buffer.size()) < header.section_size) {
     refuse_map("Map section is larger than the work buffer");
   }
+  if (!std::isfinite(header.density_maximum) || !std::isfinite(header.density_minimum)) {
+    refuse_map("Map file density limits are not numbers");
+  }
   if (!(header.density_maximum - header.density_minimum > 0.0f)) {
     textio::write_record(kTerminal, "(A)", " **** Null Fourier map - ERROR ****");
     textio::stop_run("REDFMP");
@@ -320,6 +330,10 @@ void REDFMP(int experiment_unit, int map_unit, std::vector<float>& work_buffer, 
   block.density_maximum = header.density_maximum * scale;
   block.density_minimum = header.density_minimum * scale;
   block.density_range = block.density_maximum - block.density_minimum;
+  if (!std::isfinite(block.density_range) || !(block.density_range > 0.0f)) {
+    refuse_map("Map density limits cannot be scaled");
+  }
+  block.values = allocate_block(header.block_steps);
 
   std::string description(expfile::kValueLength, ' ');
   expfile::KEYREAD(experiment_unit, expfile::kDescriptionKey, description);
@@ -336,8 +350,6 @@ void REDFMP(int experiment_unit, int map_unit, std::vector<float>& work_buffer, 
   rotate_to_xyz(block.block_start, rotations);
   rotate_to_xyz(block.block_steps, rotations);
   write_map_parameters(block, scale);
-
-  block.values = allocate_block(block.block_steps);
   long long stored = store_sections(map_unit, header, scale, work_buffer, block);
   textio::close_unit(map_unit);
   textio::write_record(kTerminal, "(A,I7,A)", " There were", stored, " map elements stored");

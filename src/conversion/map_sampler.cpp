@@ -15,6 +15,12 @@ constexpr float kWholePeriods = 100.0f;
 
 }  // namespace
 
+// The upper boundary belongs to the block. A coordinate below 0 only arises when a block start
+// far outside the cell defeats the shift by whole periods; it never passes.
+bool MapSampler::within_block(float coordinate, int axis) const {
+  return coordinate >= 0.0f && coordinate <= static_cast<float>(block_.block_steps[axis] - 1);
+}
+
 bool MapSampler::direct_test(const Point& image, int centring, Point& grid) const {
   const auto& shift = operators_.centring[static_cast<std::size_t>(centring)];
   bool inside = true;
@@ -25,7 +31,7 @@ bool MapSampler::direct_test(const Point& image, int centring, Point& grid) cons
     // rounding the sum also snaps points on stored grid points to whole numbers.
     float shifted = g + kWholePeriods * n;
     grid[i] = wrap(shifted, n);
-    inside = inside && grid[i] <= static_cast<float>(block_.block_steps[i] - 1);
+    inside = inside && within_block(grid[i], i);
   }
   return inside;
 }
@@ -37,7 +43,7 @@ bool MapSampler::inverse_test(Point& grid) const {
     grid[i] = wrap(shifted, n);
   }
   for (int i = 0; i < 3; ++i) {
-    if (grid[i] > static_cast<float>(block_.block_steps[i] - 1)) return false;
+    if (!within_block(grid[i], i)) return false;
   }
   return true;
 }

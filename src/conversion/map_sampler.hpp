@@ -28,6 +28,7 @@ class MapSampler {
  private:
   bool direct_test(const Point& image, int centring, Point& grid) const;
   bool inverse_test(Point& grid) const;
+  bool within_block(float coordinate, int axis) const;
   float interpolate(const Point& grid) const;
   float stored(int u, int v, int w) const;
 

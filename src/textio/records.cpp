@@ -365,16 +365,19 @@ int try_write_list_items(int unit, const std::vector<OutItem>& items) {
 void write_list_real(int unit, float value) {
   int status = kOk;
   Unit* target = unit_for_transfer(unit, status);
-  if (target && target->access == Access::sequential) {
-    char buffer[kListRealMaxLength + 2];
-    std::size_t length = format_list_real(value, buffer);
-    std::string_view end = line_end(*target);
-    std::memcpy(buffer + length, end.data(), end.size());
-    target->written = true;
-    append_output(*target, buffer, length + end.size());
+  if (!target || target->access != Access::sequential || target->console) {
+    write_list(unit, value);
     return;
   }
-  write_list(unit, value);
+  char buffer[kListRealMaxLength + 2];
+  std::size_t length = format_list_real(value, buffer);
+  std::string_view end = line_end(*target);
+  std::memcpy(buffer + length, end.data(), end.size());
+  target->written = true;
+  if ((status = append_output(*target, buffer, length + end.size()))) {
+    begin_transfer("write", unit, "", false, true, true);
+    raise_io_failure(status);
+  }
 }
 
 // ---- The I/O failure report ----

@@ -50,7 +50,8 @@ int write_sequential_record(Unit& unit, std::string_view text, bool leave_open);
 int read_sequential_record(Unit& unit, std::string& text);
 // The line end of records written to this unit.
 std::string_view line_end(const Unit& unit);
-void append_output(Unit& unit, const char* text, std::size_t length);
+// Adds output to the unit's buffer, handing full buffers to the file; returns a status.
+int append_output(Unit& unit, const char* text, std::size_t length);
 
 // Direct-access records of the unit's record length.
 int read_direct_record(Unit& unit, int record, std::span<std::byte> bytes, bool pad_with_blanks);

@@ -62,9 +62,11 @@ bool valid_unit_number(int number) {
 
 int flush_pending(Unit& unit) {
   if (unit.pending.empty()) return kOk;
+  errno = 0;
   std::size_t written = std::fwrite(unit.pending.data(), 1, unit.pending.size(), unit.file);
+  bool complete = written == unit.pending.size();
   unit.pending.clear();
-  if (written == 0 && errno != 0) return errno;
+  if (!complete) return errno ? errno : kErrCantWrite;
   return kOk;
 }
 
@@ -170,6 +172,7 @@ int try_close_unit(int number, Disposition disposition) {
   if (!valid_unit_number(number)) return kErrIllegalUnit;
   Unit& unit = table().units[number];
   if (!unit.connected) return kOk;
+  current_transfer().file_name = unit.name;  // the report names the file after it is released
   if (unit.console) return flush_to_system(unit);
   int status = flush_to_system(unit);
   if (status == kOk && unit.access == Access::sequential && unit.written) {
@@ -265,9 +268,9 @@ std::string_view line_end(const Unit& unit) {
   return unit.console ? "\n" : "\r\n";
 }
 
-void append_output(Unit& unit, const char* text, std::size_t length) {
+int append_output(Unit& unit, const char* text, std::size_t length) {
   unit.pending.append(text, length);
-  if (unit.pending.size() >= kOutputChunk) flush_pending(unit);
+  return unit.pending.size() >= kOutputChunk ? flush_pending(unit) : kOk;
 }
 
 int write_sequential_record(Unit& unit, std::string_view text, bool leave_open) {
@@ -278,13 +281,12 @@ int write_sequential_record(Unit& unit, std::string_view text, bool leave_open) 
   }
   unit.written = true;
   unit.line_open = leave_open;
-  append_output(unit, text.data(), text.size());
-  if (!leave_open) {
+  int status = append_output(unit, text.data(), text.size());
+  if (!leave_open && status == kOk) {
     std::string_view end = line_end(unit);
-    append_output(unit, end.data(), end.size());
+    status = append_output(unit, end.data(), end.size());
   }
-  if (std::ferror(unit.file)) return errno ? errno : kErrCantWrite;
-  return kOk;
+  return status;
 }
 
 int read_sequential_record(Unit& unit, std::string& text) {

@@ -72,6 +72,19 @@ TEST(MapSampler, BlockMayStartAtANegativeIndex) {
   EXPECT_FLOAT_EQ(sampler.MAPVAL({0.875f, 0.0f, 0.0f}), decoded(1000 * 6 - 12000));
 }
 
+TEST(MapSampler, ABlockStartFarOutsideTheCellNeverReadsOutsideTheBlock) {
+  // Beyond 100 periods the shifted coordinate can wrap to a negative value; such a point must
+  // fail its test rather than index before the block (the sanitizer build checks the reads).
+  MapBlock block = line_block(4, 1000, ramp(3));
+  symmetry::OperatorSet set = identity_only(1);
+  MapSampler sampler(block, set);
+  EXPECT_FLOAT_EQ(sampler.MAPVAL({0.0f, 0.0f, 0.0f}), decoded(-12000));
+  for (float x : {0.25f, 0.5f, 0.75f}) {
+    float value = sampler.MAPVAL({x, 0.0f, 0.0f});
+    EXPECT_TRUE(value == 0.0f || (value >= 0.0f && value <= 2.0f)) << x;
+  }
+}
+
 TEST(MapSampler, UpperBoundaryIsAcceptedWithoutReadingBeyondIt) {
   MapBlock block = line_block(48, 0, ramp(25));
   symmetry::OperatorSet set = identity_only(0);
@@ -131,6 +144,8 @@ TEST(MapScale, EncodingCoversTheRangeAndClamps) {
   EXPECT_EQ(encode_density(3.0f, -3.0f, 6.0f), 32767);
   EXPECT_EQ(encode_density(0.0f, -3.0f, 6.0f), 0);
   EXPECT_EQ(encode_density(9.0f, -3.0f, 6.0f), 32767);
+  // 32767 x (1/2 + 2^-16) is 16383.99998: truncated, not first rounded to 16384.
+  EXPECT_EQ(encode_density(0.5f + 1.0f / 65536.0f, -1.0f, 2.0f), 16383);
 }
 
 TEST(AxisRotation, RotatesTheTripleCountTimes) {

@@ -294,6 +294,28 @@ INSTANTIATE_TEST_SUITE_P(
                      {"ALPHA.FOB", map_bytes_with_section_size(2147483647)}},
                     " **** Map file is too short for its sections ****\n",
                     "STOP REDFMP statement executed\n"},
+        RefusedCase{"value_not_a_number",
+                    {{"ALPHA.EXP", experiment("P 1")},
+                     {"ALPHA.FOB", support::map_file_bytes(damaged([](support::MapFile& m) {
+                        m.values[5] = std::nanf("");
+                      }))}},
+                    " **** Map file holds values that are not numbers ****\n",
+                    "STOP REDFMP statement executed\n"},
+        RefusedCase{"limits_not_numbers",
+                    {{"ALPHA.EXP", experiment("P 1")},
+                     {"ALPHA.FOB", support::map_file_bytes(damaged([](support::MapFile& m) {
+                        m.density_maximum = INFINITY;
+                      }))}},
+                    " **** Map file density limits are not numbers ****\n",
+                    "STOP REDFMP statement executed\n"},
+        RefusedCase{"limits_too_small_to_scale",
+                    {{"ALPHA.EXP", experiment("P 1")},
+                     {"ALPHA.FOB", support::map_file_bytes(damaged([](support::MapFile& m) {
+                        m.density_minimum = 0.0f;
+                        m.density_maximum = 1e-40f;
+                      }))}},
+                    " **** Map density limits cannot be scaled ****\n",
+                    "STOP REDFMP statement executed\n"},
         RefusedCase{"symbol_rejected",
                     {{"ALPHA.EXP", experiment("P -2")},
                      {"ALPHA.FOB", support::map_file_bytes(cell_map({4, 4, 4}))}},

@@ -215,6 +215,34 @@ TEST_F(RecordsTest, RewritingAFileReplacesItWhole) {
   EXPECT_EQ(file_bytes("grid.txt"), "new\r\nmore\r\n");
 }
 
+TEST_F(RecordsTest, AFailedWriteRaisesTheReportNamingTheFile) {
+  open_unit(22, "/dev/full");
+  try {
+    for (int i = 0; i < 100000; ++i) write_list_real(22, 1.5f);
+    close_unit(22);
+    FAIL() << "no failure raised";
+  } catch (const IoFailure& failure) {
+    EXPECT_EQ(failure.report,
+              "write: No space left on device\n"
+              "apparent state: unit 22 named /dev/full\n"
+              "lately writing sequential formatted external IO\n");
+  }
+  reset_units();
+  open_unit(22, "/dev/full");
+  write_record(22, "(A)", "short");
+  EXPECT_EQ(try_close_unit(22), ENOSPC);
+  try {
+    open_unit(22, "/dev/full");
+    write_record(22, "(A)", "short");
+    close_unit(22);
+    FAIL() << "no failure raised";
+  } catch (const IoFailure& failure) {
+    EXPECT_EQ(failure.report.substr(0, failure.report.find('\n', 7) + 1),
+              "close: No space left on device\n");
+    EXPECT_NE(failure.report.find("apparent state: unit 22 named /dev/full\n"), std::string::npos);
+  }
+}
+
 TEST_F(RecordsTest, DirectAccessRecordsHoldExactlyTheirBytes) {
   open_unit(17, "exp.bin", {.access = Access::direct, .record_length = 82});
   std::string crlf = "\r\n";
