@@ -15,6 +15,7 @@
 #include "support/experiment_file.hpp"
 #include "support/files.hpp"
 #include "support/map_file.hpp"
+#include "support/mapconv_banner.hpp"
 
 namespace e2e {
 namespace {
@@ -73,7 +74,7 @@ TEST(MapFileRun, TerminalOutputOfAWholeRunLineForLine) {
   support::TempDirectory directory;
   const std::filesystem::path program = directory / "mapconv";
   std::filesystem::copy_file(MAPCONV_PROGRAM, program);
-  const timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+  const timespec times[2] = {{support::kBannerProgramTime, 0}, {support::kBannerProgramTime, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, program.c_str(), times, 0), 0);
   support::RunRequest request;
   request.arguments = {"ALPHA"};
@@ -84,23 +85,9 @@ TEST(MapFileRun, TerminalOutputOfAWholeRunLineForLine) {
   ASSERT_EQ(run.exit_status, 0);
   EXPECT_EQ(run.standard_error, "");
   EXPECT_EQ(run.standard_output,
-            "\n"
-            "                   |-----------------------------------------|\n"
-            "                   |      Program MAPCONV Version Win32      |\n"
-            "                   |  Fourier map to grid convertion program |\n"
-            "                   | Distributed on Sun Sep  9 01:46:40 2001 |\n"
-            "                   |-----------------------------------------|\n"
-            "\n"
-            "        |---------------------------------------------------------------|\n"
-            "        | One of a family of programs for crystal structure analysis,   |\n"
-            "        | all working on one shared description of an experiment.       |\n"
-            "        | The family is distributed free of charge, with its sources.   |\n"
-            "        |                                                               |\n"
-            "        | It is provided as it is, without warranty of any kind.        |\n"
-            "        |---------------------------------------------------------------|\n"
-            "\n"
-            " A FOBS file has been opened\n"
-            " Problem title: Test title" +
+            support::kMapconvBanner +
+                " A FOBS file has been opened\n"
+                " Problem title: Test title" +
                 std::string(56, ' ') + "\n" + " Phase name: Phase one" + std::string(57, ' ') +
                 "\n" +
                 " Map parameters:\n"

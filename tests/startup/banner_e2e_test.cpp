@@ -11,30 +11,15 @@
 #include <string>
 
 #include "support/files.hpp"
+#include "support/mapconv_banner.hpp"
 #include "support/run_program.hpp"
 
 namespace startup {
 namespace {
 
-constexpr std::time_t kProgramTime = 1000000000;  // Sun Sep  9 01:46:40 2001 UTC
+using support::kMapconvBanner;
+constexpr std::time_t kProgramTime = support::kBannerProgramTime;
 const std::string kTitle = "Fourier map to grid convertion program";
-
-const std::string kMapconvBanner =
-    "\n"
-    "                   |-----------------------------------------|\n"
-    "                   |      Program MAPCONV Version Win32      |\n"
-    "                   |  Fourier map to grid convertion program |\n"
-    "                   | Distributed on Sun Sep  9 01:46:40 2001 |\n"
-    "                   |-----------------------------------------|\n"
-    "\n"
-    "        |---------------------------------------------------------------|\n"
-    "        | One of a family of programs for crystal structure analysis,   |\n"
-    "        | all working on one shared description of an experiment.       |\n"
-    "        | The family is distributed free of charge, with its sources.   |\n"
-    "        |                                                               |\n"
-    "        | It is provided as it is, without warranty of any kind.        |\n"
-    "        |---------------------------------------------------------------|\n"
-    "\n";
 
 class BannerRunTest : public ::testing::Test {
  protected:
