@@ -1,11 +1,13 @@
 #include "symmetry/interpreter.hpp"
 
 #include <array>
+#include <span>
 
 #include "symmetry/classification.hpp"
 #include "symmetry/closure.hpp"
 #include "symmetry/description.hpp"
 #include "symmetry/generators.hpp"
+#include "symmetry/group_check.hpp"
 #include "symmetry/tokens.hpp"
 #include "textio/records.hpp"
 #include "textio/text.hpp"
@@ -13,6 +15,7 @@
 namespace symmetry {
 namespace {
 
+constexpr int kErrorNotAGroup = 5;
 constexpr int kErrorNoFirstOperator = 6;
 constexpr int kErrorFiveAxis = 25;
 constexpr int kEmptyMessageSlot = 22;
@@ -154,6 +157,8 @@ int interpret(std::string_view symbol, int& laue_class, int& unique_axis, int& c
   const int error = read_operator_fields(context, group, error_unit);
   centric = group.centric;
   if (error != 0) return fail(error);
+  const std::span<const WorkingMatrix> stored(group.matrices.data(), group.count);
+  if (!is_closed_group(stored, lattice_type, centric == 1)) return fail(kErrorNotAGroup);
   complete_operator_set(group, operators, operator_count);
 
   SYMLST(symbol, operators, laue_class, unique_axis, centric, lattice_type, operator_count,

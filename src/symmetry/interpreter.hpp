@@ -12,7 +12,8 @@ namespace symmetry {
 // description and the list of operators are written to `description_unit` and a numbered error
 // is reported on `error_unit`; 0 or less prints nothing. After an error the unique axis is 4 and
 // the operator count keeps its previous value, except after a translation conflict, which is
-// reported only once the set is complete.
+// reported only once the set is complete. Operators that, with the centring vectors and the
+// inversion, do not form a group are refused with error 5.
 void SYMINT(std::string_view symbol, int& laue_class, int& unique_axis, int& centric,
             int& lattice_type, int& operator_count, int& polar_axis, OperatorArray& operators,
             CentringVectors& centring, int& centring_count, int description_unit, int error_unit,

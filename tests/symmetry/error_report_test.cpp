@@ -75,6 +75,23 @@ INSTANTIATE_TEST_SUITE_P(
                     ErrorCase{"C m c e", 29, "Illegal character in the space group symbol"},
                     ErrorCase{"P -7", 29, "Illegal character in the space group symbol"}));
 
+// Symbols whose operators, centring vectors and inversion do not close into a group: a rotation
+// carries a centring vector onto one that is no lattice translation ("C 3", "A 4/m", "A 2 3"),
+// or products of the elements fall outside the set.
+INSTANTIATE_TEST_SUITE_P(NotAGroup, NumberedError,
+                         testing::Values(ErrorCase{"C 3", 5, "Lattice S.R. found an error"},
+                                         ErrorCase{"F 3", 5, "Lattice S.R. found an error"},
+                                         ErrorCase{"I 6", 5, "Lattice S.R. found an error"},
+                                         ErrorCase{"A m -3", 5, "Lattice S.R. found an error"},
+                                         ErrorCase{"A 2 3", 5, "Lattice S.R. found an error"},
+                                         ErrorCase{"B m -3 m", 5, "Lattice S.R. found an error"},
+                                         ErrorCase{"A 4/m", 5, "Lattice S.R. found an error"},
+                                         ErrorCase{"R 3 2 2", 5, "Lattice S.R. found an error"},
+                                         ErrorCase{"I 41 m 21", 5, "Lattice S.R. found an error"}),
+                         [](const testing::TestParamInfo<ErrorCase>& info) {
+                           return symmetry_test::test_name(info.param.symbol);
+                         });
+
 // The translation conflicts are explained as they are found; the error itself follows the
 // completed set.
 TEST(TranslationConflict, IsExplainedAtOnceAndReportedAtTheEnd) {

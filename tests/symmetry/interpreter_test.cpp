@@ -132,7 +132,6 @@ INSTANTIATE_TEST_SUITE_P(
         SymbolCase{"P 4 2 2", 5, 0, 0, 1, 1, 8, {"x,y,z", "-y,x,z"}},
         SymbolCase{"P 4 3 2", 14, 0, 0, 1, 1, 24, {"x,y,z", "z,x,y", "y,z,x", "-y,x,z"}},
         SymbolCase{"F d -3 m", 14, 0, 1, 6, 4, 24, {"x,y,z", "z,x,y", "y,z,x", "x+1/4,y+1/4,-z"}},
-        SymbolCase{"A 4/m", 4, 0, 1, 2, 2, 4, {"x,y,z", "-y,x,z"}},
         SymbolCase{
             "I -4 3 d", 14, 0, 0, 5, 2, 24, {"x,y,z", "z,x,y", "y,z,x", "y+3/4,-x+1/4,-z+3/4"}}));
 

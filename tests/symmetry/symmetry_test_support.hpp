@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -72,6 +73,33 @@ inline symmetry::OperatorSet interpret(std::string_view symbol, int description_
   set.symbol = std::string(symbol);
   symmetry::interpret_symbol(set, description_unit, error_unit);
   return set;
+}
+
+// A symbol as a readable test name of letters, digits and underscores: each run of blanks is
+// one "_", and "/", "-" and "." are spelled out ("P 21/c" is P_21_over_c, "F d -3 m" F_d_bar3_m).
+inline std::string test_name(std::string_view symbol) {
+  std::string name;
+  bool separate = false;
+  for (const char c : symbol) {
+    if (c == ' ' || c == '\t') {
+      separate = !name.empty();
+      continue;
+    }
+    if (separate) name += '_';
+    separate = false;
+    if (std::isalnum(static_cast<unsigned char>(c))) {
+      name += c;
+    } else if (c == '/') {
+      name += "_over_";
+    } else if (c == '-') {
+      name += "bar";
+    } else if (c == '.') {
+      name += "dot";
+    } else {
+      name += '_';
+    }
+  }
+  return name;
 }
 
 // The text padded with blanks to `width` characters.
