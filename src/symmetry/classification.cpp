@@ -1,14 +1,10 @@
 #include "symmetry/classification.hpp"
 
+#include "symmetry/errors.hpp"
 #include "symmetry/operator_set.hpp"
 
 namespace symmetry {
 namespace {
-
-constexpr int kErrorRhombohedralWithoutThreeFold = 3;
-constexpr int kErrorThreeFieldsNotCubic = 20;
-constexpr int kErrorExpectedIbar43d = 21;
-constexpr int kErrorCentredTetragonal = 23;
 
 // The view of the grid that the classification rules read.
 class SymbolView {
@@ -291,7 +287,7 @@ void classify_tetragonal(const SymbolView& s, int lattice_type, Classification& 
       break;
     case kLatticeA:
     case kLatticeB:
-      c.error = kErrorCentredTetragonal;
+      c.error = kCentredTetragonal;
       break;
     case kLatticeC:
       shift_tetragonal_c_centred(s, c.shifts);
@@ -320,7 +316,7 @@ void classify_cubic(const SymbolView& s, int lattice_type, Classification& c) {
     } else if (lattice_type == kLatticeI) {
       set_shifts(kThreeQuarters, kQuarter, kThreeQuarters);
     } else {
-      c.error = kErrorExpectedIbar43d;
+      c.error = kExpectedIbar43d;
     }
   } else if (const int n = s.four_fold_screw(2); n == 1) {
     if (lattice_type == kLatticeF) {
@@ -352,7 +348,7 @@ void classify_single_field(const SymbolView& s, int lattice_type, Classification
 
 void classify_three_fields(const SymbolView& s, Classification& c) {
   if (!s.begins_digit(3, 3)) {
-    c.error = kErrorThreeFieldsNotCubic;
+    c.error = kThreeFieldsNotCubic;
     return;
   }
   c.laue_class = kLaueM3;
@@ -422,7 +418,7 @@ Classification classify(const TokenGrid& grid, int lattice_type) {
 Classification classify_rhombohedral(TokenGrid& grid, int& lattice_type) {
   Classification c;
   if (!grid.begins_with(2, kDigit3)) {
-    c.error = kErrorRhombohedralWithoutThreeFold;
+    c.error = kRhombohedralWithoutThreeFold;
     return c;
   }
   const int last = grid.field_count;

@@ -51,7 +51,9 @@ struct Classification {
   OriginShifts shifts;
   int d_glide_count = 0;            // orthorhombic symbols only
   bool rhombohedral_cubic = false;  // the group starts with the three-fold axis along [111]
-  int error = 0;                    // 0, or error 3, 20, 21 or 23
+  // 0, kRhombohedralWithoutThreeFold, kThreeFieldsNotCubic, kExpectedIbar43d or
+  // kCentredTetragonal
+  int error = 0;
 };
 
 // Classifies a symbol of lattice P, A, B, C, I or F.

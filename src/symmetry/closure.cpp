@@ -10,10 +10,6 @@
 namespace symmetry {
 namespace {
 
-constexpr int kErrorGeneratorOverflow = 14;
-constexpr int kErrorProductOverflow = 15;
-constexpr int kErrorTranslationConflict = 18;
-
 struct FlagEntry {
   int rotation_code;
   int flag;
@@ -159,7 +155,7 @@ void check_translations(GroupState& group, const WorkingMatrix& a, int a_number,
                         bool negated, const ClosureContext& context) {
   const WorkingMatrix& b = group.matrices[b_index];
   if (!translations_conflict(a, b, negated, context)) return;
-  group.deferred_error = kErrorTranslationConflict;
+  group.deferred_error = kTranslationConflict;
   if (context.error_unit > 0) {
     explain_conflict(context.error_unit, context.field, a_number, a, b_index + 1, b);
   }
@@ -174,7 +170,7 @@ int close_group(GroupState& group, int first, const ClosureContext& context) {
     for (int i = first; i <= last; ++i) {
       for (int j = 1; j <= i; ++j) {
         const WorkingMatrix product = multiply(group.matrices[j], group.matrices[i]);
-        if (!is_crystallographic(product.rotation)) return kErrorProductOverflow;
+        if (!is_crystallographic(product.rotation)) return kProductOverflow;
         const KnownMatrix known = find_known(group, product);
         if (known.match == Match::negated) {
           group.centric = 1;
@@ -183,7 +179,7 @@ int close_group(GroupState& group, int first, const ClosureContext& context) {
             check_translations(group, product, group.count + 1, known.index, false, context);
           }
         } else {
-          if (group.count == kMaxOperators) return kErrorProductOverflow;
+          if (group.count == kMaxOperators) return kProductOverflow;
           group.matrices[group.count++] = product;
         }
       }
@@ -224,7 +220,7 @@ int add_generator(GroupState& group, const WorkingMatrix& generator,
     if (negated) group.centric = 1;
     return 0;
   }
-  if (group.count == kMaxOperators) return kErrorGeneratorOverflow;
+  if (group.count == kMaxOperators) return kGeneratorOverflow;
   group.matrices[group.count++] = m;
   return close_group(group, group.count - 1, context);
 }

@@ -3,6 +3,7 @@
 // and the centring translations are kept out of the stored set.
 #pragma once
 
+#include "symmetry/errors.hpp"
 #include "symmetry/matrices.hpp"
 #include "symmetry/operator_set.hpp"
 
@@ -13,7 +14,7 @@ struct GroupState {
   WorkArea& matrices;
   int count = 0;  // stored matrices; matrix 1 is the identity
   int centric = 0;
-  int deferred_error = 0;  // 18 after a translation conflict
+  int deferred_error = 0;  // kTranslationConflict after a translation conflict
 };
 
 // What the translation check needs to know besides the two matrices.
@@ -28,7 +29,8 @@ struct ClosureContext {
 void start_group(GroupState& group, bool rhombohedral_cubic);
 
 // Adds a generator (translations in twelfths, any sign) and closes the group. Returns 0, or
-// error 14 (the generator would be the 25th matrix) or 15 (a product would be).
+// kGeneratorOverflow (the generator would be the 25th matrix) or kProductOverflow (a product
+// would be).
 int add_generator(GroupState& group, const WorkingMatrix& generator, const ClosureContext& context);
 
 // The operation flag of a rotation, -1 for a rotation outside the table.

@@ -2,20 +2,10 @@
 
 #include <cstdlib>
 
+#include "symmetry/errors.hpp"
+
 namespace symmetry {
 namespace {
-
-constexpr int kErrorNoRule = 7;
-constexpr int kErrorAGlideNormalToA = 8;
-constexpr int kErrorBGlideNormalToB = 9;
-constexpr int kErrorCGlideNormalToC = 10;
-constexpr int kErrorDGlidePrimitive = 11;
-constexpr int kErrorFourFoldOutsideField2 = 12;
-constexpr int kErrorSixFoldOutsideField2 = 13;
-constexpr int kErrorRotationConstruction = 16;
-constexpr int kErrorNothingAfterSlash = 17;
-constexpr int kErrorTwoBar = 19;
-constexpr int kErrorFiveOrThreeInField4 = 25;
 
 // The rule selector K = |code - 5|. The letters F, I and R fall on the glides a, b and c.
 enum Rule : int {
@@ -97,19 +87,19 @@ int half_if(bool condition) {
 }
 
 GeneratorRule TokenRules::plane_normal_to_a(int g) const {
-  if (g == kRuleGlideA) return failed(kErrorAGlideNormalToA);
+  if (g == kRuleGlideA) return failed(kAGlideNormalToA);
   return built({-kX, kY, kZ}, S_(1, 1), half_if(g == kRuleGlideB || g == kRuleGlideN),
                half_if(g == kRuleGlideC || g == kRuleGlideN));
 }
 
 GeneratorRule TokenRules::plane_normal_to_b(int g) const {
-  if (g == kRuleGlideB) return failed(kErrorBGlideNormalToB);
+  if (g == kRuleGlideB) return failed(kBGlideNormalToB);
   return built({kX, -kY, kZ}, half_if(g == kRuleGlideA || g == kRuleGlideN), S_(2, 2),
                half_if(g == kRuleGlideC || g == kRuleGlideN));
 }
 
 GeneratorRule TokenRules::plane_normal_to_c(int g) const {
-  if (g == kRuleGlideC) return failed(kErrorCGlideNormalToC);
+  if (g == kRuleGlideC) return failed(kCGlideNormalToC);
   const int t3 = grid_.starts(field_, kDigit6, kDigit3) ? kHalf : S_(3, 3);
   return built({kX, kY, -kZ}, half_if(g == kRuleGlideA || g == kRuleGlideN),
                half_if(g == kRuleGlideB || g == kRuleGlideN), t3);
@@ -146,7 +136,7 @@ GeneratorRule TokenRules::plane(int g) const {
 }
 
 GeneratorRule TokenRules::d_glide() const {
-  if (lattice_type_ == kLatticeP) return failed(kErrorDGlidePrimitive);
+  if (lattice_type_ == kLatticeP) return failed(kDGlidePrimitive);
   const CentringTable centring = centring_table(lattice_type_);
   const bool face_centred = centring.count == 4;
   const Translation& v2 = centring.vectors[1];
@@ -169,7 +159,7 @@ GeneratorRule TokenRules::d_glide() const {
 }
 
 GeneratorRule TokenRules::two_fold() const {
-  if (barred()) return failed(kErrorTwoBar);
+  if (barred()) return failed(kTwoBar);
   const int half = half_if_21();
   if (field_ == 2) {
     if (grid_.field_count == 2) return built({-kX, kY, -kZ}, S_(1, 2), half, S_(3, 2));
@@ -197,19 +187,19 @@ GeneratorRule TokenRules::three_fold() const {
     rule.makes_centric = barred();
     return rule;
   }
-  if (field_ == 4 && laue_ >= kLaue3bar) return failed(kErrorFiveOrThreeInField4);
+  if (field_ == 4 && laue_ >= kLaue3bar) return failed(kFiveOrThreeInField4);
   // The three-fold axis of cubic and rhombohedral groups is there from the start.
   return none_built(barred());
 }
 
 GeneratorRule TokenRules::four_fold() const {
-  if (field_ != 2) return failed(kErrorFourFoldOutsideField2);
+  if (field_ != 2) return failed(kFourFoldOutsideField2);
   if (barred()) return built({kY, -kX, -kZ}, S_(1, 3), S_(2, 3), S_(3, 3));
   return built({-kY, kX, kZ}, S_(1, 3), S_(2, 3), screw() * kQuarter);
 }
 
 GeneratorRule TokenRules::six_fold() const {
-  if (field_ != 2) return failed(kErrorSixFoldOutsideField2);
+  if (field_ != 2) return failed(kSixFoldOutsideField2);
   if (barred()) {
     const bool c_glide = begins(3, kTokenC) || begins(4, kTokenC);
     return built({-kX + kY, -kX, -kZ}, 0, 0, half_if(c_glide));
@@ -241,11 +231,11 @@ GeneratorRule make_generator(const SymbolContext& symbol, int field, int positio
     case kRuleFourFold:
       return rules.four_fold();
     case kRuleFiveFold:
-      return failed(kErrorFiveOrThreeInField4);
+      return failed(kFiveOrThreeInField4);
     case kRuleSixFold:
       return rules.six_fold();
     default:
-      return failed(kErrorNoRule);  // the letter P, "-", "/", "H" or "."
+      return failed(kNoRule);  // the letter P, "-", "/", "H" or "."
   }
 }
 
@@ -253,10 +243,10 @@ NextOperator next_operator_position(const TokenGrid& grid, int field, int from) 
   for (int position = from; position <= kMaxTokensPerField; ++position) {
     const int code = grid.t(position, field);
     if (code == kEmpty) return {};
-    if (code < kDigit1) return {0, kErrorRotationConstruction};
+    if (code < kDigit1) return {0, kRotationConstruction};
     if (code != kSlash) continue;
     if (position == kMaxTokensPerField) return {};
-    if (grid.t(position + 1, field) == kEmpty) return {0, kErrorNothingAfterSlash};
+    if (grid.t(position + 1, field) == kEmpty) return {0, kNothingAfterSlash};
     return {position + 1, 0};
   }
   return {};

@@ -30,7 +30,7 @@ GeneratorRule make_generator(const SymbolContext& symbol, int field, int positio
 // Position 0 means the field has no further operator.
 struct NextOperator {
   int position = 0;
-  int error = 0;  // 16 for a letter before the "/", 17 for nothing after it
+  int error = 0;  // kRotationConstruction: a letter before the "/"; kNothingAfterSlash
 };
 
 NextOperator next_operator_position(const TokenGrid& grid, int field, int from);

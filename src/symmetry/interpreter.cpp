@@ -1,6 +1,5 @@
 #include "symmetry/interpreter.hpp"
 
-#include <array>
 #include <span>
 
 #include "symmetry/classification.hpp"
@@ -13,56 +12,6 @@
 #include "textio/text.hpp"
 
 namespace symmetry {
-namespace {
-
-constexpr int kErrorNotAGroup = 5;
-constexpr int kErrorNoFirstOperator = 6;
-constexpr int kErrorFiveAxis = 25;
-constexpr int kEmptyMessageSlot = 22;
-
-// Slot 0 is selected by error 25: its own slot has no text.
-constexpr std::array<std::string_view, 30> kErrorMessages = {
-    "Either a 5-axis anywhere or a 3-axis in field   ",
-    "Less than 2 operator fields were found          ",
-    "Illegal Lattice type, not P, A, B, C, I, F or R ",
-    "Rhombohedral lattice without a 3-axis           ",
-    "Minus sign does not preceed 1, 2, 3, 4 or 6     ",
-    "Lattice S.R. found an error                     ",
-    "1st operator in a field was a space. Impossible ",
-    "I for COMPUTED GO TO out of range.              ",
-    "An A-glide mirror normal to A                   ",
-    "A B-glide mirror normal to B                    ",
-    "A C-glide mirror normal to C                    ",
-    "D-glide in a primitive lattice                  ",
-    "A 4-axis not in the 2nd operator field          ",
-    "A 6-axis not in the 2nd operator field          ",
-    "More than 24 matrices needed to define group    ",
-    "More than 24 matrices needed to define group    ",
-    "Improper construction of a rotation operator    ",
-    "No mirror following a /                         ",
-    "A translation conflict between operators        ",
-    "The 2bar operator is not allowed                ",
-    "3 fields are legal only in R & m3 cubic groups  ",
-    "Syntax error. Expected I-43d at this point.     ",
-    "                                                ",
-    "A or B centered tetragonal?   IMPOSSIBLE        ",
-    "                                                ",
-    "                                                ",
-    "                                                ",
-    "                                                ",
-    "                                                ",
-    "Illegal character in the space group symbol     ",
-};
-
-constexpr bool all_messages_48_wide() {
-  for (std::string_view message : kErrorMessages) {
-    if (message.size() != 48) return false;
-  }
-  return true;
-}
-static_assert(all_messages_48_wide());
-
-}  // namespace
 
 void report_symbol_error(int error_unit, std::string_view symbol, int error) {
   if (error_unit <= 0) return;
@@ -85,7 +34,7 @@ void set_centring_vectors(int lattice_type, CentringVectors& centring, int& cent
 // Builds one field's generators and closes the group after each. Returns 0 or an error.
 int read_operator_field(const SymbolContext& symbol, int field, GroupState& group, int error_unit) {
   const TokenGrid& grid = symbol.grid;
-  if (grid.t(1, field) == kEmpty) return kErrorNoFirstOperator;
+  if (grid.t(1, field) == kEmpty) return kNoFirstOperator;
   const ClosureContext context{field, symbol.lattice_type, symbol.classification.laue_class,
                                error_unit};
   for (int position = 1; position < 4 && grid.t(position, field) != kEmpty; ++position) {
@@ -110,17 +59,6 @@ int read_operator_fields(const SymbolContext& symbol, GroupState& group, int err
   }
   return 0;
 }
-
-}  // namespace
-
-std::string_view error_message(int error) {
-  if (error == kErrorFiveAxis) return kErrorMessages[0];
-  if (error < 0 || error >= static_cast<int>(kErrorMessages.size()))
-    return kErrorMessages[kEmptyMessageSlot];
-  return kErrorMessages[error];
-}
-
-namespace {
 
 // SYMINT's work; returns the number of the error reported, 0 when there was none.
 int interpret(std::string_view symbol, int& laue_class, int& unique_axis, int& centric,
@@ -158,7 +96,7 @@ int interpret(std::string_view symbol, int& laue_class, int& unique_axis, int& c
   centric = group.centric;
   if (error != 0) return fail(error);
   const std::span<const WorkingMatrix> stored(group.matrices.data(), group.count);
-  if (!is_closed_group(stored, lattice_type, centric == 1)) return fail(kErrorNotAGroup);
+  if (!is_closed_group(stored, lattice_type, centric == 1)) return fail(kNotAGroup);
   complete_operator_set(group, operators, operator_count);
 
   SYMLST(symbol, operators, laue_class, unique_axis, centric, lattice_type, operator_count,

@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "symmetry/errors.hpp"
 #include "symmetry/matrices.hpp"
 #include "symmetry/operator_set.hpp"
 
@@ -19,17 +20,11 @@ void SYMINT(std::string_view symbol, int& laue_class, int& unique_axis, int& cen
             CentringVectors& centring, int& centring_count, int description_unit, int error_unit,
             WorkArea& work);
 
-// The error that leaves a complete operator set behind: equal rotations, clashing translations.
-inline constexpr int kTranslationConflict = 18;
-
 // SYMINT on the symbol held in `set`, filling the rest of `set`. Returns the number of the error
 // reported (0 when the symbol was interpreted without one).
 int interpret_symbol(OperatorSet& set, int description_unit, int error_unit);
 
 // The two-line report of a numbered error on `error_unit` (nothing for a unit of 0 or less).
 void report_symbol_error(int error_unit, std::string_view symbol, int error);
-
-// The 48-character message of a numbered error.
-std::string_view error_message(int error);
 
 }  // namespace symmetry

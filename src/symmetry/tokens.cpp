@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "symmetry/errors.hpp"
 #include "symmetry/operator_set.hpp"
 
 namespace symmetry {
@@ -14,11 +15,6 @@ constexpr int kFirstLowerCase = 22;
 constexpr std::array<int, 11> kLowerCaseCodes = {kTokenC, kTokenB, kTokenA, kTokenP,
                                                  kTokenF, kTokenI, kTokenR, kTokenM,
                                                  kTokenN, kTokenD, kTokenH};
-
-constexpr int kErrorTooFewFields = 1;
-constexpr int kErrorLatticeLetter = 2;
-constexpr int kErrorBarWithoutDigit = 4;
-constexpr int kErrorIllegalCharacter = 29;
 
 // The token code of a character, kEmpty when it is not in the alphabet.
 int token_code(char c) {
@@ -63,7 +59,7 @@ int scan_fields(std::string_view symbol, TokenGrid& grid) {
   for (std::size_t i = 0; i < kSymbolWidth; ++i) {
     const char c = i < symbol.size() ? symbol[i] : ' ';
     const int code = token_code(c);
-    if (code == kEmpty) return kErrorIllegalCharacter;
+    if (code == kEmpty) return kIllegalCharacter;
     if (code == kBlank || code == kTab) {
       if (tokens_in_field > 0) close_field();
       continue;
@@ -82,7 +78,7 @@ int move_bars_behind_digits(TokenGrid& grid) {
     if (grid.t(1, field) != kMinus) continue;
     grid.set(1, field, grid.t(2, field));
     grid.set(2, field, kMinus);
-    if (!is_digit(grid.t(1, field))) return kErrorBarWithoutDigit;
+    if (!is_digit(grid.t(1, field))) return kBarWithoutDigit;
   }
   return 0;
 }
@@ -109,12 +105,12 @@ TokenisedSymbol tokenise(std::string_view symbol) {
   result.error = scan_fields(symbol, result.grid);
   if (result.error != 0) return result;
   if (result.grid.field_count < 2) {
-    result.error = kErrorTooFewFields;
+    result.error = kTooFewFields;
     return result;
   }
   const int lattice_type = lattice_type_of(result.grid.t(1, 1));
   if (lattice_type == 0) {
-    result.error = kErrorLatticeLetter;
+    result.error = kIllegalLattice;
     return result;
   }
   result.lattice_type = lattice_type;

@@ -72,7 +72,7 @@ struct TokenGrid {
 struct TokenisedSymbol {
   TokenGrid grid;
   int lattice_type = 0;  // set only when the lattice letter was accepted
-  int error = 0;         // 0, or error 29, 1, 2 or 4
+  int error = 0;         // 0, kIllegalCharacter, kTooFewFields, kIllegalLattice or kBarWithoutDigit
 };
 
 // Splits the symbol (its first 20 characters) into fields, checks the lattice letter and moves
