@@ -60,67 +60,83 @@ int read_operator_fields(const SymbolContext& symbol, GroupState& group, int err
   return 0;
 }
 
-// SYMINT's work; returns the number of the error reported, 0 when there was none.
-int interpret(std::string_view symbol, int& laue_class, int& unique_axis, int& centric,
-              int& lattice_type, int& operator_count, int& polar_axis, OperatorArray& operators,
-              CentringVectors& centring, int& centring_count, int description_unit, int error_unit,
-              WorkArea& work) {
-  centric = 0;
-  laue_class = 0;
-  unique_axis = 0;
+// Interprets `set.symbol` into the rest of `set`; returns the number of the error reported, 0
+// when there was none.
+int interpret(OperatorSet& set, int description_unit, int error_unit, WorkArea& work) {
+  const std::string_view symbol = set.symbol;
+  set.centric = 0;
+  set.laue_class = 0;
+  set.unique_axis = 0;
   auto fail = [&](int error) {
     report_symbol_error(error_unit, symbol, error);
-    unique_axis = kUniqueAxisAfterError;
+    set.unique_axis = kUniqueAxisAfterError;
     return error;
   };
 
   // Tokens.
   TokenisedSymbol tokens = tokenise(symbol);
-  if (tokens.lattice_type != 0) lattice_type = tokens.lattice_type;
+  if (tokens.lattice_type != 0) set.lattice_type = tokens.lattice_type;
   if (tokens.error != 0) return fail(tokens.error);
 
   // Classification.
-  const Classification classification = lattice_type == kLatticeR
-                                            ? classify_rhombohedral(tokens.grid, lattice_type)
-                                            : classify(tokens.grid, lattice_type);
-  laue_class = classification.laue_class;
-  unique_axis = classification.unique_axis;
+  const Classification classification = set.lattice_type == kLatticeR
+                                            ? classify_rhombohedral(tokens.grid, set.lattice_type)
+                                            : classify(tokens.grid, set.lattice_type);
+  set.laue_class = classification.laue_class;
+  set.unique_axis = classification.unique_axis;
   if (classification.error != 0) return fail(classification.error);
-  set_centring_vectors(lattice_type, centring, centring_count);
+  set_centring_vectors(set.lattice_type, set.centring, set.centring_count);
 
   // Generators and closure.
   GroupState group{work};
   start_group(group, classification.rhombohedral_cubic);
-  const SymbolContext context{tokens.grid, lattice_type, classification};
+  const SymbolContext context{tokens.grid, set.lattice_type, classification};
   const int error = read_operator_fields(context, group, error_unit);
-  centric = group.centric;
+  set.centric = group.centric;
   if (error != 0) return fail(error);
   const std::span<const WorkingMatrix> stored(group.matrices.data(), group.count);
-  if (!is_closed_group(stored, lattice_type, centric == 1)) return fail(kNotAGroup);
-  complete_operator_set(group, operators, operator_count);
+  if (!is_closed_group(stored, set.lattice_type, set.centric == 1)) return fail(kNotAGroup);
+  complete_operator_set(group, set.operators, set.operator_count);
 
-  SYMLST(symbol, operators, laue_class, unique_axis, centric, lattice_type, operator_count,
-         centring_count, description_unit, polar_axis);
-  if (lattice_type == kLatticeR) unique_axis = kRhombohedralUniqueAxis;
+  SYMLST(symbol, set.operators, set.laue_class, set.unique_axis, set.centric, set.lattice_type,
+         set.operator_count, set.centring_count, description_unit, set.polar_axis);
+  if (set.lattice_type == kLatticeR) set.unique_axis = kRhombohedralUniqueAxis;
   if (group.deferred_error != 0) return fail(group.deferred_error);
   return 0;
 }
 
 }  // namespace
 
+int interpret_symbol(OperatorSet& set, int description_unit, int error_unit) {
+  WorkArea work;
+  return interpret(set, description_unit, error_unit, work);
+}
+
 void SYMINT(std::string_view symbol, int& laue_class, int& unique_axis, int& centric,
             int& lattice_type, int& operator_count, int& polar_axis, OperatorArray& operators,
             CentringVectors& centring, int& centring_count, int description_unit, int error_unit,
             WorkArea& work) {
-  interpret(symbol, laue_class, unique_axis, centric, lattice_type, operator_count, polar_axis,
-            operators, centring, centring_count, description_unit, error_unit, work);
-}
-
-int interpret_symbol(OperatorSet& set, int description_unit, int error_unit) {
-  WorkArea work;
-  return interpret(set.symbol, set.laue_class, set.unique_axis, set.centric, set.lattice_type,
-                   set.operator_count, set.polar_axis, set.operators, set.centring,
-                   set.centring_count, description_unit, error_unit, work);
+  // Every output goes in as well: what the interpretation does not reach keeps its value.
+  OperatorSet set{.symbol = std::string(symbol),
+                  .centric = centric,
+                  .operator_count = operator_count,
+                  .lattice_type = lattice_type,
+                  .centring_count = centring_count,
+                  .laue_class = laue_class,
+                  .polar_axis = polar_axis,
+                  .unique_axis = unique_axis,
+                  .operators = operators,
+                  .centring = centring};
+  interpret(set, description_unit, error_unit, work);
+  centric = set.centric;
+  operator_count = set.operator_count;
+  lattice_type = set.lattice_type;
+  centring_count = set.centring_count;
+  laue_class = set.laue_class;
+  polar_axis = set.polar_axis;
+  unique_axis = set.unique_axis;
+  operators = set.operators;
+  centring = set.centring;
 }
 
 }  // namespace symmetry

@@ -213,6 +213,15 @@ TEST(Interpreter, SymintTakesTheFieldsInItsOwnOrder) {
   EXPECT_EQ(polar, 0);
   EXPECT_EQ(centrings, 2);
   EXPECT_EQ(symmetry_test::stored(operators[1]), op("-x,y,-z+1/2"));
+
+  // An error leaves the set of the symbol before, apart from the unique axis.
+  symmetry::SYMINT("Q 1", laue, unique, centric, lattice, count, polar, operators, centring,
+                   centrings, 0, 0, work);
+  EXPECT_EQ(unique, symmetry::kUniqueAxisAfterError);
+  EXPECT_EQ(lattice, symmetry::kLatticeC);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(centrings, 2);
+  EXPECT_EQ(symmetry_test::stored(operators[1]), op("-x,y,-z+1/2"));
 }
 
 }  // namespace
