@@ -35,6 +35,27 @@ class SymbolView {
   const TokenGrid& grid_;
 };
 
+// The four-fold axis of an I or F lattice, placed so that the origin lies where the
+// conventional setting puts it. Beside an a or d glide after the "/" of field 2 the axis stands
+// off the origin by `glide_shift` (along x, and on an I lattice also along y), which differs
+// between 4/m and 4/mmm symbols; a 41 screw axis without such a glide is moved off the c axis
+// instead, on an I lattice together with the two-fold axes along b.
+void place_centred_four_fold(const SymbolView& s, int lattice_type,
+                             const std::array<int, 2>& glide_shift, OriginShifts& S) {
+  if (s.t(4, 2) == kTokenA || s.t(4, 2) == kTokenD) {
+    S(1, 3) = glide_shift[0];
+    if (lattice_type == kLatticeI) S(2, 3) = glide_shift[1];
+  } else if (s.four_fold_screw(2) == 1) {
+    if (lattice_type == kLatticeI) {
+      S(2, 3) = S(1, 2) = kHalf;
+      S(3, 2) = kThreeQuarters;
+    } else {
+      S(1, 3) = kQuarter;
+      S(2, 3) = kThreeQuarters;
+    }
+  }
+}
+
 // Four-fold symbols with a single operator field.
 void classify_tetragonal_low(const SymbolView& s, int lattice_type, OriginShifts& S) {
   switch (lattice_type) {
@@ -54,18 +75,7 @@ void classify_tetragonal_low(const SymbolView& s, int lattice_type, OriginShifts
       }
       break;
     default:  // I and F
-      if (s.t(4, 2) == kTokenA || s.t(4, 2) == kTokenD) {
-        S(1, 3) = kThreeQuarters;
-        if (lattice_type == kLatticeI) S(2, 3) = kQuarter;
-      } else if (s.four_fold_screw(2) == 1) {
-        if (lattice_type == kLatticeI) {
-          S(2, 3) = S(1, 2) = kHalf;
-          S(3, 2) = kThreeQuarters;
-        } else {
-          S(1, 3) = kQuarter;
-          S(2, 3) = kThreeQuarters;
-        }
-      }
+      place_centred_four_fold(s, lattice_type, {kThreeQuarters, kQuarter}, S);
       break;
   }
 }
@@ -264,18 +274,7 @@ void shift_tetragonal_c_centred(const SymbolView& s, OriginShifts& S) {
 
 void shift_tetragonal_body_or_face_centred(const SymbolView& s, int lattice_type, OriginShifts& S) {
   if (s.begins(4, kTokenC)) S(2, 1) += kHalf;
-  if (s.t(4, 2) == kTokenA || s.t(4, 2) == kTokenD) {
-    S(1, 3) = kQuarter;
-    if (lattice_type == kLatticeI) S(2, 3) = kThreeQuarters;
-  } else if (s.four_fold_screw(2) == 1) {
-    if (lattice_type == kLatticeI) {
-      S(2, 3) = S(1, 2) = kHalf;
-      S(3, 2) = kThreeQuarters;
-    } else {
-      S(1, 3) = kQuarter;
-      S(2, 3) = kThreeQuarters;
-    }
-  }
+  place_centred_four_fold(s, lattice_type, {kQuarter, kThreeQuarters}, S);
 }
 
 void classify_tetragonal(const SymbolView& s, int lattice_type, Classification& c) {
