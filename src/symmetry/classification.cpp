@@ -6,7 +6,7 @@
 namespace symmetry {
 namespace {
 
-// The view of the grid that the classification rules read.
+// The questions classification asks of a token grid.
 class SymbolView {
  public:
   explicit SymbolView(const TokenGrid& grid) : grid_(grid) {}
@@ -102,7 +102,7 @@ void classify_monoclinic(const SymbolView& s, int u, int field, Classification& 
   }
 }
 
-// What the orthorhombic rule learns from the three operator fields.
+// What classify_orthorhombic learns from the three operator fields.
 struct OrthorhombicFields {
   int screw_mask = 0;
   int mirror_mask = 0;
@@ -220,8 +220,10 @@ void classify_orthorhombic(const SymbolView& s, int lattice_type, Classification
   }
 }
 
-// Steps 1 to 5 of the four-fold rule, common to every lattice; true when the symbol is "-4"
-// and the rule ends there.
+// The shifts that every four-field tetragonal symbol goes through before those of its lattice:
+// the planes of fields 2 to 4, the two-fold axes beside a 4n screw axis, the corrections of a
+// face-centred lattice and, for a "-4" symbol, the planes and axes of fields 3 and 4. Returns
+// true for a "-4" symbol, which needs nothing more.
 bool shift_tetragonal_planes(const SymbolView& s, int lattice_type, OriginShifts& S) {
   if (s.field2_glide_is(kTokenN)) S(1, 1) = kHalf;
   if (s.field2_glide_is(kTokenA)) S(2, 2) = kQuarter;

@@ -18,8 +18,8 @@ inline constexpr int kThreeQuarters = 9;
 inline constexpr int kTwelfths = 12;
 
 // Origin shifts S(i, j), i, j = 1..3, in twelfths: column j belongs to the symmetry direction
-// along axis j. The values are kept as the rules build them (a sum may reach a whole cell edge
-// or go negative); the generators reduce them modulo a cell edge.
+// along axis j. The values are kept as classification builds them (a sum may reach a whole cell
+// edge or go negative); the generators reduce them modulo a cell edge.
 struct OriginShifts {
   std::array<std::array<int, 3>, 3> twelfths{};
 
@@ -27,7 +27,8 @@ struct OriginShifts {
   int operator()(int i, int j) const { return twelfths.at(i - 1).at(j - 1); }
 };
 
-// Laue classes 1 to 14; the names follow the class texts of the description.
+// Laue classes 1 to 14, named after their point-group symbols. Classes 6 and 7 are the trigonal
+// classes on rhombohedral axes, 8 to 10 those on hexagonal axes.
 enum LaueClass : int {
   kLaue1bar = 1,
   kLaue2m = 2,

@@ -1,4 +1,4 @@
-// Last stage of reading a space-group symbol: each generator joins the group, which is closed
+// Fourth stage of reading a space-group symbol: each generator joins the group, which is closed
 // under multiplication; equal rotations with clashing translations are reported. The inversion
 // and the centring translations are kept out of the stored set.
 #pragma once

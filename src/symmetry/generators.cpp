@@ -7,7 +7,8 @@
 namespace symmetry {
 namespace {
 
-// The rule selector K = |code - 5|. The letters F, I and R fall on the glides a, b and c.
+// What a token builds, chosen by the distance of its code from the code of P. The letters F, I
+// and R lie at the distances of a, b and c and build those glides.
 enum Rule : int {
   kRuleGlideA = 1,
   kRuleGlideB = 2,
@@ -120,7 +121,7 @@ GeneratorRule TokenRules::diagonal_plane(int g) const {
   return built({kY, kX, kZ}, t1, t2, t3);
 }
 
-// Mirrors and the glides a, b, c and n; g is the rule number of the letter.
+// Mirrors and the glides a, b, c and n; g is the Rule of the letter.
 GeneratorRule TokenRules::plane(int g) const {
   const int fields = grid_.field_count;
   if (low_symmetry_field2()) return fields == 2 ? plane_normal_to_b(g) : plane_normal_to_a(g);

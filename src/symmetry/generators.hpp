@@ -10,7 +10,7 @@
 
 namespace symmetry {
 
-// Everything the generator rules read about the symbol.
+// Everything make_generator reads about the symbol.
 struct SymbolContext {
   const TokenGrid& grid;
   int lattice_type;

@@ -1,4 +1,4 @@
-// The final test of an interpreted symbol: whether what was built is a space group at all.
+// Last stage of reading a space-group symbol: whether what was built is a space group at all.
 #pragma once
 
 #include <span>

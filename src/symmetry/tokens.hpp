@@ -52,7 +52,8 @@ constexpr int digit_token(int value) {
 }
 
 // Up to four fields of up to four tokens. Field 1 holds the lattice letter, fields 2 to 4 the
-// operator fields. Positions and fields are numbered from 1, as the symbol rules count them.
+// operator fields. Positions and fields are numbered from 1, so that field 2 is the "2nd operator
+// field" of the error messages.
 struct TokenGrid {
   std::array<std::array<int, kMaxTokensPerField>, kMaxFields> codes{};
   int field_count = 0;

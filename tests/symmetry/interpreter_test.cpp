@@ -1,5 +1,5 @@
 // The operator sets of symbols whose reading exercises the tokeniser, the classification and
-// the generator rules; every expected operator was worked out by hand from the rules.
+// the generator rules; every expected operator was worked out by hand.
 #include "symmetry/interpreter.hpp"
 
 #include <gtest/gtest.h>
