@@ -6,9 +6,11 @@
 
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -65,6 +67,75 @@ inline std::vector<Op> stored_operators(const symmetry::OperatorSet& set) {
   std::vector<Op> ops;
   for (int k = 0; k < set.operator_count; ++k) ops.push_back(stored(set.operators[k]));
   return ops;
+}
+
+// A group element: rotation and translation in twelfths reduced to 0..11.
+using Element = std::array<int, 12>;
+
+inline int cell(int twelfths) {
+  return ((twelfths % 12) + 12) % 12;
+}
+
+inline Element make_element(const std::array<std::array<int, 3>, 3>& r,
+                            const std::array<int, 3>& t) {
+  Element e{};
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) e[i * 3 + j] = r[i][j];
+    e[9 + i] = cell(t[i]);
+  }
+  return e;
+}
+
+inline Element compose(const Element& a, const Element& b) {  // a after b
+  std::array<std::array<int, 3>, 3> r{};
+  std::array<int, 3> t{};
+  for (int i = 0; i < 3; ++i) {
+    t[i] = a[9 + i];
+    for (int j = 0; j < 3; ++j) {
+      for (int k = 0; k < 3; ++k) r[i][j] += a[i * 3 + k] * b[k * 3 + j];
+      t[i] += a[i * 3 + j] * b[9 + j];
+    }
+  }
+  return make_element(r, t);
+}
+
+// The whole group spelled out from the stored half-set.
+inline std::vector<Element> whole_group(const symmetry::OperatorSet& set) {
+  std::vector<Element> elements;
+  for (int c = 0; c < set.centring_count; ++c) {
+    std::array<int, 3> centring{};
+    for (int i = 0; i < 3; ++i) {
+      centring[i] = static_cast<int>(std::lround(set.centring[c][i] * 12.0F));
+    }
+    for (int k = 0; k < set.operator_count; ++k) {
+      const auto& op = set.operators[k];
+      for (int sign : {1, -1}) {
+        if (sign == -1 && set.centric == 0) continue;
+        std::array<std::array<int, 3>, 3> r{};
+        std::array<int, 3> t{};
+        for (int i = 0; i < 3; ++i) {
+          for (int j = 0; j < 3; ++j) r[i][j] = sign * op.rotation[i][j];
+          t[i] = sign * op.translation[i] + centring[i];
+        }
+        elements.push_back(make_element(r, t));
+      }
+    }
+  }
+  return elements;
+}
+
+// What keeps the operator set from being a group, or "" when it is one: every element distinct,
+// every product of two of them again an element.
+inline std::string group_fault(const symmetry::OperatorSet& set) {
+  const std::vector<Element> elements = whole_group(set);
+  const std::set<Element> group(elements.begin(), elements.end());
+  if (group.size() != elements.size()) return "the same element twice";
+  for (const Element& a : group) {
+    for (const Element& b : group) {
+      if (!group.contains(compose(a, b))) return "not closed under composition";
+    }
+  }
+  return "";
 }
 
 inline symmetry::OperatorSet interpret(std::string_view symbol, int description_unit = 0,
