@@ -10,6 +10,7 @@
 
 #include "symmetry/operator_set.hpp"
 #include "symmetry/tokens.hpp"
+#include "symmetry_test_support.hpp"
 
 namespace {
 
@@ -124,7 +125,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ShiftCase{"P 4 3 2", 14, 0, kNoShifts, 0, true},
                     ShiftCase{"P 6/m m m", 12, 0, kNoShifts}, ShiftCase{"P 6/m", 11, 0, kNoShifts},
                     ShiftCase{"P 3 1 m", 10, 0, kNoShifts}, ShiftCase{"P 3 m 1", 9, 0, kNoShifts},
-                    ShiftCase{"P 3 1 1", 8, 0, kNoShifts}, ShiftCase{"P 1 1 1", 1, 0, kNoShifts}));
+                    ShiftCase{"P 3 1 1", 8, 0, kNoShifts}, ShiftCase{"P 1 1 1", 1, 0, kNoShifts}),
+    symmetry_test::NamedBySymbol());
 
 TEST(Classification, RhombohedralAxesSuffix) {
   struct Case {

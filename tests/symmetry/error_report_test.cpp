@@ -73,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ErrorCase{"P 3 m 3", 25, "Either a 5-axis anywhere or a 3-axis in field"},
                     ErrorCase{"Q 1", 29, "Illegal character in the space group symbol"},
                     ErrorCase{"C m c e", 29, "Illegal character in the space group symbol"},
-                    ErrorCase{"P -7", 29, "Illegal character in the space group symbol"}));
+                    ErrorCase{"P -7", 29, "Illegal character in the space group symbol"}),
+    symmetry_test::NamedBySymbol());
 
 // Symbols whose operators, centring vectors and inversion do not close into a group: a rotation
 // carries a centring vector onto one that is no lattice translation ("C 3", "A 4/m", "A 2 3"),
@@ -88,9 +89,7 @@ INSTANTIATE_TEST_SUITE_P(NotAGroup, NumberedError,
                                          ErrorCase{"A 4/m", 5, "Lattice S.R. found an error"},
                                          ErrorCase{"R 3 2 2", 5, "Lattice S.R. found an error"},
                                          ErrorCase{"I 41 m 21", 5, "Lattice S.R. found an error"}),
-                         [](const testing::TestParamInfo<ErrorCase>& info) {
-                           return symmetry_test::test_name(info.param.symbol);
-                         });
+                         symmetry_test::NamedBySymbol());
 
 // The translation conflicts are explained as they are found; the error itself follows the
 // completed set.

@@ -133,7 +133,8 @@ INSTANTIATE_TEST_SUITE_P(
         SymbolCase{"P 4 3 2", 14, 0, 0, 1, 1, 24, {"x,y,z", "z,x,y", "y,z,x", "-y,x,z"}},
         SymbolCase{"F d -3 m", 14, 0, 1, 6, 4, 24, {"x,y,z", "z,x,y", "y,z,x", "x+1/4,y+1/4,-z"}},
         SymbolCase{
-            "I -4 3 d", 14, 0, 0, 5, 2, 24, {"x,y,z", "z,x,y", "y,z,x", "y+3/4,-x+1/4,-z+3/4"}}));
+            "I -4 3 d", 14, 0, 0, 5, 2, 24, {"x,y,z", "z,x,y", "y,z,x", "y+3/4,-x+1/4,-z+3/4"}}),
+    symmetry_test::NamedBySymbol());
 
 TEST(Interpreter, FullOrthorhombicSymbolCompletesTheSetThenReportsTheConflict) {
   const symmetry::OperatorSet set = interpret("P 2/c 2/c 2/a");

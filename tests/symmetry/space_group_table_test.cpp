@@ -77,9 +77,7 @@ INSTANTIATE_TEST_SUITE_P(OtherSettings, SpaceGroupTable,
                                          TableEntry{0, "F 4 2 2", 32},
                                          TableEntry{0, "F 4/m m m", 64},
                                          TableEntry{0, "R -3 m R", 12}, TableEntry{0, "R 3 H", 9}),
-                         [](const testing::TestParamInfo<TableEntry>& info) {
-                           return symmetry_test::test_name(info.param.symbol);
-                         });
+                         symmetry_test::NamedBySymbol());
 
 TEST(SpaceGroupTableFile, HoldsAll230Groups) {
   EXPECT_EQ(read_space_group_table().size(), 230U);

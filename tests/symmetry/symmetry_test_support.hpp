@@ -2,6 +2,7 @@
 // unit receives, captured through a temporary file.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <array>
@@ -172,6 +173,14 @@ inline std::string test_name(std::string_view symbol) {
   }
   return name;
 }
+
+// Names each test of a parameterised suite after the `symbol` of its parameter.
+struct NamedBySymbol {
+  template <class Param>
+  std::string operator()(const testing::TestParamInfo<Param>& info) const {
+    return test_name(info.param.symbol);
+  }
+};
 
 // The text padded with blanks to `width` characters.
 inline std::string pad(std::string_view text, std::size_t width) {
