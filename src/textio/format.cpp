@@ -1,5 +1,6 @@
 #include "textio/format.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <memory>
 #include <optional>
@@ -34,7 +35,9 @@ class FormatParser {
     skip_blanks();
     if (pos_ != text_.size()) return result;
     result.valid = true;
-    for (const FormatToken& token : result.tokens) result.has_data |= token.is_data();
+    auto reused = result.tokens.begin() + result.reversion_start;
+    result.reversion_has_data = std::any_of(
+        reused, result.tokens.end(), [](const FormatToken& token) { return token.is_data(); });
     return result;
   }
 

@@ -36,7 +36,9 @@ struct FormatToken {
 struct ParsedFormat {
   std::vector<FormatToken> tokens;
   int reversion_start = 0;  // where the list is used again when items remain at its end
-  bool has_data = false;
+  // The part used again holds a data edit descriptor; without one, items left over at the end
+  // of the list could never be taken.
+  bool reversion_has_data = false;
   bool valid = false;
 };
 

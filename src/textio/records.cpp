@@ -38,7 +38,7 @@ class FormatWalk {
     while (true) {
       if (pc == static_cast<int>(tokens.size())) {
         if (item == item_count_) return kOk;
-        if (!format_.has_data) return kErrFormat;
+        if (!format_.reversion_has_data) return kErrFormat;
         if (int status = new_record()) return status;
         pc = format_.reversion_start;
         groups.clear();

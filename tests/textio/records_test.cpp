@@ -117,6 +117,20 @@ TEST_F(RecordsTest, MalformedFormatsGiveStatus100) {
   }
 }
 
+TEST_F(RecordsTest, ReversionIntoAGroupWithoutDataEditsGivesStatus100) {
+  // Items left over at the end of the list could never be taken by the part used again.
+  for (const char* format : {"(I5,(1X))", "(I2,(:))", "(I2,2('x',1X))", "(I1,(1X),'t')"}) {
+    std::string text(20, ' ');
+    EXPECT_EQ(try_write_text_items(text, format, detail::out_items(1, 2)), kErrFormat) << format;
+    int first = 0, second = 0;
+    EXPECT_EQ(try_read_text("12345678", format, first, second), kErrFormat) << format;
+    ASSERT_EQ(try_open_unit(23, "reversion.txt"), 0);
+    EXPECT_EQ(try_write_record(23, format, 1, 2), kErrFormat) << format;
+    close_unit(23);
+    EXPECT_EQ(file_bytes("reversion.txt"), "") << format;
+  }
+}
+
 TEST_F(RecordsTest, ALetterInAnIntegerFieldIsAnError) {
   int value = 0;
   EXPECT_EQ(try_read_text("  X1", "(I4)", value), kErrUnexpectedCharacter);
