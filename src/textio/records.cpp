@@ -135,12 +135,22 @@ int format_output(std::string_view format, const std::vector<OutItem>& items,
 // Hands out the records of one input statement; returns a status (-1 at the end).
 using RecordSource = std::function<int(std::string&)>;
 
+// A edits text variables only, I integer variables only; F, E and G edit reals.
+bool descriptor_suits_item(const FormatToken& token, const InItem& item) {
+  switch (item.kind) {
+    case InItem::Kind::text:
+      return token.kind == Kind::text;
+    case InItem::Kind::int32:
+      return token.kind == Kind::integer;
+    default:
+      return token.kind != Kind::text;
+  }
+}
+
+// Reads one field into an item that the descriptor suits.
 int read_item(const FormatToken& token, std::string_view field, int scale, const InItem& item) {
-  bool is_text = item.kind == InItem::Kind::text;
-  if ((token.kind == Kind::text) != is_text) return kErrBadVariableType;
   switch (item.kind) {
     case InItem::Kind::int32: {
-      if (token.kind != Kind::integer) return kErrBadVariableType;
       long long value = 0;
       if (int status = read_integer(field, value)) return status;
       *static_cast<int*>(item.target) = static_cast<int>(value);
@@ -167,6 +177,8 @@ int format_input(std::string_view format, const std::vector<InItem>& items,
   int scale = 0;
   auto data = [&](const FormatToken& token, std::size_t index) {
     const InItem& item = items[index];
+    // The type comes first: A without a width takes its width from the text variable.
+    if (!descriptor_suits_item(token, item)) return kErrBadVariableType;
     std::size_t width = token.width > 0 ? static_cast<std::size_t>(token.width)
                                         : static_cast<std::string*>(item.target)->size();
     std::string field = pos < record.size() ? record.substr(pos, width) : std::string();

@@ -131,6 +131,29 @@ TEST_F(RecordsTest, ReversionIntoAGroupWithoutDataEditsGivesStatus100) {
   }
 }
 
+TEST_F(RecordsTest, ADescriptorOfTheWrongTypeGivesStatus117) {
+  int integer = 7;
+  float single = 7;
+  double real = 7;
+  std::string text(4, '?');
+  struct Case {
+    const char* format;
+    std::vector<InItem> items;
+  } cases[] = {
+      {"(A)", detail::in_items(integer)}, {"(A)", detail::in_items(single)},
+      {"(A)", detail::in_items(real)},    {"(A4)", detail::in_items(integer)},
+      {"(I4)", detail::in_items(text)},   {"(F4.0)", detail::in_items(integer)},
+      {"(E8.2)", detail::in_items(text)}, {"(2X,A)", detail::in_items(real)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(try_read_text_items("12345678", c.format, c.items), kErrBadVariableType) << c.format;
+  }
+  EXPECT_EQ(integer, 7);
+  EXPECT_EQ(single, 7.0f);
+  EXPECT_EQ(real, 7.0);
+  EXPECT_EQ(text, "????");
+}
+
 TEST_F(RecordsTest, ALetterInAnIntegerFieldIsAnError) {
   int value = 0;
   EXPECT_EQ(try_read_text("  X1", "(I4)", value), kErrUnexpectedCharacter);
