@@ -123,28 +123,54 @@ std::string edit_text(std::string_view text, int width) {
   return std::string(w - text.size(), ' ') + std::string(text);
 }
 
-int read_integer(std::string_view field, long long& value) {
-  value = 0;
+namespace {
+
+// An optional sign and digits, blanks ignored anywhere.
+struct SignedDigits {
   bool negative = false;
-  bool seen_sign_or_digit = false;
+  bool any_digit = false;
+  long long magnitude = 0;
+};
+
+// Fails on any other character, on a sign after the first digit or sign, and on a magnitude
+// beyond `limit`.
+int read_signed_digits(std::string_view field, long long limit, SignedDigits& number) {
+  bool seen_sign = false;
   for (char c : field) {
     if (c == ' ') continue;
-    if ((c == '-' || c == '+') && !seen_sign_or_digit) {
-      negative = c == '-';
-      seen_sign_or_digit = true;
+    if ((c == '-' || c == '+') && !seen_sign && !number.any_digit) {
+      number.negative = c == '-';
+      seen_sign = true;
     } else if (c >= '0' && c <= '9') {
-      seen_sign_or_digit = true;
-      if (value > 100000000000000000LL) return kErrUnexpectedCharacter;
-      value = value * 10 + (c - '0');
+      number.any_digit = true;
+      number.magnitude = number.magnitude * 10 + (c - '0');
+      if (number.magnitude > limit) return kErrUnexpectedCharacter;
     } else {
       return kErrUnexpectedCharacter;
     }
   }
-  if (negative) value = -value;
   return kOk;
 }
 
-namespace {
+// The magnitude of the most negative 4-byte integer.
+constexpr long long kIntegerMagnitudeLimit = 1LL << 31;
+
+// The exponent of a real field: a letter (E, D or Q) followed by an optional sign, or a sign
+// alone, and then at least one digit.
+int read_exponent(std::string_view text, long& exponent) {
+  constexpr long long kLargestExponent = 100000;
+  std::string_view letters = "EeDdQq";
+  if (letters.find(text[0]) != std::string_view::npos) {
+    text.remove_prefix(1);
+  } else if (text[0] != '+' && text[0] != '-') {
+    return kErrUnexpectedCharacter;
+  }
+  SignedDigits number;
+  if (int status = read_signed_digits(text, kLargestExponent, number)) return status;
+  if (!number.any_digit) return kErrUnexpectedCharacter;
+  exponent = static_cast<long>(number.negative ? -number.magnitude : number.magnitude);
+  return kOk;
+}
 
 // Turns a real input field into a plain decimal number text for strtod/strtof, applying the
 // implied decimals and the scale factor. Returns a status.
@@ -170,22 +196,9 @@ int normalise_real(std::string_view field, int digits, int scale, std::string& n
     }
   }
   long exponent = 0;
-  bool has_exponent = false;
-  if (i < field.size()) {
-    char c = field[i];
-    if (c == 'E' || c == 'e' || c == 'D' || c == 'd' || c == 'Q' || c == 'q')
-      ++i;
-    else if (c != '+' && c != '-')
-      return kErrUnexpectedCharacter;
-    long long value = 0;
-    std::string rest(field.substr(i));
-    if (rest.find_first_not_of(' ') == std::string::npos) {
-      if (c == '+' || c == '-') return kErrUnexpectedCharacter;
-    } else if (read_integer(rest, value) != kOk || value > 100000 || value < -100000) {
-      return kErrUnexpectedCharacter;
-    }
-    exponent = static_cast<long>(value);
-    has_exponent = true;
+  bool has_exponent = i < field.size();
+  if (has_exponent) {
+    if (int status = read_exponent(field.substr(i), exponent)) return status;
   }
   if (mantissa.empty()) mantissa = "0";
   long shift = exponent - (seen_point ? fraction_digits : digits);
@@ -195,6 +208,16 @@ int normalise_real(std::string_view field, int digits, int scale, std::string& n
 }
 
 }  // namespace
+
+int read_integer(std::string_view field, int& value) {
+  SignedDigits number;
+  if (int status = read_signed_digits(field, kIntegerMagnitudeLimit, number)) return status;
+  if (!number.negative && number.magnitude == kIntegerMagnitudeLimit) {
+    return kErrUnexpectedCharacter;
+  }
+  value = static_cast<int>(number.negative ? -number.magnitude : number.magnitude);
+  return kOk;
+}
 
 int read_real(std::string_view field, int digits, int scale, double& value) {
   std::string number;

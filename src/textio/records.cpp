@@ -150,12 +150,8 @@ bool descriptor_suits_item(const FormatToken& token, const InItem& item) {
 // Reads one field into an item that the descriptor suits.
 int read_item(const FormatToken& token, std::string_view field, int scale, const InItem& item) {
   switch (item.kind) {
-    case InItem::Kind::int32: {
-      long long value = 0;
-      if (int status = read_integer(field, value)) return status;
-      *static_cast<int*>(item.target) = static_cast<int>(value);
-      return kOk;
-    }
+    case InItem::Kind::int32:
+      return read_integer(field, *static_cast<int*>(item.target));
     case InItem::Kind::real32:
       return read_real(field, token.digits, scale, *static_cast<float*>(item.target));
     case InItem::Kind::real64:

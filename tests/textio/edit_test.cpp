@@ -118,7 +118,7 @@ TEST(OutputEditing, FieldsMatchTheRecordRules) {
 TEST(InputEditing, IntegerFields) {
   struct Case {
     const char* field;
-    long long value;
+    int value;
     int status;
   } cases[] = {
       {"  12", 12, 0},
@@ -129,9 +129,15 @@ TEST(InputEditing, IntegerFields) {
       {"+7", 7, 0},
       {"A", 0, kErrUnexpectedCharacter},
       {"1-", 0, kErrUnexpectedCharacter},
+      {"2147483647", 2147483647, 0},
+      {"-2147483648", -2147483647 - 1, 0},
+      {"2147483648", 0, kErrUnexpectedCharacter},
+      {"-2147483649", 0, kErrUnexpectedCharacter},
+      {"21474836470", 0, kErrUnexpectedCharacter},
+      {"99999999999999999999999", 0, kErrUnexpectedCharacter},
   };
   for (const Case& c : cases) {
-    long long value = -99;
+    int value = -99;
     EXPECT_EQ(read_integer(c.field, value), c.status) << c.field;
     if (c.status == 0) {
       EXPECT_EQ(value, c.value) << c.field;
@@ -146,10 +152,11 @@ TEST(InputEditing, RealFieldsWithImpliedDecimalsAndExponents) {
     int scale;
     double value;
   } cases[] = {
-      {"5.43      ", 0, 0, 5.43}, {"   543", 2, 0, 5.43}, {"  12", 0, 0, 12.0},
-      {"          ", 0, 0, 0.0},  {"1.5E2", 0, 0, 150.0}, {"1.5e-1", 3, 0, 0.15},
-      {"1.5+2", 0, 0, 150.0},     {"-2.5", 1, 0, -2.5},   {" 1 . 2 5", 0, 0, 1.25},
-      {"15", 1, 0, 1.5},          {"12", 0, 1, 1.2},      {"1.2E1", 0, 1, 12.0},
+      {"5.43      ", 0, 0, 5.43}, {"   543", 2, 0, 5.43},  {"  12", 0, 0, 12.0},
+      {"          ", 0, 0, 0.0},  {"1.5E2", 0, 0, 150.0},  {"1.5e-1", 3, 0, 0.15},
+      {"1.5+2", 0, 0, 150.0},     {"-2.5", 1, 0, -2.5},    {" 1 . 2 5", 0, 0, 1.25},
+      {"15", 1, 0, 1.5},          {"12", 0, 1, 1.2},       {"1.2E1", 0, 1, 12.0},
+      {"1.5E 2", 0, 0, 150.0},    {"1.5- 2", 0, 0, 0.015}, {"1.5d+2 ", 0, 0, 150.0},
       {".5", 0, 0, 0.5},          {"-", 0, 0, 0.0},
   };
   for (const Case& c : cases) {
@@ -157,12 +164,19 @@ TEST(InputEditing, RealFieldsWithImpliedDecimalsAndExponents) {
     ASSERT_EQ(read_real(c.field, c.digits, c.scale, value), 0) << c.field;
     EXPECT_DOUBLE_EQ(value, c.value) << c.field;
   }
-  double value;
-  EXPECT_EQ(read_real("1.2.3", 0, 0, value), kErrUnexpectedCharacter);
-  EXPECT_EQ(read_real("X", 0, 0, value), kErrUnexpectedCharacter);
   float single;
   ASSERT_EQ(read_real("0.1", 0, 0, single), 0);
   EXPECT_EQ(single, 0.1f);
+}
+
+TEST(InputEditing, RealFieldsThatAreNotNumbersAreRefused) {
+  // An exponent letter or an exponent sign must be followed by at least one digit.
+  for (const char* field : {"1.2.3", "X", "1.5E+", "1.5+", "1.5-  ", "1.5E", "1.5D   ", "1.5e- ",
+                            "1.5E+-2", "1.5E2+", "1.5EE2", "1.5E2.", "1.5E999999"}) {
+    double value = -99;
+    EXPECT_EQ(read_real(field, 0, 0, value), kErrUnexpectedCharacter) << field;
+    EXPECT_EQ(value, -99) << field;
+  }
 }
 
 TEST(InputEditing, TextFieldsPadOrTakeTheRightmostCharacters) {

@@ -154,6 +154,29 @@ TEST_F(RecordsTest, ADescriptorOfTheWrongTypeGivesStatus117) {
   EXPECT_EQ(text, "????");
 }
 
+TEST_F(RecordsTest, FieldsThatCannotBeReadIntoTheirItemGiveStatus115) {
+  int integer = 7;
+  float single = 7;
+  struct Case {
+    const char* format;
+    const char* record;
+    std::vector<InItem> items;
+  } cases[] = {
+      {"(I12)", "  2147483648", detail::in_items(integer)},
+      {"(I12)", " -2147483649", detail::in_items(integer)},
+      {"(2I20)", "1,999999999999", detail::in_items(integer, integer)},
+      {"(F5.2)", "1.5E+", detail::in_items(single)},
+      {"(F10.3)", "1.5+", detail::in_items(single)},
+      {"(E10.3)", "  1.5E", detail::in_items(single)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(try_read_text_items(c.record, c.format, c.items), kErrUnexpectedCharacter)
+        << c.format << " of " << c.record;
+  }
+  read_text(" -2147483648", "(I12)", integer);
+  EXPECT_EQ(integer, -2147483647 - 1);
+}
+
 TEST_F(RecordsTest, ALetterInAnIntegerFieldIsAnError) {
   int value = 0;
   EXPECT_EQ(try_read_text("  X1", "(I4)", value), kErrUnexpectedCharacter);
