@@ -41,6 +41,25 @@ std::string non_finite(double value, int width) {
   return right_justify(text, width);
 }
 
+enum class Notation { fixed, exponent };
+
+// The C library's "%.*f" or "%.*e" of a value, however many characters it takes.
+std::string c_conversion(double value, int precision, Notation notation) {
+  auto convert = [&](char* out, std::size_t size) {
+    return notation == Notation::fixed ? std::snprintf(out, size, "%.*f", precision, value)
+                                       : std::snprintf(out, size, "%.*e", precision, value);
+  };
+  char small[64];
+  int length = convert(small, sizeof small);
+  if (length < static_cast<int>(sizeof small)) {
+    return std::string(small, static_cast<std::size_t>(length));
+  }
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  convert(text.data(), text.size());
+  text.pop_back();
+  return text;
+}
+
 // The significant digits of |value| rounded to `count` digits, and its decimal exponent
 // (value = 0.d1d2... x 10^(exponent + 1)).
 struct Digits {
@@ -54,9 +73,7 @@ Digits significant_digits(double magnitude, int count) {
     result.digits.assign(static_cast<std::size_t>(count), '0');
     return result;
   }
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*e", count - 1, magnitude);
-  std::string text(buffer);
+  std::string text = c_conversion(magnitude, count - 1, Notation::exponent);
   std::size_t e = text.find('e');
   for (std::size_t i = 0; i < e; ++i) {
     if (text[i] != '.') result.digits += text[i];
@@ -74,9 +91,7 @@ std::string edit_integer(long long value, int width) {
 std::string edit_fixed(double value, int width, int digits, int scale) {
   if (!std::isfinite(value)) return non_finite(value, width);
   double scaled = scale == 0 ? value : value * std::pow(10.0, scale);
-  char buffer[400];
-  std::snprintf(buffer, sizeof buffer, "%.*f", digits, std::fabs(scaled));
-  std::string magnitude(buffer);
+  std::string magnitude = c_conversion(std::fabs(scaled), digits, Notation::fixed);
   if (digits == 0) magnitude += '.';
   bool negative = std::signbit(scaled) && has_nonzero_digit(magnitude);
   return signed_field(negative, magnitude, width);

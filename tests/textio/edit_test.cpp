@@ -115,6 +115,26 @@ TEST(OutputEditing, FieldsMatchTheRecordRules) {
   for (const OutputCase& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
 }
 
+TEST(OutputEditing, FieldsOfManyDigitsAreEditedWhole) {
+  const std::string zeros99(99, '0');
+  const struct {
+    const char* name;
+    std::string text;
+    std::string expected;
+  } cases[] = {
+      {"E80.100 of 1", edit_exponent(1.0, 80, 100, 0), std::string(80, '*')},
+      {"E110.100 of 1", edit_exponent(1.0, 110, 100, 0), "    0.1" + zeros99 + "E+01"},
+      {"E110.100 of 1e22", edit_exponent(1e22, 110, 100, 0), "    0.1" + zeros99 + "E+23"},
+      {"G110.100 of 1", edit_general(1.0, 110, 100, 0),
+       std::string(5, ' ') + "1." + zeros99 + std::string(4, ' ')},
+      {"G110.100 of 0.5", edit_general(0.5, 110, 100, 0), "    0.5" + zeros99 + "    "},
+      {"F425.400 of 1e22", edit_fixed(1e22, 425, 400, 0),
+       " 1" + std::string(22, '0') + "." + std::string(400, '0')},
+      {"F424.400 of -1e22", edit_fixed(-1e22, 424, 400, 0), std::string(424, '*')},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
+}
+
 TEST(InputEditing, IntegerFields) {
   struct Case {
     const char* field;
