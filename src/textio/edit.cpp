@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "textio/status.hpp"
 
@@ -82,6 +83,48 @@ Digits significant_digits(double magnitude, int count) {
   return result;
 }
 
+void strip_leading_zeros(std::string& digits) {
+  std::size_t first = digits.find_first_not_of('0');
+  digits.erase(0, first == std::string::npos ? digits.size() - 1 : first);
+}
+
+// Adds one to a number written in decimal digits.
+void increment_digits(std::string& digits) {
+  for (auto digit = digits.rbegin(); digit != digits.rend(); ++digit) {
+    if (*digit != '9') {
+      ++*digit;
+      return;
+    }
+    *digit = '0';
+  }
+  digits.insert(digits.begin(), '1');
+}
+
+// magnitude x 10^decimals rounded to a whole number, exactly, ties to even; in decimal digits
+// without leading zeros. The C library rounds exactly for decimals >= 0; for fewer, the whole
+// part's digits are rounded here, the fraction deciding only a tie.
+std::string rounded_decimal(double magnitude, int decimals) {
+  std::string digits;
+  if (decimals >= 0) {
+    digits = c_conversion(magnitude, decimals, Notation::fixed);
+    if (std::size_t point = digits.find('.'); point != std::string::npos) digits.erase(point, 1);
+  } else {
+    double whole = std::floor(magnitude);
+    std::string whole_digits = c_conversion(whole, 0, Notation::fixed);
+    std::size_t dropped = static_cast<std::size_t>(-static_cast<long long>(decimals));
+    if (dropped > whole_digits.size()) return "0";
+    digits = whole_digits.substr(0, whole_digits.size() - dropped);
+    std::string_view rest = std::string_view(whole_digits).substr(digits.size());
+    int against_half = rest.compare("5" + std::string(dropped - 1, '0'));
+    bool odd = !digits.empty() && (digits.back() - '0') % 2 == 1;
+    bool up = against_half > 0 || (against_half == 0 && (magnitude > whole || odd));
+    if (digits.empty()) digits = "0";
+    if (up) increment_digits(digits);
+  }
+  strip_leading_zeros(digits);
+  return digits;
+}
+
 }  // namespace
 
 std::string edit_integer(long long value, int width) {
@@ -90,10 +133,13 @@ std::string edit_integer(long long value, int width) {
 
 std::string edit_fixed(double value, int width, int digits, int scale) {
   if (!std::isfinite(value)) return non_finite(value, width);
-  double scaled = scale == 0 ? value : value * std::pow(10.0, scale);
-  std::string magnitude = c_conversion(std::fabs(scaled), digits, Notation::fixed);
-  if (digits == 0) magnitude += '.';
-  bool negative = std::signbit(scaled) && has_nonzero_digit(magnitude);
+  // kP multiplies by 10^k: the value rounded to d + k decimals, with the point d digits from
+  // the right, so that the rounding is that of the exact value.
+  std::string magnitude = rounded_decimal(std::fabs(value), digits + scale);
+  std::size_t fraction = static_cast<std::size_t>(digits);
+  if (magnitude.size() <= fraction) magnitude.insert(0, fraction + 1 - magnitude.size(), '0');
+  magnitude.insert(magnitude.size() - fraction, 1, '.');
+  bool negative = std::signbit(value) && has_nonzero_digit(magnitude);
   return signed_field(negative, magnitude, width);
 }
 

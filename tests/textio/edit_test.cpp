@@ -115,6 +115,31 @@ TEST(OutputEditing, FieldsMatchTheRecordRules) {
   for (const OutputCase& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
 }
 
+TEST(OutputEditing, ScaledFixedFieldsRoundTheExactValueTiesToEven) {
+  const OutputCase cases[] = {
+      {"-1P,F12.6 of 10.984375", edit_fixed(10.984375, 12, 6, -1), "    1.098438"},
+      {"-1P,F12.6 of 12.515625", edit_fixed(12.515625, 12, 6, -1), "    1.251562"},
+      {"-1P,F12.6 of -12.515625", edit_fixed(-12.515625, 12, 6, -1), "   -1.251562"},
+      {"-2P,F6.0 of 250", edit_fixed(250.0, 6, 0, -2), "    2."},
+      {"-2P,F6.0 of 350", edit_fixed(350.0, 6, 0, -2), "    4."},
+      {"-2P,F6.0 of 250.5", edit_fixed(250.5, 6, 0, -2), "    3."},
+      {"-3P,F10.1 of 1234.5", edit_fixed(1234.5, 10, 1, -3), "       1.2"},
+      {"-3P,F10.1 of 1250", edit_fixed(1250.0, 10, 1, -3), "       1.2"},
+      {"-3P,F10.1 of 1350", edit_fixed(1350.0, 10, 1, -3), "       1.4"},
+      {"-3P,F10.1 of 1250.25", edit_fixed(1250.25, 10, 1, -3), "       1.3"},
+      {"-3P,F10.1 of 9999.5", edit_fixed(9999.5, 10, 1, -3), "      10.0"},
+      {"-4P,F6.1 of 5000", edit_fixed(5000.0, 6, 1, -4), "   0.5"},
+      {"-4P,F6.0 of 5000", edit_fixed(5000.0, 6, 0, -4), "    0."},
+      {"-4P,F6.0 of -5000.5", edit_fixed(-5000.5, 6, 0, -4), "   -1."},
+      {"-4P,F6.0 of -4999", edit_fixed(-4999.0, 6, 0, -4), "    0."},
+      {"-6P,F6.1 of 1234.5", edit_fixed(1234.5, 6, 1, -6), "   0.0"},
+      {"1P,F10.3 of 0.05", edit_fixed(0.05, 10, 3, 1), "     0.500"},
+      {"1P,F5.0 of the double nearest 0.15", edit_fixed(0.15, 5, 0, 1), "   1."},
+      {"2P,F8.2 of 1.25", edit_fixed(1.25, 8, 2, 2), "  125.00"},
+  };
+  for (const OutputCase& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
+}
+
 TEST(OutputEditing, FieldsOfManyDigitsAreEditedWhole) {
   const std::string zeros99(99, '0');
   const struct {
