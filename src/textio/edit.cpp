@@ -170,8 +170,10 @@ std::string edit_general(double value, int width, int digits, int scale) {
     // Fixed form when the value, rounded to d significant digits, lies in [0.1, 10^d).
     int before_point = value == 0.0 ? 1 : significant_digits(std::fabs(value), digits).exponent + 1;
     if (before_point >= 0 && before_point <= digits) {
-      return edit_fixed(value, width - kTrailingBlanks, digits - before_point, 0) +
-             std::string(kTrailingBlanks, ' ');
+      std::string fixed = edit_fixed(value, width - kTrailingBlanks, digits - before_point, 0);
+      // A value that does not fit fills the whole field with asterisks, the blanks' place too.
+      if (fixed.front() == '*') return asterisks(width);
+      return fixed + std::string(kTrailingBlanks, ' ');
     }
   }
   return edit_exponent(value, width, digits, scale);

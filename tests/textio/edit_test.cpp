@@ -115,6 +115,18 @@ TEST(OutputEditing, FieldsMatchTheRecordRules) {
   for (const OutputCase& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
 }
 
+TEST(OutputEditing, GFieldsThatDoNotFitAreAllAsterisks) {
+  const OutputCase cases[] = {
+      {"G5.1 of 0.125", edit_general(0.125, 5, 1, 0), "*****"},
+      {"G6.3 of 1.5", edit_general(1.5, 6, 3, 0), "******"},
+      {"G7.3 of -1.5", edit_general(-1.5, 7, 3, 0), "*******"},
+      {"G8.3 of 1.5 fits", edit_general(1.5, 8, 3, 0), "1.50    "},
+      {"G9.3 of -1.5 fits", edit_general(-1.5, 9, 3, 0), "-1.50    "},
+      {"G6.1 of 0.125 fits without its zero", edit_general(0.125, 6, 1, 0), ".1    "},
+  };
+  for (const OutputCase& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
+}
+
 TEST(OutputEditing, ScaledFixedFieldsRoundTheExactValueTiesToEven) {
   const OutputCase cases[] = {
       {"-1P,F12.6 of 10.984375", edit_fixed(10.984375, 12, 6, -1), "    1.098438"},
