@@ -23,11 +23,12 @@ std::string right_justify(const std::string& text, int width) {
 }
 
 // A field without its sign: the zero before the point is dropped only when the number fits the
-// field without it and not with it.
+// field without it and not with it, and never when it is the field's only digit.
 std::string signed_field(bool negative, std::string magnitude, int width) {
   int sign_width = negative ? 1 : 0;
-  if (static_cast<int>(magnitude.size()) + sign_width > width && magnitude.size() > 1 &&
-      magnitude[0] == '0' && magnitude[1] == '.') {
+  bool zero_can_go = magnitude.size() > 2 && magnitude[0] == '0' && magnitude[1] == '.' &&
+                     magnitude[2] >= '0' && magnitude[2] <= '9';
+  if (static_cast<int>(magnitude.size()) + sign_width > width && zero_can_go) {
     magnitude.erase(0, 1);
   }
   return right_justify((negative ? "-" : "") + magnitude, width);

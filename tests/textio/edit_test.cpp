@@ -115,6 +115,19 @@ TEST(OutputEditing, FieldsMatchTheRecordRules) {
   for (const OutputCase& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
 }
 
+TEST(OutputEditing, AFieldHoldsAtLeastOneDigit) {
+  const OutputCase cases[] = {
+      {"F1.0 of 0.3", edit_fixed(0.3, 1, 0, 0), "*"},
+      {"F1.0 of 0", edit_fixed(0.0, 1, 0, 0), "*"},
+      {"F1.0 of -0.3", edit_fixed(-0.3, 1, 0, 0), "*"},
+      {"F2.0 of 0.3", edit_fixed(0.3, 2, 0, 0), "0."},
+      {"F2.0 of -0.7", edit_fixed(-0.7, 2, 0, 0), "**"},
+      {"F2.1 of 0.25", edit_fixed(0.25, 2, 1, 0), ".2"},
+      {"F1.0 of 3", edit_fixed(3.0, 1, 0, 0), "*"},
+  };
+  for (const OutputCase& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
+}
+
 TEST(OutputEditing, GFieldsThatDoNotFitAreAllAsterisks) {
   const OutputCase cases[] = {
       {"G5.1 of 0.125", edit_general(0.125, 5, 1, 0), "*****"},
