@@ -1,6 +1,8 @@
 // Format lists such as "(3f10.5,3f10.4)": parsed once into a flat list of tokens and cached.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,8 +44,12 @@ struct ParsedFormat {
   bool valid = false;
 };
 
-// Parses a format list; an invalid list gives a ParsedFormat with valid == false. The result is
-// cached by the format text, so each distinct format is parsed once per run.
-const ParsedFormat& parsed_format(std::string_view format);
+// Parses a format list; an invalid list gives a ParsedFormat with valid == false. Results are
+// kept by the format text, so a format used again is not parsed again. The cache holds at most
+// kFormatCacheLimit formats: formats built at run time cannot make it grow without bound.
+std::shared_ptr<const ParsedFormat> parsed_format(std::string_view format);
+
+inline constexpr std::size_t kFormatCacheLimit = 256;
+std::size_t cached_format_count();
 
 }  // namespace textio

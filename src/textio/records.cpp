@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -109,8 +110,8 @@ int edit_item(const FormatToken& token, const OutItem& item, int scale, std::str
 
 int format_output(std::string_view format, const std::vector<OutItem>& items,
                   OutputRecords& output) {
-  const ParsedFormat& parsed = parsed_format(format);
-  if (!parsed.valid) return kErrFormat;
+  std::shared_ptr<const ParsedFormat> parsed = parsed_format(format);
+  if (!parsed->valid) return kErrFormat;
   int scale = 0;
   auto data = [&](const FormatToken& token, std::size_t index) {
     return edit_item(token, items[index], scale, output.records.back());
@@ -127,7 +128,7 @@ int format_output(std::string_view format, const std::vector<OutItem>& items,
     output.records.emplace_back();
     return kOk;
   };
-  return FormatWalk(parsed, items.size()).run(data, control, new_record);
+  return FormatWalk(*parsed, items.size()).run(data, control, new_record);
 }
 
 // ---- Input ----
@@ -165,8 +166,8 @@ int read_item(const FormatToken& token, std::string_view field, int scale, const
 
 int format_input(std::string_view format, const std::vector<InItem>& items,
                  const RecordSource& next_record) {
-  const ParsedFormat& parsed = parsed_format(format);
-  if (!parsed.valid) return kErrFormat;
+  std::shared_ptr<const ParsedFormat> parsed = parsed_format(format);
+  if (!parsed->valid) return kErrFormat;
   std::string record;
   if (int status = next_record(record)) return status;
   std::size_t pos = 0;
@@ -198,7 +199,7 @@ int format_input(std::string_view format, const std::vector<InItem>& items,
     pos = 0;
     return next_record(record);
   };
-  return FormatWalk(parsed, items.size()).run(data, control, new_record);
+  return FormatWalk(*parsed, items.size()).run(data, control, new_record);
 }
 
 std::span<const std::byte> as_bytes(std::string_view text) {

@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "textio/entry.hpp"
+#include "textio/format.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
 #include "textio/units.hpp"
@@ -175,6 +177,19 @@ TEST_F(RecordsTest, FieldsThatCannotBeReadIntoTheirItemGiveStatus115) {
   }
   read_text(" -2147483648", "(I12)", integer);
   EXPECT_EQ(integer, -2147483647 - 1);
+}
+
+TEST_F(RecordsTest, FormatsBuiltAtRunTimeKeepTheCacheBounded) {
+  std::shared_ptr<const ParsedFormat> held = parsed_format("(I3)");
+  for (std::size_t skip = 0; skip < 3 * kFormatCacheLimit; ++skip) {
+    std::string format = "(" + std::to_string(skip + 1) + "X,I1)";
+    std::string text = write_text(skip + 2, format, 7);
+    EXPECT_EQ(text, std::string(skip + 1, ' ') + "7") << format;
+    EXPECT_LE(cached_format_count(), kFormatCacheLimit) << format;
+  }
+  ASSERT_EQ(held->tokens.size(), 1u);
+  EXPECT_EQ(held->tokens[0].width, 3);
+  EXPECT_EQ(write_text(3, "(I3)", 5), "  5");
 }
 
 TEST_F(RecordsTest, ALetterInAnIntegerFieldIsAnError) {
