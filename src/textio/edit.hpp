@@ -17,9 +17,11 @@ std::string edit_text(std::string_view text, int width);
 
 // Input. Blanks are ignored and an all-blank field reads as 0. Each returns a status: 0, or
 // kErrUnexpectedCharacter when the field is not a number.
-int read_integer(std::string_view field, long long& value);
+// Reads an Iw field into a 4-byte integer; a value beyond its range is refused.
+int read_integer(std::string_view field, int& value);
 // Reads Fw.d, Ew.d and Gw.d fields: without a point the last `digits` digits are the fraction;
-// an exponent may follow; a scale factor applies only when there is no exponent.
+// an exponent, which needs at least one digit, may follow; a scale factor applies only when
+// there is no exponent.
 int read_real(std::string_view field, int digits, int scale, double& value);
 int read_real(std::string_view field, int digits, int scale, float& value);
 // Aw input into a text variable of the item's width (width 0 means the item's width).

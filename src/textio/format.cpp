@@ -1,5 +1,6 @@
 #include "textio/format.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <memory>
 #include <optional>
@@ -34,7 +35,9 @@ class FormatParser {
     skip_blanks();
     if (pos_ != text_.size()) return result;
     result.valid = true;
-    for (const FormatToken& token : result.tokens) result.has_data |= token.is_data();
+    auto reused = result.tokens.begin() + result.reversion_start;
+    result.reversion_has_data = std::any_of(
+        reused, result.tokens.end(), [](const FormatToken& token) { return token.is_data(); });
     return result;
   }
 
@@ -208,22 +211,37 @@ class FormatParser {
   std::size_t pos_ = 0;
 };
 
+struct FormatCache {
+  std::unordered_map<std::string, std::shared_ptr<const ParsedFormat>> formats;
+  std::string last_text;  // the latest format, found without hashing when used again at once
+  std::shared_ptr<const ParsedFormat> last;
+};
+
+FormatCache& format_cache() {
+  static FormatCache instance;
+  return instance;
+}
+
 }  // namespace
 
-const ParsedFormat& parsed_format(std::string_view format) {
-  static std::unordered_map<std::string, std::unique_ptr<ParsedFormat>> cache;
-  static std::string last_text;
-  static const ParsedFormat* last_parsed = nullptr;
-  if (last_parsed && format == last_text) return *last_parsed;
+std::shared_ptr<const ParsedFormat> parsed_format(std::string_view format) {
+  FormatCache& cache = format_cache();
+  if (cache.last && format == cache.last_text) return cache.last;
   std::string key(format);
-  auto found = cache.find(key);
-  if (found == cache.end()) {
-    auto parsed = std::make_unique<ParsedFormat>(FormatParser(format).parse());
-    found = cache.emplace(key, std::move(parsed)).first;
+  auto found = cache.formats.find(key);
+  if (found == cache.formats.end()) {
+    // A full cache starts again: the formats of a run are few, and those in use come back.
+    if (cache.formats.size() >= kFormatCacheLimit) cache.formats.clear();
+    auto parsed = std::make_shared<const ParsedFormat>(FormatParser(format).parse());
+    found = cache.formats.emplace(key, std::move(parsed)).first;
   }
-  last_text = key;
-  last_parsed = found->second.get();
-  return *last_parsed;
+  cache.last_text = std::move(key);
+  cache.last = found->second;
+  return cache.last;
+}
+
+std::size_t cached_format_count() {
+  return format_cache().formats.size();
 }
 
 }  // namespace textio

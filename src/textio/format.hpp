@@ -1,6 +1,8 @@
 // Format lists such as "(3f10.5,3f10.4)": parsed once into a flat list of tokens and cached.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,12 +38,18 @@ struct FormatToken {
 struct ParsedFormat {
   std::vector<FormatToken> tokens;
   int reversion_start = 0;  // where the list is used again when items remain at its end
-  bool has_data = false;
+  // The part used again holds a data edit descriptor; without one, items left over at the end
+  // of the list could never be taken.
+  bool reversion_has_data = false;
   bool valid = false;
 };
 
-// Parses a format list; an invalid list gives a ParsedFormat with valid == false. The result is
-// cached by the format text, so each distinct format is parsed once per run.
-const ParsedFormat& parsed_format(std::string_view format);
+// Parses a format list; an invalid list gives a ParsedFormat with valid == false. Results are
+// kept by the format text, so a format used again is not parsed again. The cache holds at most
+// kFormatCacheLimit formats: formats built at run time cannot make it grow without bound.
+std::shared_ptr<const ParsedFormat> parsed_format(std::string_view format);
+
+inline constexpr std::size_t kFormatCacheLimit = 256;
+std::size_t cached_format_count();
 
 }  // namespace textio

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,7 @@ class FormatWalk {
     while (true) {
       if (pc == static_cast<int>(tokens.size())) {
         if (item == item_count_) return kOk;
-        if (!format_.has_data) return kErrFormat;
+        if (!format_.reversion_has_data) return kErrFormat;
         if (int status = new_record()) return status;
         pc = format_.reversion_start;
         groups.clear();
@@ -109,8 +110,8 @@ int edit_item(const FormatToken& token, const OutItem& item, int scale, std::str
 
 int format_output(std::string_view format, const std::vector<OutItem>& items,
                   OutputRecords& output) {
-  const ParsedFormat& parsed = parsed_format(format);
-  if (!parsed.valid) return kErrFormat;
+  std::shared_ptr<const ParsedFormat> parsed = parsed_format(format);
+  if (!parsed->valid) return kErrFormat;
   int scale = 0;
   auto data = [&](const FormatToken& token, std::size_t index) {
     return edit_item(token, items[index], scale, output.records.back());
@@ -127,7 +128,7 @@ int format_output(std::string_view format, const std::vector<OutItem>& items,
     output.records.emplace_back();
     return kOk;
   };
-  return FormatWalk(parsed, items.size()).run(data, control, new_record);
+  return FormatWalk(*parsed, items.size()).run(data, control, new_record);
 }
 
 // ---- Input ----
@@ -135,17 +136,23 @@ int format_output(std::string_view format, const std::vector<OutItem>& items,
 // Hands out the records of one input statement; returns a status (-1 at the end).
 using RecordSource = std::function<int(std::string&)>;
 
-int read_item(const FormatToken& token, std::string_view field, int scale, const InItem& item) {
-  bool is_text = item.kind == InItem::Kind::text;
-  if ((token.kind == Kind::text) != is_text) return kErrBadVariableType;
+// A edits text variables only, I integer variables only; F, E and G edit reals.
+bool descriptor_suits_item(const FormatToken& token, const InItem& item) {
   switch (item.kind) {
-    case InItem::Kind::int32: {
-      if (token.kind != Kind::integer) return kErrBadVariableType;
-      long long value = 0;
-      if (int status = read_integer(field, value)) return status;
-      *static_cast<int*>(item.target) = static_cast<int>(value);
-      return kOk;
-    }
+    case InItem::Kind::text:
+      return token.kind == Kind::text;
+    case InItem::Kind::int32:
+      return token.kind == Kind::integer;
+    default:
+      return token.kind != Kind::text;
+  }
+}
+
+// Reads one field into an item that the descriptor suits.
+int read_item(const FormatToken& token, std::string_view field, int scale, const InItem& item) {
+  switch (item.kind) {
+    case InItem::Kind::int32:
+      return read_integer(field, *static_cast<int*>(item.target));
     case InItem::Kind::real32:
       return read_real(field, token.digits, scale, *static_cast<float*>(item.target));
     case InItem::Kind::real64:
@@ -159,14 +166,16 @@ int read_item(const FormatToken& token, std::string_view field, int scale, const
 
 int format_input(std::string_view format, const std::vector<InItem>& items,
                  const RecordSource& next_record) {
-  const ParsedFormat& parsed = parsed_format(format);
-  if (!parsed.valid) return kErrFormat;
+  std::shared_ptr<const ParsedFormat> parsed = parsed_format(format);
+  if (!parsed->valid) return kErrFormat;
   std::string record;
   if (int status = next_record(record)) return status;
   std::size_t pos = 0;
   int scale = 0;
   auto data = [&](const FormatToken& token, std::size_t index) {
     const InItem& item = items[index];
+    // The type comes first: A without a width takes its width from the text variable.
+    if (!descriptor_suits_item(token, item)) return kErrBadVariableType;
     std::size_t width = token.width > 0 ? static_cast<std::size_t>(token.width)
                                         : static_cast<std::string*>(item.target)->size();
     std::string field = pos < record.size() ? record.substr(pos, width) : std::string();
@@ -190,11 +199,38 @@ int format_input(std::string_view format, const std::vector<InItem>& items,
     pos = 0;
     return next_record(record);
   };
-  return FormatWalk(parsed, items.size()).run(data, control, new_record);
+  return FormatWalk(*parsed, items.size()).run(data, control, new_record);
 }
 
 std::span<const std::byte> as_bytes(std::string_view text) {
   return {reinterpret_cast<const std::byte*>(text.data()), text.size()};
+}
+
+// ---- Transfer set-up ----
+
+// What a transfer does, as the I/O failure report describes it.
+struct TransferKind {
+  bool reading;
+  Access access;
+  Form form;
+};
+
+constexpr TransferKind kSequentialRead{true, Access::sequential, Form::formatted};
+constexpr TransferKind kSequentialWrite{false, Access::sequential, Form::formatted};
+constexpr TransferKind kDirectRead{true, Access::direct, Form::formatted};
+constexpr TransferKind kDirectWrite{false, Access::direct, Form::formatted};
+constexpr TransferKind kDirectBytesRead{true, Access::direct, Form::unformatted};
+constexpr TransferKind kDirectBytesWrite{false, Access::direct, Form::unformatted};
+
+void describe_transfer(const TransferKind& kind, int unit, std::string_view format) {
+  begin_transfer(kind.reading ? "read" : "write", unit, format, kind.reading,
+                 kind.access == Access::sequential, kind.form == Form::formatted);
+}
+
+// Describes the transfer and finds its unit; nullptr, with the status, when there is none.
+Unit* start_transfer(const TransferKind& kind, int unit, std::string_view format, int& status) {
+  describe_transfer(kind, unit, format);
+  return unit_for_transfer(unit, status);
 }
 
 }  // namespace
@@ -202,9 +238,8 @@ std::span<const std::byte> as_bytes(std::string_view text) {
 // ---- Formatted sequential ----
 
 int try_write_record_items(int unit, std::string_view format, const std::vector<OutItem>& items) {
-  begin_transfer("write", unit, format, false, true, true);
   int status = kOk;
-  Unit* target = unit_for_transfer(unit, status);
+  Unit* target = start_transfer(kSequentialWrite, unit, format, status);
   if (!target) return status;
   OutputRecords output;
   status = format_output(format, items, output);
@@ -219,9 +254,8 @@ int try_write_record_items(int unit, std::string_view format, const std::vector<
 }
 
 int try_read_record_items(int unit, std::string_view format, const std::vector<InItem>& items) {
-  begin_transfer("read", unit, format, true, true, true);
   int status = kOk;
-  Unit* source = unit_for_transfer(unit, status);
+  Unit* source = start_transfer(kSequentialRead, unit, format, status);
   if (!source) return status;
   return format_input(format, items, [source](std::string& record) {
     return read_sequential_record(*source, record);
@@ -232,9 +266,8 @@ int try_read_record_items(int unit, std::string_view format, const std::vector<I
 
 int try_write_direct_items(int unit, int record, std::string_view format,
                            const std::vector<OutItem>& items) {
-  begin_transfer("write", unit, format, false, false, true);
   int status = kOk;
-  Unit* target = unit_for_transfer(unit, status);
+  Unit* target = start_transfer(kDirectWrite, unit, format, status);
   if (!target) return status;
   OutputRecords output;
   if ((status = format_output(format, items, output))) return status;
@@ -248,9 +281,8 @@ int try_write_direct_items(int unit, int record, std::string_view format,
 
 int try_read_direct_items(int unit, int record, std::string_view format,
                           const std::vector<InItem>& items) {
-  begin_transfer("read", unit, format, true, false, true);
   int status = kOk;
-  Unit* source = unit_for_transfer(unit, status);
+  Unit* source = start_transfer(kDirectRead, unit, format, status);
   if (!source) return status;
   return format_input(format, items, [source, &record](std::string& text) {
     text.assign(source->record_length, ' ');
@@ -262,9 +294,8 @@ int try_read_direct_items(int unit, int record, std::string_view format,
 // ---- Unformatted direct ----
 
 int try_read_direct_bytes(int unit, int record, std::span<std::byte> bytes) {
-  begin_transfer("read", unit, "", true, false, false);
   int status = kOk;
-  Unit* source = unit_for_transfer(unit, status);
+  Unit* source = start_transfer(kDirectBytesRead, unit, "", status);
   if (!source) return status;
   return read_direct_record(*source, record, bytes, false);
 }
@@ -274,9 +305,8 @@ void read_direct_bytes(int unit, int record, std::span<std::byte> bytes) {
 }
 
 int try_write_direct_bytes(int unit, int record, std::span<const std::byte> bytes) {
-  begin_transfer("write", unit, "", false, false, false);
   int status = kOk;
-  Unit* target = unit_for_transfer(unit, status);
+  Unit* target = start_transfer(kDirectBytesWrite, unit, "", status);
   if (!target) return status;
   return write_direct_record(*target, record, bytes);
 }
@@ -290,7 +320,7 @@ void write_direct_bytes(int unit, int record, std::span<const std::byte> bytes) 
 namespace {
 
 void begin_internal_transfer(std::string_view format, bool reading) {
-  begin_transfer(reading ? "read" : "write", 0, format, reading, true, true);
+  describe_transfer(reading ? kSequentialRead : kSequentialWrite, 0, format);
   current_transfer().internal = true;
 }
 
@@ -345,9 +375,8 @@ std::string list_item_text(const OutItem& item, bool starts_record) {
 }  // namespace
 
 int try_write_list_items(int unit, const std::vector<OutItem>& items) {
-  begin_transfer("write", unit, "", false, true, true);
   int status = kOk;
-  Unit* target = unit_for_transfer(unit, status);
+  Unit* target = start_transfer(kSequentialWrite, unit, "", status);
   if (!target) return status;
   std::string record;
   for (const OutItem& item : items) {
@@ -375,7 +404,7 @@ void write_list_real(int unit, float value) {
   std::memcpy(buffer + length, end.data(), end.size());
   target->written = true;
   if ((status = append_output(*target, buffer, length + end.size()))) {
-    begin_transfer("write", unit, "", false, true, true);
+    describe_transfer(kSequentialWrite, unit, "");
     raise_io_failure(status);
   }
 }

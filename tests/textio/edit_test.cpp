@@ -115,10 +115,80 @@ TEST(OutputEditing, FieldsMatchTheRecordRules) {
   for (const OutputCase& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
 }
 
+TEST(OutputEditing, AFieldHoldsAtLeastOneDigit) {
+  const OutputCase cases[] = {
+      {"F1.0 of 0.3", edit_fixed(0.3, 1, 0, 0), "*"},
+      {"F1.0 of 0", edit_fixed(0.0, 1, 0, 0), "*"},
+      {"F1.0 of -0.3", edit_fixed(-0.3, 1, 0, 0), "*"},
+      {"F2.0 of 0.3", edit_fixed(0.3, 2, 0, 0), "0."},
+      {"F2.0 of -0.7", edit_fixed(-0.7, 2, 0, 0), "**"},
+      {"F2.1 of 0.25", edit_fixed(0.25, 2, 1, 0), ".2"},
+      {"F1.0 of 3", edit_fixed(3.0, 1, 0, 0), "*"},
+  };
+  for (const OutputCase& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
+}
+
+TEST(OutputEditing, GFieldsThatDoNotFitAreAllAsterisks) {
+  const OutputCase cases[] = {
+      {"G5.1 of 0.125", edit_general(0.125, 5, 1, 0), "*****"},
+      {"G6.3 of 1.5", edit_general(1.5, 6, 3, 0), "******"},
+      {"G7.3 of -1.5", edit_general(-1.5, 7, 3, 0), "*******"},
+      {"G8.3 of 1.5 fits", edit_general(1.5, 8, 3, 0), "1.50    "},
+      {"G9.3 of -1.5 fits", edit_general(-1.5, 9, 3, 0), "-1.50    "},
+      {"G6.1 of 0.125 fits without its zero", edit_general(0.125, 6, 1, 0), ".1    "},
+  };
+  for (const OutputCase& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
+}
+
+TEST(OutputEditing, ScaledFixedFieldsRoundTheExactValueTiesToEven) {
+  const OutputCase cases[] = {
+      {"-1P,F12.6 of 10.984375", edit_fixed(10.984375, 12, 6, -1), "    1.098438"},
+      {"-1P,F12.6 of 12.515625", edit_fixed(12.515625, 12, 6, -1), "    1.251562"},
+      {"-1P,F12.6 of -12.515625", edit_fixed(-12.515625, 12, 6, -1), "   -1.251562"},
+      {"-2P,F6.0 of 250", edit_fixed(250.0, 6, 0, -2), "    2."},
+      {"-2P,F6.0 of 350", edit_fixed(350.0, 6, 0, -2), "    4."},
+      {"-2P,F6.0 of 250.5", edit_fixed(250.5, 6, 0, -2), "    3."},
+      {"-3P,F10.1 of 1234.5", edit_fixed(1234.5, 10, 1, -3), "       1.2"},
+      {"-3P,F10.1 of 1250", edit_fixed(1250.0, 10, 1, -3), "       1.2"},
+      {"-3P,F10.1 of 1350", edit_fixed(1350.0, 10, 1, -3), "       1.4"},
+      {"-3P,F10.1 of 1250.25", edit_fixed(1250.25, 10, 1, -3), "       1.3"},
+      {"-3P,F10.1 of 9999.5", edit_fixed(9999.5, 10, 1, -3), "      10.0"},
+      {"-4P,F6.1 of 5000", edit_fixed(5000.0, 6, 1, -4), "   0.5"},
+      {"-4P,F6.0 of 5000", edit_fixed(5000.0, 6, 0, -4), "    0."},
+      {"-4P,F6.0 of -5000.5", edit_fixed(-5000.5, 6, 0, -4), "   -1."},
+      {"-4P,F6.0 of -4999", edit_fixed(-4999.0, 6, 0, -4), "    0."},
+      {"-6P,F6.1 of 1234.5", edit_fixed(1234.5, 6, 1, -6), "   0.0"},
+      {"1P,F10.3 of 0.05", edit_fixed(0.05, 10, 3, 1), "     0.500"},
+      {"1P,F5.0 of the double nearest 0.15", edit_fixed(0.15, 5, 0, 1), "   1."},
+      {"2P,F8.2 of 1.25", edit_fixed(1.25, 8, 2, 2), "  125.00"},
+  };
+  for (const OutputCase& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
+}
+
+TEST(OutputEditing, FieldsOfManyDigitsAreEditedWhole) {
+  const std::string zeros99(99, '0');
+  const struct {
+    const char* name;
+    std::string text;
+    std::string expected;
+  } cases[] = {
+      {"E80.100 of 1", edit_exponent(1.0, 80, 100, 0), std::string(80, '*')},
+      {"E110.100 of 1", edit_exponent(1.0, 110, 100, 0), "    0.1" + zeros99 + "E+01"},
+      {"E110.100 of 1e22", edit_exponent(1e22, 110, 100, 0), "    0.1" + zeros99 + "E+23"},
+      {"G110.100 of 1", edit_general(1.0, 110, 100, 0),
+       std::string(5, ' ') + "1." + zeros99 + std::string(4, ' ')},
+      {"G110.100 of 0.5", edit_general(0.5, 110, 100, 0), "    0.5" + zeros99 + "    "},
+      {"F425.400 of 1e22", edit_fixed(1e22, 425, 400, 0),
+       " 1" + std::string(22, '0') + "." + std::string(400, '0')},
+      {"F424.400 of -1e22", edit_fixed(-1e22, 424, 400, 0), std::string(424, '*')},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
+}
+
 TEST(InputEditing, IntegerFields) {
   struct Case {
     const char* field;
-    long long value;
+    int value;
     int status;
   } cases[] = {
       {"  12", 12, 0},
@@ -129,9 +199,15 @@ TEST(InputEditing, IntegerFields) {
       {"+7", 7, 0},
       {"A", 0, kErrUnexpectedCharacter},
       {"1-", 0, kErrUnexpectedCharacter},
+      {"2147483647", 2147483647, 0},
+      {"-2147483648", -2147483647 - 1, 0},
+      {"2147483648", 0, kErrUnexpectedCharacter},
+      {"-2147483649", 0, kErrUnexpectedCharacter},
+      {"21474836470", 0, kErrUnexpectedCharacter},
+      {"99999999999999999999999", 0, kErrUnexpectedCharacter},
   };
   for (const Case& c : cases) {
-    long long value = -99;
+    int value = -99;
     EXPECT_EQ(read_integer(c.field, value), c.status) << c.field;
     if (c.status == 0) {
       EXPECT_EQ(value, c.value) << c.field;
@@ -146,10 +222,11 @@ TEST(InputEditing, RealFieldsWithImpliedDecimalsAndExponents) {
     int scale;
     double value;
   } cases[] = {
-      {"5.43      ", 0, 0, 5.43}, {"   543", 2, 0, 5.43}, {"  12", 0, 0, 12.0},
-      {"          ", 0, 0, 0.0},  {"1.5E2", 0, 0, 150.0}, {"1.5e-1", 3, 0, 0.15},
-      {"1.5+2", 0, 0, 150.0},     {"-2.5", 1, 0, -2.5},   {" 1 . 2 5", 0, 0, 1.25},
-      {"15", 1, 0, 1.5},          {"12", 0, 1, 1.2},      {"1.2E1", 0, 1, 12.0},
+      {"5.43      ", 0, 0, 5.43}, {"   543", 2, 0, 5.43},  {"  12", 0, 0, 12.0},
+      {"          ", 0, 0, 0.0},  {"1.5E2", 0, 0, 150.0},  {"1.5e-1", 3, 0, 0.15},
+      {"1.5+2", 0, 0, 150.0},     {"-2.5", 1, 0, -2.5},    {" 1 . 2 5", 0, 0, 1.25},
+      {"15", 1, 0, 1.5},          {"12", 0, 1, 1.2},       {"1.2E1", 0, 1, 12.0},
+      {"1.5E 2", 0, 0, 150.0},    {"1.5- 2", 0, 0, 0.015}, {"1.5d+2 ", 0, 0, 150.0},
       {".5", 0, 0, 0.5},          {"-", 0, 0, 0.0},
   };
   for (const Case& c : cases) {
@@ -157,12 +234,19 @@ TEST(InputEditing, RealFieldsWithImpliedDecimalsAndExponents) {
     ASSERT_EQ(read_real(c.field, c.digits, c.scale, value), 0) << c.field;
     EXPECT_DOUBLE_EQ(value, c.value) << c.field;
   }
-  double value;
-  EXPECT_EQ(read_real("1.2.3", 0, 0, value), kErrUnexpectedCharacter);
-  EXPECT_EQ(read_real("X", 0, 0, value), kErrUnexpectedCharacter);
   float single;
   ASSERT_EQ(read_real("0.1", 0, 0, single), 0);
   EXPECT_EQ(single, 0.1f);
+}
+
+TEST(InputEditing, RealFieldsThatAreNotNumbersAreRefused) {
+  // An exponent letter or an exponent sign must be followed by at least one digit.
+  for (const char* field : {"1.2.3", "X", "1.5E+", "1.5+", "1.5-  ", "1.5E", "1.5D   ", "1.5e- ",
+                            "1.5E+-2", "1.5E2+", "1.5EE2", "1.5E2.", "1.5E999999"}) {
+    double value = -99;
+    EXPECT_EQ(read_real(field, 0, 0, value), kErrUnexpectedCharacter) << field;
+    EXPECT_EQ(value, -99) << field;
+  }
 }
 
 TEST(InputEditing, TextFieldsPadOrTakeTheRightmostCharacters) {

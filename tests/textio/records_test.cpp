@@ -3,14 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <new>
 #include <sstream>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "textio/entry.hpp"
+#include "textio/format.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
 #include "textio/units.hpp"
@@ -115,6 +121,79 @@ TEST_F(RecordsTest, MalformedFormatsGiveStatus100) {
       EXPECT_EQ(try_read_text("12", format, value), kErrFormat) << format;
     }
   }
+}
+
+TEST_F(RecordsTest, ReversionIntoAGroupWithoutDataEditsGivesStatus100) {
+  // Items left over at the end of the list could never be taken by the part used again.
+  for (const char* format : {"(I5,(1X))", "(I2,(:))", "(I2,2('x',1X))", "(I1,(1X),'t')"}) {
+    std::string text(20, ' ');
+    EXPECT_EQ(try_write_text_items(text, format, detail::out_items(1, 2)), kErrFormat) << format;
+    int first = 0, second = 0;
+    EXPECT_EQ(try_read_text("12345678", format, first, second), kErrFormat) << format;
+    ASSERT_EQ(try_open_unit(23, "reversion.txt"), 0);
+    EXPECT_EQ(try_write_record(23, format, 1, 2), kErrFormat) << format;
+    close_unit(23);
+    EXPECT_EQ(file_bytes("reversion.txt"), "") << format;
+  }
+}
+
+TEST_F(RecordsTest, ADescriptorOfTheWrongTypeGivesStatus117) {
+  int integer = 7;
+  float single = 7;
+  double real = 7;
+  std::string text(4, '?');
+  struct Case {
+    const char* format;
+    std::vector<InItem> items;
+  } cases[] = {
+      {"(A)", detail::in_items(integer)}, {"(A)", detail::in_items(single)},
+      {"(A)", detail::in_items(real)},    {"(A4)", detail::in_items(integer)},
+      {"(I4)", detail::in_items(text)},   {"(F4.0)", detail::in_items(integer)},
+      {"(E8.2)", detail::in_items(text)}, {"(2X,A)", detail::in_items(real)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(try_read_text_items("12345678", c.format, c.items), kErrBadVariableType) << c.format;
+  }
+  EXPECT_EQ(integer, 7);
+  EXPECT_EQ(single, 7.0f);
+  EXPECT_EQ(real, 7.0);
+  EXPECT_EQ(text, "????");
+}
+
+TEST_F(RecordsTest, FieldsThatCannotBeReadIntoTheirItemGiveStatus115) {
+  int integer = 7;
+  float single = 7;
+  struct Case {
+    const char* format;
+    const char* record;
+    std::vector<InItem> items;
+  } cases[] = {
+      {"(I12)", "  2147483648", detail::in_items(integer)},
+      {"(I12)", " -2147483649", detail::in_items(integer)},
+      {"(2I20)", "1,999999999999", detail::in_items(integer, integer)},
+      {"(F5.2)", "1.5E+", detail::in_items(single)},
+      {"(F10.3)", "1.5+", detail::in_items(single)},
+      {"(E10.3)", "  1.5E", detail::in_items(single)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(try_read_text_items(c.record, c.format, c.items), kErrUnexpectedCharacter)
+        << c.format << " of " << c.record;
+  }
+  read_text(" -2147483648", "(I12)", integer);
+  EXPECT_EQ(integer, -2147483647 - 1);
+}
+
+TEST_F(RecordsTest, FormatsBuiltAtRunTimeKeepTheCacheBounded) {
+  std::shared_ptr<const ParsedFormat> held = parsed_format("(I3)");
+  for (std::size_t skip = 0; skip < 3 * kFormatCacheLimit; ++skip) {
+    std::string format = "(" + std::to_string(skip + 1) + "X,I1)";
+    std::string text = write_text(skip + 2, format, 7);
+    EXPECT_EQ(text, std::string(skip + 1, ' ') + "7") << format;
+    EXPECT_LE(cached_format_count(), kFormatCacheLimit) << format;
+  }
+  ASSERT_EQ(held->tokens.size(), 1u);
+  EXPECT_EQ(held->tokens[0].width, 3);
+  EXPECT_EQ(write_text(3, "(I3)", 5), "  5");
 }
 
 TEST_F(RecordsTest, ALetterInAnIntegerFieldIsAnError) {
@@ -315,23 +394,96 @@ TEST(StatusMessages, CoverTheTable) {
   EXPECT_EQ(status_message(ENOENT), "No such file or directory");
 }
 
-void stop_with_text(int, char**) {
-  stop_run("no map");
-}
-
 void read_a_letter(int, char**) {
   int value;
   read_text("abc", "(I3)", value);
 }
 
 int run_wrapped(void (*body)(int, char**)) {
-  char name[] = "prog";
+  char name[] = "/some/where/prog";
   char* argv[] = {name, nullptr};
   return run_program(1, argv, body);
 }
 
-TEST(EntryWrapper, StopTextGoesToStandardErrorWithExitZero) {
-  EXPECT_EXIT(std::exit(run_wrapped(stop_with_text)), ::testing::ExitedWithCode(0),
+// Leaves a line in the console buffer and a record in a file unit, then ends as `End` says.
+template <typename End>
+void write_then(int, char**) {
+  write_record(kConsoleOutput, "(A)", " before");
+  open_unit(30, "kept.txt");
+  write_record(30, "(A)", "record");
+  End::end();
+}
+
+struct Return {
+  static void end() {}
+};
+struct StopNoMap {
+  static void end() { stop_run("no map"); }
+};
+struct StopWithoutText {
+  static void end() { stop_run(""); }
+};
+struct StopAtTheNormalEnd {
+  static void end() { stop_run("", kExitCompleted); }
+};
+struct OutOfMemory {
+  static void end() { throw std::bad_alloc(); }
+};
+struct Broken {
+  static void end() { throw std::runtime_error("broken"); }
+};
+struct OutOfRange {
+  static void end() { [[maybe_unused]] int element = std::vector<int>(1).at(5); }
+};
+struct NotAnError {
+  static void end() { throw 42; }
+};
+
+struct EndCase {
+  const char* name;
+  void (*body)(int, char**);
+  int exit_status;
+  std::string error_start;  // the start of the error stream
+};
+
+TEST_F(RecordsTest, EveryEndOfARunClosesTheUnitsAndGivesItsStatus) {
+  const std::string unexpected = "prog: run ended by an unexpected error: ";
+  const EndCase cases[] = {
+      {"normal end", write_then<Return>, 0, ""},
+      {"normal end by a stop", write_then<StopAtTheNormalEnd>, 0, ""},
+      {"stop with a text", write_then<StopNoMap>, 1, "STOP no map statement executed\n"},
+      {"stop after a report", write_then<StopWithoutText>, 1, ""},
+      {"out of memory", write_then<OutOfMemory>, 2, unexpected + "std::bad_alloc\n"},
+      {"other exception", write_then<Broken>, 2, unexpected + "broken\n"},
+      {"out of range", write_then<OutOfRange>, 2, unexpected},
+      {"not an exception", write_then<NotAnError>, 2, unexpected + "unknown exception\n"},
+  };
+  for (const EndCase& c : cases) {
+    reset_units();
+    std::FILE* console = std::tmpfile();
+    set_console_streams(nullptr, console, nullptr);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(run_wrapped(c.body), c.exit_status) << c.name;
+    std::string error = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(error.substr(0, c.error_start.size()), c.error_start) << c.name;
+    EXPECT_LE(std::count(error.begin(), error.end(), '\n'), 1) << c.name;
+    std::rewind(console);
+    char buffer[32] = {};
+    std::size_t length = std::fread(buffer, 1, sizeof buffer - 1, console);
+    EXPECT_EQ(std::string(buffer, length), " before\n") << c.name;
+    EXPECT_FALSE(unit_connected(30)) << c.name;
+    EXPECT_EQ(file_bytes("kept.txt"), "record\r\n") << c.name;
+    reset_units();
+    std::fclose(console);
+  }
+}
+
+void stop_with_text(int, char**) {
+  stop_run("no map");
+}
+
+TEST(EntryWrapper, StopTextGoesToStandardErrorWithExitOne) {
+  EXPECT_EXIT(std::exit(run_wrapped(stop_with_text)), ::testing::ExitedWithCode(1),
               "^STOP no map statement executed\n$");
 }
 
