@@ -31,6 +31,9 @@ constexpr int kSectionTrailerWords = 2;
 constexpr int kFirstDataRecord = 3;
 constexpr std::size_t kTypeLength = 4;
 constexpr std::size_t kTitleLength = 66;
+// The grid file writes the divisions with I4: a larger one would show as "****" above billions of
+// value lines.
+constexpr int kMaxGridDivisions = 9999;
 
 // The map types looked for, in this order.
 std::vector<std::string> map_types() {
@@ -169,10 +172,22 @@ long long file_size(const std::string& name) {
   return stat(name.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
 }
 
-// Refuses a map file whose header does not describe a readable block.
+void check_grid_divisions(const Triple& divisions) {
+  for (int n : divisions) {
+    if (n < 1) refuse_map("Map file has grid divisions below 1");
+    if (n > kMaxGridDivisions) {
+      refuse_map("Map grid divisions " + std::to_string(divisions[0]) + " " +
+                 std::to_string(divisions[1]) + " " + std::to_string(divisions[2]) +
+                 " exceed the grid file's limit of " + std::to_string(kMaxGridDivisions));
+    }
+  }
+}
+
+// Refuses a map file whose header does not describe a readable block, or a grid too fine for the
+// grid file.
 void check_map_geometry(const MapHeader& header, int map_unit) {
+  check_grid_divisions(header.grid_divisions);
   for (int axis = 0; axis < 3; ++axis) {
-    if (header.grid_divisions[axis] < 1) refuse_map("Map file has grid divisions below 1");
     if (header.block_steps[axis] < 1) refuse_map("Map file has block steps below 1");
   }
   long long plane = static_cast<long long>(header.block_steps[0]) * header.block_steps[1];
