@@ -23,7 +23,6 @@ namespace conversion {
 
 namespace {
 
-constexpr std::size_t kNameLength = 68;
 constexpr std::size_t kShownNameLength = 50;
 
 std::string experiment_value(int unit, const std::string& key) {
@@ -65,8 +64,7 @@ void MAPCONV() {
   startup::STRTRN("MAPCONV", "SHARED", "TERM", experiment_unit, listing_unit, terminal_unit);
   startup::BANNER(listing_unit, "MAPCONV", "Fourier map to grid convertion program");
 
-  std::string experiment_name = textio::fit(textio::unit_file_name(experiment_unit), kNameLength);
-  std::string stem(textio::trim_right(experiment_name.substr(0, experiment_name.find(".EXP"))));
+  const expfile::ExperimentPath experiment = experiment_path(experiment_unit);
 
   int phase = map_phase(experiment_unit);
   if (phase == 0) {
@@ -88,7 +86,7 @@ void MAPCONV() {
   REDFMP(experiment_unit, map_unit, work_buffer, phase, title_line, block, operators);
   std::vector<float>().swap(work_buffer);
 
-  int grid_unit = open_grid_file(stem + ".grd");
+  int grid_unit = open_grid_file(experiment.grid_file());
   textio::write_list(terminal_unit, "Writing file: ",
                      textio::fit(textio::unit_file_name(grid_unit), kShownNameLength));
   write_grid_header(grid_unit, title_line, cell, block.grid_divisions);

@@ -31,6 +31,9 @@ constexpr int kSectionTrailerWords = 2;
 constexpr int kFirstDataRecord = 3;
 constexpr std::size_t kTypeLength = 4;
 constexpr std::size_t kTitleLength = 66;
+// The grid file writes the divisions with I4: a larger one would show as "****" above billions of
+// value lines.
+constexpr int kMaxGridDivisions = 9999;
 
 // The map types looked for, in this order.
 std::vector<std::string> map_types() {
@@ -61,18 +64,6 @@ Triple triple_at(const std::byte* bytes, int offset) {
   textio::stop_run("REDFMP");
 }
 
-// The experiment file's name up to and including the "." of its first ".EXP".
-std::string map_name_prefix(int experiment_unit) {
-  std::string name(textio::trim_right(textio::unit_file_name(experiment_unit)));
-  std::size_t dot = name.find(".EXP");
-  return dot == std::string::npos ? name + "." : name.substr(0, dot + 1);
-}
-
-std::string file_name_part(std::string path) {
-  std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 int record_length_words(int experiment_unit, const std::string& type) {
   std::string value(expfile::kValueLength, ' ');
   expfile::KEYREAD(experiment_unit, " EXPR " + type + "RL", value);
@@ -94,13 +85,19 @@ bool try_open_map(int unit, const std::string& name, int words) {
 
 }  // namespace
 
+expfile::ExperimentPath experiment_path(int experiment_unit) {
+  const std::string file_name = textio::unit_file_name(experiment_unit);
+  return expfile::ExperimentPath::of_file(file_name).value_or(
+      expfile::ExperimentPath::of_name(file_name));
+}
+
 void OPNFMP(int experiment_unit, const std::string& status, std::string& map_type, int& map_unit) {
   (void)status;  // only "OLD" map files are ever opened
-  std::string prefix = map_name_prefix(experiment_unit);
+  const expfile::ExperimentPath experiment = experiment_path(experiment_unit);
   std::string available;
   int available_count = 0;
   for (const std::string& type : map_types()) {
-    if (textio::file_exists(prefix + type.substr(0, 3))) {
+    if (textio::file_exists(experiment.map_file(type))) {
       available += type + ",";
       ++available_count;
     }
@@ -108,9 +105,8 @@ void OPNFMP(int experiment_unit, const std::string& status, std::string& map_typ
   map_unit = experiment_unit;
   textio::NEWUNT(map_unit);
   if (available_count == 0) {
-    std::string stem = file_name_part(prefix.substr(0, prefix.size() - 1));
     textio::write_record(kTerminal, "(A)",
-                         " **** No Fourier map file was found for " + stem + " ****");
+                         " **** No Fourier map file was found for " + experiment.name + " ****");
     textio::stop_run("Run terminated in OPNFMP");
   }
   bool ask = available_count > 1;
@@ -125,7 +121,7 @@ void OPNFMP(int experiment_unit, const std::string& status, std::string& map_typ
     }
     ask = true;
     int words = record_length_words(experiment_unit, answer);
-    if (try_open_map(map_unit, prefix + answer.substr(0, 3), words)) {
+    if (try_open_map(map_unit, experiment.map_file(answer), words)) {
       map_type = answer;
       break;
     }
@@ -176,10 +172,22 @@ long long file_size(const std::string& name) {
   return stat(name.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
 }
 
-// Refuses a map file whose header does not describe a readable block.
+void check_grid_divisions(const Triple& divisions) {
+  for (int n : divisions) {
+    if (n < 1) refuse_map("Map file has grid divisions below 1");
+    if (n > kMaxGridDivisions) {
+      refuse_map("Map grid divisions " + std::to_string(divisions[0]) + " " +
+                 std::to_string(divisions[1]) + " " + std::to_string(divisions[2]) +
+                 " exceed the grid file's limit of " + std::to_string(kMaxGridDivisions));
+    }
+  }
+}
+
+// Refuses a map file whose header does not describe a readable block, or a grid too fine for the
+// grid file.
 void check_map_geometry(const MapHeader& header, int map_unit) {
+  check_grid_divisions(header.grid_divisions);
   for (int axis = 0; axis < 3; ++axis) {
-    if (header.grid_divisions[axis] < 1) refuse_map("Map file has grid divisions below 1");
     if (header.block_steps[axis] < 1) refuse_map("Map file has block steps below 1");
   }
   long long plane = static_cast<long long>(header.block_steps[0]) * header.block_steps[1];

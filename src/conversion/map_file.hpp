@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "conversion/map_block.hpp"
+#include "expfile/experiment_path.hpp"
 #include "symmetry/operator_set.hpp"
 
 namespace conversion {
@@ -24,6 +25,10 @@ struct MapHeader {
   float density_maximum = 0.0f;
   float density_minimum = 0.0f;
 };
+
+// The experiment whose file is open on `experiment_unit`. The start-up always opens a name
+// ending in ".EXP"; any other file names its experiment whole.
+expfile::ExperimentPath experiment_path(int experiment_unit);
 
 // Finds the map files of the experiment open on `experiment_unit`, asks for the type when more
 // than one exists, and opens the chosen one; returns the 4-character type and the map unit.

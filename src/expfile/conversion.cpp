@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <system_error>
 
+#include "expfile/experiment_path.hpp"
 #include "expfile/store.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
@@ -81,14 +83,6 @@ void copy_text_lines(int source, int target) {
   }
 }
 
-// The extension's dot of the first ".EXP" in the file-name part of `name`, so that a directory
-// whose name holds ".EXP" does not give the backups a wrong place.
-std::size_t extension_position(const std::string& name) {
-  const std::size_t slash = name.find_last_of('/');
-  const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-  return name.find(".EXP", start);
-}
-
 [[noreturn]] void refuse_name_without_extension(const std::string& name) {
   write_line(" **** No working copy made: the experiment file name \"" + name +
              "\" holds no .EXP ****");
@@ -122,27 +116,22 @@ bool holds_last_record(int unit) {
   return KEYREAD(unit, kLastRecordKey, value) == 0;
 }
 
-std::string backup_suffix(int number) {
-  std::string digits;
-  HEX4(digits, number);
-  return "O" + digits.substr(2);
-}
-
 // One more than the highest backup number in use, from 01; after FF the count wraps to 00.
-std::string next_backup_name(const std::string& base) {
+std::string next_backup_name(const ExperimentPath& experiment) {
   int number = 256;
   do {
     --number;
-  } while (number > 0 && !textio::file_exists(base + backup_suffix(number)));
-  return base + backup_suffix(number + 1);
+  } while (number > 0 && !textio::file_exists(experiment.backup(number)));
+  return experiment.backup(number + 1);
 }
 
 }  // namespace
 
 void CONVERT(std::string_view name, int name_length, int& status) {
-  const std::string stem(name.substr(0, static_cast<std::size_t>(name_length)));
-  const std::string experiment_name = stem + ".EXP";
-  const std::string source_name = stem + ".CRP";
+  const ExperimentPath experiment =
+      ExperimentPath::of_name(name.substr(0, static_cast<std::size_t>(name_length)));
+  const std::string experiment_name = experiment.experiment_file();
+  const std::string source_name = experiment.converted_source();
   RENAME(experiment_name, source_name);
   write_line("");
   write_line(" File " + experiment_name + " Renamed to " + source_name);
@@ -170,10 +159,9 @@ void CONVERT(std::string_view name, int name_length, int& status) {
 
 void WORKCOPY(int& unit, std::string_view disposition, const ExperimentOpening& opening) {
   const std::string old_name = textio::unit_file_name(unit);
-  const std::size_t extension = extension_position(old_name);
-  if (extension == std::string::npos) refuse_name_without_extension(old_name);
-  const std::string base = old_name.substr(0, extension + 1);
-  const std::string new_name = base + "NEW";
+  const std::optional<ExperimentPath> experiment = ExperimentPath::of_file(old_name);
+  if (!experiment) refuse_name_without_extension(old_name);
+  const std::string new_name = experiment->working_copy();
 
   // A NAME.NEW left behind by an interrupted copy would be opened as it stands and its stale
   // records mixed into the copy.
@@ -192,7 +180,7 @@ void WORKCOPY(int& unit, std::string_view disposition, const ExperimentOpening& 
 
   const bool keep_old = !disposition.starts_with('D');
   ISAMCLOSE(unit, disposition);
-  if (keep_old) RENAME(old_name, next_backup_name(base));
+  if (keep_old) RENAME(old_name, next_backup_name(*experiment));
   ISAMCLOSE(new_unit, "KEEP");
   RENAME(new_name, old_name);
 

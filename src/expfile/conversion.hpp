@@ -35,8 +35,8 @@ void CONVERT(std::string_view name, int name_length, int& status);
 // ("KEEP" keeps it as the next backup NAME.Onn, "DELETE" removes it), puts the new file in its
 // place and opens it again in the mode "SHARED". On return `unit` designates the rewritten
 // file (normally the same unit number), with no index yet. No existing backup is replaced. A
-// copy without the last-record
-// marker is fatal and leaves the old file untouched; so is a file name without ".EXP".
+// copy without the last-record marker is fatal and leaves the old file untouched; so is a file
+// whose file-name part holds no ".EXP".
 void WORKCOPY(int& unit, std::string_view disposition, const ExperimentOpening& opening);
 
 // The four upper-case hexadecimal digits of `n` (0 to 65535), most significant first, into

@@ -27,7 +27,6 @@ constexpr int kTypesPerRecord = 12;
 constexpr char kBell = '\a';
 
 constexpr std::string_view kNamePrompt = "Enter the experiment name for ";
-constexpr std::string_view kExperimentExtension = ".EXP";
 constexpr std::string_view kCreateQuestion = "Do you wish to create it (Y/<N>)?";
 constexpr std::string_view kReformatQuestion = "Do you wish to try reformatting it (Y/<N>)?";
 constexpr std::string_view kTitlePrompt = " Enter a title for this experiment|";
@@ -70,41 +69,34 @@ bool is_mode(std::string_view mode, std::string_view word) {
   return textio::same_text(mode, word);
 }
 
-// Where the file-name part of a name starts: after its last "/".
-std::size_t file_part_start(std::string_view name) {
-  const std::size_t slash = name.find_last_of('/');
-  return slash == std::string_view::npos ? 0 : slash + 1;
-}
-
-// File names are case-sensitive here, so only the file-name part is upper-cased.
-std::string upper_case_file_part(std::string_view name) {
-  const std::size_t file_part = file_part_start(name);
-  return std::string(name.substr(0, file_part)) + textio::upper_case(name.substr(file_part));
-}
-
 std::string_view up_to_first_blank(std::string_view text) {
   return text.substr(0, text.find(' '));
 }
 
-std::string name_from_argument(std::string_view argument) {
-  std::string name = upper_case_file_part(up_to_first_blank(argument));
-  if (name.find(kExperimentExtension, file_part_start(name)) != std::string::npos) {
-    name.resize(name.size() - kExperimentExtension.size());
-  }
-  return name;
+// File names are case-sensitive here, so only the name is upper-cased, not the directory part.
+expfile::ExperimentPath typed_path(std::string_view text) {
+  expfile::ExperimentPath path = expfile::ExperimentPath::of_name(up_to_first_blank(text));
+  path.name = textio::upper_case(path.name);
+  return path;
 }
 
-std::string name_from_prompt(std::string_view program_name) {
+// An argument naming the experiment file itself (abc.exp) names the experiment ABC.
+expfile::ExperimentPath path_from_argument(std::string_view argument) {
+  const expfile::ExperimentPath path = typed_path(argument);
+  return expfile::ExperimentPath::of_file(path.stem()).value_or(path);
+}
+
+expfile::ExperimentPath path_from_prompt(std::string_view program_name) {
   const std::string prompt =
       std::string(kNamePrompt) +
       std::string(textio::trim_right(textio::fit(program_name, kProgramNameWidth)));
   std::string reply(kNameReplyWidth, ' ');
-  std::string name;
-  while (name.empty()) {
+  expfile::ExperimentPath path;
+  while (path.stem().empty()) {
     GETANS(prompt, kNewLine, reply);
-    name = upper_case_file_part(up_to_first_blank(reply));
+    path = typed_path(reply);
   }
-  return name;
+  return path;
 }
 
 std::string current_directory() {
@@ -169,13 +161,13 @@ void check_version(std::string_view open_mode, int unit) {
 }
 
 void create_experiment(const ExperimentName& experiment, int& unit) {
-  textio::write_record(kTerminal, "(3A)", " Experiment - ", experiment.name,
+  textio::write_record(kTerminal, "(3A)", " Experiment - ", experiment.path.stem(),
                        " - was not found in directory");
-  textio::write_record(kTerminal, "(1X,A)", experiment.directory);
+  textio::write_record(kTerminal, "(1X,A)", experiment.current_directory);
   if (!ask_yes_no(kCreateQuestion)) textio::stop_run(kDeclinedStop);
-  if (int status = OPNEXP(kNewMode, experiment.file_name(), unit)) IOERR(status, unit);
+  if (int status = OPNEXP(kNewMode, experiment.path.experiment_file(), unit)) IOERR(status, unit);
   expfile::WRITEXP(unit, expfile::kLastRecordKey, kNewLastRecordValue);
-  textio::write_record(kTerminal, "(3A)", " The new experiment - ", experiment.name,
+  textio::write_record(kTerminal, "(3A)", " The new experiment - ", experiment.path.stem(),
                        " - has been created.");
   std::string title(kTitleWidth, ' ');
   RDLINE(kTitlePrompt, title);
@@ -200,8 +192,9 @@ void require_complete_file(std::string_view program_name, const ExperimentName& 
   if (!ask_yes_no(kReformatQuestion)) textio::stop_run(kDeclinedStop);
   expfile::ISAMCLOSE(unit, kKeepFile);
   int status = 0;
-  expfile::CONVERT(experiment.name, static_cast<int>(experiment.name.size()), status);
-  if (status == 0) status = OPNEXP(kReadMode, experiment.file_name(), unit);
+  const std::string name = experiment.path.stem();
+  expfile::CONVERT(name, static_cast<int>(name.size()), status);
+  if (status == 0) status = OPNEXP(kReadMode, experiment.path.experiment_file(), unit);
   if (status != 0 || !has_record(unit, expfile::kLastRecordKey)) {
     textio::write_record(kTerminal, "(A)", kStillIncomplete);
     textio::stop_run(kErrorStop);
@@ -237,7 +230,7 @@ void prepare_access(std::string_view experiment_mode, const std::string& file_na
 int open_listing(const ExperimentName& experiment, std::string_view listing_mode, int unit) {
   if (experiment.source != NameSource::given || !is_mode(listing_mode, kListMode)) return kTerminal;
   textio::NEWUNT(unit);
-  textio::open_unit(unit, experiment.listing_file_name(), {.status = "UNKNOWN", .append = true});
+  textio::open_unit(unit, experiment.path.listing_file(), {.status = "UNKNOWN", .append = true});
   return unit;
 }
 
@@ -249,7 +242,7 @@ void STRTRN(std::string_view program_name, std::string_view experiment_mode,
   terminal_unit = kTerminal;
   opening().experiment = GETNAM(program_name);
   const ExperimentName& experiment = opening().experiment;
-  const std::string file_name = experiment.file_name();
+  const std::string file_name = experiment.path.experiment_file();
   if (int status = OPNEXP(kReadMode, file_name, experiment_unit)) {
     if (!is_mode(experiment_mode, kNewMode)) {
       report_unopened(experiment_mode, file_name, status, experiment_unit);
@@ -284,14 +277,14 @@ int OPNEXP(std::string_view open_mode, const std::string& file_name, int& unit) 
 ExperimentName GETNAM(std::string_view program_name) {
   ExperimentName experiment;
   const char* argument = textio::argument(1);
-  if (argument != nullptr) experiment.name = name_from_argument(argument);
-  if (experiment.name.empty()) {
-    experiment.name = name_from_prompt(program_name);
+  if (argument != nullptr) experiment.path = path_from_argument(argument);
+  if (experiment.path.stem().empty()) {
+    experiment.path = path_from_prompt(program_name);
     experiment.source = NameSource::prompted;
   } else {
     experiment.source = NameSource::given;
   }
-  experiment.directory = current_directory();
+  experiment.current_directory = current_directory();
   return experiment;
 }
 

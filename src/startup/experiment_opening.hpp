@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "expfile/experiment_path.hpp"
+
 namespace startup {
 
 // The layout version that experiment files of this suite are written in.
@@ -21,14 +23,11 @@ enum class NameSource { prompted, given };
 
 // The experiment the run works on, named once by GETNAM and held for the run.
 struct ExperimentName {
-  // Upper case in its file-name part; a directory part is kept as typed.
-  std::string name;
+  // Upper case in its name; a directory part is kept as typed.
+  expfile::ExperimentPath path;
   // The current working directory, shown when an experiment is not found.
-  std::string directory;
+  std::string current_directory;
   NameSource source = NameSource::prompted;
-
-  std::string file_name() const { return name + ".EXP"; }
-  std::string listing_file_name() const { return name + ".LST"; }
 };
 
 // The histograms of an experiment: the number recorded in the file and the types of the first

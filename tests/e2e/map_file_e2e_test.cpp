@@ -196,6 +196,18 @@ TEST(MapFileRun, TranslationConflictIsAWarningAndTheRunGoesOn) {
   EXPECT_EQ(crlf_lines(run.files.at("ALPHA.grd")).size(), 3u + 64u);
 }
 
+// The largest grid the grid file's header can hold is still written.
+TEST(MapFileRun, GridDivisionsOf9999AreWritten) {
+  support::MapFile map = cell_map({4, 4, 4});
+  map.grid_divisions = {9999, 1, 1};
+  const support::RunResult run = run_mapconv(
+      {{"ALPHA.EXP", experiment("P 1")}, {"ALPHA.FOB", support::map_file_bytes(map)}}, "ALPHA");
+  ASSERT_EQ(run.exit_status, 0) << run.standard_error;
+  const std::vector<std::string> lines = crlf_lines(run.files.at("ALPHA.grd"));
+  ASSERT_EQ(lines.size(), 3u + 9999u);
+  EXPECT_EQ(lines[2], "9999   1   1");
+}
+
 struct RefusedCase {
   const char* name;
   std::map<std::string, std::string> files;
@@ -259,6 +271,22 @@ INSTANTIATE_TEST_SUITE_P(
                       }))}},
                     " **** Map file has grid divisions below 1 ****\n",
                     "STOP REDFMP statement executed\n"},
+        RefusedCase{"grid_divisions_beyond_the_grid_file",
+                    {{"ALPHA.EXP", experiment("P 1")},
+                     {"ALPHA.FOB", support::map_file_bytes(damaged([](support::MapFile& m) {
+                        m.grid_divisions = {16777240, 24, 24};
+                      }))}},
+                    " **** Map grid divisions 16777240 24 24 exceed the grid file's limit of "
+                    "9999 ****\n",
+                    "STOP REDFMP statement executed\n"},
+        RefusedCase{
+            "grid_divisions_one_beyond_the_limit",
+            {{"ALPHA.EXP", experiment("P 1")},
+             {"ALPHA.FOB", support::map_file_bytes(damaged([](support::MapFile& m) {
+                m.grid_divisions[2] = 10000;
+              }))}},
+            " **** Map grid divisions 4 4 10000 exceed the grid file's limit of 9999 ****\n",
+            "STOP REDFMP statement executed\n"},
         RefusedCase{
             "file_cut_short",
             {{"ALPHA.EXP", experiment("P 1")},

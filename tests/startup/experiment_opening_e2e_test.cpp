@@ -95,6 +95,16 @@ INSTANTIATE_TEST_SUITE_P(
                  "",
                  "data/ABC.EXP",
                  kOpenedOnElevenToTerminal},
+        NameCase{"DirectoryHoldingTheExtensionKeptWhole",
+                 {"runs.EXPT/abc"},
+                 "",
+                 "runs.EXPT/ABC.EXP",
+                 kOpenedOnElevenToTerminal},
+        NameCase{"ArgumentCutAtItsFirstExtension",
+                 {"abc.expt"},
+                 "",
+                 "ABC.EXP",
+                 kOpenedOnElevenToTerminal},
         NameCase{"Prompted", {}, "abc\n", "ABC.EXP", kNamePrompt + kOpenedOnElevenToTerminal},
         NameCase{"EmptyReplyAsksAgainAndTwoWordsTakeTheFirst",
                  {},
@@ -398,6 +408,48 @@ TEST(WorkingCopyTest, CopyOfAVersionZeroFileIsUpgraded) {
             (std::vector<std::string>{"     VERSION|    6", "      DESCR |  Old experiment",
                                       "ZZZZZZZZZZZZ|  Last record in the file"}));
 }
+
+struct DirectoryCase {
+  const char* name;
+  Start start;
+  std::vector<std::string> files;  // every file left in the run's directory
+};
+
+void PrintTo(const DirectoryCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class ExperimentInADirectoryTest : public ::testing::TestWithParam<DirectoryCase> {};
+
+// The listing, a converted file's source and the backup of a working copy all lie beside the
+// experiment file, even in a directory whose name holds ".EXP".
+TEST_P(ExperimentInADirectoryTest, KeepsEveryFileBesideTheExperimentFile) {
+  Start request = GetParam().start;
+  request.name = {"runs.EXPT/abc"};
+  const support::RunResult run = start(request);
+  EXPECT_EQ(run.standard_error, "");
+  std::vector<std::string> names;
+  for (const auto& entry : run.files) names.push_back(entry.first);
+  EXPECT_EQ(names, GetParam().files) << run.standard_output;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ExperimentInADirectoryTest,
+    ::testing::Values(DirectoryCase{"Listing",
+                                    {.listing_mode = "LIST",
+                                     .files = {{"runs.EXPT/ABC.EXP", file_of(kCurrentExperiment)}}},
+                                    {"runs.EXPT/ABC.EXP", "runs.EXPT/ABC.LST"}},
+                      DirectoryCase{"WorkingCopy",
+                                    {.experiment_mode = "COPY",
+                                     .files = {{"runs.EXPT/ABC.EXP", file_of(kCurrentExperiment)}}},
+                                    {"runs.EXPT/ABC.EXP", "runs.EXPT/ABC.O01"}},
+                      DirectoryCase{
+                          "Reformatting",
+                          {.program = "VETRIS",
+                           .input = "y\n",
+                           .files = {{"runs.EXPT/ABC.EXP", without_line_ends(kCurrentExperiment)}}},
+                          {"runs.EXPT/ABC.CRP", "runs.EXPT/ABC.EXP"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace startup

@@ -1,0 +1,38 @@
+#include "expfile/experiment_path.hpp"
+
+#include "expfile/conversion.hpp"
+
+namespace expfile {
+
+namespace {
+
+constexpr std::string_view kExperimentExtension = ".EXP";
+constexpr std::size_t kMapExtensionLength = 3;
+
+}  // namespace
+
+ExperimentPath ExperimentPath::of_name(std::string_view name) {
+  const std::size_t slash = name.find_last_of('/');
+  const std::size_t name_start = slash == std::string_view::npos ? 0 : slash + 1;
+  return {std::string(name.substr(0, name_start)), std::string(name.substr(name_start))};
+}
+
+std::optional<ExperimentPath> ExperimentPath::of_file(std::string_view file_name) {
+  ExperimentPath path = of_name(file_name);
+  const std::size_t extension = path.name.find(kExperimentExtension);
+  if (extension == std::string::npos) return std::nullopt;
+  path.name.resize(extension);
+  return path;
+}
+
+std::string ExperimentPath::map_file(std::string_view map_type) const {
+  return stem() + "." + std::string(map_type.substr(0, kMapExtensionLength));
+}
+
+std::string ExperimentPath::backup(int number) const {
+  std::string digits;
+  HEX4(digits, number);
+  return stem() + ".O" + digits.substr(2);
+}
+
+}  // namespace expfile
