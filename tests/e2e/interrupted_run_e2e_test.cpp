@@ -1,0 +1,192 @@
+// Runs of mapconv that end before their work is done (a file-size limit that makes a write fail
+// or kills the program, a refused map): the files that were there before keep every byte, and a
+// failure that the program reports leaves no temporary file behind.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "experiment.hpp"
+#include "support/experiment_file.hpp"
+#include "support/map_file.hpp"
+#include "support/run_program.hpp"
+
+namespace e2e {
+namespace {
+
+using Files = std::map<std::string, std::string>;
+
+// How the file-size limit meets the run: none, a write that fails with EFBIG, or the SIGXFSZ
+// that ends the program at the write.
+enum class Limit { none, write_fails, killed };
+
+// How the run ends: exit status 0, or the signal that ended it.
+struct RunEnd {
+  int signal = 0;
+};
+
+constexpr RunEnd kExitsNormally{0};
+constexpr RunEnd kAborts{SIGABRT};
+constexpr RunEnd kKilledAtTheLimit{SIGXFSZ};
+
+const Triple kGrid = {32, 32, 32};
+
+Crystal cubic_cell() {
+  Crystal crystal;
+  crystal.lengths = {5.4307, 5.4307, 5.4307};
+  crystal.angles = {90, 90, 90};
+  return crystal;
+}
+
+// Values 0, 1 and 2 over the whole cell in P 1, so that the grid file is known exactly.
+int grid_value(int i, int j, int k) {
+  return (i + 2 * j + k) % 3;
+}
+
+support::MapFile whole_cell_map() {
+  support::MapFile map;
+  map.phase_name = "Interrupted run";
+  map.grid_divisions = kGrid;
+  map.block_steps = kGrid;
+  for (int k = 0; k < kGrid[2]; ++k) {
+    for (int j = 0; j < kGrid[1]; ++j) {
+      for (int i = 0; i < kGrid[0]; ++i) map.values.push_back(float(grid_value(i, j, k)));
+    }
+  }
+  map.density_minimum = 0.0f;
+  map.density_maximum = 2.0f;
+  return map;
+}
+
+// A map whose limits are equal: refused by the map reader before any grid file is opened.
+support::MapFile null_map() {
+  support::MapFile map = whole_cell_map();
+  map.density_minimum = map.density_maximum = 1.0f;
+  return map;
+}
+
+// 32 x 32 x 32 value lines of 6 bytes: far beyond the limit of the runs that write the grid.
+std::string expected_grid_file() {
+  std::string grid = "Interrupted run" + std::string(35, ' ') + " FOBS" + std::string(11, ' ') +
+                     "\r\n   5.43070   5.43070   5.43070   90.0000   90.0000   90.0000\r\n" +
+                     "  32  32  32\r\n";
+  for (int i = 0; i < kGrid[0]; ++i) {
+    for (int j = 0; j < kGrid[1]; ++j) {
+      for (int k = 0; k < kGrid[2]; ++k)
+        grid += "  " + std::to_string(grid_value(i, j, k)) + ".\r\n";
+    }
+  }
+  return grid;
+}
+
+const std::string kOlderGridFile = "An older grid file\r\n" + std::string(30000, '7') + "\r\n";
+
+support::RunResult run_with_limit(const Files& files, Limit limit, std::uint64_t limit_bytes,
+                                  const std::map<std::string, std::string>& environment = {}) {
+  support::RunRequest request;
+  request.arguments = {"ALPHA"};
+  request.files = files;
+  request.environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
+  request.environment.insert(environment.begin(), environment.end());
+  if (limit != Limit::none) request.file_size_limit = limit_bytes;
+  request.file_size_signal_ignored = limit == Limit::write_fails;
+  return support::run_built_program(MAPCONV_PROGRAM, request);
+}
+
+void expect_end(const support::RunResult& run, RunEnd end) {
+  EXPECT_FALSE(run.timed_out);
+  if (end.signal == 0) {
+    EXPECT_FALSE(run.signalled) << "signal " << run.signal;
+    EXPECT_EQ(run.exit_status, 0);
+  } else {
+    EXPECT_TRUE(run.signalled);
+    EXPECT_EQ(run.signal, end.signal);
+  }
+}
+
+// The files of the run besides `expected`, which must all be there with these bytes: only a
+// temporary file of `replaced`, no larger than the limit, may be left by a killed run.
+void expect_files(const support::RunResult& run, const Files& expected, Limit limit,
+                  std::uint64_t limit_bytes, const std::string& replaced) {
+  for (const auto& [name, bytes] : expected) {
+    ASSERT_TRUE(run.files.contains(name)) << name;
+    EXPECT_TRUE(run.files.at(name) == bytes) << name << " differs";
+  }
+  for (const auto& [name, bytes] : run.files) {
+    if (expected.contains(name)) continue;
+    EXPECT_EQ(limit, Limit::killed) << "left behind: " << name;
+    EXPECT_TRUE(name.starts_with(replaced + ".partial-")) << "left behind: " << name;
+    EXPECT_LE(bytes.size(), limit_bytes) << name;
+  }
+}
+
+std::string last_line(const std::string& text) {
+  const std::size_t start = text.rfind('\n', text.size() - 2);
+  return text.substr(start == std::string::npos ? 0 : start + 1);
+}
+
+struct GridCase {
+  const char* name;
+  support::MapFile map;
+  std::optional<std::string> old_grid;
+  Limit limit;
+  RunEnd end;
+  const char* standard_error;  // nullptr: not checked (a killed run)
+  const char* last_output_line;
+  bool grid_written;
+};
+
+void PrintTo(const GridCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class GridFileRun : public ::testing::TestWithParam<GridCase> {};
+
+TEST_P(GridFileRun, LeavesTheOlderGridFileWholeUnlessItEndsNormally) {
+  const GridCase& c = GetParam();
+  constexpr std::uint64_t kLimit = 20000;
+  Files files = {{"ALPHA.EXP", support::experiment_file_bytes(
+                                   experiment_records("Interrupted run", "P 1", cubic_cell()))},
+                 {"ALPHA.FOB", support::map_file_bytes(c.map)}};
+  if (c.old_grid) files["ALPHA.grd"] = *c.old_grid;
+  const support::RunResult run = run_with_limit(files, c.limit, kLimit);
+  expect_end(run, c.end);
+  if (c.standard_error) {
+    EXPECT_EQ(run.standard_error, c.standard_error);
+  }
+  if (c.last_output_line) {
+    EXPECT_EQ(last_line(run.standard_output), c.last_output_line);
+  }
+  Files expected = files;
+  if (c.grid_written) expected["ALPHA.grd"] = expected_grid_file();
+  expect_files(run, expected, c.limit, kLimit, "ALPHA.grd");
+}
+
+const std::string kWritingLine = " Writing file: ALPHA.grd" + std::string(41, ' ') + "\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GridFileRun,
+    ::testing::Values(GridCase{"NormalRunReplacesTheOlderFile", whole_cell_map(), kOlderGridFile,
+                               Limit::none, kExitsNormally, "", kWritingLine.c_str(), true},
+                      GridCase{"ReportedWriteFailure", whole_cell_map(), kOlderGridFile,
+                               Limit::write_fails, kAborts,
+                               "write: File too large\n"
+                               "apparent state: unit 12 named ALPHA.grd\n"
+                               "lately writing sequential formatted external IO\n",
+                               kWritingLine.c_str(), false},
+                      GridCase{"ReportedWriteFailureWithoutAnOlderFile", whole_cell_map(),
+                               std::nullopt, Limit::write_fails, kAborts, nullptr,
+                               kWritingLine.c_str(), false},
+                      GridCase{"KilledWhileWriting", whole_cell_map(), kOlderGridFile,
+                               Limit::killed, kKilledAtTheLimit, nullptr, nullptr, false},
+                      GridCase{"RefusedMap", null_map(), kOlderGridFile, Limit::none,
+                               kExitsNormally, "STOP REDFMP statement executed\n",
+                               " **** Null Fourier map - ERROR ****\n", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace e2e
