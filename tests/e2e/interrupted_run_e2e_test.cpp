@@ -188,5 +188,109 @@ INSTANTIATE_TEST_SUITE_P(
                                " **** Null Fourier map - ERROR ****\n", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A version 0 experiment: without a version record. Its upgrade rewrites the last-record marker
+// in place and then appends the version record.
+std::vector<support::ExperimentRecord> version_zero_records() {
+  std::vector<support::ExperimentRecord> records =
+      experiment_records("Interrupted run", "P 1", cubic_cell());
+  records.erase(records.begin());
+  return records;
+}
+
+std::vector<support::ExperimentRecord> upgraded_records() {
+  std::vector<support::ExperimentRecord> records = version_zero_records();
+  records.back().value = "  Last record in the file";
+  records.push_back({"     VERSION", "    6"});
+  return records;
+}
+
+// One atom type whose scattering factors would come from the atom data file.
+std::vector<support::ExperimentRecord> version_zero_records_with_an_atom_type() {
+  std::vector<support::ExperimentRecord> records = version_zero_records();
+  records.insert(records.end() - 1,
+                 {{" EXPR  NATYP", "    1"},
+                  {" EXPR ATYP 1", "SI        " + std::string(39, ' ') + " 14.00000   28.0860"}});
+  return records;
+}
+
+struct UpgradeCase {
+  const char* name;
+  std::vector<support::ExperimentRecord> records;
+  Limit limit;
+  std::map<std::string, std::string> environment;
+  RunEnd end;
+  const char* standard_error;  // nullptr: not checked (a killed run)
+  bool upgraded;
+};
+
+void PrintTo(const UpgradeCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class ExperimentUpgradeRun : public ::testing::TestWithParam<UpgradeCase> {};
+
+const std::string kOldFileWarning =
+    " **** WARNING *****   This is an old EXP file\n"
+    "  It is version   0 and current files are version   6\n"
+    " Use VETRIS to convert it.\n";
+
+TEST_P(ExperimentUpgradeRun, LeavesTheOldFileOrTheWholeUpgradedOne) {
+  const UpgradeCase& c = GetParam();
+  const std::string old_file = support::experiment_file_bytes(c.records);
+  // The copy may grow to the old file's size and no further: the first append fails.
+  const std::uint64_t limit = old_file.size();
+  const Files files = {{"ALPHA.EXP", old_file},
+                       {"ALPHA.FOB", support::map_file_bytes(whole_cell_map())}};
+  const support::RunResult run = run_with_limit(files, c.limit, limit, c.environment);
+  expect_end(run, c.end);
+  if (c.standard_error) {
+    EXPECT_EQ(run.standard_error, c.standard_error);
+  }
+  if (c.end.signal != SIGXFSZ) {
+    EXPECT_TRUE(run.standard_output.starts_with(kOldFileWarning)) << run.standard_output;
+  }
+  Files expected = {{"ALPHA.FOB", files.at("ALPHA.FOB")}};
+  expected["ALPHA.EXP"] =
+      c.upgraded ? support::experiment_file_bytes(upgraded_records()) : old_file;
+  if (c.upgraded) expected["ALPHA.grd"] = expected_grid_file();
+  expect_files(run, expected, c.limit, limit, "ALPHA.EXP");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ExperimentUpgradeRun,
+    ::testing::Values(
+        UpgradeCase{"NormalRunUpgradesTheFile",
+                    version_zero_records(),
+                    Limit::none,
+                    {},
+                    kExitsNormally,
+                    "",
+                    true},
+        UpgradeCase{"ReportedAppendFailure",
+                    version_zero_records(),
+                    Limit::write_fails,
+                    {},
+                    kAborts,
+                    "write: File too large\n"
+                    "apparent state: unit 11 named ALPHA.EXP\n"
+                    "last format: (A)\n"
+                    "lately writing direct formatted external IO\n",
+                    false},
+        UpgradeCase{"KilledAtTheAppend",
+                    version_zero_records(),
+                    Limit::killed,
+                    {},
+                    kKilledAtTheLimit,
+                    nullptr,
+                    false},
+        UpgradeCase{"StoppedWithoutTheAtomData",
+                    version_zero_records_with_an_atom_type(),
+                    Limit::none,
+                    {{"TARN", ""}, {"tarn", ""}},
+                    kExitsNormally,
+                    "STOP ERROR - Environment variable TARN is undefined statement executed\n",
+                    false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace e2e
