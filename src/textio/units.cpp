@@ -382,13 +382,20 @@ int read_direct_record(Unit& unit, int record, std::span<std::byte> bytes, bool 
 int write_direct_record(Unit& unit, int record, std::span<const std::byte> bytes) {
   if (bytes.size() > unit.record_length) return kErrOffEndOfRecord;
   if (int status = seek_record(unit, record)) return status;
+  struct stat before;
+  if (fstat(fileno(unit.file), &before) != 0) return errno;
   errno = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), unit.file) != bytes.size()) {
-    return errno ? errno : kErrCantWrite;
-  }
   // Every write reaches the file at once.
-  if (std::fflush(unit.file) != 0) return errno ? errno : kErrCantWrite;
-  return kOk;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), unit.file) == bytes.size() &&
+      std::fflush(unit.file) == 0) {
+    return kOk;
+  }
+  const int status = errno ? errno : kErrCantWrite;
+  // A record appended in part (a full disk, a file-size limit) would be read back as a record
+  // of its own: the file is cut back to its length before the write.
+  std::clearerr(unit.file);
+  [[maybe_unused]] const int cut = ftruncate(fileno(unit.file), before.st_size);
+  return status;
 }
 
 }  // namespace textio

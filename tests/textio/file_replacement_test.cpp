@@ -1,5 +1,5 @@
-// Units that write through a temporary file: the named file holds its old bytes or the whole new
-// content, never a part of it.
+// Units that write through a temporary file, and direct-access records that fail half-way: a
+// file holds its old bytes or the whole new content, never a part of it.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -218,6 +218,23 @@ TEST_F(FileReplacementTest, AWriteProtectedFileIsRefused) {
   fs::permissions("data.txt", fs::perms::owner_read);
   EXPECT_EQ(try_open_unit(15, "data.txt", kSequential), EACCES);
   EXPECT_EQ(directory_names(), std::set<std::string>{"data.txt"});
+}
+
+// A record appended in part would be read back as a record: the file keeps its length instead.
+TEST_F(FileReplacementTest, ADirectRecordIsAppendedWholeOrNotAtAll) {
+  struct Case {
+    int record;
+    std::size_t expected_size;
+    int expected_status;
+  };
+  put_file("records.bin", std::string(164, 'o'));
+  open_unit(15, "records.bin", {.status = "OLD", .access = Access::direct, .record_length = 82});
+  const FileSizeLimit limit(200);
+  for (const Case& c :
+       {Case{3, 164, EFBIG}, Case{1, 164, kOk}, Case{2, 164, kOk}, Case{4, 164, EFBIG}}) {
+    EXPECT_EQ(try_write_direct(15, c.record, "(A)", "record"), c.expected_status) << c.record;
+    EXPECT_EQ(fs::file_size("records.bin"), c.expected_size) << c.record;
+  }
 }
 
 }  // namespace
