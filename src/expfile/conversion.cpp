@@ -189,6 +189,8 @@ void WORKCOPY(int& unit, std::string_view disposition, const ExperimentOpening& 
     write_line(" **** FATAL ERROR - copy of experiment file failed ****");
     fail(opening, 1, unit);
   }
+  // The copy is to take the experiment file's place: it must be on the disk before the renames.
+  textio::sync_unit(new_unit);
 
   const bool keep_old = !disposition.starts_with('D');
   ISAMCLOSE(unit, disposition);

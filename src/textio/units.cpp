@@ -267,6 +267,16 @@ void flush_unit(int number) {
   flush_to_system(table().units[number]);
 }
 
+void sync_unit(int number) {
+  begin_transfer("sync", number, "", false, !unit_is_direct(number), true);
+  if (!unit_connected(number)) return;
+  Unit& unit = table().units[number];
+  current_transfer().file_name = unit.name;
+  int status = flush_to_system(unit);
+  if (status == kOk) status = sync_stream(unit.file);
+  if (status != kOk) raise_io_failure(status);
+}
+
 void set_console_streams(std::FILE* input, std::FILE* output, std::FILE* error) {
   ConsoleStreams& console = table().console;
   flush_console_output();

@@ -62,6 +62,10 @@ void NEWUNT(int& unit);
 // Writes any buffered output of `unit` to its file.
 void flush_unit(int unit);
 
+// Writes any buffered output of `unit` to its file and has the system put the file on the disk;
+// a failure raises IoFailure.
+void sync_unit(int unit);
+
 // Test support: connects the console units to other streams (nullptr keeps the current one)
 // and returns the unit table to its start state.
 void set_console_streams(std::FILE* input, std::FILE* output, std::FILE* error);
