@@ -292,5 +292,72 @@ INSTANTIATE_TEST_SUITE_P(
                     false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// An experiment file written as text lines of 80 characters: its last-record marker does not
+// stand at the start of an 82-byte record, so the file reads as incomplete and the suite's
+// experiment editor offers to reformat it.
+std::vector<support::ExperimentRecord> records_to_convert() {
+  std::vector<support::ExperimentRecord> records = {{"     VERSION", "    6"},
+                                                    {"      DESCR ", "  Converted"}};
+  for (int n = 1; n <= 17; ++n) records.push_back({"CRS1  REC" + std::to_string(n), "  value"});
+  records.push_back({"ZZZZZZZZZZZZ", "  Last EXP file record"});
+  return records;
+}
+
+std::string as_text_lines(const std::vector<support::ExperimentRecord>& records) {
+  std::string text;
+  for (const auto& [key, value] : records) {
+    text += support::experiment_record(key, value).substr(0, 80) + "\n";
+  }
+  return text;
+}
+
+struct ConversionCase {
+  const char* name;
+  Limit limit;
+  RunEnd end;
+  bool converted;
+};
+
+void PrintTo(const ConversionCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class ConversionRun : public ::testing::TestWithParam<ConversionCase> {};
+
+TEST_P(ConversionRun, LeavesNoCutOffExperimentFile) {
+  const ConversionCase& c = GetParam();
+  const std::string source = as_text_lines(records_to_convert());
+  // Less than the 82-byte records need, more than the terminal output takes.
+  constexpr std::uint64_t kLimit = 1000;
+  support::RunRequest request;
+  request.arguments = {"VETRIS", "SHARED", "TERM", "abc"};
+  request.standard_input = "y\n";
+  request.files = {{"ABC.EXP", source}};
+  request.environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
+  if (c.limit != Limit::none) request.file_size_limit = kLimit;
+  request.file_size_signal_ignored = c.limit == Limit::write_fails;
+  const support::RunResult run = support::run_built_program(STRTRN_DRIVER, request);
+  expect_end(run, c.end);
+  if (c.limit == Limit::write_fails) {
+    EXPECT_TRUE(
+        run.standard_error.starts_with("write: File too large\n"
+                                       "apparent state: unit 12 named ABC.EXP\n"))
+        << run.standard_error;
+  }
+  Files expected = {{"ABC.CRP", source}};
+  if (c.converted) {
+    expected["ABC.EXP"] = support::experiment_file_bytes(records_to_convert());
+  }
+  expect_files(run, expected, c.limit, kLimit, "ABC.EXP");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConversionRun,
+    ::testing::Values(ConversionCase{"NormalRunConverts", Limit::none, kExitsNormally, true},
+                      ConversionCase{"ReportedWriteFailure", Limit::write_fails, kAborts, false},
+                      ConversionCase{"KilledWhileWriting", Limit::killed, kKilledAtTheLimit,
+                                     false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace e2e
