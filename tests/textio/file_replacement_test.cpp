@@ -97,6 +97,10 @@ struct EndCase {
   std::optional<std::string> expected;  // nullopt: no file
 };
 
+void PrintTo(const EndCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 void write_new_content(int unit, const OpenOptions& options) {
   if (options.access == Access::direct) {
     write_direct(unit, 2, "(A)", "NEW");
@@ -161,6 +165,10 @@ struct FailureCase {
   std::size_t values;  // list-directed values written; 0 for one direct record
   const char* failing_operation;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class FailedReplacementTest : public FileReplacementTest,
                               public ::testing::WithParamInterface<FailureCase> {};
