@@ -10,6 +10,7 @@ int open_grid_file(const std::string& name) {
   textio::NEWUNT(unit);
   textio::OpenOptions options;
   options.status = "unknown";
+  options.through_temporary = true;
   textio::open_unit(unit, name, options);
   return unit;
 }

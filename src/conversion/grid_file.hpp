@@ -15,7 +15,9 @@ struct Cell {
   std::array<float, 3> angles{};   // alpha, beta, gamma in degrees
 };
 
-// Opens the grid file `name` on a free unit, replacing any file of that name; returns the unit.
+// Opens the grid file `name` on a free unit and returns the unit. The grid is written to a
+// temporary file beside `name`, which replaces any file of that name when the unit is closed;
+// a run that ends any other way leaves an older grid file as it was.
 int open_grid_file(const std::string& name);
 
 void write_grid_header(int unit, const std::string& title_line, const Cell& cell,

@@ -49,12 +49,14 @@ int open_source(const std::string& name, textio::Access access, int& unit) {
 }
 
 // The new experiment file must not exist yet: creating it over a file that the rename left in
-// place ends the run rather than mixing two files.
+// place ends the run rather than mixing two files. It is written through a temporary file, so
+// that a conversion that fails half-way leaves no cut-off experiment file beside NAME.CRP.
 int create_experiment(const std::string& name) {
   textio::OpenOptions options;
   options.status = "NEW";
   options.access = textio::Access::direct;
   options.record_length = kRecordLength;
+  options.through_temporary = true;
   int unit = 11;
   textio::NEWUNT(unit);
   textio::open_unit(unit, name, options);
@@ -177,6 +179,8 @@ void WORKCOPY(int& unit, std::string_view disposition, const ExperimentOpening& 
     write_line(" **** FATAL ERROR - copy of experiment file failed ****");
     fail(opening, 1, unit);
   }
+  // The copy is to take the experiment file's place: it must be on the disk before the renames.
+  textio::sync_unit(new_unit);
 
   const bool keep_old = !disposition.starts_with('D');
   ISAMCLOSE(unit, disposition);

@@ -143,12 +143,6 @@ void warn_old_file(int version) {
   textio::stop_run(kLaterVersionStop);
 }
 
-void upgrade_to_current_version(int unit, int version) {
-  UPGEXP(unit, version);
-  expfile::WRITEXP(unit, expfile::kVersionKey,
-                   textio::write_text(5, "(I5)", kCurrentExperimentVersion));
-}
-
 void check_version(std::string_view open_mode, int unit) {
   const int version = file_version(unit);
   if (version > kCurrentExperimentVersion) refuse_later_version();
@@ -157,7 +151,7 @@ void check_version(std::string_view open_mode, int unit) {
     warn_old_file(version);
     return;
   }
-  upgrade_to_current_version(unit, version);
+  upgrade_experiment_file(unit, version);
 }
 
 void create_experiment(const ExperimentName& experiment, int& unit) {
@@ -218,7 +212,7 @@ void prepare_access(std::string_view experiment_mode, const std::string& file_na
     // without the upgrade here the copy would pass for the current version unchanged.
     const bool unversioned = !has_record(unit, expfile::kVersionKey);
     expfile::WORKCOPY(unit, kKeepFile, {.open = OPNEXP, .report_failure = IOERR});
-    if (unversioned) upgrade_to_current_version(unit, 0);
+    if (unversioned) upgrade_experiment_file(unit, 0);
     return;
   }
   if (is_mode(experiment_mode, kReadMode) || is_mode(experiment_mode, kNotNeededMode)) return;

@@ -25,6 +25,7 @@ constexpr int kTerminal = textio::kConsoleOutput;
 constexpr int kPhaseCount = 9;
 constexpr std::size_t kAtomTypeWidth = 8;
 constexpr std::size_t kSizeTextWidth = 53;
+constexpr std::size_t kVersionWidth = 5;
 
 // Records numbered by one key character: "1" to "9".
 constexpr int kLastNumberedRecord = 9;
@@ -336,6 +337,13 @@ void upgrade_phase_fractions(int unit) {
   move_constraint_records(unit);
 }
 
+// Releases the index of the experiment file open on `unit` and closes it; a unit whose index
+// was never built is closed too.
+void close_experiment_file(int unit) {
+  expfile::ISAMCLOSE(unit, "KEEP");
+  textio::close_unit(unit);
+}
+
 }  // namespace
 
 void UPGEXP(int unit, int& version) {
@@ -349,6 +357,23 @@ void UPGEXP(int unit, int& version) {
     version = start + 1;
   }
   textio::write_record(kTerminal, "(A,I2)", "The EXP file was converted to version", version);
+}
+
+void upgrade_experiment_file(int unit, int version) {
+  const std::string file_name = textio::unit_file_name(unit);
+  textio::OpenOptions options{.status = "OLD",
+                              .access = textio::Access::direct,
+                              .form = textio::Form::formatted,
+                              .record_length = textio::unit_record_length(unit)};
+  close_experiment_file(unit);
+  options.through_temporary = true;
+  textio::open_unit(unit, file_name, options);
+  UPGEXP(unit, version);
+  expfile::WRITEXP(unit, expfile::kVersionKey,
+                   textio::write_text(kVersionWidth, "(I5)", kCurrentExperimentVersion));
+  close_experiment_file(unit);
+  options.through_temporary = false;
+  textio::open_unit(unit, file_name, options);
 }
 
 }  // namespace startup

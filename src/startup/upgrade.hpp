@@ -10,4 +10,11 @@ namespace startup {
 // writes the new version into the file's version record.
 void UPGEXP(int unit, int& version);
 
+// Upgrades the experiment file open on `unit` from layout `version` as UPGEXP does and writes the
+// current version into its version record, working on a copy beside the file: the file keeps its
+// old bytes until the copy is complete and on the disk, and the copy then takes its place in one
+// rename. A run that ends during the upgrade, however it ends, leaves the file as it was. On
+// return `unit` is open on the upgraded file again; its index is built on the next access.
+void upgrade_experiment_file(int unit, int version);
+
 }  // namespace startup

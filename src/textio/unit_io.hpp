@@ -4,10 +4,12 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "textio/temporary_file.hpp"
 #include "textio/units.hpp"
 
 namespace textio {
@@ -23,6 +25,8 @@ struct Unit {
   std::size_t record_length = 0;
   bool written = false;  // a sequential file is cut at the end of what was written
   std::string pending;   // sequential output not yet handed to the C library
+  // Set when the unit writes through a temporary file; `name` is still the file it replaces.
+  std::optional<TemporaryFile> temporary;
 };
 
 // What the I/O failure report describes: the latest operation.

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "textio/records.hpp"
 #include "textio/status.hpp"
@@ -104,6 +105,32 @@ int check_status_word(const std::string& status_word, bool exists) {
   return kOk;
 }
 
+// Direct access and appending keep what the file holds; sequential records replace it whole.
+bool starts_from_old_contents(const OpenOptions& options) {
+  return options.access == Access::direct || options.append;
+}
+
+// Writes out what the unit holds, syncs it to the disk when asked, and closes its stream;
+// returns the first failure.
+int close_stream(Unit& unit, bool sync) {
+  int status = flush_to_system(unit);
+  if (status == kOk && unit.access == Access::sequential && unit.written) {
+    // A rewritten sequential file ends where its new content ends.
+    long end = std::ftell(unit.file);
+    if (end >= 0 && ftruncate(fileno(unit.file), end) != 0) status = kErrTruncationFailed;
+  }
+  if (status == kOk && sync) status = sync_stream(unit.file);
+  if (std::fclose(unit.file) != 0 && status == kOk) status = errno ? errno : kErrCantWrite;
+  return status;
+}
+
+// The temporary file takes the place of the named file only when all of it is on the disk.
+int finish_temporary(const TemporaryFile& temporary, bool keep, int status) {
+  if (keep && status == kOk) return put_temporary_in_place(temporary);
+  discard_temporary_file(temporary);
+  return status;
+}
+
 void release(Unit& unit) {
   int number = unit.number;
   unit = Unit{};
@@ -146,10 +173,20 @@ int try_open_unit(int number, const std::string& name, const OpenOptions& option
   if (int status = check_status_word(options.status, exists)) return status;
   if (options.access == Access::direct && options.record_length <= 0) return EINVAL;
   int status = kOk;
-  std::FILE* file = scratch ? std::tmpfile() : open_stream(name, exists, status);
+  std::optional<TemporaryFile> temporary;
+  std::FILE* file = nullptr;
+  if (scratch) {
+    file = std::tmpfile();
+  } else if (options.through_temporary) {
+    status = create_temporary_file(replacement_target(name), starts_from_old_contents(options),
+                                   temporary.emplace(), file);
+  } else {
+    file = open_stream(name, exists, status);
+  }
   if (!file) return status ? status : kErrCantWrite;
   if (options.append && std::fseek(file, 0, SEEK_END) != 0) {
     std::fclose(file);
+    if (temporary) discard_temporary_file(*temporary);
     return kErrCantAppend;
   }
   unit = Unit{};
@@ -157,6 +194,7 @@ int try_open_unit(int number, const std::string& name, const OpenOptions& option
   unit.connected = true;
   unit.name = name;
   unit.file = file;
+  unit.temporary = std::move(temporary);
   unit.access = options.access;
   unit.form = options.form;
   unit.record_length = static_cast<std::size_t>(options.record_length);
@@ -174,18 +212,13 @@ int try_close_unit(int number, Disposition disposition) {
   if (!unit.connected) return kOk;
   current_transfer().file_name = unit.name;  // the report names the file after it is released
   if (unit.console) return flush_to_system(unit);
-  int status = flush_to_system(unit);
-  if (status == kOk && unit.access == Access::sequential && unit.written) {
-    // A rewritten sequential file ends where its new content ends.
-    long end = std::ftell(unit.file);
-    if (end >= 0 && ftruncate(fileno(unit.file), end) != 0) status = kErrTruncationFailed;
-  }
-  if (std::fclose(unit.file) != 0 && status == kOk) status = errno ? errno : kErrCantWrite;
-  std::string name = unit.name;
+  const bool keep = disposition == Disposition::keep;
+  const std::optional<TemporaryFile> temporary = unit.temporary;
+  int status = close_stream(unit, temporary && keep);
+  const std::string name = unit.name;
   release(unit);
-  if (disposition == Disposition::remove && std::remove(name.c_str()) != 0 && status == kOk) {
-    status = errno;
-  }
+  if (temporary) return finish_temporary(*temporary, keep, status);
+  if (!keep && std::remove(name.c_str()) != 0 && status == kOk) status = errno;
   return status;
 }
 
@@ -194,7 +227,9 @@ void close_unit(int number, Disposition disposition) {
 }
 
 void close_all_units() {
-  for (int number = 0; number < kUnitCount; ++number) try_close_unit(number);
+  for (const Unit& unit : table().units) {
+    try_close_unit(unit.number, unit.temporary ? Disposition::remove : Disposition::keep);
+  }
 }
 
 bool unit_connected(int number) {
@@ -230,6 +265,16 @@ void NEWUNT(int& unit) {
 void flush_unit(int number) {
   if (!unit_connected(number)) return;
   flush_to_system(table().units[number]);
+}
+
+void sync_unit(int number) {
+  begin_transfer("sync", number, "", false, !unit_is_direct(number), true);
+  if (!unit_connected(number)) return;
+  Unit& unit = table().units[number];
+  current_transfer().file_name = unit.name;
+  int status = flush_to_system(unit);
+  if (status == kOk) status = sync_stream(unit.file);
+  if (status != kOk) raise_io_failure(status);
 }
 
 void set_console_streams(std::FILE* input, std::FILE* output, std::FILE* error) {
@@ -346,13 +391,20 @@ int read_direct_record(Unit& unit, int record, std::span<std::byte> bytes, bool 
 int write_direct_record(Unit& unit, int record, std::span<const std::byte> bytes) {
   if (bytes.size() > unit.record_length) return kErrOffEndOfRecord;
   if (int status = seek_record(unit, record)) return status;
+  struct stat before;
+  if (fstat(fileno(unit.file), &before) != 0) return errno;
   errno = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), unit.file) != bytes.size()) {
-    return errno ? errno : kErrCantWrite;
-  }
   // Every write reaches the file at once.
-  if (std::fflush(unit.file) != 0) return errno ? errno : kErrCantWrite;
-  return kOk;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), unit.file) == bytes.size() &&
+      std::fflush(unit.file) == 0) {
+    return kOk;
+  }
+  const int status = errno ? errno : kErrCantWrite;
+  // A record appended in part (a full disk, a file-size limit) would be read back as a record
+  // of its own: the file is cut back to its length before the write.
+  std::clearerr(unit.file);
+  [[maybe_unused]] const int cut = ftruncate(fileno(unit.file), before.st_size);
+  return status;
 }
 
 }  // namespace textio

@@ -22,18 +22,30 @@ struct OpenOptions {
   Form form = Form::formatted;
   int record_length = 0;  // bytes per record, direct access only
   bool append = false;    // sequential: position at the end of an existing file
+  // Write through a temporary file beside `name`, which takes the place of `name` only when the
+  // unit is closed (see close_unit), so that `name` never holds a part of the new content.
+  bool through_temporary = false;
 };
 
 // Connects `unit` to the file `name`. An "UNKNOWN" or "NEW" sequential file opened without
 // append is replaced whole. try_open_unit returns the status; open_unit throws IoFailure.
+// Through a temporary file, the unit starts from a copy of an existing file when it is opened
+// for direct access or for appending, and empty when it is sequential, whose records replace the
+// file whole; inquiries and failure reports still name `name`. A file that this process may not
+// write is refused then, with the error number of the refusal.
 int try_open_unit(int unit, const std::string& name, const OpenOptions& options = {});
 void open_unit(int unit, const std::string& name, const OpenOptions& options = {});
 
 // Disconnects `unit`, keeping or removing its file. Closing a free unit does nothing.
+// A unit writing through a temporary file, closed with keep, syncs its temporary file to the disk
+// and renames it over the file it replaces; closed with remove, or when any of that fails, it
+// removes the temporary file and leaves the named file as it was.
 int try_close_unit(int unit, Disposition disposition = Disposition::keep);
 void close_unit(int unit, Disposition disposition = Disposition::keep);
 
-// Closes every connected unit (0-99), flushing the console streams.
+// Closes every connected unit (0-99), flushing the console streams. This is the end of the run,
+// normal or not: a unit still writing through a temporary file here was not finished by its
+// owner, so its temporary file is removed and the file it would have replaced left as it was.
 void close_all_units();
 
 // Inquiries.
@@ -49,6 +61,10 @@ void NEWUNT(int& unit);
 
 // Writes any buffered output of `unit` to its file.
 void flush_unit(int unit);
+
+// Writes any buffered output of `unit` to its file and has the system put the file on the disk;
+// a failure raises IoFailure.
+void sync_unit(int unit);
 
 // Test support: connects the console units to other streams (nullptr keeps the current one)
 // and returns the unit table to its start state.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,15 +51,24 @@ struct ChildSetup {
   const char* program;
   char** argv;
   char** envp;
+  const rlimit* file_size_limit;  // nullptr: unlimited
+  bool file_size_signal_ignored;
   int failure_pipe;  // close-on-exec: the child writes errno there when it cannot start
 };
+
+// Limits apply to the program only, after its standard streams are open; an ignored signal
+// stays ignored across execve.
+bool apply_limits(const ChildSetup& setup) {
+  if (setup.file_size_limit && setrlimit(RLIMIT_FSIZE, setup.file_size_limit) != 0) return false;
+  return !setup.file_size_signal_ignored || signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+}
 
 [[noreturn]] void exec_child(const ChildSetup& setup) {
   const int in = open(setup.input, O_RDONLY);
   const int out = open(setup.output, O_WRONLY | O_CREAT | O_TRUNC, 0600);
   const int err = open(setup.error, O_WRONLY | O_CREAT | O_TRUNC, 0600);
   if (in >= 0 && out >= 0 && err >= 0 && dup2(in, 0) >= 0 && dup2(out, 1) >= 0 &&
-      dup2(err, 2) >= 0 && chdir(setup.directory) == 0) {
+      dup2(err, 2) >= 0 && chdir(setup.directory) == 0 && apply_limits(setup)) {
     execve(setup.program, setup.argv, setup.envp);
   }
   const int failure = errno;
@@ -141,8 +151,14 @@ RunResult run_built_program(const std::filesystem::path& program, const RunReque
   const std::string output = (scratch / "stdout").string();
   const std::string error = (scratch / "stderr").string();
 
+  rlimit file_size_limit{};
+  if (request.file_size_limit) {
+    file_size_limit.rlim_cur = file_size_limit.rlim_max = *request.file_size_limit;
+  }
   const pid_t child = start_child({work_name.c_str(), input.c_str(), output.c_str(), error.c_str(),
-                                   program_path.c_str(), argv.get(), envp.get(), -1});
+                                   program_path.c_str(), argv.get(), envp.get(),
+                                   request.file_size_limit ? &file_size_limit : nullptr,
+                                   request.file_size_signal_ignored, -1});
 
   RunResult result;
   const int status = wait_with_limit(child, request.time_limit, result.timed_out);

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,11 @@ struct RunRequest {
   std::string standard_input;
   std::map<std::string, std::string> files;  // relative name -> bytes, placed before the run
   std::chrono::seconds time_limit{60};       // the program is killed after this
+  // The largest file the program may write, in bytes (RLIMIT_FSIZE); no limit when unset. A write
+  // beyond it raises SIGXFSZ, which ends the program, or fails with EFBIG when the signal is
+  // ignored.
+  std::optional<std::uint64_t> file_size_limit;
+  bool file_size_signal_ignored = false;
 };
 
 struct RunResult {

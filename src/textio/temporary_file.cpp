@@ -1,0 +1,134 @@
+#include "textio/temporary_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <system_error>
+#include <vector>
+
+namespace textio {
+namespace {
+
+constexpr int kNameAttempts = 100;
+constexpr std::size_t kCopyChunk = 1 << 16;
+
+std::string random_part() {
+  std::random_device source;
+  char text[9];
+  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(source()));
+  return text;
+}
+
+// Creates a file under a name that no other run can be using (the process id and a random
+// part), never opening one that exists; returns its descriptor, or -1 with errno set.
+int open_unique(TemporaryFile& temporary) {
+  const std::string stem = temporary.replaces + ".partial-" + std::to_string(getpid()) + "-";
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    temporary.path = stem + random_part();
+    const int descriptor =
+        open(temporary.path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor >= 0 || errno != EEXIST) return descriptor;
+  }
+  return -1;
+}
+
+// The kernel may take a write in parts (a file-size limit, a full disk): the rest is offered
+// again until it fails with a reason.
+int write_all(int descriptor, const char* bytes, std::size_t length) {
+  while (length > 0) {
+    const ssize_t written = write(descriptor, bytes, length);
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) return errno;
+    bytes += written;
+    length -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+int copy_contents_into(const std::string& source_path, int target) {
+  const int source = open(source_path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (source < 0) return errno;
+  std::vector<char> buffer(kCopyChunk);
+  int status = 0;
+  while (status == 0) {
+    const ssize_t got = read(source, buffer.data(), buffer.size());
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno != EINTR) status = errno;
+      continue;
+    }
+    status = write_all(target, buffer.data(), static_cast<std::size_t>(got));
+  }
+  close(source);
+  return status;
+}
+
+// Makes the rename itself durable.
+void sync_directory_of(const std::string& path) {
+  std::filesystem::path directory = std::filesystem::path(path).parent_path();
+  if (directory.empty()) directory = ".";
+  const int descriptor = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return;
+  fsync(descriptor);
+  close(descriptor);
+}
+
+}  // namespace
+
+std::string replacement_target(const std::string& name) {
+  std::error_code error;
+  if (!std::filesystem::is_symlink(name, error)) return name;
+  const std::filesystem::path target = std::filesystem::canonical(name, error);
+  return error ? name : target.string();
+}
+
+int create_temporary_file(const std::string& replaces, bool copy_contents, TemporaryFile& temporary,
+                          std::FILE*& file) {
+  temporary.replaces = replaces;
+  struct stat replaced {};
+  const bool exists = stat(temporary.replaces.c_str(), &replaced) == 0;
+  if (exists && access(temporary.replaces.c_str(), W_OK) != 0) return errno;
+  const int descriptor = open_unique(temporary);
+  if (descriptor < 0) return errno;
+  int status = 0;
+  if (exists && fchmod(descriptor, replaced.st_mode & 07777) != 0) status = errno;
+  if (status == 0 && exists && copy_contents) {
+    status = copy_contents_into(temporary.replaces, descriptor);
+  }
+  if (status == 0) {
+    file = fdopen(descriptor, "w+b");
+    if (file == nullptr) status = errno;
+  }
+  if (status != 0) {
+    close(descriptor);
+    unlink(temporary.path.c_str());
+  }
+  return status;
+}
+
+int sync_stream(std::FILE* file) {
+  return fsync(fileno(file)) == 0 ? 0 : errno;
+}
+
+int put_temporary_in_place(const TemporaryFile& temporary) {
+  if (std::rename(temporary.path.c_str(), temporary.replaces.c_str()) != 0) {
+    const int status = errno;
+    discard_temporary_file(temporary);
+    return status;
+  }
+  // The new content is in place; a directory that refuses to be synced (some file systems do)
+  // leaves nothing that the run could still change.
+  sync_directory_of(temporary.replaces);
+  return 0;
+}
+
+void discard_temporary_file(const TemporaryFile& temporary) {
+  unlink(temporary.path.c_str());
+}
+
+}  // namespace textio

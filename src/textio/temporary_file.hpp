@@ -1,0 +1,37 @@
+// Internal to textio: a file written under a temporary name beside the file it is to replace,
+// so that the replaced file holds either its old bytes or the whole new content, never a mix.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace textio {
+
+struct TemporaryFile {
+  std::string path;      // the file written: the replaced path, ".partial-", process id, random
+  std::string replaces;  // the file it takes the place of, symbolic links followed
+};
+
+// The file that a replacement of `name` must change: the target of a symbolic link, so that the
+// link keeps pointing at the new content; `name` itself otherwise.
+std::string replacement_target(const std::string& name);
+
+// Creates a temporary file that is to replace the file `replaces` and opens it for reading and
+// writing into `file`. It starts empty, or with a copy of the replaced file's bytes when
+// `copy_contents` is set, and carries the replaced file's permissions. A replaced file that this
+// process may not write is refused, as writing it in place would be. Returns 0 or the error
+// number; on failure nothing is left behind.
+int create_temporary_file(const std::string& replaces, bool copy_contents, TemporaryFile& temporary,
+                          std::FILE*& file);
+
+// Syncs the written stream to the disk; returns 0 or the error number.
+int sync_stream(std::FILE* file);
+
+// Renames the temporary file, already closed, over the file it replaces. Returns 0 or the error
+// number; on failure the temporary file is removed and the replaced file left as it was.
+int put_temporary_in_place(const TemporaryFile& temporary);
+
+// Removes the temporary file; the replaced file is left as it was.
+void discard_temporary_file(const TemporaryFile& temporary);
+
+}  // namespace textio

@@ -1,0 +1,273 @@
+// Units that write through a temporary file, and direct-access records that fail half-way: a
+// file holds its old bytes or the whole new content, never a part of it.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "textio/records.hpp"
+#include "textio/status.hpp"
+#include "textio/units.hpp"
+
+namespace textio {
+namespace {
+
+namespace fs = std::filesystem;
+
+const OpenOptions kSequential{.status = "UNKNOWN", .through_temporary = true};
+const OpenOptions kDirect{
+    .status = "OLD", .access = Access::direct, .record_length = 4, .through_temporary = true};
+const OpenOptions kAppend{.status = "UNKNOWN", .append = true, .through_temporary = true};
+
+std::optional<std::string> file_bytes(const fs::path& path) {
+  if (!fs::exists(path)) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void put_file(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::set<std::string> directory_names() {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(".")) names.insert(entry.path().filename());
+  return names;
+}
+
+// Lowers the file-size limit of this process; a write beyond it fails with EFBIG instead of
+// raising the signal that would end the test.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &lowered);
+    previous_handler_ = signal(SIGXFSZ, SIG_IGN);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, previous_handler_);
+  }
+
+ private:
+  rlimit saved_{};
+  sighandler_t previous_handler_ = SIG_DFL;
+};
+
+class FileReplacementTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reset_units();
+    dir_ = fs::temp_directory_path() /
+           ("replacement_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    previous_ = fs::current_path();
+    fs::current_path(dir_);
+  }
+  void TearDown() override {
+    reset_units();
+    fs::current_path(previous_);
+    fs::remove_all(dir_);
+  }
+  fs::path dir_;
+  fs::path previous_;
+};
+
+enum class End { close_keep, close_remove, end_of_run };
+
+struct EndCase {
+  const char* name;
+  OpenOptions options;
+  std::optional<std::string> old_bytes;
+  End end;
+  std::optional<std::string> expected;  // nullopt: no file
+};
+
+void PrintTo(const EndCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+void write_new_content(int unit, const OpenOptions& options) {
+  if (options.access == Access::direct) {
+    write_direct(unit, 2, "(A)", "NEW");
+  } else {
+    write_record(unit, "(A)", "new");
+  }
+}
+
+class UnitEndTest : public FileReplacementTest, public ::testing::WithParamInterface<EndCase> {};
+
+TEST_P(UnitEndTest, TheNamedFileChangesOnlyAtAKeepingClose) {
+  const EndCase& c = GetParam();
+  if (c.old_bytes) put_file("data.txt", *c.old_bytes);
+  open_unit(15, "data.txt", c.options);
+  write_new_content(15, c.options);
+  flush_unit(15);
+  EXPECT_EQ(unit_file_name(15), "data.txt");
+  EXPECT_EQ(file_bytes("data.txt"), c.old_bytes) << "changed before the close";
+  EXPECT_EQ(directory_names().size(), c.old_bytes ? 2u : 1u) << "no temporary file beside it";
+  switch (c.end) {
+    case End::close_keep:
+      close_unit(15);
+      break;
+    case End::close_remove:
+      close_unit(15, Disposition::remove);
+      break;
+    case End::end_of_run:
+      close_all_units();
+      break;
+  }
+  EXPECT_FALSE(unit_connected(15));
+  EXPECT_EQ(file_bytes("data.txt"), c.expected);
+  EXPECT_EQ(directory_names(),
+            c.expected ? std::set<std::string>{"data.txt"} : std::set<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UnitEndTest,
+    ::testing::Values(EndCase{"SequentialKeptReplacesTheOldFile", kSequential,
+                              "old content\r\nline 2\r\n", End::close_keep, "new\r\n"},
+                      EndCase{"SequentialKeptCreatesAMissingFile", kSequential, std::nullopt,
+                              End::close_keep, "new\r\n"},
+                      EndCase{"SequentialRemovedLeavesTheOldFile", kSequential, "old\r\n",
+                              End::close_remove, "old\r\n"},
+                      EndCase{"SequentialAtTheEndOfTheRunLeavesTheOldFile", kSequential, "old\r\n",
+                              End::end_of_run, "old\r\n"},
+                      EndCase{"SequentialAtTheEndOfTheRunCreatesNothing", kSequential, std::nullopt,
+                              End::end_of_run, std::nullopt},
+                      EndCase{"DirectKeptChangesOnlyItsRecord", kDirect, "old1old2",
+                              End::close_keep, "old1NEW "},
+                      EndCase{"DirectAtTheEndOfTheRunLeavesTheOldFile", kDirect, "old1old2",
+                              End::end_of_run, "old1old2"},
+                      EndCase{"AppendKeptAddsToTheOldFile", kAppend, "old\r\n", End::close_keep,
+                              "old\r\nnew\r\n"}),
+    [](const auto& info) { return info.param.name; });
+
+struct FailureCase {
+  const char* name;
+  OpenOptions options;
+  std::string old_bytes;
+  rlim_t limit;
+  std::size_t values;  // list-directed values written; 0 for one direct record
+  const char* failing_operation;
+};
+
+void PrintTo(const FailureCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class FailedReplacementTest : public FileReplacementTest,
+                              public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(FailedReplacementTest, LeavesTheOldFileAndNoTemporary) {
+  const FailureCase& c = GetParam();
+  put_file("data.txt", c.old_bytes);
+  std::string operation;
+  {
+    const FileSizeLimit limit(c.limit);
+    try {
+      open_unit(15, "data.txt", c.options);
+      for (std::size_t n = 0; n < c.values; ++n) write_list_real(15, 1.5f);
+      if (c.values == 0) write_direct(15, 100, "(A)", "NEW");
+      close_unit(15);
+    } catch (const IoFailure& failure) {
+      EXPECT_EQ(failure.status, EFBIG);
+      operation = failure.report.substr(0, failure.report.find(':'));
+    }
+    close_all_units();
+  }
+  EXPECT_EQ(operation, c.failing_operation);
+  EXPECT_EQ(file_bytes("data.txt"), c.old_bytes);
+  EXPECT_EQ(directory_names(), std::set<std::string>{"data.txt"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FailedReplacementTest,
+    ::testing::Values(
+        // 100000 values of 6 bytes pass the 64 kB output buffer many times over.
+        FailureCase{"WhileWriting", kSequential, std::string(300, 'o'), 20000, 100000, "write"},
+        FailureCase{"AtTheClose", kSequential, std::string(300, 'o'), 200, 100, "close"},
+        FailureCase{"CopyingTheOldFile", kDirect, std::string(300, 'o'), 200, 0, "open"},
+        FailureCase{"AppendingARecord", kDirect, std::string(300, 'o'), 350, 0, "write"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(FileReplacementTest, TheReplacedFileKeepsItsPermissionsAndLinks) {
+  put_file("target.txt", "old\r\n");
+  fs::permissions("target.txt",
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink("target.txt", "link.txt");
+  open_unit(15, "link.txt", kSequential);
+  write_record(15, "(A)", "new");
+  close_unit(15);
+  EXPECT_TRUE(fs::is_symlink("link.txt"));
+  EXPECT_EQ(file_bytes("target.txt"), "new\r\n");
+  EXPECT_EQ(fs::status("target.txt").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(directory_names(), (std::set<std::string>{"link.txt", "target.txt"}));
+}
+
+TEST_F(FileReplacementTest, AWriteProtectedFileIsRefused) {
+  if (geteuid() == 0) GTEST_SKIP() << "the superuser may write every file";
+  put_file("data.txt", "old\r\n");
+  fs::permissions("data.txt", fs::perms::owner_read);
+  EXPECT_EQ(try_open_unit(15, "data.txt", kSequential), EACCES);
+  EXPECT_EQ(directory_names(), std::set<std::string>{"data.txt"});
+}
+
+// A record appended in part would be read back as a record: the file keeps its length instead.
+TEST_F(FileReplacementTest, ADirectRecordIsAppendedWholeOrNotAtAll) {
+  struct Case {
+    int record;
+    std::size_t expected_size;
+    int expected_status;
+  };
+  put_file("records.bin", std::string(164, 'o'));
+  open_unit(15, "records.bin", {.status = "OLD", .access = Access::direct, .record_length = 82});
+  const FileSizeLimit limit(200);
+  for (const Case& c :
+       {Case{3, 164, EFBIG}, Case{1, 164, kOk}, Case{2, 164, kOk}, Case{4, 164, EFBIG}}) {
+    EXPECT_EQ(try_write_direct(15, c.record, "(A)", "record"), c.expected_status) << c.record;
+    EXPECT_EQ(fs::file_size("records.bin"), c.expected_size) << c.record;
+  }
+}
+
+TEST_F(FileReplacementTest, SyncWritesOutWhatTheUnitHoldsOrRaisesTheFailure) {
+  struct Case {
+    const char* file;
+    std::optional<std::string> bytes_before_close;
+    const char* report_start;
+  };
+  for (const Case& c : {Case{"synced.txt", "record\r\n", ""},
+                        Case{"/dev/full", std::nullopt, "sync: No space left on device\n"}}) {
+    open_unit(15, c.file);
+    write_record(15, "(A)", "record");
+    std::string report;
+    try {
+      sync_unit(15);
+    } catch (const IoFailure& failure) {
+      report = failure.report;
+    }
+    EXPECT_TRUE(report.starts_with(c.report_start)) << report;
+    if (c.bytes_before_close) {
+      EXPECT_EQ(file_bytes(c.file), c.bytes_before_close);
+    }
+    close_all_units();
+  }
+}
+
+}  // namespace
+}  // namespace textio
