@@ -3,8 +3,9 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
 JOBS       ?= $(shell nproc)
+PREFIX     ?= /usr/local
 
-.PHONY: all build run test test-asan bench clean format
+.PHONY: all build run test test-asan bench install clean format
 
 all: build
 
@@ -36,6 +37,13 @@ run: build
 	cd examples/run && ../../$(BUILD)/src/conversion/mapconv SILICON
 	@echo "---- first lines of examples/run/SILICON.grd ----"
 	@head -n 8 examples/run/SILICON.grd
+
+# The programs in PREFIX/bin, the atom data in PREFIX/share/mapconv/data, the man pages in
+# PREFIX/share/man/man1. The prefix is compiled into mapconv, so the build is reconfigured.
+install: $(BUILD)/CMakeCache.txt
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(abspath $(PREFIX))
+	cmake --build $(BUILD) -j $(JOBS) --target mapconv grd2ccp4
+	cmake --install $(BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp')
