@@ -1,5 +1,6 @@
 #include "grd2ccp4/grid_file.hpp"
 
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -19,6 +20,8 @@ constexpr std::size_t kDivisionFieldWidth = 4;  // 3I4
 constexpr std::array<const char*, 6> kCellFieldNames = {"a", "b", "c", "alpha", "beta", "gamma"};
 constexpr std::array<const char*, 3> kDivisionNames = {"N1", "N2", "N3"};
 constexpr std::size_t kLargestReservation = std::size_t{1} << 20;
+constexpr std::size_t kLongestLine = 1024;
+constexpr std::size_t kLongestQuote = 40;
 
 // Hands out the lines of a file one by one, without their line ends, and words every problem
 // with the file name and the number of the line concerned.
@@ -30,12 +33,19 @@ class LineReader {
     if (!stream_) fail_file(std::strerror(errno));
   }
 
-  // The next line, or nothing at the end of the file.
+  // The next line, or nothing at the end of the file. A line longer than any that mapconv
+  // writes is refused before it can fill the memory (a file that is not a grid file may have
+  // no line ends at all).
   std::optional<std::string> next() {
     std::string line;
-    if (!std::getline(stream_, line)) {
-      if (stream_.bad()) fail_file("read error");
-      return std::nullopt;
+    std::streambuf& buffer = *stream_.rdbuf();
+    int c = buffer.sbumpc();
+    if (c == std::char_traits<char>::eof()) return std::nullopt;
+    for (; c != '\n' && c != std::char_traits<char>::eof(); c = buffer.sbumpc()) {
+      if (line.size() == kLongestLine) {
+        fail_at_end("the line is longer than " + std::to_string(kLongestLine) + " characters");
+      }
+      line.push_back(static_cast<char>(c));
     }
     if (line.ends_with('\r')) line.pop_back();
     ++number_;
@@ -56,7 +66,7 @@ class LineReader {
   [[noreturn]] void fail_at_end(const std::string& problem) const { fail_at(number_ + 1, problem); }
 
  private:
-  [[noreturn]] void fail_at(int line, const std::string& problem) const {
+  [[noreturn]] void fail_at(std::uint64_t line, const std::string& problem) const {
     throw GridFileError(name_ + ", line " + std::to_string(line) + ": " + problem);
   }
 
@@ -66,7 +76,7 @@ class LineReader {
 
   std::string name_;
   std::ifstream stream_;
-  int number_ = 0;
+  std::uint64_t number_ = 0;
 };
 
 std::string_view trimmed(std::string_view text) {
@@ -75,8 +85,14 @@ std::string_view trimmed(std::string_view text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// The text in double quotes for a message: cut to a readable length, with every character
+// that is not printable shown as "?".
 std::string quoted(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
+  std::string shown(text.substr(0, kLongestQuote));
+  for (char& c : shown) {
+    if (!std::isprint(static_cast<unsigned char>(c))) c = '?';
+  }
+  return "\"" + shown + (text.size() > kLongestQuote ? "...\"" : "\"");
 }
 
 std::optional<float> finite_real(std::string_view text) {
