@@ -267,9 +267,6 @@ INSTANTIATE_TEST_SUITE_P(
     Arguments, CommandLineTest,
     ::testing::Values(
         CommandLineCase{"ShortHelp", {"-h"}, 0, "Usage: grd2ccp4 NAME.grd [OUT]\n\n", ""},
-        CommandLineCase{
-            "LongHelp", {"--help", "M.grd"}, 0, "Usage: grd2ccp4 NAME.grd [OUT]\n\n", ""},
-        CommandLineCase{"ShortVersion", {"-V"}, 0, "grd2ccp4 " MAPCONV_TEST_VERSION "\n", ""},
         CommandLineCase{"LongVersion", {"--version"}, 0, "grd2ccp4 " MAPCONV_TEST_VERSION "\n", ""},
         CommandLineCase{"NoArgument", {}, 2, "", kUsageError},
         CommandLineCase{"ThreeArguments", {"a.grd", "b.ccp4", "c"}, 2, "", kUsageError}),

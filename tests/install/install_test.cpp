@@ -120,7 +120,9 @@ struct UpgradeCase {
   const char* xray_source;  // "installed", "other" or nullptr when the run stops
 };
 
-void PrintTo(const UpgradeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const UpgradeCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class InstalledUpgradeTest : public InstalledTree,
                              public ::testing::WithParamInterface<UpgradeCase> {};
@@ -165,18 +167,5 @@ INSTANTIATE_TEST_SUITE_P(
                       UpgradeCase{"LowerCaseTarnWins", "tarn", true, "other"},
                       UpgradeCase{"NothingSetNoInstalledDataStops", nullptr, false, nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(InstalledTree, CompanionConvertsTheGridFile) {
-  const support::RunResult run =
-      support::run_built_program(prefix() / "bin/mapconv", old_silicon_experiment());
-  ASSERT_EQ(run.files.count("OLD.grd"), 1u) << run.standard_error;
-  support::RunRequest request;
-  request.arguments = {"OLD.grd"};
-  request.files = {{"OLD.grd", run.files.at("OLD.grd")}};
-  const support::RunResult export_run =
-      support::run_built_program(prefix() / "bin/grd2ccp4", request);
-  EXPECT_EQ(export_run.exit_status, 0) << export_run.standard_error;
-  EXPECT_EQ(export_run.files.count("OLD.ccp4"), 1u);
-}
 
 }  // namespace
