@@ -55,11 +55,11 @@ bench: deps $(BENCH_BUILD)/CMakeCache.txt
 run: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target mapconv grd2ccp4 make_example
 	@rm -rf examples/run && $(BUILD)/examples/make_example examples/run
-	cd examples/run && ../../$(BUILD)/src/conversion/mapconv SILICON
+	cd examples/run && $(abspath $(BUILD))/src/conversion/mapconv SILICON
 	@echo "---- first lines of examples/run/SILICON.grd ----"
 	@head -n 8 examples/run/SILICON.grd
 	@echo "---- the CCP4/MRC map for viewers ----"
-	cd examples/run && ../../$(BUILD)/src/grd2ccp4/grd2ccp4 SILICON.grd
+	cd examples/run && $(abspath $(BUILD))/src/grd2ccp4/grd2ccp4 SILICON.grd
 
 # The programs in PREFIX/bin, the atom data in PREFIX/share/mapconv/data, the man pages in
 # PREFIX/share/man/man1. The prefix is compiled into mapconv, so the build is reconfigured.
