@@ -3,39 +3,70 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
 JOBS       ?= $(shell nproc)
+PREFIX     ?= /usr/local
 
-.PHONY: all build run test test-asan bench clean format
+# The Debian packages that building, testing and installing need: compiler and build tools,
+# GoogleTest, Google Benchmark, gemmi's headers (CCP4/MRC maps) and groff (man page checks).
+PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev gemmi-dev groff-base
+
+.PHONY: all deps build run test test-asan bench install clean format
 
 all: build
 
-$(BUILD)/CMakeCache.txt:
+# Installs the packages that are missing; says nothing when all are there.
+deps:
+	@missing=""; \
+	if command -v dpkg >/dev/null 2>&1; then \
+	  for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	fi; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" -ne 0 ]; then \
+	    echo "Missing packages:$$missing; install them as root with" \
+	         "apt-get install -y$$missing" >&2; exit 1; \
+	  fi; \
+	  echo "Installing$$missing"; \
+	  apt-get update && apt-get install -y $$missing; \
+	fi
+
+$(BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-build: $(BUILD)/CMakeCache.txt
+build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-$(ASAN_BUILD)/CMakeCache.txt:
+$(ASAN_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DMAPCONV_SANITIZE=ON
 
-test-asan: $(ASAN_BUILD)/CMakeCache.txt
+test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
-$(BENCH_BUILD)/CMakeCache.txt:
+$(BENCH_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMAPCONV_BENCH=ON
 
-bench: $(BENCH_BUILD)/CMakeCache.txt
+bench: deps $(BENCH_BUILD)/CMakeCache.txt
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
-run: build
+# Builds only the two programs and the example writer, then converts the example.
+run: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target mapconv grd2ccp4 make_example
 	@rm -rf examples/run && $(BUILD)/examples/make_example examples/run
-	cd examples/run && ../../$(BUILD)/src/conversion/mapconv SILICON
+	cd examples/run && $(abspath $(BUILD))/src/conversion/mapconv SILICON
 	@echo "---- first lines of examples/run/SILICON.grd ----"
 	@head -n 8 examples/run/SILICON.grd
+	@echo "---- the CCP4/MRC map for viewers ----"
+	cd examples/run && $(abspath $(BUILD))/src/grd2ccp4/grd2ccp4 SILICON.grd
+
+# The programs in PREFIX/bin, the atom data in PREFIX/share/mapconv/data, the man pages in
+# PREFIX/share/man/man1. The prefix is compiled into mapconv, so the build is reconfigured.
+install: deps $(BUILD)/CMakeCache.txt
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(abspath $(PREFIX))
+	cmake --build $(BUILD) -j $(JOBS) --target mapconv grd2ccp4
+	cmake --install $(BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp')

@@ -108,12 +108,21 @@ std::optional<AtomKeys> parse_atom_type(const std::string& type) {
   return keys;
 }
 
+std::string& installed_directory() {
+  static std::string directory;
+  return directory;
+}
+
 std::string installation_directory() {
   for (const char* name : {"TARN", "tarn"}) {
     const char* value = std::getenv(name);
     if (value == nullptr) continue;
     const std::string_view directory = textio::trim_right(value);
     if (!directory.empty()) return std::string(directory);
+  }
+  const std::string& installed = installed_directory();
+  if (!installed.empty() && textio::file_exists(installed + std::string(kAtomDataFile))) {
+    return installed;
   }
   textio::stop_run("ERROR - Environment variable TARN is undefined");
 }
@@ -205,6 +214,10 @@ std::string copy_atom_line(int unit, const std::vector<std::string>& group, cons
 }
 
 }  // namespace
+
+void set_installed_directory(std::string_view directory) {
+  installed_directory() = std::string(directory);
+}
 
 std::string_view element_symbol(int entry) {
   if (entry < 1 || entry > kElementCount) return {};

@@ -31,8 +31,13 @@ inline constexpr std::string_view kAtomDataFile = "/data/atmdata.dat";
 // success and 1 when the atom type was refused or data is missing (a message line on the
 // terminal says which). On success `size_text` receives the first 53 characters of the "SIZ"
 // value (53 characters, blank-padded). The installation directory comes from the environment
-// variable TARN (or tarn); without it the run stops.
+// variable TARN (or tarn); without either, from the installed directory when its atom data file
+// is there; otherwise the run stops.
 void ATMDAT(int unit, std::string_view atom_type, int& status, std::string& size_text);
+
+// The directory of an installed program's atom data, taken when neither TARN nor tarn is set.
+// Empty (the start) means none.
+void set_installed_directory(std::string_view directory);
 
 // Searches lines 1 to `count` of `lines` for the first whose columns 1-12 equal the 12-character
 // `key`. Returns 0 and puts its columns 13-80 into `value` (68 characters), or returns 1 and

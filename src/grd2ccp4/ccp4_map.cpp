@@ -1,0 +1,73 @@
+#include "grd2ccp4/ccp4_map.hpp"
+
+#include <cmath>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+namespace grd2ccp4 {
+
+namespace {
+
+constexpr int kModeReal32 = 2;
+constexpr int kFirstLabelWord = 57;
+constexpr int kRmsWord = 55;
+constexpr std::size_t kLabelWidth = 80;
+
+void fill_values(const GridFile& grid, gemmi::Grid<float>& map) {
+  map.set_size_without_checking(grid.divisions[0], grid.divisions[1], grid.divisions[2]);
+  for (int i = 0; i < map.nu; ++i) {
+    for (int j = 0; j < map.nv; ++j) {
+      for (int k = 0; k < map.nw; ++k) map.data[map.index_q(i, j, k)] = grid.at(i, j, k);
+    }
+  }
+}
+
+std::string label_of(const std::string& title) {
+  std::string label = title.substr(0, kLabelWidth);
+  label.resize(kLabelWidth, ' ');
+  return label;
+}
+
+std::uintmax_t file_bytes_of(const gemmi::Ccp4<float>& map) {
+  return 4 * (std::uintmax_t{map.ccp4_header.size()} + std::uintmax_t{map.grid.data.size()});
+}
+
+}  // namespace
+
+gemmi::Ccp4<float> ccp4_map_of(const GridFile& grid) {
+  gemmi::Ccp4<float> map;
+  map.grid.spacegroup = &gemmi::get_spacegroup_p1();
+  map.grid.set_unit_cell(grid.lengths[0], grid.lengths[1], grid.lengths[2], grid.angles[0],
+                         grid.angles[1], grid.angles[2]);
+  fill_values(grid, map.grid);
+  map.update_ccp4_header(kModeReal32, true);
+  // A flat map can leave a tiny negative variance behind in the statistics' rounding.
+  if (!std::isfinite(map.hstats.rms)) {
+    map.hstats.rms = 0.0;
+    map.set_header_float(kRmsWord, 0.0f);
+  }
+  map.set_header_str(kFirstLabelWord, label_of(grid.title));
+  return map;
+}
+
+void write_ccp4_map(const gemmi::Ccp4<float>& map, const std::filesystem::path& path) {
+  std::filesystem::path temporary = path;
+  temporary += ".part";
+  try {
+    map.write_ccp4_map(temporary.string());
+    // The writer does not report a failure that only shows when the file is closed; such a
+    // failure leaves the file short.
+    if (std::filesystem::file_size(temporary) != file_bytes_of(map)) {
+      throw std::runtime_error("the file was not written whole");
+    }
+    std::filesystem::rename(temporary, path);
+  } catch (const std::exception& failure) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    throw std::runtime_error(path.string() + ": cannot write the map: " + failure.what());
+  }
+}
+
+}  // namespace grd2ccp4

@@ -1,0 +1,48 @@
+// The man pages render without a warning; the README opens with its two commands.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "support/files.hpp"
+
+namespace {
+
+const std::filesystem::path kSource = MAPCONV_SOURCE_DIR;
+
+// Standard output and error of a shell command, and its exit status.
+std::pair<std::string, int> run_command(const std::string& command) {
+  std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return {"cannot start: " + command, -1};
+  std::string output;
+  std::array<char, 4096> buffer;
+  for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
+    output.append(buffer.data(), n);
+  }
+  return {output, pclose(pipe)};
+}
+
+class ManPageTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ManPageTest, RendersWithoutWarnings) {
+  const std::filesystem::path page = kSource / "man" / GetParam();
+  const auto [output, status] = run_command("groff -man -ww -z '" + page.string() + "'");
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(output, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, ManPageTest, ::testing::Values("mapconv.1", "grd2ccp4.1"));
+
+TEST(ReadmeTest, OpensWithTheTwoCommands) {
+  const std::string text = support::read_file_bytes(kSource / "README.md");
+  const std::string opening = "```\nmake run ";
+  const std::size_t block = text.find("```");
+  ASSERT_NE(block, std::string::npos);
+  EXPECT_EQ(text.substr(block, opening.size()), opening);
+  const std::size_t second = text.find('\n', block + 4) + 1;
+  EXPECT_EQ(text.substr(second, 10), "make test ");
+}
+
+}  // namespace

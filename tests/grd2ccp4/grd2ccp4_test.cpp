@@ -1,0 +1,288 @@
+// grd2ccp4 run as a real process on grid files written here in mapconv's layout; the maps it
+// writes are read back through gemmi.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <gemmi/ccp4.hpp>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "grd2ccp4/ccp4_map.hpp"
+#include "support/run_program.hpp"
+
+namespace {
+
+using Files = std::map<std::string, std::string>;
+
+const std::string kTitle = "Monoclinic test phase                              FOBS";
+
+struct GridText {
+  std::string title = kTitle;
+  std::array<double, 6> cell = {5.1, 6.2, 7.3, 90.0, 101.5, 90.0};
+  std::array<int, 3> divisions = {3, 4, 5};
+  std::string line_end = "\r\n";
+};
+
+// A value that tells its grid point apart from every other: whole hundreds for x, tens for y,
+// units for z, all exact in single precision.
+float marker(int i, int j, int k) {
+  return static_cast<float>(100 * i + 10 * j + k) - 123.5f;
+}
+
+// The grid file in mapconv's layout, with the marker values z fastest and x slowest.
+std::string grid_file(const GridText& grid) {
+  char header[128];
+  std::snprintf(header, sizeof header, "%10.5f%10.5f%10.5f%10.4f%10.4f%10.4f%s%4d%4d%4d%s",
+                grid.cell[0], grid.cell[1], grid.cell[2], grid.cell[3], grid.cell[4], grid.cell[5],
+                grid.line_end.c_str(), grid.divisions[0], grid.divisions[1], grid.divisions[2],
+                grid.line_end.c_str());
+  std::string text = grid.title + grid.line_end + header;
+  for (int i = 0; i < grid.divisions[0]; ++i) {
+    for (int j = 0; j < grid.divisions[1]; ++j) {
+      for (int k = 0; k < grid.divisions[2]; ++k) {
+        char line[32];
+        std::snprintf(line, sizeof line, "  %.9g", marker(i, j, k));
+        text += line + grid.line_end;
+      }
+    }
+  }
+  return text;
+}
+
+support::RunResult run_grd2ccp4(const std::vector<std::string>& arguments, const Files& files) {
+  support::RunRequest request;
+  request.arguments = arguments;
+  request.files = files;
+  request.environment = {{"LC_ALL", "C"}};
+  return support::run_built_program(GRD2CCP4_PROGRAM, request);
+}
+
+gemmi::Ccp4<float> map_of(const std::string& bytes) {
+  gemmi::Ccp4<float> map;
+  map.read_ccp4_from_memory(bytes.data(), bytes.size(), "map");
+  return map;
+}
+
+// The marker is linear in i, j and k, so over a whole grid its mean is the marker at the mean
+// indices and its variance the sum of the variances of the three uniform index ranges.
+double marker_mean(const std::array<int, 3>& n) {
+  return 100 * (n[0] - 1) / 2.0 + 10 * (n[1] - 1) / 2.0 + (n[2] - 1) / 2.0 - 123.5;
+}
+
+double marker_rms(const std::array<int, 3>& n) {
+  return std::sqrt((1e4 * (n[0] * n[0] - 1) + 1e2 * (n[1] * n[1] - 1) + (n[2] * n[2] - 1)) / 12.0);
+}
+
+struct ConversionCase {
+  const char* name;
+  GridText grid;
+  std::vector<std::string> arguments;
+  std::string input;
+  std::string output;
+};
+
+void PrintTo(const ConversionCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class ConversionTest : public ::testing::TestWithParam<ConversionCase> {};
+
+TEST_P(ConversionTest, WritesTheWholeCellInTheMapsAxisOrder) {
+  const ConversionCase& c = GetParam();
+  const support::RunResult run = run_grd2ccp4(c.arguments, {{c.input, grid_file(c.grid)}});
+  ASSERT_EQ(run.exit_status, 0) << run.standard_error;
+  EXPECT_EQ(run.standard_error, "");
+  const std::array<int, 3> n = c.grid.divisions;
+  const std::string summary = "Wrote " + c.output + ": " + std::to_string(n[0]) + " x " +
+                              std::to_string(n[1]) + " x " + std::to_string(n[2]) + " points";
+  EXPECT_TRUE(run.standard_output.starts_with(summary)) << run.standard_output;
+  ASSERT_EQ(run.files.size(), 2u) << "a temporary file was left behind";
+  ASSERT_EQ(run.files.count(c.output), 1u);
+  const gemmi::Ccp4<float> map = map_of(run.files.at(c.output));
+
+  EXPECT_EQ(map.header_i32(4), 2);  // mode: 32-bit reals
+  EXPECT_EQ(map.header_3i32(1), n);
+  EXPECT_EQ(map.header_3i32(5), (std::array<int, 3>{0, 0, 0}));
+  EXPECT_EQ(map.header_3i32(8), n);
+  EXPECT_EQ(map.header_3i32(17), (std::array<int, 3>{1, 2, 3}));
+  EXPECT_EQ(map.header_i32(23), 1);  // P 1
+  for (int w = 0; w < 6; ++w) EXPECT_EQ(map.header_float(11 + w), float(c.grid.cell[w])) << w;
+  EXPECT_EQ(map.header_str(57, kTitle.size()), kTitle);
+
+  ASSERT_EQ(map.grid.axis_order, gemmi::AxisOrder::XYZ);
+  for (int i = 0; i < n[0]; ++i) {
+    for (int j = 0; j < n[1]; ++j) {
+      for (int k = 0; k < n[2]; ++k) {
+        ASSERT_EQ(map.grid.get_value_q(i, j, k), marker(i, j, k)) << i << " " << j << " " << k;
+      }
+    }
+  }
+  EXPECT_EQ(map.header_float(20), marker(0, 0, 0));
+  EXPECT_EQ(map.header_float(21), marker(n[0] - 1, n[1] - 1, n[2] - 1));
+  EXPECT_NEAR(map.header_float(22), marker_mean(n), 1e-4);
+  EXPECT_NEAR(map.header_float(55), marker_rms(n), 1e-4);
+}
+
+GridText triclinic_with_lf_lines() {
+  GridText grid;
+  grid.cell = {7.25, 8.5, 9.75, 81.25, 77.5, 65.125};
+  grid.divisions = {5, 2, 7};
+  grid.line_end = "\n";
+  return grid;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Grids, ConversionTest,
+    ::testing::Values(
+        ConversionCase{"MonoclinicToDefaultName", GridText{}, {"M.grd"}, "M.grd", "M.ccp4"},
+        ConversionCase{
+            "MonoclinicToNamedFile", GridText{}, {"M.grd", "out.map"}, "M.grd", "out.map"},
+        ConversionCase{"NameWithoutExtension", GridText{}, {"PHASE"}, "PHASE", "PHASE.ccp4"},
+        ConversionCase{
+            "TriclinicWithLfLines", triclinic_with_lf_lines(), {"T.grd"}, "T.grd", "T.ccp4"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Replaces line `number` (from 1) of a text with LF line ends.
+std::string with_line(std::string text, int number, const std::string& line) {
+  std::size_t start = 0;
+  for (int n = 1; n < number; ++n) start = text.find('\n', start) + 1;
+  const std::size_t end = text.find('\n', start);
+  return text.replace(start, end - start, line);
+}
+
+GridText small_grid() {
+  GridText grid;
+  grid.divisions = {2, 1, 2};  // four values: lines 4 to 7
+  grid.line_end = "\n";
+  return grid;
+}
+
+const std::string kSmall = grid_file(small_grid());
+const std::string kCellLine = "   5.10000   6.20000   7.30000   90.0000  101.5000   90.0000";
+
+struct MalformedCase {
+  const char* name;
+  std::string file;  // the bytes of M.grd; "<none>" for no file
+  std::string message;
+};
+
+void PrintTo(const MalformedCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class MalformedTest : public ::testing::TestWithParam<MalformedCase> {};
+
+TEST_P(MalformedTest, OneLineNoMapAndStatusOne) {
+  const MalformedCase& c = GetParam();
+  Files files = {{"M.ccp4", "an earlier map"}};
+  if (c.file != "<none>") files["M.grd"] = c.file;
+  const support::RunResult run = run_grd2ccp4({"M.grd"}, files);
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.standard_error, "grd2ccp4: " + c.message + "\n");
+  EXPECT_EQ(run.standard_output, "");
+  EXPECT_EQ(run.files, files) << "the earlier map must stay and nothing else be written";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, MalformedTest,
+    ::testing::Values(
+        MalformedCase{"Missing", "<none>",
+                      "M.grd: cannot read the file: No such file or directory"},
+        MalformedCase{"Empty", "", "M.grd, line 1: the file ends before the title line"},
+        MalformedCase{"TitleOnly", kTitle + "\r\n",
+                      "M.grd, line 2: the file ends before the cell line"},
+        MalformedCase{"NoDivisions", kTitle + "\r\n" + kCellLine + "\r\n",
+                      "M.grd, line 3: the file ends before the grid divisions line"},
+        MalformedCase{"CellNotANumber", with_line(kSmall, 2, "   5.10000    6.2x     7.30000"),
+                      "M.grd, line 2: cell b (columns 11-20) is not a number: \"6.2x\""},
+        MalformedCase{"CellCut", with_line(kSmall, 2, kCellLine.substr(0, 45)),
+                      "M.grd, line 2: cell gamma (columns 51-60) is blank"},
+        MalformedCase{"NegativeLength",
+                      with_line(kSmall, 2, "   5.10000  -6.20000" + kCellLine.substr(20)),
+                      "M.grd, line 2: cell length b must be positive, not -6.20000"},
+        MalformedCase{"FlatAngle",
+                      with_line(kSmall, 2, kCellLine.substr(0, 40) + "  180.0000   90.0000"),
+                      "M.grd, line 2: cell angle beta must lie between 0 and 180 degrees, not "
+                      "180.0000"},
+        MalformedCase{
+            "AnglesFormNoCell",
+            with_line(kSmall, 2, kCellLine.substr(0, 30) + "   10.0000   10.0000  170.0000"),
+            "M.grd, line 2: the cell angles do not form a cell"},
+        MalformedCase{"TextAfterCell", with_line(kSmall, 2, kCellLine + "  7"),
+                      "M.grd, line 2: unexpected text after column 60: \"7\""},
+        MalformedCase{"NotText", with_line(kSmall, 2, "\x01\x02MAP \x7f"),
+                      "M.grd, line 2: cell a (columns 1-10) is not a number: \"??MAP ?\""},
+        MalformedCase{"NoLineEnds", kTitle + std::string(2000, '='),
+                      "M.grd, line 1: the line is longer than 1024 characters"},
+        MalformedCase{"DivisionNotANumber", with_line(kSmall, 3, "   2   x   2"),
+                      "M.grd, line 3: grid division N2 (columns 5-8) is not a whole number: \"x\""},
+        MalformedCase{"DivisionZero", with_line(kSmall, 3, "   2   1   0"),
+                      "M.grd, line 3: grid division N3 (columns 9-12) must be at least 1, not 0"},
+        MalformedCase{"ValueNotANumber", with_line(kSmall, 5, "  1.5e"),
+                      "M.grd, line 5: the value is not a finite number: \"1.5e\""},
+        MalformedCase{"ValueNotFinite", with_line(kSmall, 6, "  nan"),
+                      "M.grd, line 6: the value is not a finite number: \"nan\""},
+        MalformedCase{"ValueTooLarge", with_line(kSmall, 4, "  1E+039"),
+                      "M.grd, line 4: the value is not a finite number: \"1E+039\""},
+        MalformedCase{"BlankValue", with_line(kSmall, 7, "   "),
+                      "M.grd, line 7: the value line is blank"},
+        MalformedCase{"TooFewValues", kSmall.substr(0, kSmall.rfind('\n', kSmall.size() - 2) + 1),
+                      "M.grd, line 7: the file ends after 3 of the 4 values of a 2 x 1 x 2 grid"},
+        MalformedCase{"DivisionsCallForMore", with_line(kSmall, 3, "   2   2   2"),
+                      "M.grd, line 8: the file ends after 4 of the 8 values of a 2 x 2 x 2 grid"},
+        MalformedCase{"TooManyValues", kSmall + "  1.0\n",
+                      "M.grd, line 8: more lines than the 4 values of a 2 x 1 x 2 grid"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct CommandLineCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  int exit_status;
+  std::string output_start;
+  std::string error;
+};
+
+void PrintTo(const CommandLineCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class CommandLineTest : public ::testing::TestWithParam<CommandLineCase> {};
+
+TEST_P(CommandLineTest, AnswersWithoutTouchingAFile) {
+  const CommandLineCase& c = GetParam();
+  const support::RunResult run = run_grd2ccp4(c.arguments, {});
+  EXPECT_EQ(run.exit_status, c.exit_status);
+  EXPECT_EQ(run.standard_output.substr(0, c.output_start.size()), c.output_start);
+  EXPECT_EQ(run.standard_error, c.error);
+  EXPECT_TRUE(run.files.empty());
+}
+
+const std::string kUsageError = "Usage: grd2ccp4 NAME.grd [OUT]   (grd2ccp4 --help tells more)\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, CommandLineTest,
+    ::testing::Values(
+        CommandLineCase{"ShortHelp", {"-h"}, 0, "Usage: grd2ccp4 NAME.grd [OUT]\n\n", ""},
+        CommandLineCase{"LongVersion", {"--version"}, 0, "grd2ccp4 " MAPCONV_TEST_VERSION "\n", ""},
+        CommandLineCase{"NoArgument", {}, 2, "", kUsageError},
+        CommandLineCase{"ThreeArguments", {"a.grd", "b.ccp4", "c"}, 2, "", kUsageError}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A flat map has no spread: its r.m.s. deviation must come out as a number, not NaN.
+TEST(StatisticsTest, FlatMapHasAFiniteRms) {
+  grd2ccp4::GridFile grid;
+  grid.lengths = {4.0f, 5.0f, 6.0f};
+  grid.angles = {90.0f, 90.0f, 90.0f};
+  grid.divisions = {3, 3, 3};
+  grid.values.assign(27, 0.1f);
+  const gemmi::Ccp4<float> map = grd2ccp4::ccp4_map_of(grid);
+  EXPECT_TRUE(std::isfinite(map.header_float(55)));
+  EXPECT_NEAR(map.header_float(55), 0.0, 1e-6);
+  EXPECT_EQ(map.header_float(22), 0.1f);
+}
+
+}  // namespace
