@@ -24,12 +24,14 @@ using Files = std::map<std::string, std::string>;
 // that ends the program at the write.
 enum class Limit { none, write_fails, killed };
 
-// How the run ends: exit status 0, or the signal that ended it.
+// How the run ends: the signal that ended it, or else its exit status.
 struct RunEnd {
   int signal = 0;
+  int exit_status = 0;
 };
 
-constexpr RunEnd kExitsNormally{0};
+constexpr RunEnd kExitsNormally{0, 0};
+constexpr RunEnd kStops{0, 1};
 constexpr RunEnd kAborts{SIGABRT};
 constexpr RunEnd kKilledAtTheLimit{SIGXFSZ};
 
@@ -101,7 +103,7 @@ void expect_end(const support::RunResult& run, RunEnd end) {
   EXPECT_FALSE(run.timed_out);
   if (end.signal == 0) {
     EXPECT_FALSE(run.signalled) << "signal " << run.signal;
-    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(run.exit_status, end.exit_status);
   } else {
     EXPECT_TRUE(run.signalled);
     EXPECT_EQ(run.signal, end.signal);
@@ -183,8 +185,8 @@ INSTANTIATE_TEST_SUITE_P(
                                kWritingLine.c_str(), false},
                       GridCase{"KilledWhileWriting", whole_cell_map(), kOlderGridFile,
                                Limit::killed, kKilledAtTheLimit, nullptr, nullptr, false},
-                      GridCase{"RefusedMap", null_map(), kOlderGridFile, Limit::none,
-                               kExitsNormally, "STOP REDFMP statement executed\n",
+                      GridCase{"RefusedMap", null_map(), kOlderGridFile, Limit::none, kStops,
+                               "STOP REDFMP statement executed\n",
                                " **** Null Fourier map - ERROR ****\n", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -287,7 +289,7 @@ INSTANTIATE_TEST_SUITE_P(
                     version_zero_records_with_an_atom_type(),
                     Limit::none,
                     {{"TARN", ""}, {"tarn", ""}},
-                    kExitsNormally,
+                    kStops,
                     "STOP ERROR - Environment variable TARN is undefined statement executed\n",
                     false}),
     [](const auto& info) { return std::string(info.param.name); });
