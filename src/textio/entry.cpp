@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 
 #include "textio/records.hpp"
@@ -22,6 +23,41 @@ Arguments& arguments() {
   return instance;
 }
 
+// How the body of the run ended: the exit status, the text for the error stream and whether
+// the process ends abnormally.
+struct RunEnd {
+  int exit_status = kExitCompleted;
+  std::string error_text;
+  bool abort = false;
+};
+
+// The program's name without its directory, for the line that reports an unexpected error.
+std::string program_name() {
+  std::string path = argument(0) ? argument(0) : "";
+  std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+RunEnd unexpected_error(const char* what) {
+  return {kExitFault, program_name() + ": run ended by an unexpected error: " + what + "\n"};
+}
+
+RunEnd run_body(int argc, char** argv, const std::function<void(int, char**)>& body) {
+  try {
+    body(argc, argv);
+    return {};
+  } catch (const StopRun& stop) {
+    std::string text = stop.text.empty() ? "" : "STOP " + stop.text + " statement executed\n";
+    return {kExitCompleted, text};
+  } catch (const IoFailure& failure) {
+    return {.error_text = failure.report, .abort = true};
+  } catch (const std::exception& error) {
+    return unexpected_error(error.what());
+  } catch (...) {
+    return unexpected_error("unknown exception");
+  }
+}
+
 void write_error_text(const std::string& text) {
   flush_unit(kConsoleOutput);
   std::fputs(text.c_str(), stderr);
@@ -40,18 +76,12 @@ const char* argument(int index) {
 
 int run_program(int argc, char** argv, const std::function<void(int, char**)>& body) {
   arguments() = {argc, argv};
-  try {
-    body(argc, argv);
-  } catch (const StopRun& stop) {
-    close_all_units();
-    if (!stop.text.empty()) write_error_text("STOP " + stop.text + " statement executed\n");
-  } catch (const IoFailure& failure) {
-    close_all_units();
-    write_error_text(failure.report);
-    std::abort();
-  }
+  RunEnd end = run_body(argc, argv, body);
+  // Every end of a run, normal or not, closes the units here and only here.
   close_all_units();
-  return 0;
+  if (!end.error_text.empty()) write_error_text(end.error_text);
+  if (end.abort) std::abort();
+  return end.exit_status;
 }
 
 }  // namespace textio

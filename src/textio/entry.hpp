@@ -5,9 +5,13 @@
 
 namespace textio {
 
-// Runs `body`. A StopRun writes "STOP <text> statement executed" to standard error (nothing for
-// an empty text), closes every unit and returns 0. An IoFailure writes its report to standard
-// error, closes every unit and aborts. A normal return closes every unit and returns 0.
+// Runs `body` and closes every unit however it ends, then:
+// - a normal return gives kExitCompleted (0);
+// - a StopRun writes "STOP <text> statement executed" to standard error (nothing for an empty
+//   text) and gives kExitCompleted;
+// - an IoFailure writes its report to standard error and aborts;
+// - any other exception writes one line naming the program and the error to standard error
+//   and gives kExitFault (2).
 int run_program(int argc, char** argv, const std::function<void(int, char**)>& body);
 
 // The command-line arguments as the program received them (argument 0 is the program).

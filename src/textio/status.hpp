@@ -29,6 +29,10 @@ inline constexpr int kErrNonPositiveRecord = 130;
 // layer's own message for 100..132, "illegal error number" otherwise.
 std::string status_message(int status);
 
+// Exit statuses of a run.
+inline constexpr int kExitCompleted = 0;  // the run produced its result
+inline constexpr int kExitFault = 2;      // an unexpected error of the program ended the run
+
 // Thrown to stop the run with a stop text. Only the program's entry wrapper catches it.
 struct StopRun {
   std::string text;

@@ -3,13 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <sstream>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "textio/entry.hpp"
 #include "textio/format.hpp"
@@ -390,19 +394,84 @@ TEST(StatusMessages, CoverTheTable) {
   EXPECT_EQ(status_message(ENOENT), "No such file or directory");
 }
 
-void stop_with_text(int, char**) {
-  stop_run("no map");
-}
-
 void read_a_letter(int, char**) {
   int value;
   read_text("abc", "(I3)", value);
 }
 
 int run_wrapped(void (*body)(int, char**)) {
-  char name[] = "prog";
+  char name[] = "/some/where/prog";
   char* argv[] = {name, nullptr};
   return run_program(1, argv, body);
+}
+
+// Leaves a line in the console buffer and a record in a file unit, then ends as `End` says.
+template <typename End>
+void write_then(int, char**) {
+  write_record(kConsoleOutput, "(A)", " before");
+  open_unit(30, "kept.txt");
+  write_record(30, "(A)", "record");
+  End::end();
+}
+
+struct Return {
+  static void end() {}
+};
+struct StopNoMap {
+  static void end() { stop_run("no map"); }
+};
+struct OutOfMemory {
+  static void end() { throw std::bad_alloc(); }
+};
+struct Broken {
+  static void end() { throw std::runtime_error("broken"); }
+};
+struct OutOfRange {
+  static void end() { [[maybe_unused]] int element = std::vector<int>(1).at(5); }
+};
+struct NotAnError {
+  static void end() { throw 42; }
+};
+
+struct EndCase {
+  const char* name;
+  void (*body)(int, char**);
+  int exit_status;
+  std::string error_start;  // the start of the error stream
+};
+
+TEST_F(RecordsTest, EveryEndOfARunClosesTheUnitsAndGivesItsStatus) {
+  const std::string unexpected = "prog: run ended by an unexpected error: ";
+  const EndCase cases[] = {
+      {"normal end", write_then<Return>, 0, ""},
+      {"stop with a text", write_then<StopNoMap>, 0, "STOP no map statement executed\n"},
+      {"out of memory", write_then<OutOfMemory>, 2, unexpected + "std::bad_alloc\n"},
+      {"other exception", write_then<Broken>, 2, unexpected + "broken\n"},
+      {"out of range", write_then<OutOfRange>, 2, unexpected},
+      {"not an exception", write_then<NotAnError>, 2, unexpected + "unknown exception\n"},
+  };
+  for (const EndCase& c : cases) {
+    reset_units();
+    std::FILE* console = std::tmpfile();
+    set_console_streams(nullptr, console, nullptr);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(run_wrapped(c.body), c.exit_status) << c.name;
+    std::string error = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(error.substr(0, c.error_start.size()), c.error_start) << c.name;
+    EXPECT_LE(std::count(error.begin(), error.end(), '\n'), 1) << c.name;
+    std::rewind(console);
+    char buffer[32] = {};
+    std::size_t length = std::fread(buffer, 1, sizeof buffer - 1, console);
+    EXPECT_EQ(std::string(buffer, length), " before\n") << c.name;
+    EXPECT_FALSE(unit_connected(30)) << c.name;
+    EXPECT_EQ(file_bytes("kept.txt"), "record\r\n") << c.name;
+    reset_units();
+    std::fclose(console);
+  }
+}
+
+void stop_with_text(int, char**) {
+  stop_run("no map");
 }
 
 TEST(EntryWrapper, StopTextGoesToStandardErrorWithExitZero) {
