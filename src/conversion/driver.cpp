@@ -95,7 +95,7 @@ void MAPCONV() {
   MapSampler sampler(block, operators);
   write_grid_values(grid_unit, block.grid_divisions, sampler);
   textio::close_unit(grid_unit);
-  textio::stop_run("");
+  textio::stop_run("", textio::kExitCompleted);
 }
 
 }  // namespace conversion

@@ -48,7 +48,7 @@ RunEnd run_body(int argc, char** argv, const std::function<void(int, char**)>& b
     return {};
   } catch (const StopRun& stop) {
     std::string text = stop.text.empty() ? "" : "STOP " + stop.text + " statement executed\n";
-    return {kExitCompleted, text};
+    return {stop.exit_status, text};
   } catch (const IoFailure& failure) {
     return {.error_text = failure.report, .abort = true};
   } catch (const std::exception& error) {

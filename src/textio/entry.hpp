@@ -8,7 +8,7 @@ namespace textio {
 // Runs `body` and closes every unit however it ends, then:
 // - a normal return gives kExitCompleted (0);
 // - a StopRun writes "STOP <text> statement executed" to standard error (nothing for an empty
-//   text) and gives kExitCompleted;
+//   text) and gives the stop's exit status;
 // - an IoFailure writes its report to standard error and aborts;
 // - any other exception writes one line naming the program and the error to standard error
 //   and gives kExitFault (2).

@@ -54,8 +54,8 @@ std::string status_message(int status) {
   return "illegal error number " + std::to_string(status);
 }
 
-void stop_run(std::string_view text) {
-  throw StopRun{std::string(text)};
+void stop_run(std::string_view text, int exit_status) {
+  throw StopRun{std::string(text), exit_status};
 }
 
 }  // namespace textio

@@ -31,11 +31,13 @@ std::string status_message(int status);
 
 // Exit statuses of a run.
 inline constexpr int kExitCompleted = 0;  // the run produced its result
+inline constexpr int kExitStopped = 1;    // a stop ended the run without its result
 inline constexpr int kExitFault = 2;      // an unexpected error of the program ended the run
 
 // Thrown to stop the run with a stop text. Only the program's entry wrapper catches it.
 struct StopRun {
   std::string text;
+  int exit_status = kExitStopped;
 };
 
 // Thrown when an I/O operation whose caller does not take the status fails. `report` holds the
@@ -46,7 +48,8 @@ struct IoFailure {
 };
 
 // Stops the run: the entry wrapper writes "STOP <text> statement executed" (nothing for an empty
-// text), closes every unit and exits with status 0.
-[[noreturn]] void stop_run(std::string_view text);
+// text), closes every unit and exits with `exit_status`. A stop ends a run without its result
+// unless its caller says that it is the run's normal end (kExitCompleted).
+[[noreturn]] void stop_run(std::string_view text, int exit_status = kExitStopped);
 
 }  // namespace textio

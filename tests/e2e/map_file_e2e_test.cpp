@@ -124,7 +124,7 @@ TEST(MapFileRun, QuitStopsInTheMapTypeQuestion) {
                    {"ALPHA.FOB", support::map_file_bytes(cell_map({2, 2, 2}))},
                    {"ALPHA.FCL", support::map_file_bytes(cell_map({2, 2, 2}))}},
                   "ALPHA", "quit\n");
-  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.standard_error, "STOP Run terminated in OPNFMP statement executed\n");
   EXPECT_EQ(run.files.count("ALPHA.grd"), 0u);
 }
@@ -214,7 +214,7 @@ class RefusedRun : public ::testing::TestWithParam<RefusedCase> {};
 TEST_P(RefusedRun, StopsWithAClearLineAndNoGridFile) {
   const RefusedCase& c = GetParam();
   const support::RunResult run = run_mapconv(c.files, "ALPHA");
-  EXPECT_EQ(run.exit_status, 0) << run.standard_error;
+  EXPECT_EQ(run.exit_status, 1) << run.standard_error;
   EXPECT_EQ(run.standard_error, std::string(c.stop));
   const std::string expected = c.last_line;
   const int count = static_cast<int>(std::count(expected.begin(), expected.end(), '\n'));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -77,12 +78,112 @@ TEST(Driver, StopsWithNoMapWhenNoPhaseWasMapped) {
   records.erase(records.begin() + 2);  // "  FOUR CDAT1"
   const support::RunResult run =
       run_mapconv({{"ALPHA.EXP", support::experiment_file_bytes(records)}}, "ALPHA");
-  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.standard_error, "STOP no map statement executed\n");
   std::string out = run.standard_output;
   EXPECT_EQ(out.substr(out.rfind('\n', out.size() - 2) + 1),
             " No Fourier Phase was found. Has a Map been computed?\n");
   EXPECT_EQ(run.files.count("ALPHA.grd"), 0u);
+}
+
+// How a run ends: its exit status (or the abort) and its error stream.
+struct EndCase {
+  const char* name;
+  std::map<std::string, std::string> files;
+  std::string argument;
+  std::string input;
+  std::map<std::string, std::string> environment;
+  int exit_status;  // -1: the run aborts
+  std::string standard_error;
+};
+
+std::map<std::string, std::string> files_without_map_phase() {
+  std::vector<support::ExperimentRecord> records =
+      experiment_records("No map here", "P 1", cubic_cell());
+  records.erase(records.begin() + 2);  // "  FOUR CDAT1"
+  return {{"ALPHA.EXP", support::experiment_file_bytes(records)}};
+}
+
+std::map<std::string, std::string> files_with_null_map() {
+  support::MapFile map = exact_map({2, 2, 2});
+  map.density_minimum = map.density_maximum = 1.0f;
+  return alpha_files(map);
+}
+
+std::map<std::string, std::string> files_with_two_maps() {
+  std::map<std::string, std::string> files = alpha_files(exact_map({2, 2, 2}));
+  files["ALPHA.FCL"] = files.at("ALPHA.FOB");
+  return files;
+}
+
+class RunEnd : public ::testing::TestWithParam<EndCase> {};
+
+TEST_P(RunEnd, OnlyARunThatWritesItsGridFileSucceeds) {
+  const EndCase& c = GetParam();
+  support::RunRequest request;
+  request.arguments = {c.argument};
+  request.files = c.files;
+  request.standard_input = c.input;
+  request.environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
+  request.environment.insert(c.environment.begin(), c.environment.end());
+  const support::RunResult run = support::run_built_program(MAPCONV_PROGRAM, request);
+  if (c.exit_status < 0) {
+    EXPECT_TRUE(run.signalled && run.signal == SIGABRT) << run.exit_status;
+    EXPECT_EQ(run.standard_error.substr(0, c.standard_error.size()), c.standard_error);
+  } else {
+    EXPECT_FALSE(run.signalled);
+    EXPECT_EQ(run.exit_status, c.exit_status);
+    EXPECT_EQ(run.standard_error, c.standard_error);
+  }
+  EXPECT_EQ(run.files.count("ALPHA.grd"), c.exit_status == 0 ? 1u : 0u);
+}
+
+void PrintTo(const EndCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, RunEnd,
+    ::testing::Values(
+        EndCase{"normal_run", alpha_files(exact_map({2, 2, 2})), "ALPHA", "", {}, 0, ""},
+        EndCase{"no_map",
+                files_without_map_phase(),
+                "ALPHA",
+                "",
+                {},
+                1,
+                "STOP no map statement executed\n"},
+        EndCase{"refused_map",
+                files_with_null_map(),
+                "ALPHA",
+                "",
+                {},
+                1,
+                "STOP REDFMP statement executed\n"},
+        EndCase{"declined_map_type",
+                files_with_two_maps(),
+                "ALPHA",
+                "quit\n",
+                {},
+                1,
+                "STOP Run terminated in OPNFMP statement executed\n"},
+        EndCase{"missing_experiment_reported_by_IOERR", {}, "ALPHA", "", {}, 1, ""},
+        EndCase{"unguarded_failure",
+                alpha_files(exact_map({2, 2, 2})),
+                "ALPHA",
+                "",
+                {{"LENPAGE", "ab"}},
+                -1,
+                "read: read unexpected character\napparent state: internal I/O\n"}),
+    [](const ::testing::TestParamInfo<EndCase>& info) { return std::string(info.param.name); });
+
+TEST(MissingExperiment, EndsWithItsTwoLinesAndStatusOne) {
+  const support::RunResult run = run_mapconv({}, "NOPE");
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.standard_output,
+            " ERROR - File NOPE.EXP does not exist - check your directory\n"
+            " FORTRAN error number   2 on unit 11\n");
+  EXPECT_EQ(run.standard_error, "");
 }
 
 struct GroupCase {

@@ -207,14 +207,14 @@ TEST_F(ConsoleDriverTest, EndOfInputRepeatsThePromptOnceThenReportsTheFailure) {
   const support::RunResult run = drive("", {"line", "4", "Q"});
   EXPECT_EQ(run.standard_output, " Q > Q > FORTRAN error number  -1 on unit  5\n");
   EXPECT_EQ(run.standard_error, "");
-  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.exit_status, 1);
 }
 
 TEST_F(ConsoleDriverTest, EndOfInputAfterAMacroCommandStillEndsTheRun) {
   const support::RunResult run = drive("@q\n", {"line", "4", "Q"});
   EXPECT_EQ(run.standard_output, " Q > You are NOT writing to a macro file!" + kBell +
                                      "\n Q > Q > FORTRAN error number  -1 on unit  5\n");
-  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.exit_status, 1);
 }
 
 TEST_F(ConsoleDriverTest, LongMacroNameIsCutToEightyCharacters) {

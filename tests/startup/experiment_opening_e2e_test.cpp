@@ -114,7 +114,7 @@ TEST(TypedNameTest, KeepsItsExtension) {
   EXPECT_EQ(run.standard_output, kNamePrompt +
                                      " ERROR - File ABC.EXP.EXP does not exist - check your "
                                      "directory\n FORTRAN error number   2 on unit 11\n");
-  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.exit_status, 1);
 }
 
 struct MissingFileCase {
@@ -130,7 +130,7 @@ TEST_P(MissingFileTest, ReportsAndEndsTheRun) {
       start({.experiment_mode = GetParam().experiment_mode, .name = {"abc"}});
   EXPECT_EQ(run.standard_output, GetParam().expected_out);
   EXPECT_EQ(run.standard_error, "");
-  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.files, Files{});
 }
 
@@ -180,7 +180,7 @@ TEST(NewExperimentTest, EmptyReplyCreatesNothing) {
   const support::RunResult run = start({.experiment_mode = "NEW", .name = {"abc"}, .input = "\n"});
   EXPECT_EQ(with_directory_hidden(run.standard_output), kNotFound);
   EXPECT_EQ(run.standard_error, "STOP Run terminated in STRTRN statement executed\n");
-  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.files, Files{});
 }
 

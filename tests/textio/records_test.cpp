@@ -420,6 +420,12 @@ struct Return {
 struct StopNoMap {
   static void end() { stop_run("no map"); }
 };
+struct StopWithoutText {
+  static void end() { stop_run(""); }
+};
+struct StopAtTheNormalEnd {
+  static void end() { stop_run("", kExitCompleted); }
+};
 struct OutOfMemory {
   static void end() { throw std::bad_alloc(); }
 };
@@ -444,7 +450,9 @@ TEST_F(RecordsTest, EveryEndOfARunClosesTheUnitsAndGivesItsStatus) {
   const std::string unexpected = "prog: run ended by an unexpected error: ";
   const EndCase cases[] = {
       {"normal end", write_then<Return>, 0, ""},
-      {"stop with a text", write_then<StopNoMap>, 0, "STOP no map statement executed\n"},
+      {"normal end by a stop", write_then<StopAtTheNormalEnd>, 0, ""},
+      {"stop with a text", write_then<StopNoMap>, 1, "STOP no map statement executed\n"},
+      {"stop after a report", write_then<StopWithoutText>, 1, ""},
       {"out of memory", write_then<OutOfMemory>, 2, unexpected + "std::bad_alloc\n"},
       {"other exception", write_then<Broken>, 2, unexpected + "broken\n"},
       {"out of range", write_then<OutOfRange>, 2, unexpected},
@@ -474,8 +482,8 @@ void stop_with_text(int, char**) {
   stop_run("no map");
 }
 
-TEST(EntryWrapper, StopTextGoesToStandardErrorWithExitZero) {
-  EXPECT_EXIT(std::exit(run_wrapped(stop_with_text)), ::testing::ExitedWithCode(0),
+TEST(EntryWrapper, StopTextGoesToStandardErrorWithExitOne) {
+  EXPECT_EXIT(std::exit(run_wrapped(stop_with_text)), ::testing::ExitedWithCode(1),
               "^STOP no map statement executed\n$");
 }
 
