@@ -206,14 +206,40 @@ std::span<const std::byte> as_bytes(std::string_view text) {
   return {reinterpret_cast<const std::byte*>(text.data()), text.size()};
 }
 
+// ---- Transfer set-up ----
+
+// What a transfer does, as the I/O failure report describes it.
+struct TransferKind {
+  bool reading;
+  Access access;
+  Form form;
+};
+
+constexpr TransferKind kSequentialRead{true, Access::sequential, Form::formatted};
+constexpr TransferKind kSequentialWrite{false, Access::sequential, Form::formatted};
+constexpr TransferKind kDirectRead{true, Access::direct, Form::formatted};
+constexpr TransferKind kDirectWrite{false, Access::direct, Form::formatted};
+constexpr TransferKind kDirectBytesRead{true, Access::direct, Form::unformatted};
+constexpr TransferKind kDirectBytesWrite{false, Access::direct, Form::unformatted};
+
+void describe_transfer(const TransferKind& kind, int unit, std::string_view format) {
+  begin_transfer(kind.reading ? "read" : "write", unit, format, kind.reading,
+                 kind.access == Access::sequential, kind.form == Form::formatted);
+}
+
+// Describes the transfer and finds its unit; nullptr, with the status, when there is none.
+Unit* start_transfer(const TransferKind& kind, int unit, std::string_view format, int& status) {
+  describe_transfer(kind, unit, format);
+  return unit_for_transfer(unit, status);
+}
+
 }  // namespace
 
 // ---- Formatted sequential ----
 
 int try_write_record_items(int unit, std::string_view format, const std::vector<OutItem>& items) {
-  begin_transfer("write", unit, format, false, true, true);
   int status = kOk;
-  Unit* target = unit_for_transfer(unit, status);
+  Unit* target = start_transfer(kSequentialWrite, unit, format, status);
   if (!target) return status;
   OutputRecords output;
   status = format_output(format, items, output);
@@ -228,9 +254,8 @@ int try_write_record_items(int unit, std::string_view format, const std::vector<
 }
 
 int try_read_record_items(int unit, std::string_view format, const std::vector<InItem>& items) {
-  begin_transfer("read", unit, format, true, true, true);
   int status = kOk;
-  Unit* source = unit_for_transfer(unit, status);
+  Unit* source = start_transfer(kSequentialRead, unit, format, status);
   if (!source) return status;
   return format_input(format, items, [source](std::string& record) {
     return read_sequential_record(*source, record);
@@ -241,9 +266,8 @@ int try_read_record_items(int unit, std::string_view format, const std::vector<I
 
 int try_write_direct_items(int unit, int record, std::string_view format,
                            const std::vector<OutItem>& items) {
-  begin_transfer("write", unit, format, false, false, true);
   int status = kOk;
-  Unit* target = unit_for_transfer(unit, status);
+  Unit* target = start_transfer(kDirectWrite, unit, format, status);
   if (!target) return status;
   OutputRecords output;
   if ((status = format_output(format, items, output))) return status;
@@ -257,9 +281,8 @@ int try_write_direct_items(int unit, int record, std::string_view format,
 
 int try_read_direct_items(int unit, int record, std::string_view format,
                           const std::vector<InItem>& items) {
-  begin_transfer("read", unit, format, true, false, true);
   int status = kOk;
-  Unit* source = unit_for_transfer(unit, status);
+  Unit* source = start_transfer(kDirectRead, unit, format, status);
   if (!source) return status;
   return format_input(format, items, [source, &record](std::string& text) {
     text.assign(source->record_length, ' ');
@@ -271,9 +294,8 @@ int try_read_direct_items(int unit, int record, std::string_view format,
 // ---- Unformatted direct ----
 
 int try_read_direct_bytes(int unit, int record, std::span<std::byte> bytes) {
-  begin_transfer("read", unit, "", true, false, false);
   int status = kOk;
-  Unit* source = unit_for_transfer(unit, status);
+  Unit* source = start_transfer(kDirectBytesRead, unit, "", status);
   if (!source) return status;
   return read_direct_record(*source, record, bytes, false);
 }
@@ -283,9 +305,8 @@ void read_direct_bytes(int unit, int record, std::span<std::byte> bytes) {
 }
 
 int try_write_direct_bytes(int unit, int record, std::span<const std::byte> bytes) {
-  begin_transfer("write", unit, "", false, false, false);
   int status = kOk;
-  Unit* target = unit_for_transfer(unit, status);
+  Unit* target = start_transfer(kDirectBytesWrite, unit, "", status);
   if (!target) return status;
   return write_direct_record(*target, record, bytes);
 }
@@ -299,7 +320,7 @@ void write_direct_bytes(int unit, int record, std::span<const std::byte> bytes) 
 namespace {
 
 void begin_internal_transfer(std::string_view format, bool reading) {
-  begin_transfer(reading ? "read" : "write", 0, format, reading, true, true);
+  describe_transfer(reading ? kSequentialRead : kSequentialWrite, 0, format);
   current_transfer().internal = true;
 }
 
@@ -354,9 +375,8 @@ std::string list_item_text(const OutItem& item, bool starts_record) {
 }  // namespace
 
 int try_write_list_items(int unit, const std::vector<OutItem>& items) {
-  begin_transfer("write", unit, "", false, true, true);
   int status = kOk;
-  Unit* target = unit_for_transfer(unit, status);
+  Unit* target = start_transfer(kSequentialWrite, unit, "", status);
   if (!target) return status;
   std::string record;
   for (const OutItem& item : items) {
@@ -384,7 +404,7 @@ void write_list_real(int unit, float value) {
   std::memcpy(buffer + length, end.data(), end.size());
   target->written = true;
   if ((status = append_output(*target, buffer, length + end.size()))) {
-    begin_transfer("write", unit, "", false, true, true);
+    describe_transfer(kSequentialWrite, unit, "");
     raise_io_failure(status);
   }
 }
