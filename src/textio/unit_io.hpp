@@ -21,9 +21,8 @@ struct Unit {
   Access access = Access::sequential;
   Form form = Form::formatted;
   std::size_t record_length = 0;
-  bool written = false;    // a sequential file is cut at the end of what was written
-  bool line_open = false;  // the last record written was left open by "$"
-  std::string pending;     // sequential output not yet handed to the C library
+  bool written = false;  // a sequential file is cut at the end of what was written
+  std::string pending;   // sequential output not yet handed to the C library
 };
 
 // What the I/O failure report describes: the latest operation.

@@ -280,7 +280,6 @@ int write_sequential_record(Unit& unit, std::string_view text, bool leave_open) 
     if (other.connected && other.console) flush_to_system(other);
   }
   unit.written = true;
-  unit.line_open = leave_open;
   int status = append_output(unit, text.data(), text.size());
   if (!leave_open && status == kOk) {
     std::string_view end = line_end(unit);
