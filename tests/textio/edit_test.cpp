@@ -101,7 +101,7 @@ TEST(OutputEditing, FieldsMatchTheRecordRules) {
       {"E15.4 of -0.00123456", edit_exponent(-0.00123456, 15, 4, 0), "    -0.1235E-02"},
       {"E15.6 of 0", edit_exponent(0.0, 15, 6, 0), "   0.000000E+00"},
       {"1PE12.4 of 123.456", edit_exponent(123.456, 12, 4, 1), "  1.2346E+02"},
-      {"E10.4 of 1e-120", edit_exponent(1e-120, 11, 4, 0), "0.1000E-119"},
+      {"E11.4 of 1e-120", edit_exponent(1e-120, 11, 4, 0), "0.1000E-119"},
       {"E9.4 drops the zero", edit_exponent(123.456, 9, 4, 0), ".1235E+03"},
       {"1P,G7.0 of 100", edit_general(100.0, 7, 0, 1), " 1.E+02"},
       {"G12.4 of 12.5", edit_general(12.5, 12, 4, 0), "   12.50    "},
