@@ -78,8 +78,9 @@ std::string expected_grid_file() {
                      "  32  32  32\r\n";
   for (int i = 0; i < kGrid[0]; ++i) {
     for (int j = 0; j < kGrid[1]; ++j) {
-      for (int k = 0; k < kGrid[2]; ++k)
+      for (int k = 0; k < kGrid[2]; ++k) {
         grid += "  " + std::to_string(grid_value(i, j, k)) + ".\r\n";
+      }
     }
   }
   return grid;
@@ -87,16 +88,19 @@ std::string expected_grid_file() {
 
 const std::string kOlderGridFile = "An older grid file\r\n" + std::string(30000, '7') + "\r\n";
 
-support::RunResult run_with_limit(const Files& files, Limit limit, std::uint64_t limit_bytes,
-                                  const std::map<std::string, std::string>& environment = {}) {
+// Runs `program` with `arguments` in a directory holding `files`, under the limit.
+support::RunResult run_limited(const char* program, std::vector<std::string> arguments,
+                               const Files& files, Limit limit, std::uint64_t limit_bytes,
+                               const Files& environment = {}, const std::string& input = "") {
   support::RunRequest request;
-  request.arguments = {"ALPHA"};
+  request.arguments = std::move(arguments);
   request.files = files;
+  request.standard_input = input;
   request.environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
   request.environment.insert(environment.begin(), environment.end());
   if (limit != Limit::none) request.file_size_limit = limit_bytes;
   request.file_size_signal_ignored = limit == Limit::write_fails;
-  return support::run_built_program(MAPCONV_PROGRAM, request);
+  return support::run_built_program(program, request);
 }
 
 void expect_end(const support::RunResult& run, RunEnd end) {
@@ -155,7 +159,7 @@ TEST_P(GridFileRun, LeavesTheOlderGridFileWholeUnlessItEndsNormally) {
                                    experiment_records("Interrupted run", "P 1", cubic_cell()))},
                  {"ALPHA.FOB", support::map_file_bytes(c.map)}};
   if (c.old_grid) files["ALPHA.grd"] = *c.old_grid;
-  const support::RunResult run = run_with_limit(files, c.limit, kLimit);
+  const support::RunResult run = run_limited(MAPCONV_PROGRAM, {"ALPHA"}, files, c.limit, kLimit);
   expect_end(run, c.end);
   if (c.standard_error) {
     EXPECT_EQ(run.standard_error, c.standard_error);
@@ -219,7 +223,7 @@ struct UpgradeCase {
   const char* name;
   std::vector<support::ExperimentRecord> records;
   Limit limit;
-  std::map<std::string, std::string> environment;
+  Files environment;
   RunEnd end;
   const char* standard_error;  // nullptr: not checked (a killed run)
   bool upgraded;
@@ -243,7 +247,8 @@ TEST_P(ExperimentUpgradeRun, LeavesTheOldFileOrTheWholeUpgradedOne) {
   const std::uint64_t limit = old_file.size();
   const Files files = {{"ALPHA.EXP", old_file},
                        {"ALPHA.FOB", support::map_file_bytes(whole_cell_map())}};
-  const support::RunResult run = run_with_limit(files, c.limit, limit, c.environment);
+  const support::RunResult run =
+      run_limited(MAPCONV_PROGRAM, {"ALPHA"}, files, c.limit, limit, c.environment);
   expect_end(run, c.end);
   if (c.standard_error) {
     EXPECT_EQ(run.standard_error, c.standard_error);
@@ -331,14 +336,8 @@ TEST_P(ConversionRun, LeavesNoCutOffExperimentFile) {
   const std::string source = as_text_lines(records_to_convert());
   // Less than the 82-byte records need, more than the terminal output takes.
   constexpr std::uint64_t kLimit = 1000;
-  support::RunRequest request;
-  request.arguments = {"VETRIS", "SHARED", "TERM", "abc"};
-  request.standard_input = "y\n";
-  request.files = {{"ABC.EXP", source}};
-  request.environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
-  if (c.limit != Limit::none) request.file_size_limit = kLimit;
-  request.file_size_signal_ignored = c.limit == Limit::write_fails;
-  const support::RunResult run = support::run_built_program(STRTRN_DRIVER, request);
+  const support::RunResult run = run_limited(STRTRN_DRIVER, {"VETRIS", "SHARED", "TERM", "abc"},
+                                             {{"ABC.EXP", source}}, c.limit, kLimit, {}, "y\n");
   expect_end(run, c.end);
   if (c.limit == Limit::write_fails) {
     EXPECT_TRUE(

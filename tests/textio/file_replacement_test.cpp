@@ -245,29 +245,5 @@ TEST_F(FileReplacementTest, ADirectRecordIsAppendedWholeOrNotAtAll) {
   }
 }
 
-TEST_F(FileReplacementTest, SyncWritesOutWhatTheUnitHoldsOrRaisesTheFailure) {
-  struct Case {
-    const char* file;
-    std::optional<std::string> bytes_before_close;
-    const char* report_start;
-  };
-  for (const Case& c : {Case{"synced.txt", "record\r\n", ""},
-                        Case{"/dev/full", std::nullopt, "sync: No space left on device\n"}}) {
-    open_unit(15, c.file);
-    write_record(15, "(A)", "record");
-    std::string report;
-    try {
-      sync_unit(15);
-    } catch (const IoFailure& failure) {
-      report = failure.report;
-    }
-    EXPECT_TRUE(report.starts_with(c.report_start)) << report;
-    if (c.bytes_before_close) {
-      EXPECT_EQ(file_bytes(c.file), c.bytes_before_close);
-    }
-    close_all_units();
-  }
-}
-
 }  // namespace
 }  // namespace textio
