@@ -2,9 +2,13 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
+FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
+# `make fuzz FUZZ_SECONDS=N` also runs every fuzz target for N seconds.
+FUZZ_SECONDS ?=
+FUZZ_SMOKE_SECONDS ?= 15
 
-.PHONY: all build run test test-asan bench clean format
+.PHONY: all build run test test-asan bench fuzz fuzz-smoke clean format
 
 all: build
 
@@ -31,6 +35,19 @@ bench: $(BENCH_BUILD)/CMakeCache.txt
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
+$(FUZZ_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAPCONV_FUZZ=ON \
+	  -DCMAKE_CXX_COMPILER=clang++
+
+fuzz: $(FUZZ_BUILD)/CMakeCache.txt
+	cmake --build $(FUZZ_BUILD) --target fuzz_programs -j $(JOBS)
+	@if [ -n "$(FUZZ_SECONDS)" ]; then fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS); fi
+
+# Every fuzz target for a short while on its seeds and saved regressions; fails on any finding.
+fuzz-smoke: FUZZ_SECONDS =
+fuzz-smoke: fuzz
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
+
 run: build
 	@rm -rf examples/run && $(BUILD)/examples/make_example examples/run
 	cd examples/run && ../../$(BUILD)/src/conversion/mapconv SILICON
@@ -41,4 +58,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
