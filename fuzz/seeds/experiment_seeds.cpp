@@ -186,7 +186,7 @@ std::vector<std::string> symbol_seeds(const std::filesystem::path& table) {
     input.report_errors = true;
     seeds.push_back(fuzzing::encode_symbol_input(input));
   }
-  for (const char* refused : {"Q 1", "P 5", "I 41/a c d", "A 4", "P 2/", "R 3 2 2 2"}) {
+  for (const char* refused : {"Q 1", "P 5", "I 41/a c d", "P 2/", "P 4 3"}) {
     seeds.push_back(fuzzing::encode_symbol_input({refused, false, true}));
   }
   return seeds;
@@ -222,7 +222,7 @@ std::vector<std::string> map_seeds(const Example& example) {
   seeds.push_back(map_seed(kP63mmc, kFobs, 60, pattern_map({12, 12, 8}, {7, 7, 5}, 0, "FOBS", 60)));
   // Sections of more than one record.
   seeds.push_back(
-      map_seed(kP1, kFobs, 8193, pattern_map({100, 91, 2}, {100, 91, 2}, 0, "FOBS", 8193)));
+      map_seed(kP1, kFobs, 8193, pattern_map({91, 91, 1}, {91, 91, 1}, 0, "FOBS", 8193)));
   return seeds;
 }
 
