@@ -1,4 +1,6 @@
 // Seeds of the text targets: format lists, list-directed items and console dialogues.
+#include <algorithm>
+#include <cctype>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -7,10 +9,10 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 #include "seeds.hpp"
 #include "support/inputs.hpp"
-#include "textio/format.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 
@@ -80,25 +82,47 @@ std::set<std::string> source_format_lists(const std::filesystem::path& directory
   return formats;
 }
 
-// One item for each data descriptor of one pass through the list, of the descriptor's kind.
-std::vector<Item> items_for(const textio::ParsedFormat& format, int variant) {
-  std::vector<Item> items;
-  for (const textio::FormatToken& token : format.tokens) {
-    if (!token.is_data()) continue;
-    for (int r = 0; r < token.repeat && items.size() < kMaxSeedItems; ++r) {
-      const int n = static_cast<int>(items.size()) + variant;
-      switch (token.kind) {
-        case textio::FormatToken::Kind::integer:
-          items.push_back(integer_item(variant == 0 ? 7 * n + 1 : -123456789LL * n));
-          break;
-        case textio::FormatToken::Kind::text:
-          items.push_back(text_item(variant == 0 ? "TEXT" : " Writing file: SILICON.grd"));
-          break;
-        default:
-          items.push_back(n % 2 == 0 ? double_item(variant == 0 ? 3.14159 : -1234.5678e3)
-                                     : float_item(variant == 0 ? 0.001f : 5.4307f));
-          break;
+// The data edits of a format list in order, each as its letter repeated by its count: a plain
+// scan that skips literals and Hollerith texts and ignores group counts, enough to give a seed
+// items of the kinds its list expects.
+std::string data_edits(const std::string& format) {
+  std::string edits;
+  int count = 0;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(format[i])));
+    if (c == '\'') {
+      i = format.find('\'', i + 1);
+      if (i == std::string::npos) break;
+    } else if (c >= '0' && c <= '9') {
+      count = count * 10 + (c - '0');
+      continue;
+    } else if (c == 'H' && count > 0) {
+      i += static_cast<std::size_t>(count);
+    } else if (std::string_view("IFEGA").find(c) != std::string_view::npos) {
+      edits.append(static_cast<std::size_t>(std::max(count, 1)), c);
+      // The width and decimals that follow are not counts.
+      while (i + 1 < format.size() &&
+             (std::isdigit(static_cast<unsigned char>(format[i + 1])) || format[i + 1] == '.')) {
+        ++i;
       }
+    }
+    count = 0;
+  }
+  return edits;
+}
+
+// One item for each data edit, of the edit's kind.
+std::vector<Item> items_for(const std::string& format, int variant) {
+  std::vector<Item> items;
+  for (char edit : data_edits(format).substr(0, kMaxSeedItems)) {
+    const int n = static_cast<int>(items.size()) + variant;
+    if (edit == 'I') {
+      items.push_back(integer_item(variant == 0 ? 7 * n + 1 : -123456789LL * n));
+    } else if (edit == 'A') {
+      items.push_back(text_item(variant == 0 ? "TEXT" : " Writing file: SILICON.grd"));
+    } else {
+      items.push_back(n % 2 == 0 ? double_item(variant == 0 ? 3.14159 : -1234.5678e3)
+                                 : float_item(variant == 0 ? 0.001f : 5.4307f));
     }
   }
   return items;
@@ -130,11 +154,10 @@ std::string written_line(const std::string& format, const std::vector<Item>& ite
 std::vector<std::string> format_seeds(const std::filesystem::path& source_directory) {
   std::vector<std::string> seeds;
   for (const std::string& format : source_format_lists(source_directory)) {
-    const textio::ParsedFormat& parsed = textio::parsed_format(format);
     for (int variant = 0; variant < 2; ++variant) {
       fuzzing::FormatInput input;
       input.format = format;
-      input.items = items_for(parsed, variant);
+      input.items = items_for(format, variant);
       input.input_text = written_line(format, input.items);
       input.text_width = variant == 0 ? 80 : 132;
       seeds.push_back(fuzzing::encode_format_input(input));
