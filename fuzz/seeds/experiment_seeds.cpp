@@ -220,9 +220,9 @@ std::vector<std::string> map_seeds(const Example& example) {
   seeds.push_back(
       map_seed(kRm3m, kFobs, 130, pattern_map({12, 12, 12}, {7, 7, 13}, 0, "FOBS", 130)));
   seeds.push_back(map_seed(kP63mmc, kFobs, 60, pattern_map({12, 12, 8}, {7, 7, 5}, 0, "FOBS", 60)));
-  // Sections of more than one record.
+  // Sections of more than one record, in a block larger than the cell's small grid.
   seeds.push_back(
-      map_seed(kP1, kFobs, 8193, pattern_map({91, 91, 1}, {91, 91, 1}, 0, "FOBS", 8193)));
+      map_seed(kP1, kFobs, 8193, pattern_map({4, 4, 4}, {91, 91, 1}, 0, "FOBS", 8193)));
   return seeds;
 }
 
