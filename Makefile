@@ -2,14 +2,20 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
+FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
+# `make fuzz FUZZ_SECONDS=N` also runs every fuzz target for N seconds.
+FUZZ_SECONDS ?=
+FUZZ_SMOKE_SECONDS ?= 15
 
-# The Debian packages that building, testing and installing need: compiler and build tools,
-# GoogleTest, Google Benchmark, gemmi's headers (CCP4/MRC maps) and groff (man page checks).
-PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev gemmi-dev groff-base
+# The Debian packages that building, testing, fuzzing and installing need: compiler and build
+# tools, GoogleTest, Google Benchmark, gemmi's headers (CCP4/MRC maps), groff (man page checks)
+# and Clang with its libFuzzer runtime (fuzz targets).
+PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev gemmi-dev groff-base clang \
+            libclang-rt-14-dev
 
-.PHONY: all deps build run test test-asan bench install clean format
+.PHONY: all deps build run test test-asan bench fuzz fuzz-smoke install clean format
 
 all: build
 
@@ -51,6 +57,19 @@ bench: deps $(BENCH_BUILD)/CMakeCache.txt
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
+$(FUZZ_BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAPCONV_FUZZ=ON \
+	  -DCMAKE_CXX_COMPILER=clang++
+
+fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
+	cmake --build $(FUZZ_BUILD) --target fuzz_programs -j $(JOBS)
+	@if [ -n "$(FUZZ_SECONDS)" ]; then fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS); fi
+
+# Every fuzz target for a short while on its seeds and saved regressions; fails on any finding.
+fuzz-smoke: FUZZ_SECONDS =
+fuzz-smoke: fuzz
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
+
 # Builds only the two programs and the example writer, then converts the example.
 run: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target mapconv grd2ccp4 make_example
@@ -72,4 +91,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

@@ -2,8 +2,8 @@
 // status 0, nothing opened. Any other first argument is the experiment name.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <ostream>
+#include <regex>
 #include <string>
 
 #include "experiment.hpp"
@@ -16,7 +16,9 @@ struct OptionCase {
   const char* expected_output;  // a regular expression for the whole standard output
 };
 
-void PrintTo(const OptionCase& c, std::ostream* os) { *os << c.argument; }
+void PrintTo(const OptionCase& c, std::ostream* os) {
+  *os << c.argument;
+}
 
 class OptionTest : public ::testing::TestWithParam<OptionCase> {};
 

@@ -15,10 +15,10 @@
 namespace e2e {
 
 using support::Atom;
+using support::close_group;
 using support::Crystal;
 using support::DensityField;
 using support::Operation;
-using support::close_group;
 
 using Triple = std::array<int, 3>;
 

@@ -1,0 +1,115 @@
+#include "support/session.hpp"
+
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <system_error>
+
+#include "expfile/index.hpp"
+#include "startup/console_input.hpp"
+#include "startup/experiment_opening.hpp"
+#include "startup/page_settings.hpp"
+#include "textio/entry.hpp"
+#include "textio/units.hpp"
+
+namespace fuzzing {
+
+namespace {
+
+std::filesystem::path make_scratch_directory() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "mapconv-fuzz-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    throw std::system_error(errno, std::generic_category(), "mkdtemp");
+  }
+  return pattern;
+}
+
+void remove_scratch_directory() {
+  std::error_code ignored;
+  std::filesystem::remove_all(scratch_directory(), ignored);
+}
+
+void empty_scratch_directory() {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(scratch_directory(), ignored)) {
+    std::filesystem::remove_all(entry.path(), ignored);
+  }
+}
+
+std::FILE* null_output() {
+  static std::FILE* const stream = std::fopen("/dev/null", "w");
+  if (stream == nullptr) fail("cannot open /dev/null");
+  return stream;
+}
+
+// The text with its control characters, NULs and bytes above 126 written as \xNN.
+std::string printable(const std::string& text) {
+  std::string shown;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= ' ' && byte < 127) {
+      shown += c;
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+      shown += escaped;
+    }
+  }
+  return shown;
+}
+
+}  // namespace
+
+void set_program_arguments(const std::vector<std::string>& arguments) {
+  // The entry wrapper keeps the pointers for the whole process.
+  static std::vector<std::string> texts;
+  static std::vector<char*> pointers;
+  texts = arguments;
+  pointers.clear();
+  for (std::string& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  textio::run_program(static_cast<int>(texts.size()), pointers.data(), [](int, char**) {});
+}
+
+const std::filesystem::path& scratch_directory() {
+  static const std::filesystem::path directory = [] {
+    std::filesystem::path made = make_scratch_directory();
+    std::atexit(remove_scratch_directory);
+    return made;
+  }();
+  return directory;
+}
+
+Session::Session(std::string_view console_input) : input_(console_input) {
+  previous_directory_ = std::filesystem::current_path();
+  std::filesystem::current_path(scratch_directory());
+  // fmemopen accepts an empty buffer and then reads the end of the file at once.
+  input_stream_ = fmemopen(input_.data(), input_.size(), "r");
+  if (input_stream_ == nullptr) fail("fmemopen failed");
+  textio::set_console_streams(input_stream_, null_output(), null_output());
+}
+
+Session::~Session() {
+  startup::reset_console_input();
+  expfile::reset_index_slots();
+  startup::reset_experiment_opening();
+  startup::reset_page_settings();
+  textio::reset_units();
+  std::fclose(input_stream_);
+  empty_scratch_directory();
+  std::filesystem::current_path(previous_directory_);
+}
+
+void trace(const std::string& line) {
+  static const bool tracing = std::getenv("MAPCONV_FUZZ_TRACE") != nullptr;
+  if (tracing) std::fprintf(stderr, "%s\n", printable(line).c_str());
+}
+
+void fail(const std::string& what) {
+  std::fprintf(stderr, "\n==== fuzz check failed: %s\n", printable(what).c_str());
+  std::fflush(stderr);
+  std::abort();
+}
+
+}  // namespace fuzzing

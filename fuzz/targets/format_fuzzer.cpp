@@ -1,0 +1,139 @@
+// The format-list engine: an arbitrary format list writes arbitrary items into an internal
+// text and onto the console, reads arbitrary text back through the same list, and reads its own
+// output again. Integers written with I and texts written with A must come back as written.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/inputs.hpp"
+#include "support/session.hpp"
+#include "textio/records.hpp"
+#include "textio/status.hpp"
+#include "textio/units.hpp"
+
+namespace {
+
+using fuzzing::Item;
+
+std::vector<textio::OutItem> out_items(const std::vector<Item>& items) {
+  std::vector<textio::OutItem> out;
+  for (const Item& item : items) {
+    switch (item.kind) {
+      case Item::Kind::integer:
+        out.push_back({textio::OutItem::Kind::integer, item.integer, 0.0, {}});
+        break;
+      case Item::Kind::real64:
+        out.push_back({textio::OutItem::Kind::real, 0, item.real64, {}});
+        break;
+      case Item::Kind::real32:
+        out.push_back({textio::OutItem::Kind::real, 0, item.real32, {}});
+        break;
+      case Item::Kind::text:
+        out.push_back({textio::OutItem::Kind::text, 0, 0.0, item.text});
+        break;
+    }
+  }
+  return out;
+}
+
+// Variables to read into, one for each item and of its kind; texts as wide as the item's text.
+class Targets {
+ public:
+  explicit Targets(const std::vector<Item>& items) : slots_(items.size()) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      Slot& slot = slots_[i];
+      switch (items[i].kind) {
+        case Item::Kind::integer:
+          in_.push_back({textio::InItem::Kind::int32, &slot.integer});
+          break;
+        case Item::Kind::real64:
+          in_.push_back({textio::InItem::Kind::real64, &slot.real64});
+          break;
+        case Item::Kind::real32:
+          in_.push_back({textio::InItem::Kind::real32, &slot.real32});
+          break;
+        case Item::Kind::text:
+          slot.text.assign(items[i].text.size(), '?');
+          in_.push_back({textio::InItem::Kind::text, &slot.text});
+          break;
+      }
+    }
+  }
+  const std::vector<textio::InItem>& in() const { return in_; }
+  int integer(std::size_t i) const { return slots_[i].integer; }
+  const std::string& text(std::size_t i) const { return slots_[i].text; }
+
+ private:
+  struct Slot {
+    int integer = 0;
+    double real64 = 0.0;
+    float real32 = 0.0f;
+    std::string text;
+  };
+  std::vector<Slot> slots_;
+  std::vector<textio::InItem> in_;
+};
+
+// A text written with Aw and read back with A into a variable of the text's width: the whole text
+// when w is 0 or at least the width, else its first w characters padded with blanks.
+bool text_came_back(const std::string& written, const std::string& read) {
+  if (read.size() != written.size()) return false;
+  std::size_t same = 0;
+  while (same < read.size() && read[same] == written[same]) ++same;
+  return read.find_first_not_of(' ', same) == std::string::npos;
+}
+
+void check_read_back(const fuzzing::FormatInput& input, const std::string& text) {
+  Targets targets(input.items);
+  if (textio::try_read_text_items(text, input.format, targets.in()) != textio::kOk) return;
+  for (std::size_t i = 0; i < input.items.size(); ++i) {
+    const Item& item = input.items[i];
+    if (item.kind == Item::Kind::integer && targets.integer(i) != item.integer) {
+      fuzzing::fail("integer " + std::to_string(item.integer) + " written with " + input.format +
+                    " as [" + text + "] reads back as " + std::to_string(targets.integer(i)));
+    }
+    if (item.kind == Item::Kind::text && !text_came_back(item.text, targets.text(i))) {
+      fuzzing::fail("text [" + item.text + "] written with " + input.format + " as [" + text +
+                    "] reads back as [" + targets.text(i) + "]");
+    }
+  }
+}
+
+void check_text_widths(const fuzzing::FormatInput& input, const Targets& targets) {
+  for (std::size_t i = 0; i < input.items.size(); ++i) {
+    if (input.items[i].kind == Item::Kind::text &&
+        targets.text(i).size() != input.items[i].text.size()) {
+      fuzzing::fail("a text variable changed its width reading with " + input.format);
+    }
+  }
+}
+
+void exercise(const fuzzing::FormatInput& input) {
+  const std::vector<textio::OutItem> items = out_items(input.items);
+  std::string text(static_cast<std::size_t>(input.text_width), ' ');
+  const int status = textio::try_write_text_items(text, input.format, items);
+  if (text.size() != static_cast<std::size_t>(input.text_width)) {
+    fuzzing::fail("the internal text changed its width writing with " + input.format);
+  }
+  if (status == textio::kOk) check_read_back(input, text);
+
+  Targets from_text(input.items);
+  textio::try_read_text_items(input.input_text, input.format, from_text.in());
+  check_text_widths(input, from_text);
+
+  textio::try_write_record_items(textio::kConsoleOutput, input.format, items);
+  Targets from_console(input.items);
+  textio::try_read_record_items(textio::kConsoleInput, input.format, from_console.in());
+  check_text_widths(input, from_console);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const fuzzing::FormatInput input =
+      fuzzing::decode_format_input({reinterpret_cast<const char*>(data), size});
+  fuzzing::Session session(input.input_text);
+  session.run([&] { exercise(input); });
+  return 0;
+}
