@@ -1,0 +1,44 @@
+# The two ways the project declares its targets: a subsystem library from the sources of its
+# folder, and a GoogleTest binary from the sources of its test folder. A folder that should hold
+# sources but holds none is a configuration error, never a silently missing target.
+
+# mapconv_subsystem(<name> [DEPENDS <library>...])
+# A static library of every .cpp in src/<name>/ but the program's main.cpp.
+function(mapconv_subsystem name)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "" "DEPENDS")
+  file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${name}/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  if(NOT sources)
+    message(FATAL_ERROR "The subsystem ${name} has no sources in src/${name}/")
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+endfunction()
+
+# mapconv_test_binary(<name> DIRECTORY <dir> LINKS <library>... [PROGRAMS <DEFINE>=<target>...]
+#                     [DEFINITIONS <definition>...])
+# A test binary of every .cpp in <dir>, linked with GoogleTest's main. Each PROGRAMS entry builds
+# the target before the tests and hands its path to them as the macro DEFINE. The CTest names come
+# from the test names alone, never from printed parameter values (raw bytes, addresses), so two
+# builds list the same names.
+function(mapconv_test_binary name)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "DIRECTORY" "LINKS;PROGRAMS;DEFINITIONS")
+  file(GLOB sources CONFIGURE_DEPENDS ${ARG_DIRECTORY}/*.cpp)
+  if(NOT sources)
+    message(FATAL_ERROR "The test binary ${name} has no sources in ${ARG_DIRECTORY}/")
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE MAPCONV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                             ${ARG_DEFINITIONS})
+  foreach(program ${ARG_PROGRAMS})
+    string(REPLACE "=" ";" define_and_target ${program})
+    list(GET define_and_target 0 define)
+    list(GET define_and_target 1 target)
+    add_dependencies(${name} ${target})
+    target_compile_definitions(${name} PRIVATE ${define}="$<TARGET_FILE:${target}>")
+  endforeach()
+  gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+                       DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES)
+endfunction()
