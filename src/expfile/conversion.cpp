@@ -43,7 +43,7 @@ int open_source(const std::string& name, textio::Access access, int& unit) {
     options.form = textio::Form::unformatted;
     options.record_length = static_cast<int>(kForeignRecordLength);
   }
-  unit = 11;
+  unit = textio::kFirstFreeUnit;
   textio::NEWUNT(unit);
   return textio::try_open_unit(unit, name, options);
 }
@@ -57,7 +57,7 @@ int create_experiment(const std::string& name) {
   options.access = textio::Access::direct;
   options.record_length = kRecordLength;
   options.through_temporary = true;
-  int unit = 11;
+  int unit = textio::kFirstFreeUnit;
   textio::NEWUNT(unit);
   textio::open_unit(unit, name, options);
   return unit;
@@ -169,7 +169,7 @@ void WORKCOPY(int& unit, std::string_view disposition, const ExperimentOpening& 
   // records mixed into the copy.
   std::error_code ignored;
   std::filesystem::remove(new_name, ignored);
-  int new_unit = 11;
+  int new_unit = textio::kFirstFreeUnit;
   if (int status = opening.open("NEW", new_name, new_unit)) fail(opening, status, new_unit);
 
   if (textio::unit_is_direct(unit)) copy_live_records(unit, new_unit);
