@@ -42,7 +42,7 @@ ConversionRequest conversion_request(int experiment_unit, int terminal_unit) {
     textio::write_list(terminal_unit, "No Fourier Phase was found. Has a Map been computed?");
     textio::stop_run("no map");
   }
-  std::string prefix = textio::write_text(12, "(A,I1,A)", "CRS", request.phase, " ").substr(0, 6);
+  const std::string prefix = expfile::CRSKEY(request.phase);
   request.cell.lengths = phase_triple(experiment_unit, prefix + "ABC   ");
   request.cell.angles = phase_triple(experiment_unit, prefix + "ANGLES");
   request.grid_file = experiment_path(experiment_unit).grid_file();

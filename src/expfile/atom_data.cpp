@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "expfile/store.hpp"
+#include "expfile/terminal.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
@@ -51,10 +52,6 @@ struct AtomKeys {
   std::string atom_key;     // atomic number, symbol, "_", then an isotope label
   bool has_isotope_label = false;
 };
-
-void write_line(std::string_view text) {
-  textio::write_record(textio::kConsoleOutput, "(A)", text);
-}
 
 bool is_capital(char c) {
   return c >= 'A' && c <= 'Z';

@@ -13,6 +13,7 @@
 
 #include "expfile/experiment_path.hpp"
 #include "expfile/store.hpp"
+#include "expfile/terminal.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
@@ -23,10 +24,6 @@ namespace {
 
 constexpr std::size_t kForeignRecordLength = 80;
 constexpr std::string_view kRecordEnd = "\r\n";
-
-void write_line(std::string_view text) {
-  textio::write_record(textio::kConsoleOutput, "(A)", text);
-}
 
 // A size that cannot be had counts as 0, which is taken for the 80-byte form.
 std::uintmax_t file_size_or_zero(const std::string& name) {
