@@ -8,13 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "conversion/grid_file.hpp"
-#include "conversion/map_file.hpp"
-#include "conversion/symmetry_loader.hpp"
+#include "conversion/convert_map.hpp"
+#include "conversion/driver.hpp"
 #include "expfile/store.hpp"
 #include "support/experiment_file.hpp"
 #include "support/map_file.hpp"
-#include "textio/records.hpp"
 #include "textio/units.hpp"
 
 namespace {
@@ -59,28 +57,17 @@ fs::path write_experiment(const Experiment& e) {
   return directory;
 }
 
-// One conversion as the driver runs it, from the map file to the closed grid file.
+// One conversion as the driver runs it, from the opened experiment to the closed grid file.
 void convert(const fs::path& directory) {
-  const int experiment_unit = 11;
+  int experiment_unit = 0;
+  textio::NEWUNT(experiment_unit);
   textio::OpenOptions options;
   options.status = "OLD";
   options.access = textio::Access::direct;
   options.record_length = expfile::kRecordLength;
   textio::open_unit(experiment_unit, (directory / "BENCH.EXP").string(), options);
-  std::string map_type;
-  int map_unit = 0;
-  conversion::OPNFMP(experiment_unit, "OLD", map_type, map_unit);
-  std::vector<float> work(
-      static_cast<std::size_t>(conversion::read_map_header(map_unit).section_size));
-  std::string title;
-  conversion::MapBlock block;
-  symmetry::OperatorSet operators;
-  conversion::REDFMP(experiment_unit, map_unit, work, 1, title, block, operators);
-  int grid_unit = conversion::open_grid_file((directory / "BENCH.grd").string());
-  conversion::write_grid_header(grid_unit, title, {}, block.grid_divisions);
-  conversion::MapSampler sampler(block, operators);
-  conversion::write_grid_values(grid_unit, block.grid_divisions, sampler);
-  textio::close_unit(grid_unit);
+  conversion::convert_map(experiment_unit, textio::kConsoleOutput,
+                          conversion::conversion_request(experiment_unit, textio::kConsoleOutput));
   expfile::ISAMCLOSE(experiment_unit, "KEEP");
 }
 

@@ -1,7 +1,14 @@
 // The conversion driver: one pass from the experiment name to the written grid file.
 #pragma once
 
+#include "conversion/convert_map.hpp"
+
 namespace conversion {
+
+// What the experiment open on `experiment_unit` asks to convert: the phase of its map, that
+// phase's cell and the grid file beside the experiment. An experiment without a map is told so
+// on `terminal_unit` and stops the run.
+ConversionRequest conversion_request(int experiment_unit, int terminal_unit);
 
 // The program MAPCONV: converts the Fourier map of the experiment named on the command line.
 void MAPCONV();

@@ -21,6 +21,9 @@ struct MapBlock {
   std::vector<std::int16_t> values;
 };
 
+// Symmetry translations are stored in twelfths of a cell edge: a whole edge is 12 of them.
+inline constexpr float kEdgeTwelfths = 12.0f;
+
 // Codes -32767 and +32767 stand for the density minimum and maximum.
 inline constexpr float kCodeScale = 32767.0f;
 

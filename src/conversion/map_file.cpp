@@ -24,13 +24,13 @@ namespace conversion {
 namespace {
 
 constexpr int kTerminal = textio::kConsoleOutput;
-constexpr int kHeader1Bytes = 140;
-constexpr int kHeader2Bytes = 56;
-constexpr int kWordBytes = 4;
+constexpr int kWordBytes = static_cast<int>(kMapWordBytes);
+constexpr int kTitleRecord = 1;
+constexpr int kGeometryRecord = 2;
 constexpr int kSectionTrailerWords = 2;
 constexpr int kFirstDataRecord = 3;
-constexpr std::size_t kTypeLength = 4;
-constexpr std::size_t kTitleLength = 66;
+constexpr std::size_t kTypeLength = kMapTypeLength;
+constexpr std::size_t kTitleLength = kMapTextLength;
 // The grid file writes the divisions with I4: a larger one would show as "****" above billions of
 // value lines.
 constexpr int kMaxGridDivisions = 9999;
@@ -41,22 +41,6 @@ std::vector<std::string> map_types() {
   for (int digit = 2; digit <= 9; ++digit)
     types.push_back(textio::write_text(4, "(I1,A)", digit, "FDF"));
   return types;
-}
-
-std::int32_t int_at(const std::byte* bytes, int offset) {
-  std::int32_t value;
-  std::memcpy(&value, bytes + offset, sizeof value);
-  return value;
-}
-
-float real_at(const std::byte* bytes, int offset) {
-  float value;
-  std::memcpy(&value, bytes + offset, sizeof value);
-  return value;
-}
-
-Triple triple_at(const std::byte* bytes, int offset) {
-  return {int_at(bytes, offset), int_at(bytes, offset + 4), int_at(bytes, offset + 8)};
 }
 
 [[noreturn]] void refuse_map(const std::string& reason) {
@@ -155,16 +139,10 @@ void read_header_record(int map_unit, int record, std::span<std::byte> bytes) {
   if (status != textio::kOk) textio::raise_io_failure(status);
 }
 
-struct Header1 {
-  std::string phase_name;
-  std::string map_type;
-};
-
-Header1 read_header1(int map_unit) {
-  std::array<std::byte, kHeader1Bytes> bytes{};
-  read_header_record(map_unit, 1, bytes);
-  const char* text = reinterpret_cast<const char*>(bytes.data());
-  return {std::string(text, kTitleLength), std::string(text + 132, kTypeLength)};
+MapTitleRecord read_title(int map_unit) {
+  std::array<std::byte, kTitleRecordBytes> bytes{};
+  read_header_record(map_unit, kTitleRecord, bytes);
+  return read_title_record(bytes);
 }
 
 long long file_size(const std::string& name) {
@@ -198,7 +176,7 @@ void check_map_geometry(const MapHeader& header, int map_unit) {
   long long record_bytes = static_cast<long long>(textio::unit_record_length(map_unit));
   long long needed = kWordBytes * std::max(last_values + kSectionTrailerWords,
                                            records > 1 ? kValuesPerRecord : 0LL);
-  if (record_bytes < std::max<long long>(needed, kHeader1Bytes)) {
+  if (record_bytes < std::max<long long>(needed, kTitleRecordBytes)) {
     refuse_map("Map file record length is too short for its sections");
   }
   long long last_record = kFirstDataRecord - 1 + records * header.block_steps[2];
@@ -293,19 +271,12 @@ void make_patterson(symmetry::OperatorSet& operators) {
 }  // namespace
 
 MapHeader read_map_header(int map_unit) {
-  if (textio::unit_record_length(map_unit) < kHeader1Bytes) {
+  if (textio::unit_record_length(map_unit) < static_cast<int>(kTitleRecordBytes)) {
     refuse_map("Map file record length is too short for its sections");
   }
-  std::array<std::byte, kHeader2Bytes> bytes{};
-  read_header_record(map_unit, 2, bytes);
-  MapHeader header;
-  header.grid_divisions = triple_at(bytes.data(), 0);
-  header.block_start = triple_at(bytes.data(), 12);
-  header.block_steps = triple_at(bytes.data(), 24);
-  header.rotation_count = int_at(bytes.data(), 36);
-  header.section_size = int_at(bytes.data(), 40);
-  header.density_maximum = real_at(bytes.data(), 44);
-  header.density_minimum = real_at(bytes.data(), 48);
+  std::array<std::byte, kGeometryRecordBytes> bytes{};
+  read_header_record(map_unit, kGeometryRecord, bytes);
+  MapHeader header = read_geometry_record(bytes);
   check_map_geometry(header, map_unit);
   return header;
 }
@@ -322,7 +293,7 @@ std::int16_t encode_density(float density, float minimum, float range) {
 void REDFMP(int experiment_unit, int map_unit, std::vector<float>& work_buffer, int map_phase,
             std::string& title_line, MapBlock& block, symmetry::OperatorSet& operators) {
   load_phase_symmetry(experiment_unit, map_phase, operators);
-  Header1 header1 = read_header1(map_unit);
+  MapTitleRecord title = read_title(map_unit);
   MapHeader header = read_map_header(map_unit);
   if (static_cast<long long>(work_buffer.size()) < header.section_size) {
     refuse_map("Map section is larger than the work buffer");
@@ -345,10 +316,10 @@ void REDFMP(int experiment_unit, int map_unit, std::vector<float>& work_buffer, 
 
   std::string description(expfile::kValueLength, ' ');
   expfile::KEYREAD(experiment_unit, expfile::kDescriptionKey, description);
-  title_line = textio::fit(description.substr(2, 50) + " " + header1.map_type, kTitleLength);
+  title_line = textio::fit(description.substr(2, 50) + " " + title.map_type, kTitleLength);
   textio::write_record(kTerminal, "(2A)", " Problem title: ", description.substr(2));
-  textio::write_record(kTerminal, "(2A)", " Phase name: ", header1.phase_name);
-  if (header1.map_type == "PTSN" || header1.map_type == "DPTS") make_patterson(operators);
+  textio::write_record(kTerminal, "(2A)", " Phase name: ", title.phase_name);
+  if (title.map_type == "PTSN" || title.map_type == "DPTS") make_patterson(operators);
 
   block.grid_divisions = header.grid_divisions;
   block.block_start = header.block_start;

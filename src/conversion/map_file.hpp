@@ -8,23 +8,13 @@
 #include <vector>
 
 #include "conversion/map_block.hpp"
+#include "conversion/map_header.hpp"
 #include "expfile/experiment_path.hpp"
 #include "symmetry/operator_set.hpp"
 
 namespace conversion {
 
 inline constexpr int kValuesPerRecord = 8191;
-
-// Header record 2, per-axis triples in the file's own axis order.
-struct MapHeader {
-  Triple grid_divisions{};
-  Triple block_start{};
-  Triple block_steps{};
-  int rotation_count = 0;
-  int section_size = 0;
-  float density_maximum = 0.0f;
-  float density_minimum = 0.0f;
-};
 
 // The experiment whose file is open on `experiment_unit`. The start-up always opens a name
 // ending in ".EXP"; any other file names its experiment whole.

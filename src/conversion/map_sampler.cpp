@@ -85,7 +85,7 @@ float MapSampler::MAPVAL(const Point& point) {
       const auto& row = op.rotation[static_cast<std::size_t>(i)];
       image[i] = static_cast<float>(row[0]) * point[0] + static_cast<float>(row[1]) * point[1] +
                  static_cast<float>(row[2]) * point[2] +
-                 static_cast<float>(op.translation[static_cast<std::size_t>(i)]) / 12.0f;
+                 static_cast<float>(op.translation[static_cast<std::size_t>(i)]) / kEdgeTwelfths;
     }
     for (int trial = 0; trial < centring_count; ++trial) {
       Point grid;

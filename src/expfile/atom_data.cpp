@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "expfile/store.hpp"
+#include "expfile/terminal.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
@@ -31,6 +32,18 @@ constexpr std::size_t kAtomTypeLength = 8;
 constexpr std::size_t kLineLength = 80;
 constexpr std::size_t kSizeTextLength = 53;
 constexpr std::string_view kRecordPrefix = " AFAC ";
+// Columns of an element or atom key: the atomic number, a blank, the symbol from column 3, the
+// element's suffix from column 5 (in an atom key "_" and the isotope label from column 6), and in
+// a data line's key the kind of line from column 8.
+constexpr std::size_t kKeySymbolColumn = 3;
+constexpr std::size_t kKeySuffixColumn = 5;
+constexpr std::size_t kIsotopeLabelColumn = 6;
+constexpr std::size_t kLineKindColumn = 8;
+// Symbol and suffix as record names carry them, and the neutron record's name before the mass.
+constexpr std::size_t kNamedSuffixLength = 4;
+// The isotope as messages show it: symbol, "_" and the label.
+constexpr std::size_t kIsotopeNameLength = 6;
+constexpr std::size_t kNeutronNameWithoutMass = kRecordPrefix.size() + 3;
 
 // The keys of one atom type: the element's X-ray line and the atom's neutron line.
 struct AtomKeys {
@@ -39,10 +52,6 @@ struct AtomKeys {
   std::string atom_key;     // atomic number, symbol, "_", then an isotope label
   bool has_isotope_label = false;
 };
-
-void write_line(std::string_view text) {
-  textio::write_record(textio::kConsoleOutput, "(A)", text);
-}
 
 bool is_capital(char c) {
   return c >= 'A' && c <= 'Z';
@@ -56,7 +65,7 @@ void report_improper(const std::string& type) {
 
 // "H", "D" and "T" share hydrogen's lines; the isotopes are told apart by their mass numbers.
 std::string atom_key_of(int entry, const std::string& element_key) {
-  std::string key = element_key.substr(0, 5) + "_";
+  std::string key = element_key.substr(0, kKeySuffixColumn) + "_";
   if (entry == kDeuteriumEntry) key += "2";
   if (entry == kTritiumEntry) key += "3";
   return textio::fit(key, kKeyLength);
@@ -67,7 +76,7 @@ bool apply_suffix(const std::string& type, std::size_t symbol_length, AtomKeys& 
   const std::size_t end = std::min(type.find(' '), kAtomTypeLength);
   if (symbol_length >= end) return true;
   const char first = type[symbol_length];
-  const std::string head = keys.element_key.substr(0, 5);
+  const std::string head = keys.element_key.substr(0, kKeySuffixColumn);
   if (first == 'V' && keys.symbol == "SI") {
     keys.element_key = textio::fit(head + "V", kKeyLength);
   } else if (first == '+' || first == '-') {
@@ -98,8 +107,8 @@ std::optional<AtomKeys> parse_atom_type(const std::string& type) {
   const std::size_t underscore = type.find('_');
   keys.has_isotope_label = underscore != std::string::npos;
   if (keys.has_isotope_label) {
-    keys.atom_key =
-        textio::fit(keys.atom_key.substr(0, 6) + type.substr(underscore + 1), kKeyLength);
+    keys.atom_key = textio::fit(
+        keys.atom_key.substr(0, kIsotopeLabelColumn) + type.substr(underscore + 1), kKeyLength);
   }
   if (!apply_suffix(type, symbol_length, keys)) {
     report_improper(type);
@@ -138,7 +147,7 @@ int line_number(const std::string& line) {
 std::vector<std::string> read_element_group(int z) {
   textio::OpenOptions options;
   options.status = "OLD";
-  int unit = 11;
+  int unit = textio::kFirstFreeUnit;
   textio::NEWUNT(unit);
   textio::open_unit(unit, installation_directory() + std::string(kAtomDataFile), options);
   std::string line(kLineLength, ' ');
@@ -166,9 +175,10 @@ std::optional<std::string> find_line(const std::vector<std::string>& group, std:
 // The neutron record of deuterium, and of tritium named without a label, does not carry the
 // isotope's mass number.
 std::string neutron_record_key(const AtomKeys& keys) {
-  const std::string key = std::string(kRecordPrefix) + keys.symbol + keys.atom_key.substr(5, 4);
+  const std::string key = std::string(kRecordPrefix) + keys.symbol +
+                          keys.atom_key.substr(kKeySuffixColumn, kNamedSuffixLength);
   const bool drop_mass = keys.symbol == " D" || (keys.symbol == " T" && !keys.has_isotope_label);
-  return drop_mass ? textio::fit(key.substr(0, 9), kKeyLength) : key;
+  return drop_mass ? textio::fit(key.substr(0, kNeutronNameWithoutMass), kKeyLength) : key;
 }
 
 // The X-ray record of the element and the neutron record of the atom; false, with the message,
@@ -177,15 +187,18 @@ bool write_scattering_records(int unit, const std::vector<std::string>& group,
                               const AtomKeys& keys) {
   const std::optional<std::string> xray = find_line(group, keys.element_key);
   if (!xray) {
-    write_line(" **** No X-ray scattering factors available for " + keys.element_key.substr(3, 4) +
-               "****");
+    write_line(" **** No X-ray scattering factors available for " +
+               keys.element_key.substr(kKeySymbolColumn, kNamedSuffixLength) + "****");
     return false;
   }
-  WRITEXP(unit, std::string(kRecordPrefix) + keys.symbol + keys.element_key.substr(5, 4), *xray);
+  WRITEXP(unit,
+          std::string(kRecordPrefix) + keys.symbol +
+              keys.element_key.substr(kKeySuffixColumn, kNamedSuffixLength),
+          *xray);
   const std::optional<std::string> neutron = find_line(group, keys.atom_key);
   if (!neutron) {
-    write_line(" **** No neutron data available for isotope " + keys.atom_key.substr(3, 6) +
-               " ****");
+    write_line(" **** No neutron data available for isotope " +
+               keys.atom_key.substr(kKeySymbolColumn, kIsotopeNameLength) + " ****");
     return false;
   }
   WRITEXP(unit, neutron_record_key(keys), *neutron);
@@ -195,9 +208,11 @@ bool write_scattering_records(int unit, const std::vector<std::string>& group,
 // The element's "M" and "N" lines, copied only when the group holds them.
 void write_magnetic_records(int unit, const std::vector<std::string>& group, const AtomKeys& keys) {
   for (const char kind : {'M', 'N'}) {
-    const std::string line_key = keys.element_key.substr(0, 8) + kind + "   ";
+    const std::string line_key = keys.element_key.substr(0, kLineKindColumn) + kind + "   ";
     if (const std::optional<std::string> value = find_line(group, line_key)) {
-      WRITEXP(unit, std::string(kRecordPrefix) + keys.element_key.substr(3, 4) + " " + kind,
+      WRITEXP(unit,
+              std::string(kRecordPrefix) +
+                  keys.element_key.substr(kKeySymbolColumn, kNamedSuffixLength) + " " + kind,
               *value);
     }
   }
@@ -207,7 +222,8 @@ void write_magnetic_records(int unit, const std::vector<std::string>& group, con
 // group lacks it, and returns the value.
 std::string copy_atom_line(int unit, const std::vector<std::string>& group, const AtomKeys& keys,
                            std::string_view kind) {
-  const std::string line_key = keys.atom_key.substr(0, 6) + std::string(kind) + "   ";
+  const std::string line_key =
+      keys.atom_key.substr(0, kIsotopeLabelColumn) + std::string(kind) + "   ";
   const std::string value = find_line(group, line_key).value_or(std::string(kValueLength, ' '));
   WRITEXP(unit, std::string(kRecordPrefix) + keys.symbol + "_" + std::string(kind), value);
   return value;

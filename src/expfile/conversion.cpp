@@ -13,6 +13,7 @@
 
 #include "expfile/experiment_path.hpp"
 #include "expfile/store.hpp"
+#include "expfile/terminal.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
@@ -23,10 +24,6 @@ namespace {
 
 constexpr std::size_t kForeignRecordLength = 80;
 constexpr std::string_view kRecordEnd = "\r\n";
-
-void write_line(std::string_view text) {
-  textio::write_record(textio::kConsoleOutput, "(A)", text);
-}
 
 // A size that cannot be had counts as 0, which is taken for the 80-byte form.
 std::uintmax_t file_size_or_zero(const std::string& name) {
@@ -43,7 +40,7 @@ int open_source(const std::string& name, textio::Access access, int& unit) {
     options.form = textio::Form::unformatted;
     options.record_length = static_cast<int>(kForeignRecordLength);
   }
-  unit = 11;
+  unit = textio::kFirstFreeUnit;
   textio::NEWUNT(unit);
   return textio::try_open_unit(unit, name, options);
 }
@@ -57,7 +54,7 @@ int create_experiment(const std::string& name) {
   options.access = textio::Access::direct;
   options.record_length = kRecordLength;
   options.through_temporary = true;
-  int unit = 11;
+  int unit = textio::kFirstFreeUnit;
   textio::NEWUNT(unit);
   textio::open_unit(unit, name, options);
   return unit;
@@ -169,7 +166,7 @@ void WORKCOPY(int& unit, std::string_view disposition, const ExperimentOpening& 
   // records mixed into the copy.
   std::error_code ignored;
   std::filesystem::remove(new_name, ignored);
-  int new_unit = 11;
+  int new_unit = textio::kFirstFreeUnit;
   if (int status = opening.open("NEW", new_name, new_unit)) fail(opening, status, new_unit);
 
   if (textio::unit_is_direct(unit)) copy_live_records(unit, new_unit);

@@ -277,9 +277,7 @@ void NXTTOK(std::string_view line, int& position, std::string& token, int& token
 
 void UPCASE(std::string& text, int length) {
   const std::size_t count = std::min(text.size(), static_cast<std::size_t>(std::max(length, 0)));
-  for (std::size_t i = 0; i < count; ++i) {
-    if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - 'a' + 'A');
-  }
+  text.replace(0, count, textio::upper_case(std::string_view(text).substr(0, count)));
 }
 
 void IOERR(int status, int unit) {

@@ -56,7 +56,6 @@ constexpr std::string_view kLeastSquaresProgram = "SOLVAN";
 
 // What STRTRN keeps for the run.
 struct OpeningState {
-  ExperimentName experiment;
   std::string reply = " ";  // the answer to the last yes/no question
 };
 
@@ -234,8 +233,7 @@ void STRTRN(std::string_view program_name, std::string_view experiment_mode,
             std::string_view listing_mode, int& experiment_unit, int& listing_unit,
             int& terminal_unit) {
   terminal_unit = kTerminal;
-  opening().experiment = GETNAM(program_name);
-  const ExperimentName& experiment = opening().experiment;
+  const ExperimentName experiment = GETNAM(program_name);
   const std::string file_name = experiment.path.experiment_file();
   if (int status = OPNEXP(kReadMode, file_name, experiment_unit)) {
     if (!is_mode(experiment_mode, kNewMode)) {
@@ -299,10 +297,6 @@ HistogramList HSTTYP(int unit) {
   }
   histograms.types.resize(stored);
   return histograms;
-}
-
-const ExperimentName& current_experiment() {
-  return opening().experiment;
 }
 
 void reset_experiment_opening() {

@@ -63,10 +63,7 @@ ExperimentName GETNAM(std::string_view program_name);
 // The histograms of the experiment file open on `unit`; none when " EXPR  NHST " is missing.
 HistogramList HSTTYP(int unit);
 
-// The experiment named by the last STRTRN of the run.
-const ExperimentName& current_experiment();
-
-// Test support: forgets the experiment and the last yes/no reply.
+// Test support: forgets the last yes/no reply.
 void reset_experiment_opening();
 
 }  // namespace startup

@@ -27,6 +27,25 @@ constexpr std::size_t kAtomTypeWidth = 8;
 constexpr std::size_t kSizeTextWidth = 53;
 constexpr std::size_t kVersionWidth = 5;
 
+// A slice of an old record's value that an upgrade keeps: 0-based first column and length.
+struct Columns {
+  std::size_t first;
+  std::size_t length;
+};
+// An old atom-type record keeps its first ten columns and the fields after its form factors.
+constexpr Columns kAtomTypeLead{0, 10};
+constexpr Columns kAtomTypeMiddle{50, 11};
+constexpr Columns kAtomTypeTail{61, 7};
+// An old preferred-orientation record is split around the inserted second ratio and flag.
+constexpr Columns kOrientationLead{0, 10};
+constexpr Columns kOrientationMiddle{10, 30};
+constexpr std::size_t kOrientationFlagColumn = 44;
+constexpr Columns kOrientationTail{45, 5};
+
+std::string slice(const std::string& value, Columns columns) {
+  return value.substr(columns.first, columns.length);
+}
+
 // Records numbered by one key character: "1" to "9".
 constexpr int kLastNumberedRecord = 9;
 
@@ -169,7 +188,8 @@ void upgrade_atom_types(int unit) {
   }
   for (const auto& [key, value] : atom_types) {
     expfile::WRITEXP(unit, key,
-                     value.substr(0, 10) + value.substr(50, 11) + "    " + value.substr(61, 7));
+                     slice(value, kAtomTypeLead) + slice(value, kAtomTypeMiddle) + "    " +
+                         slice(value, kAtomTypeTail));
   }
   move_each_with_prefix(unit, kOldFormFactorPrefix, [](const Record&) {});
 }
@@ -287,8 +307,8 @@ void upgrade_preferred_orientation(int unit, int phase, int histogram) {
   std::string value(kDefaultPreferredOrientation);
   if (const std::optional<std::string> old = read_value(unit, prefix + "PREFOR")) {
     delete_record(unit, prefix + "PREFOR");
-    value = old->substr(0, 10) + "   1.00000" + old->substr(10, 30) + "   " + (*old)[44] + "N" +
-            old->substr(45, 5);
+    value = slice(*old, kOrientationLead) + "   1.00000" + slice(*old, kOrientationMiddle) + "   " +
+            (*old)[kOrientationFlagColumn] + "N" + slice(*old, kOrientationTail);
   }
   expfile::WRITEXP(unit, prefix + "PREFO1", value);
   expfile::WRITEXP(unit, prefix + "NAXIS ", "    1");

@@ -17,7 +17,6 @@ namespace textio {
 namespace {
 
 constexpr int kUnitCount = 100;
-constexpr int kFirstFreeSearch = 11;
 constexpr int kLastFreeSearchStart = 90;
 constexpr std::size_t kOutputChunk = 1 << 16;
 
@@ -258,7 +257,7 @@ bool file_exists(const std::string& name) {
 }
 
 void NEWUNT(int& unit) {
-  if (unit < kFirstFreeSearch || unit > kLastFreeSearchStart) unit = kFirstFreeSearch;
+  if (unit < kFirstFreeUnit || unit > kLastFreeSearchStart) unit = kFirstFreeUnit;
   while (unit_connected(unit)) ++unit;
 }
 

@@ -11,6 +11,8 @@ namespace textio {
 inline constexpr int kConsoleInput = 5;
 inline constexpr int kConsoleOutput = 6;
 inline constexpr int kErrorOutput = 0;
+// Units below this one are left to the console and the program's fixed uses.
+inline constexpr int kFirstFreeUnit = 11;
 
 enum class Access { sequential, direct };
 enum class Form { formatted, unformatted };

@@ -1,25 +1,23 @@
 #include "support/map_file.hpp"
 
 #include <bit>
+#include <span>
 #include <stdexcept>
 
+#include "conversion/map_header.hpp"
 #include "support/files.hpp"
 
 namespace support {
 namespace {
 
-constexpr std::size_t kWordBytes = 4;
-constexpr std::size_t kTextWidth = 66;
-constexpr std::size_t kTypeWidth = 4;
+constexpr std::size_t kWordBytes = conversion::kMapWordBytes;
 
 class RecordWriter {
  public:
   explicit RecordWriter(std::size_t record_bytes) : record_bytes_(record_bytes) {}
 
-  void text(std::string_view value, std::size_t width) {
-    std::string field(value.substr(0, width));
-    field.resize(width, ' ');
-    record_ += field;
+  void bytes(std::span<const std::byte> bytes) {
+    record_.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   }
   void integer(std::int32_t value) {
     const auto bits = static_cast<std::uint32_t>(value);
@@ -46,19 +44,23 @@ class RecordWriter {
 };
 
 void write_headers(const MapFile& map, RecordWriter& writer, std::string& file) {
-  writer.text(map.phase_name, kTextWidth);
-  writer.text(map.second_text, kTextWidth);
-  writer.text(map.map_type, kTypeWidth);
-  writer.integer(map.header1_integer);
+  std::array<std::byte, conversion::kTitleRecordBytes> title{};
+  conversion::write_title_record(
+      {map.phase_name, map.second_text, map.map_type, map.header1_integer}, title);
+  writer.bytes(title);
   writer.end_record(file);
-  for (const auto* triple : {&map.grid_divisions, &map.block_start, &map.block_steps}) {
-    for (std::int32_t value : *triple) writer.integer(value);
-  }
-  writer.integer(map.rotation_count);
-  writer.integer(section_values(map));
-  writer.real(map.density_maximum);
-  writer.real(map.density_minimum);
-  writer.integer(map.header2_integer);
+  conversion::MapHeader geometry;
+  geometry.grid_divisions = map.grid_divisions;
+  geometry.block_start = map.block_start;
+  geometry.block_steps = map.block_steps;
+  geometry.rotation_count = map.rotation_count;
+  geometry.section_size = section_values(map);
+  geometry.density_maximum = map.density_maximum;
+  geometry.density_minimum = map.density_minimum;
+  geometry.spare_word = map.header2_integer;
+  std::array<std::byte, conversion::kGeometryRecordBytes> bytes{};
+  conversion::write_geometry_record(geometry, bytes);
+  writer.bytes(bytes);
   writer.end_record(file);
 }
 

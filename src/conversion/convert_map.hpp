@@ -1,0 +1,26 @@
+// One conversion: the Fourier map of an opened experiment written out as its grid file.
+#pragma once
+
+#include <string>
+
+#include "conversion/grid_file.hpp"
+
+namespace conversion {
+
+// What the caller settles before converting: the map's phase, the phase's cell for the grid
+// file's header, and the grid file's name.
+struct ConversionRequest {
+  int phase = 0;
+  Cell cell;
+  std::string grid_file;
+};
+
+// Opens the map file of the experiment open on `experiment_unit` (asking for its type on the
+// terminal when several exist), reads it with the phase's symmetry and writes every grid point
+// of the cell to the grid file, announcing the file's name on `terminal_unit`. `thread_count`
+// is the number of threads that sample the grid; only 1 is accepted, anything else throws
+// std::invalid_argument. A map that cannot be converted stops the run.
+void convert_map(int experiment_unit, int terminal_unit, const ConversionRequest& request,
+                 int thread_count = 1);
+
+}  // namespace conversion
