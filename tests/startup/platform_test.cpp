@@ -46,15 +46,6 @@ INSTANTIATE_TEST_SUITE_P(Values, EnvvalTest,
                                            EnvvalCase{"BlankOnceCut", "   x", 3, "   ", 0}),
                          [](const auto& info) { return info.param.name; });
 
-TEST(Systxt, PlatformTextFitsTheField) {
-  std::string narrow(6, '?');
-  std::string wide(12, '?');
-  SYSTXT(narrow);
-  SYSTXT(wide);
-  EXPECT_EQ(narrow, "Win32 ");
-  EXPECT_EQ(wide, "Win32 6.0   ");
-}
-
 class CtimeTextTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -11,7 +11,7 @@
 #include "support/map_file.hpp"
 #include "support/run_program.hpp"
 
-namespace expfile_test {
+namespace support_test {
 namespace {
 
 constexpr std::size_t kWord = 4;
@@ -143,4 +143,4 @@ TEST(RunProgramTest, ReportsASignalAndAProgramThatCannotStart) {
 }
 
 }  // namespace
-}  // namespace expfile_test
+}  // namespace support_test
