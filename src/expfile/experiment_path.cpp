@@ -1,7 +1,5 @@
 #include "expfile/experiment_path.hpp"
 
-#include "expfile/conversion.hpp"
-
 namespace expfile {
 
 namespace {
@@ -33,6 +31,15 @@ std::string ExperimentPath::backup(int number) const {
   std::string digits;
   HEX4(digits, number);
   return stem() + ".O" + digits.substr(2);
+}
+
+void HEX4(std::string& text, int n) {
+  static constexpr std::string_view kDigits = "0123456789ABCDEF";
+  const auto value = static_cast<unsigned>(n);
+  text.assign(4, ' ');
+  for (int place = 0; place < 4; ++place) {
+    text[static_cast<std::size_t>(3 - place)] = kDigits[(value >> (4 * place)) & 15U];
+  }
 }
 
 }  // namespace expfile

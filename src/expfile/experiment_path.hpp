@@ -10,6 +10,10 @@
 
 namespace expfile {
 
+// The four upper-case hexadecimal digits of `n` (0 to 65535), most significant first, into
+// `text`.
+void HEX4(std::string& text, int n);
+
 struct ExperimentPath {
   std::string directory;  // as given, up to and including the last "/"; empty for none
   std::string name;       // the experiment's name within the directory

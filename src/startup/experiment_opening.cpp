@@ -5,8 +5,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "expfile/conversion.hpp"
+#include "expfile/foreign_form.hpp"
 #include "expfile/store.hpp"
+#include "expfile/working_copy.hpp"
 #include "startup/console_input.hpp"
 #include "startup/platform.hpp"
 #include "startup/upgrade.hpp"

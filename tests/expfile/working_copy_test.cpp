@@ -1,3 +1,5 @@
+#include "expfile/working_copy.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "expfile/conversion.hpp"
+#include "expfile/experiment_path.hpp"
 #include "expfile/store.hpp"
 #include "store_fixture.hpp"
 #include "support/files.hpp"

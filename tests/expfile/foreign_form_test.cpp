@@ -1,4 +1,4 @@
-#include "expfile/conversion.hpp"
+#include "expfile/foreign_form.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "expfile/experiment_path.hpp"
+#include "expfile/file_rename.hpp"
 #include "store_fixture.hpp"
 #include "support/files.hpp"
 #include "textio/text.hpp"
