@@ -1,9 +1,7 @@
-#include <cstdio>
-#include <string_view>
-
 #include "conversion/driver.hpp"
 #include "expfile/atom_data.hpp"
 #include "textio/entry.hpp"
+#include "textio/standard_options.hpp"
 
 namespace {
 
@@ -42,15 +40,7 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string_view first = argc > 1 ? argv[1] : "";
-  if (first == "-h" || first == "--help") {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  if (first == "-V" || first == "--version") {
-    std::puts("mapconv " MAPCONV_VERSION);
-    return 0;
-  }
+  if (textio::answer_standard_option(argc, argv, kUsage, "mapconv " MAPCONV_VERSION)) return 0;
   expfile::set_installed_directory(MAPCONV_INSTALLED_DIRECTORY);
   return textio::run_program(argc, argv, [](int, char**) { conversion::MAPCONV(); });
 }

@@ -7,6 +7,7 @@
 
 #include "grd2ccp4/ccp4_map.hpp"
 #include "grd2ccp4/grid_file.hpp"
+#include "textio/standard_options.hpp"
 
 namespace {
 
@@ -49,15 +50,7 @@ void convert(const std::filesystem::path& input, const std::filesystem::path& ou
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string_view first = argc > 1 ? argv[1] : "";
-  if (first == "-h" || first == "--help") {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  if (first == "-V" || first == "--version") {
-    std::puts("grd2ccp4 " MAPCONV_VERSION);
-    return 0;
-  }
+  if (textio::answer_standard_option(argc, argv, kUsage, "grd2ccp4 " MAPCONV_VERSION)) return 0;
   if (argc < 2 || argc > 3) {
     std::fputs("Usage: grd2ccp4 NAME.grd [OUT]   (grd2ccp4 --help tells more)\n", stderr);
     return kUsageError;

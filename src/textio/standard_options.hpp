@@ -1,0 +1,28 @@
+// The options that every program of the suite answers before it does anything else: a first
+// argument of exactly -h or --help prints the usage text, -V or --version one version line, both
+// on standard output. Header-only, so that a program which needs nothing else of textio can use
+// it without linking the library.
+#pragma once
+
+#include <cstdio>
+#include <string_view>
+
+namespace textio {
+
+// True when the first argument was one of the options and has been answered: the program then
+// ends with status 0 without opening anything.
+inline bool answer_standard_option(int argc, char** argv, const char* usage,
+                                   const char* version_line) {
+  const std::string_view first = argc > 1 ? argv[1] : "";
+  if (first == "-h" || first == "--help") {
+    std::fputs(usage, stdout);
+    return true;
+  }
+  if (first == "-V" || first == "--version") {
+    std::puts(version_line);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace textio
