@@ -42,10 +42,17 @@ const char* const kUsage =
     "Exit status:\n  0 [^]*\n  1 [^]*\n  134 [^]*\n";
 const char* const kVersion = "mapconv [0-9]+\\.[0-9]+\n";
 
+// "-h" gives Shorth, "--version" Longversion.
+std::string option_case_name(std::string argument) {
+  const std::size_t dashes = argument.find_first_not_of('-');
+  return (dashes == 1 ? "Short" : "Long") + argument.substr(dashes);
+}
+
 INSTANTIATE_TEST_SUITE_P(Options, OptionTest,
                          ::testing::Values(OptionCase{"-h", kUsage}, OptionCase{"--help", kUsage},
                                            OptionCase{"-V", kVersion},
-                                           OptionCase{"--version", kVersion}));
+                                           OptionCase{"--version", kVersion}),
+                         [](const auto& info) { return option_case_name(info.param.argument); });
 
 // Near misses are experiment names like any other: the start-up looks for their files.
 TEST(OptionTest, AnyOtherArgumentIsAnExperimentName) {

@@ -41,6 +41,9 @@ TEST_P(IsamerrTest, ReportsTheShortenedKeyAndStopsWithoutText) {
   EXPECT_EQ(console_text(), GetParam().line + "\n");
 }
 
+constexpr const char* kIsamerrCaseNames[] = {"FullKey", "TrailingBlanks", "TrailingNuls",
+                                             "AllBlank"};
+
 INSTANTIATE_TEST_SUITE_P(
     Keys, IsamerrTest,
     ::testing::Values(
@@ -48,7 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
         IsamerrCase{"CRS1  ABC   ", " ISAM record with KEY = \"CRS1  ABC\" has problems."},
         IsamerrCase{std::string("HST  1\0\0 \0", 10),
                     " ISAM record with KEY = \"HST  1\" has problems."},
-        IsamerrCase{std::string(12, ' '), " ISAM record with KEY = \"\" has problems."}));
+        IsamerrCase{std::string(12, ' '), " ISAM record with KEY = \"\" has problems."}),
+    [](const auto& info) { return std::string(kIsamerrCaseNames[info.index]); });
 
 }  // namespace
 }  // namespace expfile_test

@@ -43,7 +43,10 @@ INSTANTIATE_TEST_SUITE_P(Counts, KeysortGapTest,
                          ::testing::Values(GapCase{1, {}}, GapCase{2, {1}}, GapCase{15, {7, 3, 1}},
                                            GapCase{16, {5, 1}}, GapCase{56, {15, 7, 3, 1}},
                                            GapCase{100, {25, 7, 1}},
-                                           GapCase{1000, {251, 63, 15, 7, 3, 1}}));
+                                           GapCase{1000, {251, 63, 15, 7, 3, 1}}),
+                         [](const auto& info) {
+                           return "Records" + std::to_string(info.param.count);
+                         });
 
 std::vector<std::string> sorted_texts(const std::vector<std::string>& texts, int key_length) {
   std::vector<RecordKey> keys;

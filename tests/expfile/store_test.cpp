@@ -308,12 +308,18 @@ TEST_P(StoredValueTest, TrailingBlanksAndNulsAreDropped) {
   EXPECT_EQ(file_bytes("V.EXP"), support::experiment_record("KEY", GetParam().stored));
 }
 
+constexpr const char* kStoredValueCaseNames[] = {"TrailingBlanks", "AllBlank", "Empty",
+                                                 "TrailingNuls", "FullWidth"};
+
 INSTANTIATE_TEST_SUITE_P(Values, StoredValueTest,
                          ::testing::Values(StoredValueCase{"ABC" + std::string(80, ' '), "ABC"},
                                            StoredValueCase{std::string(100, ' '), ""},
                                            StoredValueCase{"", ""},
                                            StoredValueCase{std::string("ABC\0\0 \0", 7), "ABC"},
-                                           StoredValueCase{kFullValue + "  ", kFullValue}));
+                                           StoredValueCase{kFullValue + "  ", kFullValue}),
+                         [](const auto& info) {
+                           return std::string(kStoredValueCaseNames[info.index]);
+                         });
 
 TEST_F(StoreTest, ValueOverSixtyEightCharactersIsAProgrammerError) {
   open_experiment(kUnit, "E.EXP", records_named({"A"}));

@@ -184,7 +184,8 @@ TEST_P(CreationTest, CreatesTheExperimentWithItsTitle) {
   EXPECT_EQ(records[2], "      DESCR |  My title");
 }
 
-INSTANTIATE_TEST_SUITE_P(Replies, CreationTest, ::testing::Values("y", "yes", "Y"));
+INSTANTIATE_TEST_SUITE_P(Replies, CreationTest, ::testing::Values("y", "yes", "Y"),
+                         [](const auto& info) { return std::string(info.param); });
 
 TEST(NewExperimentTest, EmptyReplyCreatesNothing) {
   const support::RunResult run = start({.experiment_mode = "NEW", .name = {"abc"}, .input = "\n"});
