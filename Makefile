@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 BENCH_BUILD?= build-bench
 JOBS       ?= $(shell nproc)
 
-.PHONY: all build run test test-asan bench clean format
+.PHONY: all build run test test-asan bench check-formatting clean format
 
 all: build
 
@@ -30,6 +30,11 @@ $(BENCH_BUILD)/CMakeCache.txt:
 bench: $(BENCH_BUILD)/CMakeCache.txt
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
+
+# Every float bit pattern against the C library's "%.9G" (several minutes on all cores).
+check-formatting: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) --target check_formatting -j $(JOBS)
+	$(BUILD)/tools/check_formatting
 
 run: build
 	@rm -rf examples/run && $(BUILD)/examples/make_example examples/run
