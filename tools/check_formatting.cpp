@@ -1,5 +1,5 @@
 // Checks the list-directed text of every float bit pattern against the C library's "%.9G":
-// the plain conversion and its double form must both give the library's digits with
+// the plain conversion, its double form and the cache must all give the library's digits with
 // a point always present and a three-digit exponent. An optional argument checks every n-th
 // pattern only. Exits with 1 when any pattern disagrees.
 #include <atomic>
@@ -54,6 +54,7 @@ void report_failure(Tally& tally, std::uint32_t bits, const char* form, const st
 }
 
 void check_range(std::uint64_t first, std::uint64_t last, std::uint64_t step, Tally& tally) {
+  textio::ListRealCache cache;
   char out[textio::kListRealMaxLength];
   std::uint64_t checked = 0;
   for (std::uint64_t b = first; b < last; b += step) {
@@ -64,6 +65,8 @@ void check_range(std::uint64_t first, std::uint64_t last, std::uint64_t step, Ta
     if (plain != want) report_failure(tally, bits, "float", plain, want);
     std::string widened(out, textio::format_list_real(static_cast<double>(value), out));
     if (widened != want) report_failure(tally, bits, "double", widened, want);
+    std::string cached(out, cache.format(value, out));
+    if (cached != want) report_failure(tally, bits, "cache", cached, want);
     ++checked;
   }
   std::lock_guard<std::mutex> guard(tally.lock);

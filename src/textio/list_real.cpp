@@ -267,4 +267,31 @@ std::size_t format_list_real(double value, char* out) {
   return 2 + library_magnitude(std::fabs(value), out + 2);
 }
 
+ListRealCache::ListRealCache() : entries_(std::make_unique<Entry[]>(kSlots)) {
+  // Every slot starts out holding +0.0, whose bits are all zero: no slot is ever empty.
+  ListText zero = finite_text(0);
+  Entry entry{};
+  entry.length = zero.length;
+  std::memcpy(entry.head, &zero.head, sizeof entry.head);
+  std::fill_n(entries_.get(), kSlots, entry);
+}
+
+std::size_t ListRealCache::format(float value, char* out) {
+  std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
+  if ((bits & kInfinityBits) == kInfinityBits) return format_list_real(value, out);
+  // Fibonacci hashing spreads neighbouring bit patterns over the whole table.
+  Entry& entry = entries_[(bits * 0x9E3779B1u) >> (32 - kSlotBits)];
+  if (entry.bits == bits) {
+    std::memcpy(out, entry.head, sizeof entry.head);
+    std::memcpy(out + sizeof entry.head, &entry.tail, sizeof entry.tail);
+    return entry.length;
+  }
+  ListText text = finite_text(bits);
+  entry.bits = bits;
+  entry.length = text.length;
+  entry.tail = text.tail;
+  std::memcpy(entry.head, &text.head, sizeof entry.head);
+  return store(text, out);
+}
+
 }  // namespace textio

@@ -1,4 +1,4 @@
-// The list-directed text of single-precision reals, against the
+// The list-directed text of single-precision reals, direct and through the cache, against the
 // C library's "%.9G" with a point always present and a three-digit exponent.
 #include "textio/list_real.hpp"
 
@@ -43,6 +43,11 @@ std::string widened_text(float value) {
   return std::string(out, format_list_real(static_cast<double>(value), out));
 }
 
+std::string cached_text(ListRealCache& cache, float value) {
+  char out[kListRealMaxLength];
+  return std::string(out, cache.format(value, out));
+}
+
 TEST(ListRealSingle, SubnormalsTiesAndLimits) {
   struct Case {
     float value;
@@ -62,20 +67,41 @@ TEST(ListRealSingle, SubnormalsTiesAndLimits) {
       {-0.0f, "  0."},
       {std::numeric_limits<float>::infinity(), "  INF"},
   };
+  ListRealCache cache;
   for (const Case& c : cases) {
     EXPECT_EQ(direct_text(c.value), c.text) << c.value;
+    EXPECT_EQ(cached_text(cache, c.value), c.text) << c.value;
   }
 }
 
 TEST(ListRealSingle, AgreesWithTheCLibraryOverAStrideOfAllBitPatterns) {
   // Signs, subnormals, every exponent and varied mantissas; `make check-formatting` covers
   // every pattern.
+  ListRealCache cache;
   for (std::uint64_t b = 0; b <= 0xFFFFFFFFu; b += 0x3F1D) {
     float value = std::bit_cast<float>(static_cast<std::uint32_t>(b));
     std::string want = library_text(value);
     ASSERT_EQ(direct_text(value), want) << b;
     ASSERT_EQ(widened_text(value), want) << b;
+    ASSERT_EQ(cached_text(cache, value), want) << b;
   }
+}
+
+TEST(ListRealCache, ValuesThatShareASlotKeepTheirOwnText) {
+  // Far more values than slots, met twice in the same order: every slot is overwritten many
+  // times and each value must still come back with its own text.
+  ListRealCache cache;
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 300000; ++i) {
+      float value = (static_cast<float>(i) / 32767.0f + 1.0f) * 1.5f - 0.75f;
+      ASSERT_EQ(cached_text(cache, value), direct_text(value)) << i;
+    }
+  }
+  // A fresh cache is filled with the text of +0.0; -0.0 has other bits and the same text.
+  ListRealCache fresh;
+  EXPECT_EQ(cached_text(fresh, 0.0f), "  0.");
+  EXPECT_EQ(cached_text(fresh, -0.0f), "  0.");
+  EXPECT_EQ(cached_text(fresh, -std::numeric_limits<float>::quiet_NaN()), " -NAN");
 }
 
 }  // namespace
