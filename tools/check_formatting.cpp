@@ -1,7 +1,8 @@
 // Checks the list-directed text of every float bit pattern against the C library's "%.9G":
 // the plain conversion, its double form and the cache must all give the library's digits with
-// a point always present and a three-digit exponent. An optional argument checks every n-th
-// pattern only. Exits with 1 when any pattern disagrees.
+// a point always present and a three-digit exponent. The library converts each magnitude once;
+// the pattern with the sign bit set must give the same text with "-" in the sign column. An
+// optional argument checks every n-th magnitude only. Exits with 1 when any pattern disagrees.
 #include <atomic>
 #include <bit>
 #include <chrono>
@@ -11,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -19,23 +20,26 @@
 
 namespace {
 
-// The expected text, built from the library's own conversion of the value.
-std::string expected_text(float value) {
+// The expected text of a non-negative value, built from the library's own conversion: two
+// blanks, the digits with a point always present, the exponent widened to three digits.
+std::string_view expected_text(float value, char* out) {
   if (value == 0.0f) return "  0.";
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.9G", static_cast<double>(value));
-  std::string text = buffer;
-  std::string sign = text[0] == '-' ? "-" : " ";
-  if (text[0] == '-') text.erase(0, 1);
-  std::string exponent;
-  if (std::size_t e = text.find('E'); e != std::string::npos) {
-    int power = std::atoi(text.c_str() + e + 1);
-    std::snprintf(buffer, sizeof buffer, "E%c%03d", power < 0 ? '-' : '+', std::abs(power));
-    exponent = buffer;
-    text.erase(e);
+  char library[48];
+  int length = std::snprintf(library, sizeof library, "%.9G", static_cast<double>(value));
+  const char* exponent = std::strchr(library, 'E');
+  std::size_t digits =
+      exponent ? static_cast<std::size_t>(exponent - library) : static_cast<std::size_t>(length);
+  char* p = out;
+  *p++ = ' ';
+  *p++ = ' ';
+  std::memcpy(p, library, digits);
+  p += digits;
+  if (std::isfinite(value) && !std::memchr(library, '.', digits)) *p++ = '.';
+  if (exponent) {
+    int power = std::atoi(exponent + 1);
+    p += std::snprintf(p, 8, "E%c%03d", power < 0 ? '-' : '+', std::abs(power));
   }
-  if (std::isfinite(value) && text.find('.') == std::string::npos) text += '.';
-  return " " + sign + text + exponent;
+  return {out, static_cast<std::size_t>(p - out)};
 }
 
 struct Tally {
@@ -44,30 +48,44 @@ struct Tally {
   std::uint64_t failures = 0;
 };
 
-void report_failure(Tally& tally, std::uint32_t bits, const char* form, const std::string& got,
-                    const std::string& want) {
+void report_failure(Tally& tally, std::uint32_t bits, const char* form, std::string_view got,
+                    std::string_view want) {
   std::lock_guard<std::mutex> guard(tally.lock);
   if (++tally.failures <= 20) {
-    std::printf("0x%08X %s: got \"%s\", expected \"%s\"\n", static_cast<unsigned>(bits), form,
-                got.c_str(), want.c_str());
+    std::printf("0x%08X %s: got \"%.*s\", expected \"%.*s\"\n", static_cast<unsigned>(bits), form,
+                static_cast<int>(got.size()), got.data(), static_cast<int>(want.size()),
+                want.data());
   }
 }
 
+// Every way the text is made, for one pattern.
+void check_pattern(std::uint32_t bits, std::string_view want, textio::ListRealCache& cache,
+                   Tally& tally) {
+  float value = std::bit_cast<float>(bits);
+  char out[textio::kListRealMaxLength];
+  std::string_view plain(out, textio::format_list_real(value, out));
+  if (plain != want) report_failure(tally, bits, "float", plain, want);
+  std::string_view widened(out, textio::format_list_real(static_cast<double>(value), out));
+  if (widened != want) report_failure(tally, bits, "double", widened, want);
+  std::string_view cached(out, cache.format(value, out));
+  if (cached != want) report_failure(tally, bits, "cache", cached, want);
+}
+
+constexpr std::uint32_t kSignBit = 0x80000000;
+
+// The magnitudes first to last (exclusive) on the stride, each with both signs.
 void check_range(std::uint64_t first, std::uint64_t last, std::uint64_t step, Tally& tally) {
   textio::ListRealCache cache;
-  char out[textio::kListRealMaxLength];
+  char expected[48];
   std::uint64_t checked = 0;
   for (std::uint64_t b = first; b < last; b += step) {
     std::uint32_t bits = static_cast<std::uint32_t>(b);
-    float value = std::bit_cast<float>(bits);
-    std::string want = expected_text(value);
-    std::string plain(out, textio::format_list_real(value, out));
-    if (plain != want) report_failure(tally, bits, "float", plain, want);
-    std::string widened(out, textio::format_list_real(static_cast<double>(value), out));
-    if (widened != want) report_failure(tally, bits, "double", widened, want);
-    std::string cached(out, cache.format(value, out));
-    if (cached != want) report_failure(tally, bits, "cache", cached, want);
-    ++checked;
+    std::string_view want = expected_text(std::bit_cast<float>(bits), expected);
+    check_pattern(bits, want, cache, tally);
+    // Negative zero is written as zero; every other negative value carries its sign.
+    if (bits != 0) expected[1] = '-';
+    check_pattern(bits | kSignBit, want, cache, tally);
+    checked += 2;
   }
   std::lock_guard<std::mutex> guard(tally.lock);
   tally.checked += checked;
@@ -81,13 +99,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: check_formatting [step]\n");
     return 2;
   }
-  constexpr std::uint64_t kPatterns = std::uint64_t{1} << 32;
-  constexpr std::uint64_t kChunk = std::uint64_t{1} << 24;
+  constexpr std::uint64_t kMagnitudes = std::uint64_t{1} << 31;
+  constexpr std::uint64_t kChunk = std::uint64_t{1} << 22;
   const auto start = std::chrono::steady_clock::now();
   Tally tally;
   std::atomic<std::uint64_t> next_chunk{0};
   auto worker = [&] {
-    for (std::uint64_t c; (c = next_chunk++) * kChunk < kPatterns;) {
+    for (std::uint64_t c; (c = next_chunk++) * kChunk < kMagnitudes;) {
       // The first pattern of the chunk that lies on the stride.
       std::uint64_t first = (c * kChunk + step - 1) / step * step;
       check_range(first, (c + 1) * kChunk, step, tally);
