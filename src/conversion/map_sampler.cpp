@@ -44,7 +44,8 @@ MapSampler::MapSampler(const MapBlock& block, const symmetry::OperatorSet& opera
   }
   summed_in_row_.fill(kNoRow);
   // A NaN's coordinate is NaN, so every slot starts out true for this NaN.
-  memos_.assign(3 * kMemoSlots, {~std::uint32_t{0}, std::numeric_limits<float>::quiet_NaN()});
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  memos_.assign(3 * kMemoSlots, {~std::uint32_t{0}, nan, nan});
 }
 
 // The upper boundary belongs to the block. A coordinate below 0 only arises when a block start
@@ -53,7 +54,8 @@ bool MapSampler::within_block(float coordinate, int axis) const {
   return coordinate >= 0.0f && coordinate <= axes_[axis].last;
 }
 
-float MapSampler::block_coordinate(float fraction, int i) {
+// The block coordinates of a fraction along axis i, for the point and for its inverse.
+const MapSampler::CoordinateMemo& MapSampler::coordinates(float fraction, int i) {
   std::uint32_t bits = std::bit_cast<std::uint32_t>(fraction);
   // Fibonacci hashing spreads neighbouring bit patterns over the axis's slots.
   CoordinateMemo& memo =
@@ -63,26 +65,28 @@ float MapSampler::block_coordinate(float fraction, int i) {
     float g = fraction * axis.divisions - axis.start;
     // The shift by whole periods keeps the argument positive, so a truncating mod suffices;
     // rounding the sum also snaps points on stored grid points to whole numbers.
-    memo = {bits, wrap(g + axis.whole_periods, axis.divisions)};
+    float direct = wrap(g + axis.whole_periods, axis.divisions);
+    // -(q + c) in block coordinates, from the wrapped coordinate of q + c.
+    float inverse = wrap(-direct - axis.twice_start + axis.whole_periods, axis.divisions);
+    memo = {bits, direct, inverse};
   }
-  return memo.coordinate;
+  return memo;
 }
 
-bool MapSampler::direct_test(const Point& image, int centring, Point& grid) {
+// Whether the image under the centring vector, or failing that (centric groups only) its
+// inverse, lies in the block; `grid` receives the block coordinates of the one tested last.
+bool MapSampler::find_in_block(const Point& image, int centring, Point& grid) {
   const auto& shift = centring_[static_cast<std::size_t>(centring)];
+  Point inverse;
   bool inside = true;
   for (int i = 0; i < 3; ++i) {
-    grid[i] = block_coordinate(image[i] + shift[i], i);
+    const CoordinateMemo& memo = coordinates(image[i] + shift[i], i);
+    grid[i] = memo.direct;
+    inverse[i] = memo.inverse;
     inside = inside && within_block(grid[i], i);
   }
-  return inside;
-}
-
-bool MapSampler::inverse_test(Point& grid) const {
-  for (int i = 0; i < 3; ++i) {
-    const Axis& axis = axes_[i];
-    grid[i] = wrap(-grid[i] - axis.twice_start + axis.whole_periods, axis.divisions);
-  }
+  if (inside || !centric_) return inside;
+  grid = inverse;
   for (int i = 0; i < 3; ++i) {
     if (!within_block(grid[i], i)) return false;
   }
@@ -165,8 +169,7 @@ float MapSampler::MAPVAL(const Point& point) {
     const Point q = image(current_operator_, point[2]);
     for (int trial = 0; trial < centring_count_; ++trial) {
       Point grid;
-      if (direct_test(q, current_centring_, grid)) return interpolate(grid);
-      if (centric_ && inverse_test(grid)) return interpolate(grid);
+      if (find_in_block(q, current_centring_, grid)) return interpolate(grid);
       current_centring_ = (current_centring_ + 1) % centring_count_;
     }
     current_operator_ = (current_operator_ + 1) % operator_count_;

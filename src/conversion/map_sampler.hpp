@@ -46,9 +46,9 @@ class MapSampler {
 
   void follow_row(float x, float y);
   Point image(int op, float z);
-  float block_coordinate(float fraction, int axis);
-  bool direct_test(const Point& image, int centring, Point& grid);
-  bool inverse_test(Point& grid) const;
+  struct CoordinateMemo;
+  const CoordinateMemo& coordinates(float fraction, int axis);
+  bool find_in_block(const Point& image, int centring, Point& grid);
   bool within_block(float coordinate, int axis) const;
   void prefetch_ahead(std::ptrdiff_t element);
   float interpolate(const Point& grid);
@@ -75,7 +75,8 @@ class MapSampler {
   // that z reaches sees the same fractions row after row.
   struct CoordinateMemo {
     std::uint32_t fraction_bits;
-    float coordinate;
+    float direct;
+    float inverse;
   };
   static constexpr int kMemoBits = 10;
   static constexpr std::size_t kMemoSlots = std::size_t{1} << kMemoBits;
