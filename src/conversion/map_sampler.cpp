@@ -153,8 +153,9 @@ Point MapSampler::image(int op, float z) {
   const Operator& o = operators_[static_cast<std::size_t>(op)];
   Point& sums = row_sums_[static_cast<std::size_t>(op)];
   if (summed_in_row_[static_cast<std::size_t>(op)] != row_) {
-    for (std::size_t i = 0; i < 3; ++i)
+    for (std::size_t i = 0; i < 3; ++i) {
       sums[i] = o.rotation[i][0] * row_x_ + o.rotation[i][1] * row_y_;
+    }
     summed_in_row_[static_cast<std::size_t>(op)] = row_;
   }
   Point result;

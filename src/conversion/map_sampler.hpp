@@ -43,10 +43,15 @@ class MapSampler {
     std::array<Point, 3> rotation;  // rotation[i][j]: row i, column j
     Point translation;              // T / 12
   };
+  // The block coordinates of one fraction along one axis, for the point and for its inverse.
+  struct CoordinateMemo {
+    std::uint32_t fraction_bits;
+    float direct;
+    float inverse;
+  };
 
   void follow_row(float x, float y);
   Point image(int op, float z);
-  struct CoordinateMemo;
   const CoordinateMemo& coordinates(float fraction, int axis);
   bool find_in_block(const Point& image, int centring, Point& grid);
   bool within_block(float coordinate, int axis) const;
@@ -73,11 +78,6 @@ class MapSampler {
   // Block coordinates already computed, per axis, by the fraction they came from: along a row
   // of z the axes that z does not reach see the same fraction point after point, and the axis
   // that z reaches sees the same fractions row after row.
-  struct CoordinateMemo {
-    std::uint32_t fraction_bits;
-    float direct;
-    float inverse;
-  };
   static constexpr int kMemoBits = 10;
   static constexpr std::size_t kMemoSlots = std::size_t{1} << kMemoBits;
   std::vector<CoordinateMemo> memos_;  // kMemoSlots for each axis
