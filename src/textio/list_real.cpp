@@ -27,8 +27,8 @@ constexpr std::uint32_t kBeyond9Digit = 1000000000;   // 10^9
 
 // ---- Powers of ten as 64-bit significands ----
 
-// 10^p is at most `significand` x 2^exponent and above it by less than one unit of the
-// significand's last place, with 2^63 <= significand < 2^64.
+// 10^p rounded up to 64 significant bits: significand x 2^exponent with
+// 2^63 <= significand < 2^64.
 struct PowerOfTen {
   std::uint64_t significand;
   int exponent;
@@ -81,6 +81,8 @@ constexpr auto kPowersOfTen = [] {
   }
   return table;
 }();
+static_assert(std::all_of(kPowersOfTen.begin(), kPowersOfTen.end(),
+                          [](const PowerOfTen& power) { return power.significand >> 63 == 1; }));
 
 // ---- Nine significant digits of a float ----
 
