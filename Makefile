@@ -15,7 +15,7 @@ FUZZ_SMOKE_SECONDS ?= 15
 PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev gemmi-dev groff-base clang \
             libclang-rt-14-dev
 
-.PHONY: all deps build run test test-asan bench fuzz fuzz-smoke install clean format
+.PHONY: all deps build run test test-asan bench check-formatting fuzz fuzz-smoke install clean format
 
 all: build
 
@@ -56,6 +56,11 @@ $(BENCH_BUILD)/CMakeCache.txt: | deps
 bench: deps $(BENCH_BUILD)/CMakeCache.txt
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
+
+# Every float bit pattern against the C library's "%.9G" (several minutes on all cores).
+check-formatting: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) --target check_formatting -j $(JOBS)
+	$(BUILD)/tools/check_formatting
 
 $(FUZZ_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAPCONV_FUZZ=ON \

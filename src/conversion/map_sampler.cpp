@@ -1,6 +1,9 @@
 #include "conversion/map_sampler.hpp"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <limits>
 
 namespace conversion {
 
@@ -13,87 +16,164 @@ float wrap(float a, float b) {
 
 constexpr float kWholePeriods = 100.0f;
 
+// No row has this number: every operator starts out without a sum.
+constexpr std::uint64_t kNoRow = ~std::uint64_t{0};
+
 }  // namespace
+
+MapSampler::MapSampler(const MapBlock& block, const symmetry::OperatorSet& operators)
+    : block_(block),
+      operator_count_(std::min(operators.operator_count, symmetry::kMaxOperators)),
+      centring_count_(std::min(operators.centring_count, symmetry::kMaxCentringVectors)),
+      centric_(operators.centric != 0),
+      centring_(operators.centring) {
+  for (int i = 0; i < 3; ++i) {
+    float n = static_cast<float>(block.grid_divisions[i]);
+    float start = static_cast<float>(block.block_start[i]);
+    axes_[i] = {n, start, 2.0f * start, kWholePeriods * n,
+                static_cast<float>(block.block_steps[i] - 1)};
+  }
+  for (int k = 0; k < symmetry::kMaxOperators; ++k) {
+    const symmetry::SymmetryOperator& op = operators.operators[static_cast<std::size_t>(k)];
+    for (std::size_t i = 0; i < 3; ++i) {
+      for (std::size_t j = 0; j < 3; ++j) {
+        operators_[k].rotation[i][j] = static_cast<float>(op.rotation[i][j]);
+      }
+      operators_[k].translation[i] = static_cast<float>(op.translation[i]) / kEdgeTwelfths;
+    }
+  }
+  summed_in_row_.fill(kNoRow);
+  // A NaN's coordinate is NaN, so every slot starts out true for this NaN.
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  memos_.assign(3 * kMemoSlots, {~std::uint32_t{0}, nan, nan});
+}
 
 // The upper boundary belongs to the block. A coordinate below 0 only arises when a block start
 // far outside the cell defeats the shift by whole periods; it never passes.
 bool MapSampler::within_block(float coordinate, int axis) const {
-  return coordinate >= 0.0f && coordinate <= static_cast<float>(block_.block_steps[axis] - 1);
+  return coordinate >= 0.0f && coordinate <= axes_[axis].last;
 }
 
-bool MapSampler::direct_test(const Point& image, int centring, Point& grid) const {
-  const auto& shift = operators_.centring[static_cast<std::size_t>(centring)];
-  bool inside = true;
-  for (int i = 0; i < 3; ++i) {
-    float n = static_cast<float>(block_.grid_divisions[i]);
-    float g = (image[i] + shift[i]) * n - static_cast<float>(block_.block_start[i]);
+// The block coordinates of a fraction along axis i, for the point and for its inverse.
+const MapSampler::CoordinateMemo& MapSampler::coordinates(float fraction, int i) {
+  std::uint32_t bits = std::bit_cast<std::uint32_t>(fraction);
+  // Fibonacci hashing spreads neighbouring bit patterns over the axis's slots.
+  CoordinateMemo& memo =
+      memos_[static_cast<std::size_t>(i) * kMemoSlots + ((bits * 0x9E3779B1u) >> (32 - kMemoBits))];
+  if (memo.fraction_bits != bits) {
+    const Axis& axis = axes_[static_cast<std::size_t>(i)];
+    float g = fraction * axis.divisions - axis.start;
     // The shift by whole periods keeps the argument positive, so a truncating mod suffices;
     // rounding the sum also snaps points on stored grid points to whole numbers.
-    float shifted = g + kWholePeriods * n;
-    grid[i] = wrap(shifted, n);
-    inside = inside && within_block(grid[i], i);
+    float direct = wrap(g + axis.whole_periods, axis.divisions);
+    // -(q + c) in block coordinates, from the wrapped coordinate of q + c.
+    float inverse = wrap(-direct - axis.twice_start + axis.whole_periods, axis.divisions);
+    memo = {bits, direct, inverse};
   }
-  return inside;
+  return memo;
 }
 
-bool MapSampler::inverse_test(Point& grid) const {
+// Whether the image under the centring vector, or failing that (centric groups only) its
+// inverse, lies in the block; `grid` receives the block coordinates of the one tested last.
+bool MapSampler::find_in_block(const Point& image, int centring, Point& grid) {
+  const auto& shift = centring_[static_cast<std::size_t>(centring)];
+  Point inverse;
+  bool inside = true;
   for (int i = 0; i < 3; ++i) {
-    float n = static_cast<float>(block_.grid_divisions[i]);
-    float shifted = -grid[i] - 2.0f * static_cast<float>(block_.block_start[i]) + kWholePeriods * n;
-    grid[i] = wrap(shifted, n);
+    const CoordinateMemo& memo = coordinates(image[i] + shift[i], i);
+    grid[i] = memo.direct;
+    inverse[i] = memo.inverse;
+    inside = inside && within_block(grid[i], i);
   }
+  if (inside || !centric_) return inside;
+  grid = inverse;
   for (int i = 0; i < 3; ++i) {
     if (!within_block(grid[i], i)) return false;
   }
   return true;
 }
 
-float MapSampler::stored(int u, int v, int w) const {
-  // Corners beyond the block carry weight 0 and are never read.
-  if (u >= block_.block_steps[0] || v >= block_.block_steps[1] || w >= block_.block_steps[2]) {
-    return 0.0f;
+// Along a row the walk mostly steps through the block by one stride, often a whole plane of the
+// block: a step that crosses pages defeats the processor's own prefetching, so the element a
+// few steps ahead is requested early.
+void MapSampler::prefetch_ahead(std::ptrdiff_t element) {
+  const std::ptrdiff_t ahead = element + kPrefetchSteps * (element - previous_element_);
+  previous_element_ = element;
+  if (ahead >= 0 && ahead < static_cast<std::ptrdiff_t>(block_.values.size())) {
+    __builtin_prefetch(block_.values.data() + ahead);
   }
-  long long element = u + static_cast<long long>(block_.block_steps[0]) *
-                              (v + static_cast<long long>(block_.block_steps[1]) * w);
-  return block_.values[static_cast<std::size_t>(element)];
 }
 
-float MapSampler::interpolate(const Point& grid) const {
+float MapSampler::interpolate(const Point& grid) {
   int i1 = static_cast<int>(grid[0]), i2 = static_cast<int>(grid[1]),
       i3 = static_cast<int>(grid[2]);
   float f1 = grid[0] - static_cast<float>(i1);
   float f2 = grid[1] - static_cast<float>(i2);
   float f3 = grid[2] - static_cast<float>(i3);
   float a = f1 * f2, b = f1 * f3, c = f2 * f3, d = a * f3;
-  float t = (1.0f - f1 - f2 - f3 + a + b + c - d) * stored(i1, i2, i3) +
-            (f1 - a - b + d) * stored(i1 + 1, i2, i3) + (f2 - a - c + d) * stored(i1, i2 + 1, i3) +
-            (f3 - b - c + d) * stored(i1, i2, i3 + 1) + (a - d) * stored(i1 + 1, i2 + 1, i3) +
-            (b - d) * stored(i1 + 1, i2, i3 + 1) + (c - d) * stored(i1, i2 + 1, i3 + 1) +
-            d * stored(i1 + 1, i2 + 1, i3 + 1);
-  return (t / kCodeScale + 1.0f) * block_.density_range * 0.5f + block_.density_minimum;
+  // Corners beyond the block's upper boundary carry weight 0 and are never read.
+  const std::ptrdiff_t lx = block_.block_steps[0];
+  const std::ptrdiff_t lxy = lx * block_.block_steps[1];
+  const bool x1 = i1 + 1 < block_.block_steps[0], y1 = i2 + 1 < block_.block_steps[1],
+             z1 = i3 + 1 < block_.block_steps[2];
+  const std::ptrdiff_t element = i1 + lx * i2 + lxy * i3;
+  prefetch_ahead(element);
+  const std::int16_t* base = block_.values.data() + element;
+  // On a stored grid point the sum below is exactly the first corner's code: the other
+  // weights are 0 and adding their zero products changes nothing.
+  if (f1 == 0.0f && f2 == 0.0f && f3 == 0.0f) return decoded(static_cast<float>(base[0]));
+  auto corner = [base](bool stored, std::ptrdiff_t offset) {
+    return stored ? static_cast<float>(base[offset]) : 0.0f;
+  };
+  float t = (1.0f - f1 - f2 - f3 + a + b + c - d) * static_cast<float>(base[0]) +
+            (f1 - a - b + d) * corner(x1, 1) + (f2 - a - c + d) * corner(y1, lx) +
+            (f3 - b - c + d) * corner(z1, lxy) + (a - d) * corner(x1 && y1, lx + 1) +
+            (b - d) * corner(x1 && z1, lxy + 1) + (c - d) * corner(y1 && z1, lxy + lx) +
+            d * corner(x1 && y1 && z1, lxy + lx + 1);
+  return decoded(t);
+}
+
+float MapSampler::decoded(float code) const {
+  return (code / kCodeScale + 1.0f) * block_.density_range * 0.5f + block_.density_minimum;
+}
+
+void MapSampler::follow_row(float x, float y) {
+  if (std::bit_cast<std::uint32_t>(x) == std::bit_cast<std::uint32_t>(row_x_) &&
+      std::bit_cast<std::uint32_t>(y) == std::bit_cast<std::uint32_t>(row_y_)) {
+    return;
+  }
+  row_x_ = x;
+  row_y_ = y;
+  ++row_;
+}
+
+// ((r0 x + r1 y) + r2 z) + T / 12 for each axis: the operator's image of the point, in the
+// order of the full sum.
+Point MapSampler::image(int op, float z) {
+  const Operator& o = operators_[static_cast<std::size_t>(op)];
+  Point& sums = row_sums_[static_cast<std::size_t>(op)];
+  if (summed_in_row_[static_cast<std::size_t>(op)] != row_) {
+    for (std::size_t i = 0; i < 3; ++i) {
+      sums[i] = o.rotation[i][0] * row_x_ + o.rotation[i][1] * row_y_;
+    }
+    summed_in_row_[static_cast<std::size_t>(op)] = row_;
+  }
+  Point result;
+  for (std::size_t i = 0; i < 3; ++i) result[i] = sums[i] + o.rotation[i][2] * z + o.translation[i];
+  return result;
 }
 
 float MapSampler::MAPVAL(const Point& point) {
-  int operator_count = operators_.operator_count;
-  int centring_count = operators_.centring_count;
-  if (operator_count <= 0 || centring_count <= 0) return 0.0f;
-  for (int tried = 0; tried < operator_count; ++tried) {
-    const symmetry::SymmetryOperator& op =
-        operators_.operators[static_cast<std::size_t>(current_operator_)];
-    Point image;
-    for (int i = 0; i < 3; ++i) {
-      const auto& row = op.rotation[static_cast<std::size_t>(i)];
-      image[i] = static_cast<float>(row[0]) * point[0] + static_cast<float>(row[1]) * point[1] +
-                 static_cast<float>(row[2]) * point[2] +
-                 static_cast<float>(op.translation[static_cast<std::size_t>(i)]) / kEdgeTwelfths;
-    }
-    for (int trial = 0; trial < centring_count; ++trial) {
+  if (operator_count_ <= 0 || centring_count_ <= 0) return 0.0f;
+  follow_row(point[0], point[1]);
+  for (int tried = 0; tried < operator_count_; ++tried) {
+    const Point q = image(current_operator_, point[2]);
+    for (int trial = 0; trial < centring_count_; ++trial) {
       Point grid;
-      if (direct_test(image, current_centring_, grid)) return interpolate(grid);
-      if (operators_.centric != 0 && inverse_test(grid)) return interpolate(grid);
-      current_centring_ = (current_centring_ + 1) % centring_count;
+      if (find_in_block(q, current_centring_, grid)) return interpolate(grid);
+      current_centring_ = (current_centring_ + 1) % centring_count_;
     }
-    current_operator_ = (current_operator_ + 1) % operator_count;
+    current_operator_ = (current_operator_ + 1) % operator_count_;
   }
   return 0.0f;
 }

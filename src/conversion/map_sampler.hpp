@@ -3,6 +3,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
 
 #include "conversion/map_block.hpp"
 #include "symmetry/operator_set.hpp"
@@ -13,8 +16,9 @@ using Point = std::array<float, 3>;
 
 class MapSampler {
  public:
-  MapSampler(const MapBlock& block, const symmetry::OperatorSet& operators)
-      : block_(block), operators_(operators) {}
+  // Takes the block's geometry and the operator set once, here; the block's values are read on
+  // every call, so the block must outlive the sampler.
+  MapSampler(const MapBlock& block, const symmetry::OperatorSet& operators);
 
   // The value at `point`, in the block's scaled density units; 0.0 when no equivalent point
   // lies in the stored block.
@@ -26,14 +30,61 @@ class MapSampler {
   int current_centring() const { return current_centring_; }
 
  private:
-  bool direct_test(const Point& image, int centring, Point& grid) const;
-  bool inverse_test(Point& grid) const;
+  // One axis of the block in the single-precision forms that the tests use.
+  struct Axis {
+    float divisions;      // N
+    float start;          // S
+    float twice_start;    // 2 x S
+    float whole_periods;  // 100 x N
+    float last;           // L - 1: the upper boundary belongs to the block
+  };
+  // An operator's rotation as floats and its translation in fractions of the cell edges.
+  struct Operator {
+    std::array<Point, 3> rotation;  // rotation[i][j]: row i, column j
+    Point translation;              // T / 12
+  };
+  // The block coordinates of one fraction along one axis, for the point and for its inverse.
+  struct CoordinateMemo {
+    std::uint32_t fraction_bits;
+    float direct;
+    float inverse;
+  };
+
+  void follow_row(float x, float y);
+  Point image(int op, float z);
+  const CoordinateMemo& coordinates(float fraction, int axis);
+  bool find_in_block(const Point& image, int centring, Point& grid);
   bool within_block(float coordinate, int axis) const;
-  float interpolate(const Point& grid) const;
-  float stored(int u, int v, int w) const;
+  void prefetch_ahead(std::ptrdiff_t element);
+  float interpolate(const Point& grid);
+  float decoded(float code) const;
 
   const MapBlock& block_;
-  const symmetry::OperatorSet& operators_;
+  std::array<Axis, 3> axes_;
+  int operator_count_;
+  int centring_count_;
+  bool centric_;
+  std::array<Operator, symmetry::kMaxOperators> operators_;
+  symmetry::CentringVectors centring_;
+
+  // The grid walks z fastest, and an operator's r0 x + r1 y is the same for every point of a
+  // row of z: it is summed once per row, when the operator is first tried there.
+  float row_x_ = 0.0f;
+  float row_y_ = 0.0f;
+  std::uint64_t row_ = 0;
+  std::array<std::uint64_t, symmetry::kMaxOperators> summed_in_row_;
+  std::array<Point, symmetry::kMaxOperators> row_sums_;
+
+  // Block coordinates already computed, per axis, by the fraction they came from: along a row
+  // of z the axes that z does not reach see the same fraction point after point, and the axis
+  // that z reaches sees the same fractions row after row.
+  static constexpr int kMemoBits = 10;
+  static constexpr std::size_t kMemoSlots = std::size_t{1} << kMemoBits;
+  std::vector<CoordinateMemo> memos_;  // kMemoSlots for each axis
+
+  static constexpr std::ptrdiff_t kPrefetchSteps = 8;
+  std::ptrdiff_t previous_element_ = 0;
+
   int current_operator_ = 0;
   int current_centring_ = 0;
 };

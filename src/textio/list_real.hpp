@@ -1,0 +1,41 @@
+// The list-directed text of single-precision reals, and a cache of it for writers that meet the
+// same values again and again.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "textio/records.hpp"
+
+namespace textio {
+
+// format_list_real for a single-precision value: the same text as the double form of it.
+std::size_t format_list_real(float value, char* out);
+
+// Remembers the text of the values it has formatted, one per slot chosen from the value's bits,
+// so that a value met again is copied instead of converted. A map decoded from 16-bit codes
+// holds at most 65,535 different values at its stored points. The cache has a fixed size; an
+// instance is used by one thread at a time.
+class ListRealCache {
+ public:
+  ListRealCache();
+
+  // Writes the list-directed text of `value` to `out`, which has room for kListRealMaxLength
+  // characters, and returns its length.
+  std::size_t format(float value, char* out);
+
+ private:
+  static constexpr int kSlotBits = 16;
+  static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
+  // The text as the conversion stores it: characters 0-15, then 16 and 17.
+  struct Entry {
+    std::uint32_t bits;
+    std::uint8_t length;
+    std::uint16_t tail;
+    char head[16];
+  };
+  std::unique_ptr<Entry[]> entries_;
+};
+
+}  // namespace textio
