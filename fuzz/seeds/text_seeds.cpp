@@ -131,19 +131,7 @@ std::vector<Item> items_for(const std::string& format, int variant) {
 // The items written with the format, as a line to read back: what the program's own records
 // look like.
 std::string written_line(const std::string& format, const std::vector<Item>& items) {
-  std::vector<textio::OutItem> out;
-  for (const Item& item : items) {
-    if (item.kind == Item::Kind::integer) {
-      out.push_back({textio::OutItem::Kind::integer, item.integer, 0.0, {}});
-    } else if (item.kind == Item::Kind::text) {
-      out.push_back({textio::OutItem::Kind::text, 0, 0.0, item.text});
-    } else {
-      out.push_back({textio::OutItem::Kind::real,
-                     0,
-                     item.kind == Item::Kind::real64 ? item.real64 : item.real32,
-                     {}});
-    }
-  }
+  const std::vector<textio::OutItem> out = fuzzing::out_items(items);
   std::string line(132, ' ');
   if (textio::try_write_text_items(line, format, out) != textio::kOk) return "   1   2   3";
   return line;

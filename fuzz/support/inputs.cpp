@@ -231,4 +231,21 @@ std::string encode_startup_input(const StartupInput& input) {
   return writer.data();
 }
 
+std::vector<textio::OutItem> out_items(const std::vector<Item>& items) {
+  std::vector<textio::OutItem> out;
+  for (const Item& item : items) {
+    if (item.kind == Item::Kind::integer) {
+      out.push_back({textio::OutItem::Kind::integer, item.integer, 0.0, {}});
+    } else if (item.kind == Item::Kind::text) {
+      out.push_back({textio::OutItem::Kind::text, 0, 0.0, item.text});
+    } else {
+      out.push_back({textio::OutItem::Kind::real,
+                     0,
+                     item.kind == Item::Kind::real64 ? item.real64 : item.real32,
+                     {}});
+    }
+  }
+  return out;
+}
+
 }  // namespace fuzzing

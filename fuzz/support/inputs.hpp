@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/bytes.hpp"
+#include "textio/items.hpp"
 
 namespace fuzzing {
 
@@ -25,6 +26,8 @@ struct Item {
 // Kind byte, then 8 bytes (integer, double), 4 bytes (float) or a length byte and the text.
 Item read_item(ByteReader& reader);
 void write_item(ByteWriter& writer, const Item& item);
+// The items as the record layer's output items.
+std::vector<textio::OutItem> out_items(const std::vector<Item>& items);
 std::vector<Item> read_items(ByteReader& reader, std::size_t limit);
 
 // ---- Format-list engine: format NUL input-text NUL width items... ----

@@ -16,6 +16,7 @@
 namespace {
 
 using fuzzing::Item;
+using fuzzing::out_items;
 
 constexpr int kListUnit = 21;
 constexpr int kRealUnit = 22;
@@ -51,23 +52,6 @@ fuzzing::ListItemText item_text(const Item& item) {
       return {" " + item.text, item.text};
   }
   return {};
-}
-
-std::vector<textio::OutItem> out_items(const std::vector<Item>& items) {
-  std::vector<textio::OutItem> out;
-  for (const Item& item : items) {
-    if (item.kind == Item::Kind::integer) {
-      out.push_back({textio::OutItem::Kind::integer, item.integer, 0.0, {}});
-    } else if (item.kind == Item::Kind::text) {
-      out.push_back({textio::OutItem::Kind::text, 0, 0.0, item.text});
-    } else {
-      out.push_back({textio::OutItem::Kind::real,
-                     0,
-                     item.kind == Item::Kind::real64 ? item.real64 : item.real32,
-                     {}});
-    }
-  }
-  return out;
 }
 
 // The bytes of a file of these records, each ended by CR LF.
