@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "scratch_directory.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/units.hpp"
@@ -66,26 +67,7 @@ class FileSizeLimit {
   sighandler_t previous_handler_ = SIG_DFL;
 };
 
-class FileReplacementTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    reset_units();
-    dir_ = fs::temp_directory_path() /
-           ("replacement_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    previous_ = fs::current_path();
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    reset_units();
-    fs::current_path(previous_);
-    fs::remove_all(dir_);
-  }
-  fs::path dir_;
-  fs::path previous_;
-};
+using FileReplacementTest = ScratchDirectoryTest;
 
 enum class End { close_keep, close_remove, end_of_run };
 

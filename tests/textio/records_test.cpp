@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "scratch_directory.hpp"
 #include "textio/entry.hpp"
 #include "textio/format.hpp"
 #include "textio/status.hpp"
@@ -37,25 +38,7 @@ void put_file(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-class RecordsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    reset_units();
-    dir_ = fs::temp_directory_path() /
-           ("textio_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    previous_ = fs::current_path();
-    fs::current_path(dir_);
-  }
-  void TearDown() override {
-    reset_units();
-    fs::current_path(previous_);
-    fs::remove_all(dir_);
-  }
-  fs::path dir_;
-  fs::path previous_;
-};
+using RecordsTest = ScratchDirectoryTest;
 
 TEST_F(RecordsTest, InternalWritesPadToTheTextWidth) {
   EXPECT_EQ(write_text(12, "(A,I1,A)", "CRS", 1, " "), "CRS1        ");

@@ -1,0 +1,36 @@
+// A fixture that runs each test in a directory of its own, with an empty unit table, and removes
+// the directory afterwards.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "textio/units.hpp"
+
+namespace textio {
+
+class ScratchDirectoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reset_units();
+    dir_ = std::filesystem::temp_directory_path() /
+           ("textio_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
+  }
+  void TearDown() override {
+    reset_units();
+    std::filesystem::current_path(previous_);
+    std::filesystem::remove_all(dir_);
+  }
+  std::filesystem::path dir_;
+  std::filesystem::path previous_;
+};
+
+}  // namespace textio
