@@ -15,27 +15,7 @@
 namespace {
 
 using fuzzing::Item;
-
-std::vector<textio::OutItem> out_items(const std::vector<Item>& items) {
-  std::vector<textio::OutItem> out;
-  for (const Item& item : items) {
-    switch (item.kind) {
-      case Item::Kind::integer:
-        out.push_back({textio::OutItem::Kind::integer, item.integer, 0.0, {}});
-        break;
-      case Item::Kind::real64:
-        out.push_back({textio::OutItem::Kind::real, 0, item.real64, {}});
-        break;
-      case Item::Kind::real32:
-        out.push_back({textio::OutItem::Kind::real, 0, item.real32, {}});
-        break;
-      case Item::Kind::text:
-        out.push_back({textio::OutItem::Kind::text, 0, 0.0, item.text});
-        break;
-    }
-  }
-  return out;
-}
+using fuzzing::out_items;
 
 // Variables to read into, one for each item and of its kind; texts as wide as the item's text.
 class Targets {
