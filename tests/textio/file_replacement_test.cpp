@@ -28,16 +28,9 @@ const OpenOptions kDirect{
     .status = "OLD", .access = Access::direct, .record_length = 4, .through_temporary = true};
 const OpenOptions kAppend{.status = "UNKNOWN", .append = true, .through_temporary = true};
 
-std::optional<std::string> file_bytes(const fs::path& path) {
+std::optional<std::string> existing_bytes(const fs::path& path) {
   if (!fs::exists(path)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void put_file(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
+  return file_bytes(path);
 }
 
 std::set<std::string> directory_names() {
@@ -100,7 +93,7 @@ TEST_P(UnitEndTest, TheNamedFileChangesOnlyAtAKeepingClose) {
   write_new_content(15, c.options);
   flush_unit(15);
   EXPECT_EQ(unit_file_name(15), "data.txt");
-  EXPECT_EQ(file_bytes("data.txt"), c.old_bytes) << "changed before the close";
+  EXPECT_EQ(existing_bytes("data.txt"), c.old_bytes) << "changed before the close";
   EXPECT_EQ(directory_names().size(), c.old_bytes ? 2u : 1u) << "no temporary file beside it";
   switch (c.end) {
     case End::close_keep:
@@ -114,7 +107,7 @@ TEST_P(UnitEndTest, TheNamedFileChangesOnlyAtAKeepingClose) {
       break;
   }
   EXPECT_FALSE(unit_connected(15));
-  EXPECT_EQ(file_bytes("data.txt"), c.expected);
+  EXPECT_EQ(existing_bytes("data.txt"), c.expected);
   EXPECT_EQ(directory_names(),
             c.expected ? std::set<std::string>{"data.txt"} : std::set<std::string>{});
 }
@@ -173,7 +166,7 @@ TEST_P(FailedReplacementTest, LeavesTheOldFileAndNoTemporary) {
     close_all_units();
   }
   EXPECT_EQ(operation, c.failing_operation);
-  EXPECT_EQ(file_bytes("data.txt"), c.old_bytes);
+  EXPECT_EQ(existing_bytes("data.txt"), c.old_bytes);
   EXPECT_EQ(directory_names(), std::set<std::string>{"data.txt"});
 }
 
@@ -196,7 +189,7 @@ TEST_F(FileReplacementTest, TheReplacedFileKeepsItsPermissionsAndLinks) {
   write_record(15, "(A)", "new");
   close_unit(15);
   EXPECT_TRUE(fs::is_symlink("link.txt"));
-  EXPECT_EQ(file_bytes("target.txt"), "new\r\n");
+  EXPECT_EQ(existing_bytes("target.txt"), "new\r\n");
   EXPECT_EQ(fs::status("target.txt").permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_EQ(directory_names(), (std::set<std::string>{"link.txt", "target.txt"}));

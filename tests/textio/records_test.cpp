@@ -27,17 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string file_bytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void put_file(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
 using RecordsTest = ScratchDirectoryTest;
 
 TEST_F(RecordsTest, InternalWritesPadToTheTextWidth) {
