@@ -1,5 +1,8 @@
 // Whole conversions, from opening the map file to closing the grid file, for cubic grids of
-// 64, 128 and 256 steps in P 21/c (a quarter of the cell stored) and F d -3 m (an eighth).
+// 64, 128 and 256 steps in P 21/c (a quarter of the cell stored) and F d -3 m (an eighth), on one
+// thread and on two. Beside them, the yardstick: a plain writer that prints the same number of
+// values with one fprintf("  %.9G\r\n") each. A 127-step grid puts the screw axis's images
+// between grid points, so that every value there is interpolated.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -8,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_maps.hpp"
 #include "conversion/convert_map.hpp"
 #include "conversion/driver.hpp"
 #include "expfile/store.hpp"
@@ -58,7 +62,7 @@ fs::path write_experiment(const Experiment& e) {
 }
 
 // One conversion as the driver runs it, from the opened experiment to the closed grid file.
-void convert(const fs::path& directory) {
+void convert(const fs::path& directory, int threads) {
   int experiment_unit = 0;
   textio::NEWUNT(experiment_unit);
   textio::OpenOptions options;
@@ -67,20 +71,42 @@ void convert(const fs::path& directory) {
   options.record_length = expfile::kRecordLength;
   textio::open_unit(experiment_unit, (directory / "BENCH.EXP").string(), options);
   conversion::convert_map(experiment_unit, textio::kConsoleOutput,
-                          conversion::conversion_request(experiment_unit, textio::kConsoleOutput));
+                          conversion::conversion_request(experiment_unit, textio::kConsoleOutput),
+                          threads);
   expfile::ISAMCLOSE(experiment_unit, "KEEP");
 }
 
-void BM_Conversion(benchmark::State& state, Experiment experiment) {
+long points_of(const Experiment& experiment) {
+  return static_cast<long>(experiment.grid) * experiment.grid * experiment.grid;
+}
+
+void BM_Conversion(benchmark::State& state, Experiment experiment, int threads) {
   const fs::path directory = write_experiment(experiment);
   std::FILE* quiet = std::fopen("/dev/null", "w");
   textio::set_console_streams(nullptr, quiet, nullptr);
-  for (auto _ : state) convert(directory);
+  for (auto _ : state) convert(directory, threads);
   textio::reset_units();
   std::fclose(quiet);
   fs::remove_all(directory);
-  const long points = static_cast<long>(experiment.grid) * experiment.grid * experiment.grid;
-  state.SetItemsProcessed(state.iterations() * points);
+  state.SetItemsProcessed(state.iterations() * points_of(experiment));
+}
+
+void BM_PrintfWriter(benchmark::State& state, Experiment experiment) {
+  const bench::MapCase map_case{experiment.symbol, experiment.grid, experiment.block_steps};
+  const conversion::MapBlock block = bench::smooth_block(map_case);
+  conversion::MapSampler sampler(block, bench::operators_of(experiment.symbol));
+  std::vector<float> values;
+  bench::walk_cell(experiment.grid, [&](const conversion::Point& p) {
+    values.push_back(sampler.MAPVAL(p));
+  });
+  const fs::path file = fs::temp_directory_path() / "mapconv_bench_printf.grd";
+  for (auto _ : state) {
+    std::FILE* out = std::fopen(file.c_str(), "w");
+    for (float value : values) std::fprintf(out, "  %.9G\r\n", static_cast<double>(value));
+    std::fclose(out);
+  }
+  fs::remove(file);
+  state.SetItemsProcessed(state.iterations() * points_of(experiment));
 }
 
 Experiment p21c(int n) {
@@ -90,12 +116,24 @@ Experiment fd3m(int n) {
   return {"F d -3 m", n, {n / 2 + 1, n / 2 + 1, n / 2 + 1}};
 }
 
-BENCHMARK_CAPTURE(BM_Conversion, P21c_64, p21c(64))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Conversion, P21c_128, p21c(128))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Conversion, P21c_256, p21c(256))->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK_CAPTURE(BM_Conversion, Fd3m_64, fd3m(64))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Conversion, Fd3m_128, fd3m(128))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Conversion, Fd3m_256, fd3m(256))->Unit(benchmark::kMillisecond)->Iterations(3);
+#define CONVERSION_BENCHMARKS(name, experiment, iterations)                                   \
+  BENCHMARK_CAPTURE(BM_PrintfWriter, name, experiment)                                        \
+      ->Unit(benchmark::kMillisecond)                                                         \
+      ->Iterations(iterations);                                                               \
+  BENCHMARK_CAPTURE(BM_Conversion, name##_1_thread, experiment, 1)                            \
+      ->Unit(benchmark::kMillisecond)                                                         \
+      ->Iterations(iterations);                                                               \
+  BENCHMARK_CAPTURE(BM_Conversion, name##_2_threads, experiment, 2)                           \
+      ->Unit(benchmark::kMillisecond)                                                         \
+      ->Iterations(iterations)
+
+CONVERSION_BENCHMARKS(P21c_64, p21c(64), 40);
+CONVERSION_BENCHMARKS(P21c_127, p21c(127), 10);
+CONVERSION_BENCHMARKS(P21c_128, p21c(128), 10);
+CONVERSION_BENCHMARKS(P21c_256, p21c(256), 3);
+CONVERSION_BENCHMARKS(Fd3m_64, fd3m(64), 40);
+CONVERSION_BENCHMARKS(Fd3m_128, fd3m(128), 10);
+CONVERSION_BENCHMARKS(Fd3m_256, fd3m(256), 3);
 
 }  // namespace
 

@@ -7,7 +7,7 @@
 
 #include "conversion/map_block.hpp"
 #include "conversion/map_file.hpp"
-#include "conversion/map_sampler.hpp"
+#include "conversion/grid_values.hpp"
 #include "symmetry/operator_set.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
@@ -37,8 +37,8 @@ std::vector<float> allocate_work_buffer(int section_size) {
 
 void convert_map(int experiment_unit, int terminal_unit, const ConversionRequest& request,
                  int thread_count) {
-  if (thread_count != 1) {
-    throw std::invalid_argument("convert_map samples the grid on one thread, not " +
+  if (thread_count < 1) {
+    throw std::invalid_argument("convert_map needs at least one thread, not " +
                                 std::to_string(thread_count));
   }
   std::string map_type;
@@ -55,8 +55,7 @@ void convert_map(int experiment_unit, int terminal_unit, const ConversionRequest
   textio::write_list(terminal_unit, "Writing file: ",
                      textio::fit(textio::unit_file_name(grid_unit), kShownNameLength));
   write_grid_header(grid_unit, title_line, request.cell, block.grid_divisions);
-  MapSampler sampler(block, operators);
-  write_grid_values(grid_unit, block.grid_divisions, sampler);
+  write_grid_values(grid_unit, block, operators, thread_count);
   textio::close_unit(grid_unit);
 }
 

@@ -18,8 +18,8 @@ struct ConversionRequest {
 // Opens the map file of the experiment open on `experiment_unit` (asking for its type on the
 // terminal when several exist), reads it with the phase's symmetry and writes every grid point
 // of the cell to the grid file, announcing the file's name on `terminal_unit`. `thread_count`
-// is the number of threads that sample the grid; only 1 is accepted, anything else throws
-// std::invalid_argument. A map that cannot be converted stops the run.
+// threads sample and format the grid (the file is the same for any count); a count below 1
+// throws std::invalid_argument. A map that cannot be converted stops the run.
 void convert_map(int experiment_unit, int terminal_unit, const ConversionRequest& request,
                  int thread_count = 1);
 

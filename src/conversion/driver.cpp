@@ -1,6 +1,10 @@
 #include "conversion/driver.hpp"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "conversion/map_file.hpp"
 #include "expfile/keys.hpp"
@@ -33,7 +37,24 @@ std::array<float, 3> phase_triple(int experiment_unit, const std::string& key) {
   return values;
 }
 
+constexpr int kMostThreads = 16;
+constexpr int kMostDefaultThreads = 4;
+
 }  // namespace
+
+int conversion_threads() {
+  const char* setting = std::getenv("MAPCONV_THREADS");
+  if (setting != nullptr) {
+    char* end = nullptr;
+    errno = 0;
+    const long count = std::strtol(setting, &end, 10);
+    if (errno == 0 && end != setting && *end == '\0' && count >= 1) {
+      return static_cast<int>(std::min<long>(count, kMostThreads));
+    }
+  }
+  const int processors = static_cast<int>(std::thread::hardware_concurrency());
+  return std::clamp(processors, 1, kMostDefaultThreads);
+}
 
 ConversionRequest conversion_request(int experiment_unit, int terminal_unit) {
   ConversionRequest request;
@@ -53,7 +74,8 @@ void MAPCONV() {
   int experiment_unit = 0, listing_unit = 0, terminal_unit = 0;
   startup::STRTRN("MAPCONV", "SHARED", "TERM", experiment_unit, listing_unit, terminal_unit);
   startup::BANNER(listing_unit, "MAPCONV", "Fourier map to grid convertion program");
-  convert_map(experiment_unit, terminal_unit, conversion_request(experiment_unit, terminal_unit));
+  convert_map(experiment_unit, terminal_unit, conversion_request(experiment_unit, terminal_unit),
+              conversion_threads());
   textio::stop_run("", textio::kExitCompleted);
 }
 

@@ -11,6 +11,10 @@ int open_grid_file(const std::string& name) {
   textio::OpenOptions options;
   options.status = "unknown";
   options.through_temporary = true;
+  // A run that ends early still leaves the old grid file as it was. The disk is not waited for:
+  // only a crash of the system itself could then cut the new file short, and any run makes it
+  // again from the map.
+  options.durable = false;
   textio::open_unit(unit, name, options);
   return unit;
 }
@@ -20,20 +24,6 @@ void write_grid_header(int unit, const std::string& title_line, const Cell& cell
   textio::write_record(unit, "(A)", title_line);
   textio::write_record(unit, "(3f10.5,3f10.4)", cell.lengths, cell.angles);
   textio::write_record(unit, "(3i4)", grid_divisions);
-}
-
-void write_grid_values(int unit, const Triple& grid_divisions, MapSampler& sampler) {
-  const auto [n1, n2, n3] = grid_divisions;
-  for (int i = 1; i <= n1; ++i) {
-    float x = static_cast<float>(i - 1) / static_cast<float>(n1);
-    for (int j = 1; j <= n2; ++j) {
-      float y = static_cast<float>(j - 1) / static_cast<float>(n2);
-      for (int k = 1; k <= n3; ++k) {
-        float z = static_cast<float>(k - 1) / static_cast<float>(n3);
-        textio::write_list_real(unit, sampler.MAPVAL({x, y, z}));
-      }
-    }
-  }
 }
 
 }  // namespace conversion

@@ -1,12 +1,11 @@
 // The grid file NAME.grd: a title line, the cell, the grid divisions, then the map value at
-// every grid point of the cell, one per line, z fastest and x slowest.
+// every grid point of the cell (grid_values.hpp).
 #pragma once
 
 #include <array>
 #include <string>
 
 #include "conversion/map_block.hpp"
-#include "conversion/map_sampler.hpp"
 
 namespace conversion {
 
@@ -22,8 +21,5 @@ int open_grid_file(const std::string& name);
 
 void write_grid_header(int unit, const std::string& title_line, const Cell& cell,
                        const Triple& grid_divisions);
-
-// Writes the value of every grid point of the cell.
-void write_grid_values(int unit, const Triple& grid_divisions, MapSampler& sampler);
 
 }  // namespace conversion

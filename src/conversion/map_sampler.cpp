@@ -163,6 +163,11 @@ Point MapSampler::image(int op, float z) {
   return result;
 }
 
+void MapSampler::resume_search_at(const SearchStart& start) {
+  current_operator_ = start.op;
+  current_centring_ = start.centring;
+}
+
 float MapSampler::MAPVAL(const Point& point) {
   if (operator_count_ <= 0 || centring_count_ <= 0) return 0.0f;
   follow_row(point[0], point[1]);

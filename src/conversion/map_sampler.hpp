@@ -14,6 +14,14 @@ namespace conversion {
 
 using Point = std::array<float, 3>;
 
+// Where the search for a point's image begins: the operator and centring vector (0-based) that
+// reached the block last.
+struct SearchStart {
+  int op = 0;
+  int centring = 0;
+  bool operator==(const SearchStart&) const = default;
+};
+
 class MapSampler {
  public:
   // Takes the block's geometry and the operator set once, here; the block's values are read on
@@ -24,10 +32,12 @@ class MapSampler {
   // lies in the stored block.
   float MAPVAL(const Point& point);
 
-  // Where the next search begins (0-based); kept between calls because neighbouring grid
-  // points mostly reach the block through the same operator and centring vector.
-  int current_operator() const { return current_operator_; }
-  int current_centring() const { return current_centring_; }
+  // Where the next search begins; kept between calls because neighbouring grid points mostly
+  // reach the block through the same operator and centring vector. The values returned depend
+  // on nothing else that a call leaves behind, so a sampler resumed at the search start another
+  // one had returns the same values as that one would.
+  SearchStart search_start() const { return {current_operator_, current_centring_}; }
+  void resume_search_at(const SearchStart& start);
 
  private:
   // One axis of the block in the single-precision forms that the tests use.

@@ -409,6 +409,23 @@ void write_list_real(int unit, float value) {
   }
 }
 
+void write_whole_records(int unit, std::string_view records) {
+  int status = kOk;
+  Unit* target = start_transfer(kSequentialWrite, unit, "", status);
+  if (target && target->access != Access::sequential) status = kErrDirectNotAllowed;
+  if (status == kOk) {
+    target->written = true;
+    status = append_output(*target, records.data(), records.size());
+  }
+  if (status) raise_io_failure(status);
+}
+
+std::string_view record_end(int unit) {
+  static const Unit unattached_file;
+  const Unit* target = find_unit(unit);
+  return line_end(target ? *target : unattached_file);
+}
+
 // ---- The I/O failure report ----
 
 void raise_io_failure(int status) {

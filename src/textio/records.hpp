@@ -81,8 +81,14 @@ int try_write_list_items(int unit, const std::vector<OutItem>& items);
 template <typename... T>
 void write_list(int unit, const T&... values);
 
-// One list-directed record holding one real: the grid file's hot path.
+// One list-directed record holding one real.
 void write_list_real(int unit, float value);
+
+// Records made by the caller, each already ended with record_end(unit), written to a sequential
+// unit in one piece: the grid file's hot path.
+void write_whole_records(int unit, std::string_view records);
+// What ends a record written to `unit`: CR LF in files, LF on the console.
+std::string_view record_end(int unit);
 
 // The list-directed text of one real: a blank, "-" or a blank, the magnitude with nine
 // significant digits and a decimal point ("%.9G" widened to double, exponent "E+012").

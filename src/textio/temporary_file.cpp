@@ -123,7 +123,7 @@ int put_temporary_in_place(const TemporaryFile& temporary) {
   }
   // The new content is in place; a directory that refuses to be synced (some file systems do)
   // leaves nothing that the run could still change.
-  sync_directory_of(temporary.replaces);
+  if (temporary.durable) sync_directory_of(temporary.replaces);
   return 0;
 }
 

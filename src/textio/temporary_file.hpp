@@ -10,6 +10,7 @@ namespace textio {
 struct TemporaryFile {
   std::string path;      // the file written: the replaced path, ".partial-", process id, random
   std::string replaces;  // the file it takes the place of, symbolic links followed
+  bool durable = true;   // synced to the disk, and its rename with it, before it counts as done
 };
 
 // The file that a replacement of `name` must change: the target of a symbolic link, so that the
@@ -27,8 +28,8 @@ int create_temporary_file(const std::string& replaces, bool copy_contents, Tempo
 // Syncs the written stream to the disk; returns 0 or the error number.
 int sync_stream(std::FILE* file);
 
-// Renames the temporary file, already closed, over the file it replaces. Returns 0 or the error
-// number; on failure the temporary file is removed and the replaced file left as it was.
+// Renames the temporary file, already closed, over the file it replaces, and syncs the rename
+// when the file is durable. Returns 0 or the error number; on failure the temporary file is removed and the replaced file left as it was.
 int put_temporary_in_place(const TemporaryFile& temporary);
 
 // Removes the temporary file; the replaced file is left as it was.

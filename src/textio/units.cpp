@@ -60,14 +60,17 @@ bool valid_unit_number(int number) {
   return number >= 0 && number < kUnitCount;
 }
 
+int write_to_file(Unit& unit, const char* text, std::size_t length) {
+  errno = 0;
+  if (std::fwrite(text, 1, length, unit.file) == length) return kOk;
+  return errno ? errno : kErrCantWrite;
+}
+
 int flush_pending(Unit& unit) {
   if (unit.pending.empty()) return kOk;
-  errno = 0;
-  std::size_t written = std::fwrite(unit.pending.data(), 1, unit.pending.size(), unit.file);
-  bool complete = written == unit.pending.size();
+  int status = write_to_file(unit, unit.pending.data(), unit.pending.size());
   unit.pending.clear();
-  if (!complete) return errno ? errno : kErrCantWrite;
-  return kOk;
+  return status;
 }
 
 int flush_to_system(Unit& unit) {
@@ -179,6 +182,7 @@ int try_open_unit(int number, const std::string& name, const OpenOptions& option
   } else if (options.through_temporary) {
     status = create_temporary_file(replacement_target(name), starts_from_old_contents(options),
                                    temporary.emplace(), file);
+    if (temporary) temporary->durable = options.durable;
   } else {
     file = open_stream(name, exists, status);
   }
@@ -213,7 +217,7 @@ int try_close_unit(int number, Disposition disposition) {
   if (unit.console) return flush_to_system(unit);
   const bool keep = disposition == Disposition::keep;
   const std::optional<TemporaryFile> temporary = unit.temporary;
-  int status = close_stream(unit, temporary && keep);
+  int status = close_stream(unit, temporary && keep && temporary->durable);
   const std::string name = unit.name;
   release(unit);
   if (temporary) return finish_temporary(*temporary, keep, status);
@@ -313,6 +317,11 @@ std::string_view line_end(const Unit& unit) {
 }
 
 int append_output(Unit& unit, const char* text, std::size_t length) {
+  if (length >= kOutputChunk) {
+    // A piece this large goes to the file as it stands, after the output already waiting.
+    if (int status = flush_pending(unit)) return status;
+    return write_to_file(unit, text, length);
+  }
   unit.pending.append(text, length);
   return unit.pending.size() >= kOutputChunk ? flush_pending(unit) : kOk;
 }

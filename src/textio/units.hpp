@@ -27,6 +27,9 @@ struct OpenOptions {
   // Write through a temporary file beside `name`, which takes the place of `name` only when the
   // unit is closed (see close_unit), so that `name` never holds a part of the new content.
   bool through_temporary = false;
+  // Through a temporary file: sync it, and its rename, to the disk when the unit is closed. A
+  // file that the program can always make again from others may leave that to the system.
+  bool durable = true;
 };
 
 // Connects `unit` to the file `name`. An "UNKNOWN" or "NEW" sequential file opened without

@@ -114,9 +114,9 @@ TEST(MapSampler, KeepsTheSuccessfulOperatorForTheNextPoint) {
   set.operators[1] = operation({{{-1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, {0, 0, 0});
   MapSampler sampler(block, set);
   EXPECT_FLOAT_EQ(sampler.MAPVAL({0.75f, 0.0f, 0.0f}), decoded(12000 - 12000));
-  EXPECT_EQ(sampler.current_operator(), 1);
+  EXPECT_EQ(sampler.search_start().op, 1);
   EXPECT_FLOAT_EQ(sampler.MAPVAL({0.8125f, 0.0f, 0.0f}), decoded(9000 - 12000));
-  EXPECT_EQ(sampler.current_operator(), 1);
+  EXPECT_EQ(sampler.search_start().op, 1);
   EXPECT_FLOAT_EQ(sampler.MAPVAL({0.25f, 0.0f, 0.0f}), decoded(12000 - 12000));
 }
 
@@ -127,7 +127,7 @@ TEST(MapSampler, CentringVectorsAreTriedInTurnAndKept) {
   set.centring[1] = {0.5f, 0.0f, 0.0f};
   MapSampler sampler(block, set);
   EXPECT_FLOAT_EQ(sampler.MAPVAL({0.75f, 0.0f, 0.0f}), decoded(12000 - 12000));
-  EXPECT_EQ(sampler.current_centring(), 1);
+  EXPECT_EQ(sampler.search_start().centring, 1);
 }
 
 TEST(MapSampler, WithoutOperatorsEveryValueIsZero) {
@@ -235,8 +235,8 @@ TEST(MapSampler, MatchesThePointByPointSearchBitForBit) {
       ASSERT_EQ(std::bit_cast<std::uint32_t>(sampler.MAPVAL(p)),
                 std::bit_cast<std::uint32_t>(expected))
           << set.symbol << " at " << p[0] << ", " << p[1] << ", " << p[2];
-      ASSERT_EQ(sampler.current_operator(), reference.op);
-      ASSERT_EQ(sampler.current_centring(), reference.centring);
+      ASSERT_EQ(sampler.search_start().op, reference.op);
+      ASSERT_EQ(sampler.search_start().centring, reference.centring);
     };
     // The grid walk, with a point off the grid now and then to break the rows.
     const auto [n1, n2, n3] = block.grid_divisions;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include <gtest/gtest.h>
+
 namespace e2e {
 
 namespace {
@@ -14,7 +16,37 @@ std::string fixed_triple(const std::array<double, 3>& values, int digits) {
   return buffer;
 }
 
+// The files after a run, with a temporary file's name cut after ".partial-".
+std::map<std::string, std::string> files_by_stable_name(const support::RunResult& run) {
+  std::map<std::string, std::string> files;
+  for (const auto& [name, bytes] : run.files) {
+    const std::size_t partial = name.find(".partial-");
+    files[partial == std::string::npos ? name : name.substr(0, partial + 9)] = bytes;
+  }
+  return files;
+}
+
 }  // namespace
+
+support::RunResult run_on_one_and_two_threads(const std::filesystem::path& program,
+                                              support::RunRequest request) {
+  request.environment["MAPCONV_THREADS"] = "1";
+  const support::RunResult one = support::run_built_program(program, request);
+  request.environment["MAPCONV_THREADS"] = "2";
+  const support::RunResult two = support::run_built_program(program, request);
+  EXPECT_EQ(two.timed_out, one.timed_out) << "on two threads";
+  EXPECT_EQ(two.signal, one.signal) << "on two threads";
+  EXPECT_EQ(two.exit_status, one.exit_status) << "on two threads";
+  EXPECT_EQ(two.standard_output, one.standard_output) << "on two threads";
+  EXPECT_EQ(two.standard_error, one.standard_error) << "on two threads";
+  const auto files_one = files_by_stable_name(one), files_two = files_by_stable_name(two);
+  EXPECT_EQ(files_two.size(), files_one.size()) << "on two threads";
+  for (const auto& [name, bytes] : files_one) {
+    EXPECT_TRUE(files_two.contains(name) && files_two.at(name) == bytes)
+        << name << " differs on two threads";
+  }
+  return one;
+}
 
 std::vector<support::ExperimentRecord> experiment_records(const std::string& title,
                                                           const std::string& symbol,
@@ -79,7 +111,7 @@ support::RunResult run_mapconv(const std::map<std::string, std::string>& files,
   request.files = files;
   request.standard_input = input;
   request.environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
-  return support::run_built_program(MAPCONV_PROGRAM, request);
+  return run_on_one_and_two_threads(MAPCONV_PROGRAM, request);
 }
 
 std::vector<std::string> crlf_lines(const std::string& text) {

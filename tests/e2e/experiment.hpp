@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,7 +36,13 @@ support::MapFile map_of_field(const DensityField& field, const Triple& grid,
 // The scale factor mapconv applies to a map with these density limits.
 double expected_scale(double minimum, double maximum);
 
-// Runs mapconv on NAME in a fresh directory holding `files`.
+// Runs `program` as `request` asks, once with MAPCONV_THREADS=1 and once with 2, expects both
+// runs to end alike with the same output and the same files (a leftover temporary file compared
+// without its process-specific suffix), and returns the run on one thread.
+support::RunResult run_on_one_and_two_threads(const std::filesystem::path& program,
+                                              support::RunRequest request);
+
+// Runs mapconv on NAME in a fresh directory holding `files`, on one thread and on two.
 support::RunResult run_mapconv(const std::map<std::string, std::string>& files,
                                const std::string& name, const std::string& input = "");
 

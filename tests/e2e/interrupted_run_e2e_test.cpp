@@ -100,7 +100,7 @@ support::RunResult run_limited(const char* program, std::vector<std::string> arg
   request.environment.insert(environment.begin(), environment.end());
   if (limit != Limit::none) request.file_size_limit = limit_bytes;
   request.file_size_signal_ignored = limit == Limit::write_fails;
-  return support::run_built_program(program, request);
+  return run_on_one_and_two_threads(program, request);
 }
 
 void expect_end(const support::RunResult& run, RunEnd end) {

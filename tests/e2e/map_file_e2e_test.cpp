@@ -81,7 +81,7 @@ TEST(MapFileRun, TerminalOutputOfAWholeRunLineForLine) {
   request.environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
   request.files = {{"ALPHA.EXP", experiment("P 1")},
                    {"ALPHA.FOB", support::map_file_bytes(cell_map({2, 2, 2}, -3.0f, 1234.0f))}};
-  const support::RunResult run = support::run_built_program(program, request);
+  const support::RunResult run = run_on_one_and_two_threads(program, request);
   ASSERT_EQ(run.exit_status, 0);
   EXPECT_EQ(run.standard_error, "");
   EXPECT_EQ(run.standard_output,

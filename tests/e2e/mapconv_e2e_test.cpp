@@ -126,7 +126,7 @@ TEST_P(RunEnd, OnlyARunThatWritesItsGridFileSucceeds) {
   request.standard_input = c.input;
   request.environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
   request.environment.insert(c.environment.begin(), c.environment.end());
-  const support::RunResult run = support::run_built_program(MAPCONV_PROGRAM, request);
+  const support::RunResult run = run_on_one_and_two_threads(MAPCONV_PROGRAM, request);
   if (c.exit_status < 0) {
     EXPECT_TRUE(run.signalled && run.signal == SIGABRT) << run.exit_status;
     EXPECT_EQ(run.standard_error.substr(0, c.standard_error.size()), c.standard_error);

@@ -1,0 +1,235 @@
+// The grid is cut into chunks of consecutive points, taken in turn by the threads. Each point's
+// value depends on where the search for its image begins, which is where the search for the point
+// before it ended; so a thread starts a chunk from a guess (the search start that the points just
+// before the chunk lead to), samples and formats the whole chunk, and then waits for its turn to
+// write. By then the chunk before is written and its real end is known: when the guess differs,
+// the chunk is sampled again from that end before it is written. The file therefore holds exactly
+// what one thread walking the grid in order would write.
+#include "conversion/grid_values.hpp"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "conversion/map_sampler.hpp"
+#include "textio/list_real.hpp"
+#include "textio/records.hpp"
+
+namespace conversion {
+
+namespace {
+
+using PointIndex = std::int64_t;
+
+// At most about 700 KB of text per chunk: large writes, little memory. Smaller grids are cut
+// into several chunks per thread, so that every thread has a share.
+constexpr PointIndex kMostChunkPoints = PointIndex{1} << 15;
+constexpr PointIndex kChunksPerThread = 8;
+// How many points before its chunk a thread samples to guess where the chunk's search begins.
+constexpr PointIndex kGuessPoints = 512;
+
+// The grid points in the file's order, by their position in it.
+class GridWalk {
+ public:
+  explicit GridWalk(const Triple& divisions) : divisions_(divisions) {
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+      const int n = divisions[axis];
+      for (int step = 0; step < n; ++step) {
+        fractions_[axis].push_back(static_cast<float>(step) / static_cast<float>(n));
+      }
+    }
+  }
+
+  PointIndex point_count() const {
+    return PointIndex{divisions_[0]} * divisions_[1] * divisions_[2];
+  }
+
+  // Calls `visit` with the points from position `first` up to `end`, in order.
+  template <typename Visit>
+  void walk(PointIndex first, PointIndex end, Visit visit) const {
+    const PointIndex n2 = divisions_[1], n3 = divisions_[2];
+    PointIndex i = first / (n2 * n3), j = first / n3 % n2, k = first % n3;
+    for (PointIndex p = first; p < end; ++p) {
+      visit(Point{fractions_[0][i], fractions_[1][j], fractions_[2][k]});
+      if (++k == n3) {
+        k = 0;
+        if (++j == n2) {
+          j = 0;
+          ++i;
+        }
+      }
+    }
+  }
+
+ private:
+  Triple divisions_;
+  std::array<std::vector<float>, 3> fractions_;
+};
+
+// Which chunk may be written next, where the search stood at the end of the chunk written last,
+// and the first failure of any thread.
+class WriteTurn {
+ public:
+  // Waits until chunk `chunk` is next; returns false when a thread has failed meanwhile.
+  bool wait_for(PointIndex chunk, SearchStart& end_of_previous) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return failure_ || next_chunk_ == chunk; });
+    end_of_previous = end_of_written_;
+    return !failure_;
+  }
+
+  void pass_on(SearchStart end_of_chunk) {
+    {
+      std::lock_guard lock(mutex_);
+      end_of_written_ = end_of_chunk;
+      ++next_chunk_;
+    }
+    changed_.notify_all();
+  }
+
+  void fail(std::exception_ptr failure) {
+    {
+      std::lock_guard lock(mutex_);
+      if (!failure_) failure_ = failure;
+    }
+    changed_.notify_all();
+  }
+
+  bool failed() {
+    std::lock_guard lock(mutex_);
+    return failure_ != nullptr;
+  }
+
+  void rethrow_failure() {
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  PointIndex next_chunk_ = 0;
+  SearchStart end_of_written_;
+  std::exception_ptr failure_;
+};
+
+// How the grid is shared out: chunks of consecutive points, dealt to the threads in turn.
+struct ChunkPlan {
+  PointIndex points;
+  PointIndex threads;
+  PointIndex chunk_points;
+
+  ChunkPlan(PointIndex point_count, int thread_count) : points(point_count) {
+    chunk_points = std::clamp<PointIndex>(points / (kChunksPerThread * thread_count), 1,
+                                          kMostChunkPoints);
+    const PointIndex chunks = (points + chunk_points - 1) / chunk_points;
+    threads = std::clamp<PointIndex>(thread_count, 1, std::max<PointIndex>(1, chunks));
+  }
+};
+
+// One thread's share: its own sampler and text cache, and the chunk in hand.
+class ChunkWriter {
+ public:
+  ChunkWriter(int unit, const MapBlock& block, const symmetry::OperatorSet& operators,
+              const GridWalk& walk)
+      : unit_(unit), line_end_(textio::record_end(unit)), walk_(walk), sampler_(block, operators) {}
+
+  // Writes chunks `first_chunk`, then every `plan.threads`-th after it, when their turns come.
+  void write_chunks(const ChunkPlan& plan, PointIndex first_chunk, WriteTurn& turn) {
+    PointIndex last_written = -1;
+    for (PointIndex chunk = first_chunk; chunk * plan.chunk_points < plan.points;
+         chunk += plan.threads) {
+      const PointIndex first = chunk * plan.chunk_points;
+      const PointIndex end = std::min(plan.points, first + plan.chunk_points);
+      // After its own previous chunk the sampler stands where this one begins.
+      if (last_written != chunk - 1) guess_search_start(first);
+      const SearchStart guessed = sampler_.search_start();
+      sample_and_format(first, end);
+      SearchStart actual;
+      if (!turn.wait_for(chunk, actual)) return;
+      if (actual != guessed) {
+        sampler_.resume_search_at(actual);
+        sample_and_format(first, end);
+      }
+      textio::write_whole_records(unit_, text_);
+      turn.pass_on(sampler_.search_start());
+      last_written = chunk;
+      if (turn.failed()) return;
+    }
+  }
+
+ private:
+  // The points just before a chunk almost always lead the search to where it stands when the
+  // chunk begins, whatever it started from.
+  void guess_search_start(PointIndex first) {
+    walk_.walk(std::max<PointIndex>(0, first - kGuessPoints), first,
+               [this](const Point& point) { sampler_.MAPVAL(point); });
+  }
+
+  void sample_and_format(PointIndex first, PointIndex end) {
+    text_.resize(static_cast<std::size_t>(end - first) *
+                 (textio::kListRealMaxLength + line_end_.size()));
+    char* out = text_.data();
+    walk_.walk(first, end, [&](const Point& point) {
+      out += cache_.format(sampler_.MAPVAL(point), out);
+      std::memcpy(out, line_end_.data(), line_end_.size());
+      out += line_end_.size();
+    });
+    text_.resize(static_cast<std::size_t>(out - text_.data()));
+  }
+
+  int unit_;
+  std::string_view line_end_;
+  const GridWalk& walk_;
+  MapSampler sampler_;
+  textio::ListRealCache cache_;
+  std::string text_;
+};
+
+struct Conversion {
+  int unit;
+  const MapBlock& block;
+  const symmetry::OperatorSet& operators;
+  const GridWalk& walk;
+  const ChunkPlan& plan;
+  WriteTurn& turn;
+};
+
+// One thread's work; whatever goes wrong on it ends every thread's work.
+void write_share(const Conversion& c, PointIndex first_chunk) {
+  try {
+    ChunkWriter writer(c.unit, c.block, c.operators, c.walk);
+    writer.write_chunks(c.plan, first_chunk, c.turn);
+  } catch (...) {
+    c.turn.fail(std::current_exception());
+  }
+}
+
+}  // namespace
+
+void write_grid_values(int unit, const MapBlock& block, const symmetry::OperatorSet& operators,
+                       int thread_count) {
+  const GridWalk walk(block.grid_divisions);
+  const ChunkPlan plan(walk.point_count(), std::max(thread_count, 1));
+  WriteTurn turn;
+  const Conversion conversion{unit, block, operators, walk, plan, turn};
+  {
+    std::vector<std::jthread> helpers;
+    try {
+      for (PointIndex t = 1; t < plan.threads; ++t) helpers.emplace_back(write_share, conversion, t);
+    } catch (...) {
+      // The threads already started would wait for a chunk that no thread writes.
+      turn.fail(std::current_exception());
+    }
+    if (!turn.failed()) write_share(conversion, 0);
+  }
+  turn.rethrow_failure();
+}
+
+}  // namespace conversion
