@@ -7,10 +7,10 @@
 
 #include "expfile/foreign_form.hpp"
 #include "expfile/store.hpp"
-#include "expfile/working_copy.hpp"
 #include "startup/console_input.hpp"
 #include "startup/platform.hpp"
 #include "startup/upgrade.hpp"
+#include "startup/working_copy.hpp"
 #include "textio/entry.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
@@ -211,7 +211,7 @@ void prepare_access(std::string_view experiment_mode, const std::string& file_na
     // The copy starts with the version record of a new file, which a file of version 0 lacks:
     // without the upgrade here the copy would pass for the current version unchanged.
     const bool unversioned = !has_record(unit, expfile::kVersionKey);
-    expfile::WORKCOPY(unit, kKeepFile, {.open = OPNEXP, .report_failure = IOERR});
+    WORKCOPY(unit, kKeepFile);
     if (unversioned) upgrade_experiment_file(unit, 0);
     return;
   }

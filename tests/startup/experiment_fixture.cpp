@@ -34,12 +34,17 @@ void ExperimentTest::TearDown() {
 }
 
 void ExperimentTest::open_experiment(const std::vector<support::ExperimentRecord>& records) {
-  support::write_experiment_file(directory_ / kFileName, records);
+  open_experiment(kFileName, records);
+}
+
+void ExperimentTest::open_experiment(const std::string& file_name,
+                                     const std::vector<support::ExperimentRecord>& records) {
+  support::write_experiment_file(directory_ / file_name, records);
   textio::OpenOptions options;
   options.status = "OLD";
   options.access = textio::Access::direct;
   options.record_length = expfile::kRecordLength;
-  textio::open_unit(kExperimentUnit, (directory_ / kFileName).string(), options);
+  textio::open_unit(kExperimentUnit, (directory_ / file_name).string(), options);
 }
 
 LiveRecords ExperimentTest::close_experiment() {

@@ -29,6 +29,9 @@ class ExperimentTest : public ::testing::Test {
 
   // Writes the records as EXP.EXP and opens it on kExperimentUnit as the start-up does.
   void open_experiment(const std::vector<support::ExperimentRecord>& records);
+  // The same for the file `file_name` in the directory.
+  void open_experiment(const std::string& file_name,
+                       const std::vector<support::ExperimentRecord>& records);
 
   // Closes the experiment and returns its live records; a key found twice fails the test.
   LiveRecords close_experiment();
