@@ -96,9 +96,8 @@ void BM_PrintfWriter(benchmark::State& state, Experiment experiment) {
   const conversion::MapBlock block = bench::smooth_block(map_case);
   conversion::MapSampler sampler(block, bench::operators_of(experiment.symbol));
   std::vector<float> values;
-  bench::walk_cell(experiment.grid, [&](const conversion::Point& p) {
-    values.push_back(sampler.MAPVAL(p));
-  });
+  bench::walk_cell(experiment.grid,
+                   [&](const conversion::Point& p) { values.push_back(sampler.MAPVAL(p)); });
   const fs::path file = fs::temp_directory_path() / "mapconv_bench_printf.grd";
   for (auto _ : state) {
     std::FILE* out = std::fopen(file.c_str(), "w");
@@ -116,15 +115,15 @@ Experiment fd3m(int n) {
   return {"F d -3 m", n, {n / 2 + 1, n / 2 + 1, n / 2 + 1}};
 }
 
-#define CONVERSION_BENCHMARKS(name, experiment, iterations)                                   \
-  BENCHMARK_CAPTURE(BM_PrintfWriter, name, experiment)                                        \
-      ->Unit(benchmark::kMillisecond)                                                         \
-      ->Iterations(iterations);                                                               \
-  BENCHMARK_CAPTURE(BM_Conversion, name##_1_thread, experiment, 1)                            \
-      ->Unit(benchmark::kMillisecond)                                                         \
-      ->Iterations(iterations);                                                               \
-  BENCHMARK_CAPTURE(BM_Conversion, name##_2_threads, experiment, 2)                           \
-      ->Unit(benchmark::kMillisecond)                                                         \
+#define CONVERSION_BENCHMARKS(name, experiment, iterations)         \
+  BENCHMARK_CAPTURE(BM_PrintfWriter, name, experiment)              \
+      ->Unit(benchmark::kMillisecond)                               \
+      ->Iterations(iterations);                                     \
+  BENCHMARK_CAPTURE(BM_Conversion, name##_1_thread, experiment, 1)  \
+      ->Unit(benchmark::kMillisecond)                               \
+      ->Iterations(iterations);                                     \
+  BENCHMARK_CAPTURE(BM_Conversion, name##_2_threads, experiment, 2) \
+      ->Unit(benchmark::kMillisecond)                               \
       ->Iterations(iterations)
 
 CONVERSION_BENCHMARKS(P21c_64, p21c(64), 40);

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "conversion/grid_values.hpp"
 #include "conversion/map_block.hpp"
 #include "conversion/map_file.hpp"
-#include "conversion/grid_values.hpp"
 #include "symmetry/operator_set.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"

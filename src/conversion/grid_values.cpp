@@ -32,8 +32,6 @@ using PointIndex = std::int64_t;
 // into several chunks per thread, so that every thread has a share.
 constexpr PointIndex kMostChunkPoints = PointIndex{1} << 15;
 constexpr PointIndex kChunksPerThread = 8;
-// How many points before its chunk a thread samples to guess where the chunk's search begins.
-constexpr PointIndex kGuessPoints = 512;
 
 // The grid points in the file's order, by their position in it.
 class GridWalk {
@@ -126,8 +124,8 @@ struct ChunkPlan {
   PointIndex chunk_points;
 
   ChunkPlan(PointIndex point_count, int thread_count) : points(point_count) {
-    chunk_points = std::clamp<PointIndex>(points / (kChunksPerThread * thread_count), 1,
-                                          kMostChunkPoints);
+    chunk_points =
+        std::clamp<PointIndex>(points / (kChunksPerThread * thread_count), 1, kMostChunkPoints);
     const PointIndex chunks = (points + chunk_points - 1) / chunk_points;
     threads = std::clamp<PointIndex>(thread_count, 1, std::max<PointIndex>(1, chunks));
   }
@@ -137,8 +135,12 @@ struct ChunkPlan {
 class ChunkWriter {
  public:
   ChunkWriter(int unit, const MapBlock& block, const symmetry::OperatorSet& operators,
-              const GridWalk& walk)
-      : unit_(unit), line_end_(textio::record_end(unit)), walk_(walk), sampler_(block, operators) {}
+              const GridWalk& walk, PointIndex guess_points)
+      : unit_(unit),
+        line_end_(textio::record_end(unit)),
+        walk_(walk),
+        guess_points_(guess_points),
+        sampler_(block, operators) {}
 
   // Writes chunks `first_chunk`, then every `plan.threads`-th after it, when their turns come.
   void write_chunks(const ChunkPlan& plan, PointIndex first_chunk, WriteTurn& turn) {
@@ -168,27 +170,51 @@ class ChunkWriter {
   // The points just before a chunk almost always lead the search to where it stands when the
   // chunk begins, whatever it started from.
   void guess_search_start(PointIndex first) {
-    walk_.walk(std::max<PointIndex>(0, first - kGuessPoints), first,
+    walk_.walk(std::max<PointIndex>(0, first - guess_points_), first,
                [this](const Point& point) { sampler_.MAPVAL(point); });
   }
 
   void sample_and_format(PointIndex first, PointIndex end) {
-    text_.resize(static_cast<std::size_t>(end - first) *
-                 (textio::kListRealMaxLength + line_end_.size()));
+    samples_.clear();
+    walk_.walk(first, end,
+               [this](const Point& point) { samples_.push_back(sampler_.sample(point)); });
+    text_.resize(samples_.size() * (textio::kListRealMaxLength + line_end_.size()));
     char* out = text_.data();
-    walk_.walk(first, end, [&](const Point& point) {
-      out += cache_.format(sampler_.MAPVAL(point), out);
+    for (std::size_t i = 0; i < samples_.size(); ++i) {
+      if (i + kPrefetchDistance < samples_.size())
+        prefetch_text_of(samples_[i + kPrefetchDistance]);
+      out += text_of(samples_[i], out);
       std::memcpy(out, line_end_.data(), line_end_.size());
       out += line_end_.size();
-    });
+    }
     text_.resize(static_cast<std::size_t>(out - text_.data()));
   }
+
+  // A stored point's value recurs wherever symmetry brings that point back, and its code keeps
+  // it in the cache; an interpolated value seldom recurs and is formatted straight away.
+  std::size_t text_of(const Sample& sample, char* out) {
+    if (sample.code == Sample::kNoCode) return textio::format_list_real(sample.value, out);
+    return cache_.format(sample.value, slot_of(sample), out);
+  }
+
+  void prefetch_text_of(const Sample& sample) const {
+    if (sample.code != Sample::kNoCode) cache_.prefetch(slot_of(sample));
+  }
+
+  static std::uint16_t slot_of(const Sample& sample) {
+    return static_cast<std::uint16_t>(sample.code);
+  }
+
+  // How many values ahead the cache slot of a value is fetched.
+  static constexpr std::size_t kPrefetchDistance = 16;
 
   int unit_;
   std::string_view line_end_;
   const GridWalk& walk_;
+  PointIndex guess_points_;
   MapSampler sampler_;
   textio::ListRealCache cache_;
+  std::vector<Sample> samples_;
   std::string text_;
 };
 
@@ -198,13 +224,14 @@ struct Conversion {
   const symmetry::OperatorSet& operators;
   const GridWalk& walk;
   const ChunkPlan& plan;
+  PointIndex guess_points;
   WriteTurn& turn;
 };
 
 // One thread's work; whatever goes wrong on it ends every thread's work.
 void write_share(const Conversion& c, PointIndex first_chunk) {
   try {
-    ChunkWriter writer(c.unit, c.block, c.operators, c.walk);
+    ChunkWriter writer(c.unit, c.block, c.operators, c.walk, c.guess_points);
     writer.write_chunks(c.plan, first_chunk, c.turn);
   } catch (...) {
     c.turn.fail(std::current_exception());
@@ -214,15 +241,16 @@ void write_share(const Conversion& c, PointIndex first_chunk) {
 }  // namespace
 
 void write_grid_values(int unit, const MapBlock& block, const symmetry::OperatorSet& operators,
-                       int thread_count) {
+                       int thread_count, std::int64_t guess_points) {
   const GridWalk walk(block.grid_divisions);
   const ChunkPlan plan(walk.point_count(), std::max(thread_count, 1));
   WriteTurn turn;
-  const Conversion conversion{unit, block, operators, walk, plan, turn};
+  const Conversion conversion{unit, block, operators, walk, plan, guess_points, turn};
   {
     std::vector<std::jthread> helpers;
     try {
-      for (PointIndex t = 1; t < plan.threads; ++t) helpers.emplace_back(write_share, conversion, t);
+      for (PointIndex t = 1; t < plan.threads; ++t)
+        helpers.emplace_back(write_share, conversion, t);
     } catch (...) {
       // The threads already started would wait for a chunk that no thread writes.
       turn.fail(std::current_exception());

@@ -2,15 +2,22 @@
 // record each, z fastest and x slowest.
 #pragma once
 
+#include <cstdint>
+
 #include "conversion/map_block.hpp"
 #include "symmetry/operator_set.hpp"
 
 namespace conversion {
 
+// How many points before its share of the grid a thread samples to guess where the search for
+// the share's first image begins. A wrong guess costs sampling the share again.
+inline constexpr std::int64_t kGuessPoints = 512;
+
 // Writes the value of every grid point of the cell to `unit`, sampled from `block` through
 // `operators` on `thread_count` threads (at least 1). The file is the same byte for byte whatever
-// the thread count. A failed write ends the run with the same report from whichever thread met it.
+// the thread count and `guess_points`. A failed write ends the run with the same report from
+// whichever thread met it.
 void write_grid_values(int unit, const MapBlock& block, const symmetry::OperatorSet& operators,
-                       int thread_count);
+                       int thread_count, std::int64_t guess_points = kGuessPoints);
 
 }  // namespace conversion

@@ -104,7 +104,7 @@ void MapSampler::prefetch_ahead(std::ptrdiff_t element) {
   }
 }
 
-float MapSampler::interpolate(const Point& grid) {
+Sample MapSampler::interpolate(const Point& grid) {
   int i1 = static_cast<int>(grid[0]), i2 = static_cast<int>(grid[1]),
       i3 = static_cast<int>(grid[2]);
   float f1 = grid[0] - static_cast<float>(i1);
@@ -121,7 +121,9 @@ float MapSampler::interpolate(const Point& grid) {
   const std::int16_t* base = block_.values.data() + element;
   // On a stored grid point the sum below is exactly the first corner's code: the other
   // weights are 0 and adding their zero products changes nothing.
-  if (f1 == 0.0f && f2 == 0.0f && f3 == 0.0f) return decoded(static_cast<float>(base[0]));
+  if (f1 == 0.0f && f2 == 0.0f && f3 == 0.0f) {
+    return {decoded(static_cast<float>(base[0])), base[0]};
+  }
   auto corner = [base](bool stored, std::ptrdiff_t offset) {
     return stored ? static_cast<float>(base[offset]) : 0.0f;
   };
@@ -130,7 +132,7 @@ float MapSampler::interpolate(const Point& grid) {
             (f3 - b - c + d) * corner(z1, lxy) + (a - d) * corner(x1 && y1, lx + 1) +
             (b - d) * corner(x1 && z1, lxy + 1) + (c - d) * corner(y1 && z1, lxy + lx) +
             d * corner(x1 && y1 && z1, lxy + lx + 1);
-  return decoded(t);
+  return {decoded(t)};
 }
 
 float MapSampler::decoded(float code) const {
@@ -168,8 +170,8 @@ void MapSampler::resume_search_at(const SearchStart& start) {
   current_centring_ = start.centring;
 }
 
-float MapSampler::MAPVAL(const Point& point) {
-  if (operator_count_ <= 0 || centring_count_ <= 0) return 0.0f;
+Sample MapSampler::sample(const Point& point) {
+  if (operator_count_ <= 0 || centring_count_ <= 0) return {};
   follow_row(point[0], point[1]);
   for (int tried = 0; tried < operator_count_; ++tried) {
     const Point q = image(current_operator_, point[2]);
@@ -180,7 +182,7 @@ float MapSampler::MAPVAL(const Point& point) {
     }
     current_operator_ = (current_operator_ + 1) % operator_count_;
   }
-  return 0.0f;
+  return {};
 }
 
 }  // namespace conversion

@@ -22,6 +22,13 @@ struct SearchStart {
   bool operator==(const SearchStart&) const = default;
 };
 
+// A map value and, when it is the value of a stored point, that point's 16-bit code.
+struct Sample {
+  static constexpr int kNoCode = -65536;  // interpolated, or no image in the block
+  float value = 0.0f;
+  int code = kNoCode;
+};
+
 class MapSampler {
  public:
   // Takes the block's geometry and the operator set once, here; the block's values are read on
@@ -30,7 +37,9 @@ class MapSampler {
 
   // The value at `point`, in the block's scaled density units; 0.0 when no equivalent point
   // lies in the stored block.
-  float MAPVAL(const Point& point);
+  float MAPVAL(const Point& point) { return sample(point).value; }
+  // MAPVAL's value with the code it came from.
+  Sample sample(const Point& point);
 
   // Where the next search begins; kept between calls because neighbouring grid points mostly
   // reach the block through the same operator and centring vector. The values returned depend
@@ -66,7 +75,7 @@ class MapSampler {
   bool find_in_block(const Point& image, int centring, Point& grid);
   bool within_block(float coordinate, int axis) const;
   void prefetch_ahead(std::ptrdiff_t element);
-  float interpolate(const Point& grid);
+  Sample interpolate(const Point& grid);
   float decoded(float code) const;
 
   const MapBlock& block_;

@@ -279,10 +279,15 @@ ListRealCache::ListRealCache() : entries_(std::make_unique<Entry[]>(kSlots)) {
 }
 
 std::size_t ListRealCache::format(float value, char* out) {
+  // Fibonacci hashing spreads neighbouring bit patterns over the whole table.
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
+  return format(value, static_cast<std::uint16_t>((bits * 0x9E3779B1u) >> (32 - kSlotBits)), out);
+}
+
+std::size_t ListRealCache::format(float value, std::uint16_t slot, char* out) {
   std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
   if ((bits & kInfinityBits) == kInfinityBits) return format_list_real(value, out);
-  // Fibonacci hashing spreads neighbouring bit patterns over the whole table.
-  Entry& entry = entries_[(bits * 0x9E3779B1u) >> (32 - kSlotBits)];
+  Entry& entry = entries_[slot];
   if (entry.bits == bits) {
     std::memcpy(out, entry.head, sizeof entry.head);
     std::memcpy(out + sizeof entry.head, &entry.tail, sizeof entry.tail);

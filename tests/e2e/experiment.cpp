@@ -1,9 +1,9 @@
 #include "experiment.hpp"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdio>
-
-#include <gtest/gtest.h>
 
 namespace e2e {
 
