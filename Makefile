@@ -1,6 +1,7 @@
 # The two README commands, `make run` and `make test`, and a few helpers.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 BENCH_BUILD?= build-bench
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
@@ -15,7 +16,7 @@ FUZZ_SMOKE_SECONDS ?= 15
 PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev gemmi-dev groff-base clang \
             libclang-rt-14-dev
 
-.PHONY: all deps build run test test-asan bench check-formatting fuzz fuzz-smoke install clean format
+.PHONY: all deps build run test test-asan test-tsan bench check-formatting fuzz fuzz-smoke install clean format
 
 all: build
 
@@ -49,6 +50,17 @@ $(ASAN_BUILD)/CMakeCache.txt: | deps
 test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# The tests of the threaded conversion under ThreadSanitizer: the grid writer in process, and
+# whole runs of a ThreadSanitizer build of mapconv on one and two threads.
+$(TSAN_BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS=-fsanitize=thread \
+	  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
+
+test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target conversion_tests e2e_tests
+	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/tests/conversion/conversion_tests
+	cd $(TSAN_BUILD)/tests/e2e && TSAN_OPTIONS=halt_on_error=1 ./e2e_tests
 
 $(BENCH_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMAPCONV_BENCH=ON
@@ -96,4 +108,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
