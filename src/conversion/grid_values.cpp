@@ -131,19 +131,29 @@ struct ChunkPlan {
   }
 };
 
+// What every thread shares: the unit and its line end, the map, the walk and its plan, and the
+// turn to write.
+struct Conversion {
+  int unit;
+  std::string_view line_end;  // of the unit's records
+  const MapBlock& block;
+  const symmetry::OperatorSet& operators;
+  const GridWalk& walk;
+  const ChunkPlan& plan;
+  PointIndex guess_points;
+  WriteTurn& turn;
+};
+
 // One thread's share: its own sampler and text cache, and the chunk in hand.
 class ChunkWriter {
  public:
-  ChunkWriter(int unit, const MapBlock& block, const symmetry::OperatorSet& operators,
-              const GridWalk& walk, PointIndex guess_points)
-      : unit_(unit),
-        line_end_(textio::record_end(unit)),
-        walk_(walk),
-        guess_points_(guess_points),
-        sampler_(block, operators) {}
+  explicit ChunkWriter(const Conversion& shared)
+      : shared_(shared), sampler_(shared.block, shared.operators) {}
 
   // Writes chunks `first_chunk`, then every `plan.threads`-th after it, when their turns come.
-  void write_chunks(const ChunkPlan& plan, PointIndex first_chunk, WriteTurn& turn) {
+  void write_chunks(PointIndex first_chunk) {
+    const ChunkPlan& plan = shared_.plan;
+    WriteTurn& turn = shared_.turn;
     PointIndex last_written = -1;
     for (PointIndex chunk = first_chunk; chunk * plan.chunk_points < plan.points;
          chunk += plan.threads) {
@@ -159,7 +169,7 @@ class ChunkWriter {
         sampler_.resume_search_at(actual);
         sample_and_format(first, end);
       }
-      textio::write_whole_records(unit_, text_);
+      textio::write_whole_records(shared_.unit, text_);
       turn.pass_on(sampler_.search_start());
       last_written = chunk;
       if (turn.failed()) return;
@@ -170,22 +180,22 @@ class ChunkWriter {
   // The points just before a chunk almost always lead the search to where it stands when the
   // chunk begins, whatever it started from.
   void guess_search_start(PointIndex first) {
-    walk_.walk(std::max<PointIndex>(0, first - guess_points_), first,
-               [this](const Point& point) { sampler_.MAPVAL(point); });
+    shared_.walk.walk(std::max<PointIndex>(0, first - shared_.guess_points), first,
+                      [this](const Point& point) { sampler_.MAPVAL(point); });
   }
 
   void sample_and_format(PointIndex first, PointIndex end) {
     samples_.clear();
-    walk_.walk(first, end,
-               [this](const Point& point) { samples_.push_back(sampler_.sample(point)); });
-    text_.resize(samples_.size() * (textio::kListRealMaxLength + line_end_.size()));
+    shared_.walk.walk(first, end,
+                      [this](const Point& point) { samples_.push_back(sampler_.sample(point)); });
+    text_.resize(samples_.size() * (textio::kListRealMaxLength + shared_.line_end.size()));
     char* out = text_.data();
     for (std::size_t i = 0; i < samples_.size(); ++i) {
       if (i + kPrefetchDistance < samples_.size())
         prefetch_text_of(samples_[i + kPrefetchDistance]);
       out += text_of(samples_[i], out);
-      std::memcpy(out, line_end_.data(), line_end_.size());
-      out += line_end_.size();
+      std::memcpy(out, shared_.line_end.data(), shared_.line_end.size());
+      out += shared_.line_end.size();
     }
     text_.resize(static_cast<std::size_t>(out - text_.data()));
   }
@@ -208,31 +218,17 @@ class ChunkWriter {
   // How many values ahead the cache slot of a value is fetched.
   static constexpr std::size_t kPrefetchDistance = 16;
 
-  int unit_;
-  std::string_view line_end_;
-  const GridWalk& walk_;
-  PointIndex guess_points_;
+  const Conversion& shared_;
   MapSampler sampler_;
   textio::ListRealCache cache_;
   std::vector<Sample> samples_;
   std::string text_;
 };
 
-struct Conversion {
-  int unit;
-  const MapBlock& block;
-  const symmetry::OperatorSet& operators;
-  const GridWalk& walk;
-  const ChunkPlan& plan;
-  PointIndex guess_points;
-  WriteTurn& turn;
-};
-
 // One thread's work; whatever goes wrong on it ends every thread's work.
 void write_share(const Conversion& c, PointIndex first_chunk) {
   try {
-    ChunkWriter writer(c.unit, c.block, c.operators, c.walk, c.guess_points);
-    writer.write_chunks(c.plan, first_chunk, c.turn);
+    ChunkWriter(c).write_chunks(first_chunk);
   } catch (...) {
     c.turn.fail(std::current_exception());
   }
@@ -245,7 +241,8 @@ void write_grid_values(int unit, const MapBlock& block, const symmetry::Operator
   const GridWalk walk(block.grid_divisions);
   const ChunkPlan plan(walk.point_count(), std::max(thread_count, 1));
   WriteTurn turn;
-  const Conversion conversion{unit, block, operators, walk, plan, guess_points, turn};
+  const Conversion conversion{
+      unit, textio::record_end(unit), block, operators, walk, plan, guess_points, turn};
   {
     std::vector<std::jthread> helpers;
     try {
