@@ -29,7 +29,8 @@ int create_temporary_file(const std::string& replaces, bool copy_contents, Tempo
 int sync_stream(std::FILE* file);
 
 // Renames the temporary file, already closed, over the file it replaces, and syncs the rename
-// when the file is durable. Returns 0 or the error number; on failure the temporary file is removed and the replaced file left as it was.
+// when the file is durable. Returns 0 or the error number; on failure the temporary file is
+// removed and the replaced file left as it was.
 int put_temporary_in_place(const TemporaryFile& temporary);
 
 // Removes the temporary file; the replaced file is left as it was.
