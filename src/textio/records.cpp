@@ -17,6 +17,15 @@ namespace {
 
 using Kind = FormatToken::Kind;
 
+// Bounds on what one formatted transfer does, so that nested repeat counts of up to a million each
+// end at once instead of running for hours or filling the memory. A walk that goes this many
+// edits without a data item only repeats control edits (status 100)...
+constexpr std::size_t kMostEditsWithoutData = std::size_t{1} << 22;
+// ...no output transfer writes more records than this (status 100)...
+constexpr std::size_t kMostRecords = std::size_t{1} << 20;
+// ...and no record is longer: a position beyond it is off the record (status 110).
+constexpr std::size_t kLongestRecord = std::size_t{1} << 20;
+
 struct GroupFrame {
   int start;
   int remaining;
@@ -36,7 +45,9 @@ class FormatWalk {
     std::vector<GroupFrame> groups;
     std::size_t item = 0;
     int pc = 0;
+    std::size_t edits_without_data = 0;
     while (true) {
+      if (++edits_without_data > kMostEditsWithoutData) return kErrFormat;
       if (pc == static_cast<int>(tokens.size())) {
         if (item == item_count_) return kOk;
         if (!format_.reversion_has_data) return kErrFormat;
@@ -58,6 +69,7 @@ class FormatWalk {
         for (int r = 0; r < token.repeat; ++r) {
           if (item == item_count_) return kOk;
           if (int status = data(token, item++)) return status;
+          edits_without_data = 0;
         }
       } else if (token.kind == Kind::colon) {
         if (item == item_count_) return kOk;
@@ -113,8 +125,12 @@ int format_output(std::string_view format, const std::vector<OutItem>& items,
   std::shared_ptr<const ParsedFormat> parsed = parsed_format(format);
   if (!parsed->valid) return kErrFormat;
   int scale = 0;
+  auto within_record = [&] {
+    return output.records.back().size() <= kLongestRecord ? kOk : kErrOffEndOfRecord;
+  };
   auto data = [&](const FormatToken& token, std::size_t index) {
-    return edit_item(token, items[index], scale, output.records.back());
+    if (int status = edit_item(token, items[index], scale, output.records.back())) return status;
+    return within_record();
   };
   auto control = [&](const FormatToken& token) {
     std::string& record = output.records.back();
@@ -122,9 +138,10 @@ int format_output(std::string_view format, const std::vector<OutItem>& items,
     if (token.kind == Kind::literal) record += token.literal;
     if (token.kind == Kind::scale) scale = token.width;
     if (token.kind == Kind::dollar) output.leave_open = true;
-    return kOk;
+    return within_record();
   };
   auto new_record = [&] {
+    if (output.records.size() == kMostRecords) return kErrFormat;
     output.records.emplace_back();
     return kOk;
   };
@@ -193,7 +210,7 @@ int format_input(std::string_view format, const std::vector<InItem>& items,
     if (token.kind == Kind::skip) pos += static_cast<std::size_t>(token.width);
     if (token.kind == Kind::literal) pos += token.literal.size();
     if (token.kind == Kind::scale) scale = token.width;
-    return kOk;
+    return pos <= kLongestRecord ? kOk : kErrOffEndOfRecord;
   };
   auto new_record = [&] {
     pos = 0;

@@ -109,6 +109,33 @@ TEST_F(RecordsTest, ReversionIntoAGroupWithoutDataEditsGivesStatus100) {
   }
 }
 
+TEST_F(RecordsTest, RepeatsThatWouldRunForHoursEndAtOnce) {
+  // Nested repeat counts of a million each: skips off any record of a megabyte give 110 (reading
+  // or writing, internal or external); control edits alone, or a million new records, give 100.
+  const struct {
+    const char* format;
+    int status;
+  } cases[] = {{"(1000000(1000000X),I2)", kErrOffEndOfRecord},
+               {"(1000000(1000000(1000000X)),I2)", kErrOffEndOfRecord},
+               {"(1000000(1000000('ab')),I2)", kErrOffEndOfRecord},
+               {"(1000000(1000000(1P)),I2)", kErrFormat},
+               {"(1000000(1000000(:)),I2)", kErrFormat}};
+  int value = 1;
+  ASSERT_EQ(try_open_unit(23, "records.txt"), 0);
+  EXPECT_EQ(try_write_record(23, "(1000000(1000000/),I2)", value), kErrFormat);
+  // Close to a million records is still a long list, not a runaway one.
+  EXPECT_EQ(try_write_record(23, "(1000(999(/)),I2)", value), kOk);
+  close_unit(23);
+  for (const auto& c : cases) {
+    std::string text(20, ' ');
+    EXPECT_EQ(try_write_text_items(text, c.format, detail::out_items(value)), c.status) << c.format;
+    EXPECT_EQ(try_read_text("12", c.format, value), c.status) << c.format;
+    ASSERT_EQ(try_open_unit(23, "repeats.txt"), 0);
+    EXPECT_EQ(try_write_record(23, c.format, value), c.status) << c.format;
+    close_unit(23);
+  }
+}
+
 TEST_F(RecordsTest, ADescriptorOfTheWrongTypeGivesStatus117) {
   int integer = 7;
   float single = 7;
