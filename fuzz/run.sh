@@ -20,6 +20,16 @@ shift 2
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(format list symbol store map console startup)
 
+# The targets' scratch directories go under a directory of this run: under TMPDIR when it is
+# set, else in memory when the system has a file system there, so that the file work of every
+# input costs no disk journal. It is removed at the end, with whatever a target that stopped at a
+# finding left behind.
+parent=${TMPDIR:-/dev/shm}
+[ -d "$parent" ] && [ -w "$parent" ] || parent=/tmp
+run_directory=$(mktemp -d "$parent/mapconv-fuzz-run.XXXXXX") || exit 1
+trap 'rm -rf "$run_directory"' EXIT
+export TMPDIR=$run_directory
+
 programs=$build_dir/fuzz
 corpora=$programs/corpus
 "$programs/make_seeds" "$corpora" >/dev/null || exit 1

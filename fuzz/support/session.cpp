@@ -1,5 +1,6 @@
 #include "support/session.hpp"
 
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <cstdlib>
@@ -16,6 +17,8 @@
 namespace fuzzing {
 
 namespace {
+
+constexpr int kUnitCount = 100;
 
 std::filesystem::path make_scratch_directory() {
   std::string pattern = (std::filesystem::temp_directory_path() / "mapconv-fuzz-XXXXXX").string();
@@ -37,10 +40,29 @@ void empty_scratch_directory() {
   }
 }
 
-std::FILE* null_output() {
-  static std::FILE* const stream = std::fopen("/dev/null", "w");
-  if (stream == nullptr) fail("cannot open /dev/null");
+// A stream that takes every write and keeps nothing: console output costs no system call.
+std::FILE* discarding_output() {
+  static std::FILE* const stream = [] {
+    cookie_io_functions_t functions{};
+    functions.write = [](void*, const char*, std::size_t size) -> ssize_t {
+      return static_cast<ssize_t>(size);
+    };
+    return fopencookie(nullptr, "w", functions);
+  }();
+  if (stream == nullptr) fail("cannot open a discarding stream");
   return stream;
+}
+
+// Whether a unit other than the console's is connected, or a console unit was opened on a file.
+bool units_left_connected() {
+  for (int unit = 0; unit < kUnitCount; ++unit) {
+    const bool console = unit == textio::kConsoleInput || unit == textio::kConsoleOutput ||
+                         unit == textio::kErrorOutput;
+    if (console ? !textio::unit_file_name(unit).empty() : textio::unit_connected(unit)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // The text with its control characters, NULs and bytes above 126 written as \xNN.
@@ -81,13 +103,25 @@ const std::filesystem::path& scratch_directory() {
   return directory;
 }
 
-Session::Session(std::string_view console_input) : input_(console_input) {
-  previous_directory_ = std::filesystem::current_path();
-  std::filesystem::current_path(scratch_directory());
+SilencedConsole::SilencedConsole(std::string_view console_input) : input_(console_input) {
   // fmemopen accepts an empty buffer and then reads the end of the file at once.
   input_stream_ = fmemopen(input_.data(), input_.size(), "r");
   if (input_stream_ == nullptr) fail("fmemopen failed");
-  textio::set_console_streams(input_stream_, null_output(), null_output());
+  textio::set_console_streams(input_stream_, discarding_output(), discarding_output());
+}
+
+SilencedConsole::~SilencedConsole() {
+  textio::set_console_streams(stdin, stdout, stderr);
+  std::fclose(input_stream_);
+}
+
+ConsoleSession::~ConsoleSession() {
+  if (units_left_connected()) fail("the program code left a unit connected");
+}
+
+Session::Session(std::string_view console_input)
+    : previous_directory_(std::filesystem::current_path()), console_(console_input) {
+  std::filesystem::current_path(scratch_directory());
 }
 
 Session::~Session() {
@@ -96,7 +130,6 @@ Session::~Session() {
   startup::reset_experiment_opening();
   startup::reset_page_settings();
   textio::reset_units();
-  std::fclose(input_stream_);
   empty_scratch_directory();
   std::filesystem::current_path(previous_directory_);
 }

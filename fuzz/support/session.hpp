@@ -1,5 +1,8 @@
-// One run of a fuzz target: a scratch directory of its own, a console fed from the input and
-// silenced on output, designed stops caught, and all program-wide state returned to its start.
+// One run of a fuzz target: a console fed from the input and silenced on output, designed stops
+// caught, and the program-wide state the target touched returned to its start. A Session also
+// gives the run a scratch directory of its own and resets every subsystem; a ConsoleSession,
+// for targets that work on the console units, internal texts and files they name themselves,
+// does no directory work and resets only the console units, so that it costs next to nothing.
 #pragma once
 
 #include <cstdio>
@@ -20,6 +23,19 @@ struct Outcome {
   std::string stop_text;  // the stop text, or the I/O failure report
 };
 
+// Runs program code, catching the two designed ways a run ends early.
+template <typename Body>
+Outcome run_catching_stops(Body&& body) {
+  try {
+    body();
+  } catch (const textio::StopRun& stop) {
+    return {Ending::stopped, stop.text};
+  } catch (const textio::IoFailure& failure) {
+    return {Ending::io_failure, failure.report};
+  }
+  return {};
+}
+
 // Makes `arguments` (argument 0 first) the command line that the program code sees.
 void set_program_arguments(const std::vector<std::string>& arguments);
 
@@ -27,10 +43,43 @@ void set_program_arguments(const std::vector<std::string>& arguments);
 // and removed when the process exits.
 const std::filesystem::path& scratch_directory();
 
-// Enters the scratch directory with the console input reading `console_input` and the console
-// output and error streams going nowhere. On destruction it closes every unit, resets the
-// program-wide state of every subsystem, empties the scratch directory and returns to the
-// directory it came from.
+// The console units for the life of the object: input reads `console_input`, output and errors
+// are thrown away without a system call. On destruction the console units write out what they
+// hold and go back to the standard streams.
+class SilencedConsole {
+ public:
+  explicit SilencedConsole(std::string_view console_input);
+  ~SilencedConsole();
+  SilencedConsole(const SilencedConsole&) = delete;
+  SilencedConsole& operator=(const SilencedConsole&) = delete;
+
+ private:
+  std::string input_;
+  std::FILE* input_stream_ = nullptr;
+};
+
+// A silenced console fed from `console_input`, in whatever directory the process is in. The
+// program code may use only the console units; a unit left connected at the end is a fault of
+// the code under test (it would also have written "fort.N" into the current directory).
+class ConsoleSession {
+ public:
+  explicit ConsoleSession(std::string_view console_input = {}) : console_(console_input) {}
+  ~ConsoleSession();
+  ConsoleSession(const ConsoleSession&) = delete;
+  ConsoleSession& operator=(const ConsoleSession&) = delete;
+
+  template <typename Body>
+  Outcome run(Body&& body) {
+    return run_catching_stops(body);
+  }
+
+ private:
+  SilencedConsole console_;
+};
+
+// Enters the scratch directory with a silenced console fed from `console_input`. On destruction
+// it closes every unit, resets the program-wide state of every subsystem, empties the scratch
+// directory and returns to the directory it came from.
 class Session {
  public:
   explicit Session(std::string_view console_input = {});
@@ -38,23 +87,14 @@ class Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  // Runs program code, catching the two designed ways a run ends early.
   template <typename Body>
   Outcome run(Body&& body) {
-    try {
-      body();
-    } catch (const textio::StopRun& stop) {
-      return {Ending::stopped, stop.text};
-    } catch (const textio::IoFailure& failure) {
-      return {Ending::io_failure, failure.report};
-    }
-    return {};
+    return run_catching_stops(body);
   }
 
  private:
-  std::string input_;
-  std::FILE* input_stream_ = nullptr;
   std::filesystem::path previous_directory_;
+  SilencedConsole console_;
 };
 
 // Writes a line to standard error when the environment variable MAPCONV_FUZZ_TRACE is set: what

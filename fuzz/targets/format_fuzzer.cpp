@@ -113,7 +113,7 @@ void exercise(const fuzzing::FormatInput& input) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const fuzzing::FormatInput input =
       fuzzing::decode_format_input({reinterpret_cast<const char*>(data), size});
-  fuzzing::Session session(input.input_text);
+  fuzzing::ConsoleSession session(input.input_text);
   session.run([&] { exercise(input); });
   return 0;
 }

@@ -31,7 +31,7 @@ void check_set(const symmetry::OperatorSet& set) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const fuzzing::SymbolInput input =
       fuzzing::decode_symbol_input({reinterpret_cast<const char*>(data), size});
-  fuzzing::Session session;
+  fuzzing::ConsoleSession session;
   symmetry::OperatorSet set;
   set.symbol = input.symbol;
   int error = -1;

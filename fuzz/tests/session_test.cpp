@@ -58,5 +58,33 @@ TEST(Session, ReturnsTheConsoleInputToItsStartState) {
   EXPECT_FALSE(std::filesystem::exists("recorded"));
 }
 
+TEST(ConsoleSession, FeedsTheConsoleWhereverTheProcessIs) {
+  const std::filesystem::path before = std::filesystem::current_path();
+  ConsoleSession session("12 first\n");
+  EXPECT_EQ(std::filesystem::current_path(), before);
+  int number = 0;
+  std::string word(5, ' ');
+  const Outcome read = session.run([&] {
+    textio::read_record(textio::kConsoleInput, "(I3,A5)", number, word);
+    textio::write_record(textio::kConsoleOutput, "(A)", "thrown away");
+  });
+  EXPECT_EQ(read.ending, Ending::returned);
+  EXPECT_EQ(number, 12);
+  EXPECT_EQ(word, "first");
+  EXPECT_EQ(session.run([] { textio::write_record(textio::kConsoleOutput, "(Q)", 1); }).ending,
+            Ending::io_failure);
+}
+
+TEST(ConsoleSessionDeathTest, FailsWhenTheCodeLeavesAUnitConnected) {
+  support::TempDirectory directory;
+  const std::string file = (directory / "left.txt").string();
+  EXPECT_DEATH(
+      {
+        ConsoleSession session;
+        session.run([&] { textio::open_unit(20, file); });
+      },
+      "left a unit connected");
+}
+
 }  // namespace
 }  // namespace fuzzing
