@@ -12,6 +12,7 @@
 #include "startup/experiment_opening.hpp"
 #include "startup/page_settings.hpp"
 #include "textio/entry.hpp"
+#include "textio/format.hpp"
 #include "textio/units.hpp"
 
 namespace fuzzing {
@@ -116,6 +117,7 @@ SilencedConsole::~SilencedConsole() {
 }
 
 ConsoleSession::~ConsoleSession() {
+  textio::clear_format_cache();
   if (units_left_connected()) fail("the program code left a unit connected");
 }
 
@@ -130,6 +132,7 @@ Session::~Session() {
   startup::reset_experiment_opening();
   startup::reset_page_settings();
   textio::reset_units();
+  textio::clear_format_cache();
   empty_scratch_directory();
   std::filesystem::current_path(previous_directory_);
 }

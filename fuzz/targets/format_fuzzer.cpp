@@ -1,13 +1,16 @@
-// The format-list engine: an arbitrary format list writes arbitrary items into an internal
-// text and onto the console, reads arbitrary text back through the same list, and reads its own
-// output again. Integers written with I and texts written with A must come back as written.
+// The format-list engine: an arbitrary format list reads arbitrary text from an internal text
+// and from the console, writes arbitrary items into an internal text and onto the console, and
+// reads its own output again. Integers written with I and texts written with A must come back
+// as written.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "support/inputs.hpp"
 #include "support/session.hpp"
+#include "textio/format.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/units.hpp"
@@ -89,7 +92,31 @@ void check_text_widths(const fuzzing::FormatInput& input, const Targets& targets
   }
 }
 
+// A format that asks for more than this, as a width, a number of digits, a scale factor or a
+// repeat count, is only read with. Its writes would build fields and records of up to megabytes,
+// a thousand times the work of a usual input, through the same code as smaller numbers take;
+// the sizes where the engine's buffers change lie well below. Reads cost little at any width.
+constexpr int kLargestWrittenNumber = 4096;
+
+bool writes_stay_small(const std::string& format) {
+  for (const textio::FormatToken& token : textio::parsed_format(format)->tokens) {
+    if (token.repeat > kLargestWrittenNumber || std::abs(token.width) > kLargestWrittenNumber ||
+        token.digits > kLargestWrittenNumber) {
+      return false;
+    }
+  }
+  return true;
+}
+
 void exercise(const fuzzing::FormatInput& input) {
+  Targets from_text(input.items);
+  textio::try_read_text_items(input.input_text, input.format, from_text.in());
+  check_text_widths(input, from_text);
+  Targets from_console(input.items);
+  textio::try_read_record_items(textio::kConsoleInput, input.format, from_console.in());
+  check_text_widths(input, from_console);
+  if (!writes_stay_small(input.format)) return;
+
   const std::vector<textio::OutItem> items = out_items(input.items);
   std::string text(static_cast<std::size_t>(input.text_width), ' ');
   const int status = textio::try_write_text_items(text, input.format, items);
@@ -98,14 +125,7 @@ void exercise(const fuzzing::FormatInput& input) {
   }
   if (status == textio::kOk) check_read_back(input, text);
 
-  Targets from_text(input.items);
-  textio::try_read_text_items(input.input_text, input.format, from_text.in());
-  check_text_widths(input, from_text);
-
   textio::try_write_record_items(textio::kConsoleOutput, input.format, items);
-  Targets from_console(input.items);
-  textio::try_read_record_items(textio::kConsoleInput, input.format, from_console.in());
-  check_text_widths(input, from_console);
 }
 
 }  // namespace

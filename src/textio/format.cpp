@@ -244,4 +244,11 @@ std::size_t cached_format_count() {
   return format_cache().formats.size();
 }
 
+void clear_format_cache() {
+  FormatCache& cache = format_cache();
+  cache.formats.clear();
+  cache.last.reset();
+  std::string().swap(cache.last_text);
+}
+
 }  // namespace textio

@@ -51,5 +51,7 @@ std::shared_ptr<const ParsedFormat> parsed_format(std::string_view format);
 
 inline constexpr std::size_t kFormatCacheLimit = 256;
 std::size_t cached_format_count();
+// Forgets every parsed format, for a process that runs the program many times over.
+void clear_format_cache();
 
 }  // namespace textio

@@ -182,7 +182,7 @@ TEST_F(RecordsTest, FieldsThatCannotBeReadIntoTheirItemGiveStatus115) {
   EXPECT_EQ(integer, -2147483647 - 1);
 }
 
-TEST_F(RecordsTest, FormatsBuiltAtRunTimeKeepTheCacheBounded) {
+TEST_F(RecordsTest, FormatsBuiltAtRunTimeKeepTheCacheBoundedAndCanBeForgotten) {
   std::shared_ptr<const ParsedFormat> held = parsed_format("(I3)");
   for (std::size_t skip = 0; skip < 3 * kFormatCacheLimit; ++skip) {
     std::string format = "(" + std::to_string(skip + 1) + "X,I1)";
@@ -193,6 +193,12 @@ TEST_F(RecordsTest, FormatsBuiltAtRunTimeKeepTheCacheBounded) {
   ASSERT_EQ(held->tokens.size(), 1u);
   EXPECT_EQ(held->tokens[0].width, 3);
   EXPECT_EQ(write_text(3, "(I3)", 5), "  5");
+
+  clear_format_cache();
+  EXPECT_EQ(cached_format_count(), 0u);
+  EXPECT_EQ(held->tokens[0].width, 3);
+  EXPECT_EQ(write_text(3, "(I3)", 5), "  5");
+  EXPECT_EQ(cached_format_count(), 1u);
 }
 
 TEST_F(RecordsTest, ALetterInAnIntegerFieldIsAnError) {
