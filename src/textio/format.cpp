@@ -13,6 +13,10 @@ namespace {
 
 using Kind = FormatToken::Kind;
 
+// Groups are parsed recursively: nesting deeper than this makes the list invalid, so that no
+// format text, however long, can exhaust the stack.
+constexpr int kDeepestGroupNesting = 100;
+
 FormatToken make_token(Kind kind, int repeat = 1, int width = 0, std::string literal = {}) {
   FormatToken token;
   token.kind = kind;
@@ -111,6 +115,7 @@ class FormatParser {
     }
     if (count && *count == 0 && c != 'X' && c != 'P') return false;
     if (c == '(') {
+      if (depth > kDeepestGroupNesting) return false;
       ++pos_;
       int start = static_cast<int>(result.tokens.size());
       result.tokens.push_back(make_token(Kind::group_start, count.value_or(1)));

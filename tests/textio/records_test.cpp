@@ -95,6 +95,18 @@ TEST_F(RecordsTest, MalformedFormatsGiveStatus100) {
   }
 }
 
+TEST_F(RecordsTest, GroupsNestedBeyondAHundredLevelsGiveStatus100) {
+  auto nested = [](std::size_t levels) {
+    return "(" + std::string(levels, '(') + "I2" + std::string(levels, ')') + ")";
+  };
+  std::string text(2, ' ');
+  EXPECT_EQ(try_write_text_items(text, nested(100), detail::out_items(12)), kOk);
+  EXPECT_EQ(text, "12");
+  for (std::size_t levels : {std::size_t{101}, std::size_t{1000000}}) {
+    EXPECT_EQ(try_write_text_items(text, nested(levels), detail::out_items(12)), kErrFormat);
+  }
+}
+
 TEST_F(RecordsTest, ReversionIntoAGroupWithoutDataEditsGivesStatus100) {
   // Items left over at the end of the list could never be taken by the part used again.
   for (const char* format : {"(I5,(1X))", "(I2,(:))", "(I2,2('x',1X))", "(I1,(1X),'t')"}) {
