@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -21,31 +22,24 @@ using fuzzing::Item;
 using fuzzing::out_items;
 
 constexpr int kListUnit = 21;
-constexpr int kRealUnit = 22;
 
-// The files the target writes, named by their full path so that no input needs a change of
-// directory. They outlive the input; see removed().
+// The file the target writes, named by its full path so that no input needs a change of
+// directory. It outlives the input; see removed().
 const std::string& list_file() {
   static const std::string path = (fuzzing::scratch_directory() / "list.txt").string();
   return path;
 }
 
-const std::string& real_file() {
-  static const std::string path = (fuzzing::scratch_directory() / "reals.txt").string();
-  return path;
-}
-
-std::string written_text(double value) {
+// The expected text of a real, once the list-directed writer's own text of it has been found
+// to be the same.
+std::string checked_real(double value) {
+  std::string expected = fuzzing::expected_list_real(value);
   char buffer[textio::kListRealMaxLength + 8];
-  return std::string(buffer, textio::format_list_real(value, buffer));
-}
-
-void check_real(double value) {
-  const std::string expected = fuzzing::expected_list_real(value);
-  const std::string written = written_text(value);
+  const std::string_view written(buffer, textio::format_list_real(value, buffer));
   if (written != expected) {
-    fuzzing::fail("list-directed real [" + written + "], expected [" + expected + "]");
+    fuzzing::fail("list-directed real [" + std::string(written) + "], expected [" + expected + "]");
   }
+  return expected;
 }
 
 fuzzing::ListItemText item_text(const Item& item) {
@@ -55,11 +49,11 @@ fuzzing::ListItemText item_text(const Item& item) {
       return {text, text};
     }
     case Item::Kind::real64: {
-      const std::string text = fuzzing::expected_list_real(item.real64);
+      const std::string text = checked_real(item.real64);
       return {text, text};
     }
     case Item::Kind::real32: {
-      const std::string text = fuzzing::expected_list_real(item.real32);
+      const std::string text = checked_real(item.real32);
       return {text, text};
     }
     case Item::Kind::text:
@@ -77,39 +71,30 @@ const std::string& removed(const std::string& path) {
   return path;
 }
 
-// The bytes of a file of these records, each ended by CR LF.
-std::string file_of(const std::vector<std::string>& records) {
-  std::string bytes;
-  for (const std::string& record : records) bytes += record + "\r\n";
-  return bytes;
+// Appends these records, each ended by CR LF, to the bytes of a file.
+void append_records(std::string& bytes, const std::vector<std::string>& records) {
+  for (const std::string& record : records) bytes.append(record).append("\r\n");
 }
 
-void check_list_write(const std::vector<Item>& items) {
-  std::vector<fuzzing::ListItemText> texts;
-  std::vector<std::string> real_lines;
-  for (const Item& item : items) {
-    texts.push_back(item_text(item));
-    if (item.kind == Item::Kind::real32) real_lines.push_back(texts.back().at_record_start);
-  }
+// One file holds the list-directed write of all the items, then each single-precision real
+// again on a line of its own, as the grid file writes them.
+void check_list_write(const std::vector<Item>& items,
+                      const std::vector<fuzzing::ListItemText>& texts) {
+  std::string expected;
+  append_records(expected, fuzzing::expected_list_records(texts));
   textio::open_unit(kListUnit, removed(list_file()));
   if (int status = textio::try_write_list_items(kListUnit, out_items(items))) {
     fuzzing::fail("list-directed write failed with status " + std::to_string(status));
   }
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i].kind != Item::Kind::real32) continue;
+    textio::write_list_real(kListUnit, items[i].real32);
+    expected.append(texts[i].at_record_start).append("\r\n");
+  }
   textio::close_unit(kListUnit);
-  const std::string expected = file_of(fuzzing::expected_list_records(texts));
   const std::string written = support::read_file_bytes(list_file());
   if (written != expected) {
     fuzzing::fail("list-directed records [" + written + "], expected [" + expected + "]");
-  }
-
-  textio::open_unit(kRealUnit, removed(real_file()));
-  for (const Item& item : items) {
-    if (item.kind == Item::Kind::real32) textio::write_list_real(kRealUnit, item.real32);
-  }
-  textio::close_unit(kRealUnit);
-  const std::string lines = support::read_file_bytes(real_file());
-  if (lines != file_of(real_lines)) {
-    fuzzing::fail("grid-file reals [" + lines + "], expected [" + file_of(real_lines) + "]");
   }
 }
 
@@ -118,13 +103,11 @@ void check_list_write(const std::vector<Item>& items) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::vector<Item> items =
       fuzzing::decode_list_input({reinterpret_cast<const char*>(data), size});
-  for (const Item& item : items) {
-    if (item.kind == Item::Kind::real64) check_real(item.real64);
-    if (item.kind == Item::Kind::real32) check_real(item.real32);
-  }
   if (items.empty()) return 0;
+  std::vector<fuzzing::ListItemText> texts;
+  for (const Item& item : items) texts.push_back(item_text(item));
   fuzzing::ConsoleSession session;
-  const fuzzing::Outcome outcome = session.run([&] { check_list_write(items); });
+  const fuzzing::Outcome outcome = session.run([&] { check_list_write(items, texts); });
   if (outcome.ending != fuzzing::Ending::returned) fuzzing::fail(outcome.stop_text);
   return 0;
 }

@@ -3,7 +3,7 @@
 #include <stdlib.h>
 
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -12,7 +12,9 @@ namespace support {
 std::string read_file_bytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path.string());
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::ostringstream bytes;
+  bytes << in.rdbuf();  // in blocks, not a character at a time
+  return std::move(bytes).str();
 }
 
 void write_file_bytes(const std::filesystem::path& path, std::string_view bytes) {
