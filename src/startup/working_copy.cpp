@@ -1,5 +1,9 @@
 #include "startup/working_copy.hpp"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -12,6 +16,7 @@
 #include "startup/experiment_opening.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
+#include "textio/temporary_file.hpp"
 #include "textio/units.hpp"
 
 namespace startup {
@@ -47,13 +52,77 @@ bool holds_last_record(int unit) {
   return expfile::KEYREAD(unit, expfile::kLastRecordKey, value) == 0;
 }
 
-// One more than the highest backup number in use, from 01; after FF the count wraps to 00.
-std::string next_backup_name(const expfile::ExperimentPath& experiment) {
+[[noreturn]] void stop_without_copy(const std::string& new_name, const std::string& reason) {
+  std::error_code ignored;
+  std::filesystem::remove(new_name, ignored);
+  textio::write_record(kTerminal, "(A)", " **** No working copy made: " + reason + " ****");
+  textio::stop_run("Run terminated in WORKCOPY");
+}
+
+std::string because(const std::string& what, int status) {
+  return what + ": " + textio::status_message(status);
+}
+
+// One more than the highest backup number in use, from 01; after FF the count wraps to 00. A
+// backup name that cannot be checked might be in use: no name is chosen then.
+std::string next_backup_name(const expfile::ExperimentPath& experiment,
+                             const std::string& new_name) {
   int number = 256;
+  bool exists = false;
   do {
     --number;
-  } while (number > 0 && !textio::file_exists(experiment.backup(number)));
+    if (int status = textio::check_file_exists(experiment.backup(number), exists)) {
+      stop_without_copy(
+          new_name,
+          because("the backup " + experiment.backup(number) + " could not be checked", status));
+    }
+  } while (number > 0 && !exists);
   return experiment.backup(number + 1);
+}
+
+// File systems without hard links refuse a link with one of these.
+bool links_unsupported(int status) {
+  return status == EPERM || status == EOPNOTSUPP || status == EMLINK;
+}
+
+// Puts the copy in the place of the old file, which becomes the backup when one is named. The old
+// file is linked to its backup name first and the copy then renamed over it, so that a file of
+// the experiment's name is there at every instant. Without hard links the old file is renamed to
+// its backup name instead, and renamed back when the copy cannot follow. A backup name already in
+// use keeps the old file in place, and the run goes on with it; every other failure ends the run.
+void put_copy_in_place(const std::string& new_name, const std::string& old_name,
+                       const std::optional<std::string>& backup) {
+  bool linked = false;
+  if (backup) {
+    linked = link(old_name.c_str(), backup->c_str()) == 0;
+    const int status = linked ? 0 : errno;
+    if (status == EEXIST) {
+      std::error_code ignored;
+      std::filesystem::remove(new_name, ignored);
+      textio::write_record(
+          kTerminal, "(A)",
+          " **** No working copy made: the backup name " + *backup + " is in use ****");
+      return;
+    }
+    if (status != 0 && !links_unsupported(status)) {
+      stop_without_copy(new_name, because("the backup " + *backup + " could not be made", status));
+    }
+    if (status != 0) {
+      if (int moved = expfile::RENAME(old_name, *backup)) {
+        stop_without_copy(new_name, because("the backup " + *backup + " could not be made", moved));
+      }
+    }
+  }
+  if (std::rename(new_name.c_str(), old_name.c_str()) != 0) {
+    const int status = errno;
+    if (linked) {
+      unlink(backup->c_str());
+    } else if (backup) {
+      std::rename(backup->c_str(), old_name.c_str());
+    }
+    stop_without_copy(new_name, because(new_name + " could not replace " + old_name, status));
+  }
+  textio::sync_directory_of(old_name);
 }
 
 }  // namespace
@@ -83,11 +152,13 @@ void WORKCOPY(int& unit, std::string_view disposition) {
   // The copy is to take the experiment file's place: it must be on the disk before the renames.
   textio::sync_unit(new_unit);
 
-  const bool keep_old = !disposition.starts_with('D');
-  expfile::ISAMCLOSE(unit, disposition);
-  if (keep_old) expfile::RENAME(old_name, next_backup_name(*experiment));
+  // The old file is closed keeping it whatever the disposition: it leaves only when the copy
+  // takes its name.
+  std::optional<std::string> backup;
+  if (!disposition.starts_with('D')) backup = next_backup_name(*experiment, new_name);
+  expfile::ISAMCLOSE(unit, "KEEP");
   expfile::ISAMCLOSE(new_unit, "KEEP");
-  expfile::RENAME(new_name, old_name);
+  put_copy_in_place(new_name, old_name, backup);
 
   if (int status = OPNEXP("SHARED", old_name, unit)) IOERR(status, unit);
 }

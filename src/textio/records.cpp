@@ -247,7 +247,12 @@ void describe_transfer(const TransferKind& kind, int unit, std::string_view form
 // Describes the transfer and finds its unit; nullptr, with the status, when there is none.
 Unit* start_transfer(const TransferKind& kind, int unit, std::string_view format, int& status) {
   describe_transfer(kind, unit, format);
-  return unit_for_transfer(unit, status);
+  Unit* target = unit_for_transfer(unit, status);
+  if (target) {
+    target->lately = {kind.reading, kind.access == Access::sequential,
+                      kind.form == Form::formatted};
+  }
+  return target;
 }
 
 }  // namespace

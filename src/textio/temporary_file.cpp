@@ -68,30 +68,29 @@ int copy_contents_into(const std::string& source_path, int target) {
   return status;
 }
 
-// Makes the rename itself durable.
-void sync_directory_of(const std::string& path) {
-  std::filesystem::path directory = std::filesystem::path(path).parent_path();
-  if (directory.empty()) directory = ".";
-  const int descriptor = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (descriptor < 0) return;
-  fsync(descriptor);
-  close(descriptor);
-}
-
 }  // namespace
 
-std::string replacement_target(const std::string& name) {
+int replacement_target(const std::string& name, std::string& target) {
+  target = name;
+  struct stat link {};
+  if (lstat(name.c_str(), &link) != 0) return errno == ENOENT ? 0 : errno;
+  if (!S_ISLNK(link.st_mode)) return 0;
   std::error_code error;
-  if (!std::filesystem::is_symlink(name, error)) return name;
-  const std::filesystem::path target = std::filesystem::canonical(name, error);
-  return error ? name : target.string();
+  const std::filesystem::path resolved = std::filesystem::canonical(name, error);
+  // A link whose target is missing is replaced by the new file, as a missing file would be.
+  if (error) return error.value() == ENOENT ? 0 : error.value();
+  target = resolved.string();
+  return 0;
 }
 
 int create_temporary_file(const std::string& replaces, bool copy_contents, TemporaryFile& temporary,
                           std::FILE*& file) {
   temporary.replaces = replaces;
   struct stat replaced {};
+  // Only a file that is not there may be taken for absent: a check that failed otherwise would
+  // have the new file, without the old one's contents, replace it.
   const bool exists = stat(temporary.replaces.c_str(), &replaced) == 0;
+  if (!exists && errno != ENOENT) return errno;
   if (exists && access(temporary.replaces.c_str(), W_OK) != 0) return errno;
   const int descriptor = open_unique(temporary);
   if (descriptor < 0) return errno;
@@ -109,6 +108,15 @@ int create_temporary_file(const std::string& replaces, bool copy_contents, Tempo
     unlink(temporary.path.c_str());
   }
   return status;
+}
+
+void sync_directory_of(const std::string& path) {
+  std::filesystem::path directory = std::filesystem::path(path).parent_path();
+  if (directory.empty()) directory = ".";
+  const int descriptor = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return;
+  fsync(descriptor);
+  close(descriptor);
 }
 
 int sync_stream(std::FILE* file) {

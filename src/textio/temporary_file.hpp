@@ -1,5 +1,6 @@
-// Internal to textio: a file written under a temporary name beside the file it is to replace,
-// so that the replaced file holds either its old bytes or the whole new content, never a mix.
+// A file written under a temporary name beside the file it is to replace, so that the replaced
+// file holds either its old bytes or the whole new content, never a mix; units use it through
+// OpenOptions::through_temporary.
 #pragma once
 
 #include <cstdio>
@@ -13,9 +14,10 @@ struct TemporaryFile {
   bool durable = true;   // synced to the disk, and its rename with it, before it counts as done
 };
 
-// The file that a replacement of `name` must change: the target of a symbolic link, so that the
-// link keeps pointing at the new content; `name` itself otherwise.
-std::string replacement_target(const std::string& name);
+// Finds the file that a replacement of `name` must change: the target of a symbolic link, so
+// that the link keeps pointing at the new content; `name` itself otherwise. Returns 0, or the
+// error number of a check that failed for a reason other than the file's absence.
+int replacement_target(const std::string& name, std::string& target);
 
 // Creates a temporary file that is to replace the file `replaces` and opens it for reading and
 // writing into `file`. It starts empty, or with a copy of the replaced file's bytes when
@@ -32,6 +34,10 @@ int sync_stream(std::FILE* file);
 // when the file is durable. Returns 0 or the error number; on failure the temporary file is
 // removed and the replaced file left as it was.
 int put_temporary_in_place(const TemporaryFile& temporary);
+
+// Makes a rename into the directory of `path` durable; a directory that refuses to be synced
+// (some file systems do) is left as it is.
+void sync_directory_of(const std::string& path);
 
 // Removes the temporary file; the replaced file is left as it was.
 void discard_temporary_file(const TemporaryFile& temporary);

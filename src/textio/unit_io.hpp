@@ -14,6 +14,13 @@
 
 namespace textio {
 
+// What a transfer does, as the I/O failure report describes it.
+struct TransferMode {
+  bool reading = false;
+  bool sequential = true;
+  bool formatted = true;
+};
+
 struct Unit {
   int number = 0;
   bool connected = false;
@@ -27,6 +34,9 @@ struct Unit {
   std::string pending;   // sequential output not yet handed to the C library
   // Set when the unit writes through a temporary file; `name` is still the file it replaces.
   std::optional<TemporaryFile> temporary;
+  // The unit's latest transfer (at first its opening), which the report of a failed close or
+  // sync names.
+  TransferMode lately;
 };
 
 // What the I/O failure report describes: the latest operation.

@@ -133,6 +133,14 @@ int finish_temporary(const TemporaryFile& temporary, bool keep, int status) {
   return status;
 }
 
+// A close or a sync is reported in the terms of the unit's latest transfer.
+void describe_latest_transfer(const Unit& unit) {
+  TransferContext& context = table().context;
+  context.reading = unit.lately.reading;
+  context.sequential = unit.lately.sequential;
+  context.formatted = unit.lately.formatted;
+}
+
 void release(Unit& unit) {
   int number = unit.number;
   unit = Unit{};
@@ -171,7 +179,10 @@ int try_open_unit(int number, const std::string& name, const OpenOptions& option
   Unit& unit = table().units[number];
   if (unit.connected && !unit.console) try_close_unit(number);
   bool scratch = upper_case(trim_right(options.status)) == "SCRATCH";
-  bool exists = !scratch && file_exists(name);
+  bool exists = false;
+  if (!scratch) {
+    if (int status = check_file_exists(name, exists)) return status;
+  }
   if (int status = check_status_word(options.status, exists)) return status;
   if (options.access == Access::direct && options.record_length <= 0) return EINVAL;
   int status = kOk;
@@ -180,8 +191,12 @@ int try_open_unit(int number, const std::string& name, const OpenOptions& option
   if (scratch) {
     file = std::tmpfile();
   } else if (options.through_temporary) {
-    status = create_temporary_file(replacement_target(name), starts_from_old_contents(options),
-                                   temporary.emplace(), file);
+    std::string target;
+    status = replacement_target(name, target);
+    if (status == kOk) {
+      status = create_temporary_file(target, starts_from_old_contents(options), temporary.emplace(),
+                                     file);
+    }
     if (temporary) temporary->durable = options.durable;
   } else {
     file = open_stream(name, exists, status);
@@ -201,6 +216,7 @@ int try_open_unit(int number, const std::string& name, const OpenOptions& option
   unit.access = options.access;
   unit.form = options.form;
   unit.record_length = static_cast<std::size_t>(options.record_length);
+  unit.lately = {false, options.access == Access::sequential, options.form == Form::formatted};
   return kOk;
 }
 
@@ -213,6 +229,7 @@ int try_close_unit(int number, Disposition disposition) {
   if (!valid_unit_number(number)) return kErrIllegalUnit;
   Unit& unit = table().units[number];
   if (!unit.connected) return kOk;
+  describe_latest_transfer(unit);
   current_transfer().file_name = unit.name;  // the report names the file after it is released
   if (unit.console) return flush_to_system(unit);
   const bool keep = disposition == Disposition::keep;
@@ -255,9 +272,20 @@ int unit_record_length(int number) {
   return unit_is_direct(number) ? static_cast<int>(unit->record_length) : 0;
 }
 
-bool file_exists(const std::string& name) {
+int check_file_exists(const std::string& name, bool& exists) {
+  exists = false;
+  if (trim_right(name).empty()) return kOk;
   struct stat info;
-  return !trim_right(name).empty() && stat(std::string(trim_right(name)).c_str(), &info) == 0;
+  if (stat(std::string(trim_right(name)).c_str(), &info) == 0) {
+    exists = true;
+    return kOk;
+  }
+  return errno == ENOENT ? kOk : errno;
+}
+
+bool file_exists(const std::string& name) {
+  bool exists = false;
+  return check_file_exists(name, exists) == kOk && exists;
 }
 
 void NEWUNT(int& unit) {
@@ -274,6 +302,7 @@ void sync_unit(int number) {
   begin_transfer("sync", number, "", false, !unit_is_direct(number), true);
   if (!unit_connected(number)) return;
   Unit& unit = table().units[number];
+  describe_latest_transfer(unit);
   current_transfer().file_name = unit.name;
   int status = flush_to_system(unit);
   if (status == kOk) status = sync_stream(unit.file);

@@ -58,6 +58,11 @@ bool unit_connected(int unit);
 bool unit_is_direct(int unit);
 std::string unit_file_name(int unit);  // the name as opened; empty when not connected
 int unit_record_length(int unit);      // bytes per direct-access record; 0 otherwise
+// Whether the file `name` is there: 0 with `exists` set, or the error number of a check that
+// failed for a reason other than the file's absence, which says nothing about the file.
+int check_file_exists(const std::string& name, bool& exists);
+// The same as a plain answer, for callers that only list or look for files: a failed check
+// counts as absent there.
 bool file_exists(const std::string& name);
 
 // The first unit, counting up from `unit`, that is not connected; a start value below 11 or
