@@ -14,9 +14,9 @@ FUZZ_SMOKE_SECONDS ?= 15
 # tools, GoogleTest, Google Benchmark, gemmi's headers (CCP4/MRC maps), groff (man page checks)
 # and Clang with its libFuzzer runtime (fuzz targets).
 PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev gemmi-dev groff-base clang \
-            libclang-rt-14-dev
+            libclang-rt-14-dev strace
 
-.PHONY: all deps build run test test-asan test-tsan bench check-formatting fuzz fuzz-smoke install clean format
+.PHONY: all deps build run test test-asan test-tsan fault-sweep bench check-formatting fuzz fuzz-smoke install clean format
 
 all: build
 
@@ -61,6 +61,11 @@ test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target conversion_tests e2e_tests
 	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/tests/conversion/conversion_tests
 	cd $(TSAN_BUILD)/tests/e2e && TSAN_OPTIONS=halt_on_error=1 ./e2e_tests
+
+# Every scenario of the fault sweep, each call of the kinds that change files failed in turn (and
+# a spread of the reads and seeks); FULL=1 fails every call of every kind.
+fault-sweep: build
+	FAULT_SWEEP_FULL=$(if $(FULL),1,0) $(BUILD)/tests/faults/fault_sweep
 
 $(BENCH_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMAPCONV_BENCH=ON

@@ -1,6 +1,7 @@
 #include "expfile/file_rename.hpp"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -20,6 +21,21 @@ int RENAME(const std::string& old_name, const std::string& new_name) {
   std::error_code error;
   if (std::filesystem::exists(std::filesystem::symlink_status(new_name, error))) return EEXIST;
   return std::rename(old_name.c_str(), new_name.c_str()) == 0 ? 0 : errno;
+}
+
+namespace {
+
+// File systems without hard links refuse a link with one of these.
+bool links_unsupported(int status) {
+  return status == EPERM || status == EOPNOTSUPP || status == EMLINK;
+}
+
+}  // namespace
+
+int add_second_name(const std::string& old_name, const std::string& new_name, bool& linked) {
+  linked = link(old_name.c_str(), new_name.c_str()) == 0;
+  if (linked) return 0;
+  return links_unsupported(errno) ? RENAME(old_name, new_name) : errno;
 }
 
 }  // namespace expfile

@@ -22,11 +22,29 @@ namespace {
 constexpr std::size_t kForeignRecordLength = 80;
 constexpr std::string_view kRecordEnd = "\r\n";
 
-// A size that cannot be had counts as 0, which is taken for the 80-byte form.
-std::uintmax_t file_size_or_zero(const std::string& name) {
+// The size of the file, 0 when there is none, which is taken for the 80-byte form; returns 0 or
+// the error number of a size that cannot be had, which would decide the form by chance.
+int size_or_zero(const std::string& name, std::uintmax_t& size) {
   std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(name, error);
-  return error ? 0 : size;
+  size = std::filesystem::file_size(name, error);
+  if (!error) return 0;
+  size = 0;
+  return error.value() == ENOENT ? 0 : error.value();
+}
+
+// NAME.CRP, the old file under a second name, as the conversion found it.
+struct KeptSource {
+  bool kept = false;
+  bool linked = false;
+};
+
+// After a conversion that did not complete, the old file stays the experiment file under its one
+// name.
+void restore_experiment(const KeptSource& source, const std::string& experiment_name,
+                        const std::string& source_name) {
+  std::error_code ignored;
+  if (source.kept && source.linked) std::filesystem::remove(source_name, ignored);
+  if (source.kept && !source.linked) RENAME(source_name, experiment_name);
 }
 
 int open_source(const std::string& name, textio::Access access, int& unit) {
@@ -42,15 +60,17 @@ int open_source(const std::string& name, textio::Access access, int& unit) {
   return textio::try_open_unit(unit, name, options);
 }
 
-// The new experiment file must not exist yet: creating it over a file that the rename left in
-// place ends the run rather than mixing two files. It is written through a temporary file, so
-// that a conversion that fails half-way leaves no cut-off experiment file beside NAME.CRP.
-int create_experiment(const std::string& name) {
+// The new experiment file is written through a temporary file, so that a conversion that fails
+// half-way leaves the old file in place. It replaces the old file only where that is also kept
+// as NAME.CRP; an experiment file still there otherwise (NAME.CRP existed already) ends the run
+// rather than be lost or mixed with the new one.
+int create_experiment(const std::string& name, bool replaces_kept_file) {
   textio::OpenOptions options;
-  options.status = "NEW";
+  options.status = replaces_kept_file ? "UNKNOWN" : "NEW";
   options.access = textio::Access::direct;
   options.record_length = kRecordLength;
   options.through_temporary = true;
+  options.starts_empty = true;
   int unit = textio::kFirstFreeUnit;
   textio::NEWUNT(unit);
   textio::open_unit(unit, name, options);
@@ -63,10 +83,18 @@ void write_converted_record(int unit, int record, std::string_view text) {
   textio::write_direct(unit, record, "(A)", bytes);
 }
 
+// The copy ends at the end of the source; a read that fails otherwise would leave a converted
+// file without the rest of the records, so it ends the run.
+bool more_to_copy(int read_status) {
+  if (read_status == textio::kEndOfFile) return false;
+  if (read_status != textio::kOk) textio::raise_io_failure(read_status);
+  return true;
+}
+
 void copy_fixed_records(int source, int target) {
   std::string text(kForeignRecordLength, ' ');
   const auto bytes = std::as_writable_bytes(std::span(text.data(), text.size()));
-  for (int record = 1; textio::try_read_direct_bytes(source, record, bytes) == textio::kOk;
+  for (int record = 1; more_to_copy(textio::try_read_direct_bytes(source, record, bytes));
        ++record) {
     write_converted_record(target, record, text);
   }
@@ -74,9 +102,36 @@ void copy_fixed_records(int source, int target) {
 
 void copy_text_lines(int source, int target) {
   std::string line(kForeignRecordLength, ' ');
-  for (int record = 1; textio::try_read_record(source, "(A)", line) == textio::kOk; ++record) {
+  for (int record = 1; more_to_copy(textio::try_read_record(source, "(A)", line)); ++record) {
     write_converted_record(target, record, line);
   }
+}
+
+void convert_records(int source, int target, bool fixed_records) {
+  if (fixed_records) {
+    copy_fixed_records(source, target);
+  } else {
+    copy_text_lines(source, target);
+  }
+  textio::close_unit(source);
+  textio::close_unit(target);
+}
+
+// Reads NAME.CRP in the form that its size suggests and writes NAME.EXP anew from it; returns
+// the status of sizing and opening the source.
+int convert_source(const std::string& source_name, const std::string& experiment_name,
+                   bool replaces_kept_file) {
+  std::uintmax_t size = 0;
+  if (int status = size_or_zero(source_name, size)) return status;
+  const bool fixed_records = size % kForeignRecordLength == 0;
+  write_line(fixed_records ? " File is apparently unix direct access format"
+                           : " File is apparently sequential access format");
+  write_line(" conversion to DOS direct access attempted");
+  int source = 0;
+  const textio::Access access = fixed_records ? textio::Access::direct : textio::Access::sequential;
+  if (int status = open_source(source_name, access, source)) return status;
+  convert_records(source, create_experiment(experiment_name, replaces_kept_file), fixed_records);
+  return textio::kOk;
 }
 
 }  // namespace
@@ -86,28 +141,24 @@ void CONVERT(std::string_view name, int name_length, int& status) {
       ExperimentPath::of_name(name.substr(0, static_cast<std::size_t>(name_length)));
   const std::string experiment_name = experiment.experiment_file();
   const std::string source_name = experiment.converted_source();
-  RENAME(experiment_name, source_name);
+  // NAME.CRP is the old file under a second name: NAME.EXP stays until the converted file
+  // replaces it.
+  KeptSource kept;
+  kept.kept = add_second_name(experiment_name, source_name, kept.linked) == 0;
   write_line("");
   write_line(" File " + experiment_name + " Renamed to " + source_name);
   write_line("");
 
-  const bool fixed_records = file_size_or_zero(source_name) % kForeignRecordLength == 0;
-  write_line(fixed_records ? " File is apparently unix direct access format"
-                           : " File is apparently sequential access format");
-  write_line(" conversion to DOS direct access attempted");
-  int source = 0;
-  status = open_source(source_name,
-                       fixed_records ? textio::Access::direct : textio::Access::sequential, source);
-  if (status != textio::kOk) return;
-
-  const int target = create_experiment(experiment_name);
-  if (fixed_records) {
-    copy_fixed_records(source, target);
-  } else {
-    copy_text_lines(source, target);
+  try {
+    status = convert_source(source_name, experiment_name, kept.kept && kept.linked);
+  } catch (...) {
+    restore_experiment(kept, experiment_name, source_name);
+    throw;
   }
-  textio::close_unit(source);
-  textio::close_unit(target);
+  if (status != textio::kOk) {
+    restore_experiment(kept, experiment_name, source_name);
+    return;
+  }
   write_line(" Conversion complete");
 }
 

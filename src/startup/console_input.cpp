@@ -122,7 +122,9 @@ void start_recording() {
   read_macro_name(state.input_unit);
   int unit = kFirstRecordedMacroUnit;
   textio::NEWUNT(unit);
-  textio::open_unit(unit, macro_file_name(), {.status = "NEW"});
+  // The recording takes the macro file's name whole, when it ends, or not at all.
+  textio::open_unit(unit, macro_file_name(),
+                    {.status = "NEW", .through_temporary = true, .kept_at_the_end = true});
   state.macro_unit = unit;
 }
 

@@ -52,9 +52,31 @@ bool holds_last_record(int unit) {
   return expfile::KEYREAD(unit, expfile::kLastRecordKey, value) == 0;
 }
 
-[[noreturn]] void stop_without_copy(const std::string& new_name, const std::string& reason) {
+// Copies the live records of the old file into the new one, which must end with the last-record
+// marker, and puts the copy on the disk before it may take the old file's place.
+void copy_experiment(int unit, int new_unit) {
+  if (textio::unit_is_direct(unit)) copy_live_records(unit, new_unit);
+  if (!holds_last_record(new_unit)) {
+    expfile::ISAMCLOSE(unit, "KEEP");
+    expfile::ISAMCLOSE(new_unit, "DELETE");
+    textio::write_record(kTerminal, "(A)",
+                         " **** FATAL ERROR - copy of experiment file failed ****");
+    IOERR(1, unit);
+  }
+  textio::sync_unit(new_unit);
+}
+
+// A copy that did not take the experiment file's place is no working copy. Any file of its
+// name is this run's: a stale one was removed before the copy was created.
+void discard_copy(int new_unit, const std::string& new_name) {
+  if (textio::unit_file_name(new_unit) == new_name) textio::try_close_unit(new_unit);
   std::error_code ignored;
-  std::filesystem::remove(new_name, ignored);
+  if (!std::filesystem::is_directory(std::filesystem::symlink_status(new_name, ignored))) {
+    std::filesystem::remove(new_name, ignored);
+  }
+}
+
+[[noreturn]] void stop_without_copy(const std::string& reason) {
   textio::write_record(kTerminal, "(A)", " **** No working copy made: " + reason + " ****");
   textio::stop_run("Run terminated in WORKCOPY");
 }
@@ -65,24 +87,17 @@ std::string because(const std::string& what, int status) {
 
 // One more than the highest backup number in use, from 01; after FF the count wraps to 00. A
 // backup name that cannot be checked might be in use: no name is chosen then.
-std::string next_backup_name(const expfile::ExperimentPath& experiment,
-                             const std::string& new_name) {
+std::string next_backup_name(const expfile::ExperimentPath& experiment) {
   int number = 256;
   bool exists = false;
   do {
     --number;
     if (int status = textio::check_file_exists(experiment.backup(number), exists)) {
       stop_without_copy(
-          new_name,
           because("the backup " + experiment.backup(number) + " could not be checked", status));
     }
   } while (number > 0 && !exists);
   return experiment.backup(number + 1);
-}
-
-// File systems without hard links refuse a link with one of these.
-bool links_unsupported(int status) {
-  return status == EPERM || status == EOPNOTSUPP || status == EMLINK;
 }
 
 // Puts the copy in the place of the old file, which becomes the backup when one is named. The old
@@ -94,8 +109,7 @@ void put_copy_in_place(const std::string& new_name, const std::string& old_name,
                        const std::optional<std::string>& backup) {
   bool linked = false;
   if (backup) {
-    linked = link(old_name.c_str(), backup->c_str()) == 0;
-    const int status = linked ? 0 : errno;
+    const int status = expfile::add_second_name(old_name, *backup, linked);
     if (status == EEXIST) {
       std::error_code ignored;
       std::filesystem::remove(new_name, ignored);
@@ -104,13 +118,8 @@ void put_copy_in_place(const std::string& new_name, const std::string& old_name,
           " **** No working copy made: the backup name " + *backup + " is in use ****");
       return;
     }
-    if (status != 0 && !links_unsupported(status)) {
-      stop_without_copy(new_name, because("the backup " + *backup + " could not be made", status));
-    }
     if (status != 0) {
-      if (int moved = expfile::RENAME(old_name, *backup)) {
-        stop_without_copy(new_name, because("the backup " + *backup + " could not be made", moved));
-      }
+      stop_without_copy(because("the backup " + *backup + " could not be made", status));
     }
   }
   if (std::rename(new_name.c_str(), old_name.c_str()) != 0) {
@@ -120,7 +129,7 @@ void put_copy_in_place(const std::string& new_name, const std::string& old_name,
     } else if (backup) {
       std::rename(backup->c_str(), old_name.c_str());
     }
-    stop_without_copy(new_name, because(new_name + " could not replace " + old_name, status));
+    stop_without_copy(because(new_name + " could not replace " + old_name, status));
   }
   textio::sync_directory_of(old_name);
 }
@@ -138,27 +147,23 @@ void WORKCOPY(int& unit, std::string_view disposition) {
   // records mixed into the copy.
   std::error_code ignored;
   std::filesystem::remove(new_name, ignored);
-  int new_unit = textio::kFirstFreeUnit;
-  if (int status = OPNEXP("NEW", new_name, new_unit)) IOERR(status, new_unit);
+  int new_unit = 0;
 
-  if (textio::unit_is_direct(unit)) copy_live_records(unit, new_unit);
-  if (!holds_last_record(new_unit)) {
+  try {
+    new_unit = textio::kFirstFreeUnit;
+    if (int status = OPNEXP("NEW", new_name, new_unit)) IOERR(status, new_unit);
+    copy_experiment(unit, new_unit);
+    // The old file is closed keeping it whatever the disposition: it leaves only when the copy
+    // takes its name.
+    std::optional<std::string> backup;
+    if (!disposition.starts_with('D')) backup = next_backup_name(*experiment);
     expfile::ISAMCLOSE(unit, "KEEP");
-    expfile::ISAMCLOSE(new_unit, "DELETE");
-    textio::write_record(kTerminal, "(A)",
-                         " **** FATAL ERROR - copy of experiment file failed ****");
-    IOERR(1, unit);
+    expfile::ISAMCLOSE(new_unit, "KEEP");
+    put_copy_in_place(new_name, old_name, backup);
+  } catch (...) {
+    discard_copy(new_unit, new_name);
+    throw;
   }
-  // The copy is to take the experiment file's place: it must be on the disk before the renames.
-  textio::sync_unit(new_unit);
-
-  // The old file is closed keeping it whatever the disposition: it leaves only when the copy
-  // takes its name.
-  std::optional<std::string> backup;
-  if (!disposition.starts_with('D')) backup = next_backup_name(*experiment, new_name);
-  expfile::ISAMCLOSE(unit, "KEEP");
-  expfile::ISAMCLOSE(new_unit, "KEEP");
-  put_copy_in_place(new_name, old_name, backup);
 
   if (int status = OPNEXP("SHARED", old_name, unit)) IOERR(status, unit);
 }

@@ -79,6 +79,15 @@ int run_program(int argc, char** argv, const std::function<void(int, char**)>& b
   RunEnd end = run_body(argc, argv, body);
   // Every end of a run, normal or not, closes the units here and only here.
   close_all_units();
+  if (int status = console_output_failure();
+      status != kOk && end.exit_status == kExitCompleted && !end.abort) {
+    // The terminal lines are the run's account of its result (the map scaling factor among
+    // them): a run whose account was lost does not report success.
+    end.exit_status = kExitStopped;
+    end.error_text += program_name() +
+                      ": the terminal output could not be written: " + status_message(status) +
+                      "\n";
+  }
   if (!end.error_text.empty()) write_error_text(end.error_text);
   if (end.abort) std::abort();
   return end.exit_status;

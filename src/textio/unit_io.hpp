@@ -34,6 +34,7 @@ struct Unit {
   std::string pending;   // sequential output not yet handed to the C library
   // Set when the unit writes through a temporary file; `name` is still the file it replaces.
   std::optional<TemporaryFile> temporary;
+  bool kept_at_the_end = false;  // the end of the run keeps the temporary file
   // The unit's latest transfer (at first its opening), which the report of a failed close or
   // sync names.
   TransferMode lately;

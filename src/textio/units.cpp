@@ -30,6 +30,8 @@ struct UnitTable {
   std::array<Unit, kUnitCount> units;
   ConsoleStreams console;
   TransferContext context;
+  // The first failed write of the console output streams, kept until the end of the run.
+  int console_output_failure = 0;
 
   UnitTable() { connect_console(); }
 
@@ -60,10 +62,18 @@ bool valid_unit_number(int number) {
   return number >= 0 && number < kUnitCount;
 }
 
+// Console output is written on without a check at many places (prompts, flushes before reads);
+// its first failure is kept for the end of the run.
+int noted_failure(const Unit& unit, int status) {
+  int& first = table().console_output_failure;
+  if (unit.console && status != kOk && first == kOk) first = status;
+  return status;
+}
+
 int write_to_file(Unit& unit, const char* text, std::size_t length) {
   errno = 0;
   if (std::fwrite(text, 1, length, unit.file) == length) return kOk;
-  return errno ? errno : kErrCantWrite;
+  return noted_failure(unit, errno ? errno : kErrCantWrite);
 }
 
 int flush_pending(Unit& unit) {
@@ -75,7 +85,9 @@ int flush_pending(Unit& unit) {
 
 int flush_to_system(Unit& unit) {
   int status = flush_pending(unit);
-  if (std::fflush(unit.file) != 0 && status == kOk) status = errno ? errno : kErrCantWrite;
+  if (std::fflush(unit.file) != 0 && status == kOk) {
+    status = noted_failure(unit, errno ? errno : kErrCantWrite);
+  }
   return status;
 }
 
@@ -109,7 +121,7 @@ int check_status_word(const std::string& status_word, bool exists) {
 
 // Direct access and appending keep what the file holds; sequential records replace it whole.
 bool starts_from_old_contents(const OpenOptions& options) {
-  return options.access == Access::direct || options.append;
+  return !options.starts_empty && (options.access == Access::direct || options.append);
 }
 
 // Writes out what the unit holds, syncs it to the disk when asked, and closes its stream;
@@ -213,6 +225,7 @@ int try_open_unit(int number, const std::string& name, const OpenOptions& option
   unit.name = name;
   unit.file = file;
   unit.temporary = std::move(temporary);
+  unit.kept_at_the_end = options.kept_at_the_end;
   unit.access = options.access;
   unit.form = options.form;
   unit.record_length = static_cast<std::size_t>(options.record_length);
@@ -248,7 +261,8 @@ void close_unit(int number, Disposition disposition) {
 
 void close_all_units() {
   for (const Unit& unit : table().units) {
-    try_close_unit(unit.number, unit.temporary ? Disposition::remove : Disposition::keep);
+    const bool unfinished = unit.temporary && !unit.kept_at_the_end;
+    try_close_unit(unit.number, unfinished ? Disposition::remove : Disposition::keep);
   }
 }
 
@@ -320,11 +334,16 @@ void set_console_streams(std::FILE* input, std::FILE* output, std::FILE* error) 
   table().attach_console(kErrorOutput, console.error);
 }
 
+int console_output_failure() {
+  return table().console_output_failure;
+}
+
 void reset_units() {
   close_all_units();
   table().console = ConsoleStreams{};
   table().connect_console();
   table().context = TransferContext{};
+  table().console_output_failure = kOk;
 }
 
 Unit* unit_for_transfer(int number, int& status) {

@@ -27,6 +27,11 @@ struct OpenOptions {
   // Write through a temporary file beside `name`, which takes the place of `name` only when the
   // unit is closed (see close_unit), so that `name` never holds a part of the new content.
   bool through_temporary = false;
+  // Through a temporary file: start empty even for direct access, as for a file written anew.
+  bool starts_empty = false;
+  // Through a temporary file: the end of the run, however it ends, puts the file in its place as
+  // a keeping close would, rather than removing it (a recording of what the run read).
+  bool kept_at_the_end = false;
   // Through a temporary file: sync it, and its rename, to the disk when the unit is closed. A
   // file that the program can always make again from others may leave that to the system.
   bool durable = true;
@@ -50,8 +55,13 @@ void close_unit(int unit, Disposition disposition = Disposition::keep);
 
 // Closes every connected unit (0-99), flushing the console streams. This is the end of the run,
 // normal or not: a unit still writing through a temporary file here was not finished by its
-// owner, so its temporary file is removed and the file it would have replaced left as it was.
+// owner, so its temporary file is removed and the file it would have replaced left as it was,
+// unless it was opened to be kept at the end.
 void close_all_units();
+
+// The status of the first write to standard output or standard error that failed in this run;
+// 0 when none did.
+int console_output_failure();
 
 // Inquiries.
 bool unit_connected(int unit);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "scratch_directory.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
+#include "textio/temporary_file.hpp"
 #include "textio/units.hpp"
 
 namespace textio {
@@ -201,6 +203,45 @@ TEST_F(FileReplacementTest, AWriteProtectedFileIsRefused) {
   fs::permissions("data.txt", fs::perms::owner_read);
   EXPECT_EQ(try_open_unit(15, "data.txt", kSequential), EACCES);
   EXPECT_EQ(directory_names(), std::set<std::string>{"data.txt"});
+}
+
+// A check of the file that fails for another reason than its absence says nothing about it: the
+// open ends there, and the file is neither copied as empty nor replaced.
+TEST_F(FileReplacementTest, AFailedCheckOfTheFileIsNoAbsence) {
+  fs::create_symlink("loop", "loop");
+  for (const OpenOptions& options : {kSequential, kDirect, kAppend, OpenOptions{}}) {
+    EXPECT_EQ(try_open_unit(15, "loop", options), ELOOP);
+  }
+  TemporaryFile temporary;
+  std::FILE* file = nullptr;
+  EXPECT_EQ(create_temporary_file("loop", true, temporary, file), ELOOP);
+  EXPECT_TRUE(fs::is_symlink("loop"));
+  EXPECT_EQ(directory_names(), std::set<std::string>{"loop"});
+}
+
+// A failed close is reported in the terms of the unit's latest transfer.
+TEST_F(FileReplacementTest, AFailedCloseNamesTheLatestTransfer) {
+  fs::create_directory("old");
+  put_file("old/map.bin", "0123");
+  open_unit(15, "old/map.bin",
+            {.status = "OLD",
+             .access = Access::direct,
+             .form = Form::unformatted,
+             .record_length = 4,
+             .through_temporary = true});
+  std::array<std::byte, 4> bytes{};
+  EXPECT_EQ(try_read_direct_bytes(15, 1, bytes), kOk);
+  // The temporary file cannot take its name once its folder has moved.
+  fs::rename("old", "moved");
+  try {
+    close_unit(15);
+    ADD_FAILURE() << "the close succeeded";
+  } catch (const IoFailure& failure) {
+    EXPECT_EQ(failure.report,
+              "close: No such file or directory\n"
+              "apparent state: unit 15 named old/map.bin\n"
+              "lately reading direct unformatted external IO\n");
+  }
 }
 
 // A record appended in part would be read back as a record: the file keeps its length instead.

@@ -510,5 +510,34 @@ TEST(EntryWrapper, UnguardedFailureAbortsWithTheReport) {
                "\\(I3\\)\nlately reading sequential formatted internal IO\n");
 }
 
+// The terminal lines are the run's account of its result: a run that could not write them
+// does not report success, and a run that failed anyway keeps its own status.
+TEST_F(RecordsTest, ALostTerminalOutputIsNoSuccess) {
+  struct Case {
+    const char* name;
+    void (*body)(int, char**);
+    int exit_status;
+    std::string error;
+  };
+  const std::string lost =
+      "prog: the terminal output could not be written: No space left on device\n";
+  const Case cases[] = {
+      {"normal end", write_then<Return>, 1, lost},
+      {"normal end by a stop", write_then<StopAtTheNormalEnd>, 1, lost},
+      {"stop with a text", write_then<StopNoMap>, 1, "STOP no map statement executed\n"},
+  };
+  for (const Case& c : cases) {
+    reset_units();
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    set_console_streams(nullptr, full, nullptr);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(run_wrapped(c.body), c.exit_status) << c.name;
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.error) << c.name;
+    reset_units();
+    std::fclose(full);
+  }
+}
+
 }  // namespace
 }  // namespace textio
