@@ -26,7 +26,8 @@ constexpr const char* kUsage =
     "\n"
     "Environment:\n"
     "  TARN, tarn  the installation directory, whose data/atmdata.dat serves the upgrade of\n"
-    "              old experiment files; when neither is set, " MAPCONV_INSTALLED_DIRECTORY
+    "              experiment files older than version 1 that list atom types; when neither\n"
+    "              is set, " MAPCONV_INSTALLED_DIRECTORY
     "\n"
     "              is taken if its atom data file is there\n"
     "  LENPAGE     the page length of listings (default 60)\n"

@@ -134,7 +134,8 @@ TEST_F(DebianPackage, ExtractedProgramsConvertTheExampleAndKnowTheirPrefix) {
   ASSERT_TRUE(packaged.files.contains("SILICON.grd"));
   EXPECT_EQ(packaged.files.at("SILICON.grd"), built.files.at("SILICON.grd"));
 
-  request = {.arguments = {"--help"}};
+  request = support::RunRequest{};
+  request.arguments = {"--help"};
   const support::RunResult usage = support::run_built_program(root / "usr/bin/mapconv", request);
   EXPECT_NE(usage.standard_output.find(" /usr/share/mapconv\n"), std::string::npos)
       << usage.standard_output;
