@@ -10,80 +10,115 @@ PREFIX     ?= /usr/local
 FUZZ_SECONDS ?=
 FUZZ_SMOKE_SECONDS ?= 15
 
-# The Debian packages that building, testing, fuzzing and installing need: compiler and build
-# tools, GoogleTest, Google Benchmark, gemmi's headers (CCP4/MRC maps), groff (man page checks)
-# and Clang with its libFuzzer runtime (fuzz targets).
-PACKAGES := cmake make g++ libgtest-dev libbenchmark-dev gemmi-dev groff-base clang \
-            libclang-rt-14-dev strace
+# The nested makes of the CMake builds would otherwise announce every directory they enter.
+MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps build run test test-asan test-tsan fault-sweep bench check-formatting fuzz fuzz-smoke install clean format
+# The Debian packages, one list per use; each target checks the lists of what it does.
+# Building and running: compiler, CMake, gemmi's headers (CCP4/MRC maps) and GoogleTest, which
+# the configuration of build/ looks for even when only the programs are built.
+BUILD_PACKAGES := cmake make g++ gemmi-dev libgtest-dev
+# Added for the tests: groff (man page checks), dpkg-dev (the Debian package test builds one),
+# lintian (checks it), python3-mrcfile (the strict MRC2014 validator), pymol (opens the map
+# headless), strace (fault injection).
+TEST_PACKAGES := groff-base dpkg-dev lintian python3-mrcfile pymol strace
+# Added for fuzzing: Clang with its libFuzzer runtime.
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+# Added for the benchmarks and for `make deb` (dpkg-shlibdeps computes the dependencies).
+BENCH_PACKAGES := libbenchmark-dev
+DEB_PACKAGES := dpkg-dev
+# `make ... PACKAGE_CHECK=no` skips the check, as the installation test does.
+PACKAGE_CHECK ?= yes
+# A build of its own for `make install` and `make deb`: the prefix is compiled into mapconv,
+# and build/ keeps the one it was configured with.
+INSTALL_BUILD ?= build-install
+DEB_BUILD ?= build-deb
+
+.PHONY: all deps deps-build deps-test deps-fuzz deps-bench deps-deb build run test test-asan \
+        test-tsan fault-sweep bench check-formatting fuzz fuzz-smoke install deb clean format
 
 all: build
 
-# Installs the packages that are missing; says nothing when all are there.
-deps:
-	@missing=""; \
-	if command -v dpkg >/dev/null 2>&1; then \
-	  for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
-	fi; \
-	if [ -n "$$missing" ]; then \
-	  if [ "$$(id -u)" -ne 0 ]; then \
-	    echo "Missing packages:$$missing; install them as root with" \
-	         "apt-get install -y$$missing" >&2; exit 1; \
-	  fi; \
-	  echo "Installing$$missing"; \
-	  apt-get update && apt-get install -y $$missing; \
-	fi
+# Installs the packages of $(1) that are missing; says nothing when all are there.
+define ensure_packages
+@if [ "$(PACKAGE_CHECK)" != no ]; then \
+  missing=""; \
+  if command -v dpkg >/dev/null 2>&1; then \
+    for p in $(1); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+  fi; \
+  if [ -n "$$missing" ]; then \
+    if [ "$$(id -u)" -ne 0 ]; then \
+      echo "Missing packages:$$missing; install them as root with" \
+           "apt-get install -y$$missing" >&2; exit 1; \
+    fi; \
+    echo "Installing$$missing"; \
+    apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y $$missing; \
+  fi; \
+fi
+endef
 
-$(BUILD)/CMakeCache.txt: | deps
+# Every list: what CI needs for the tests and the fuzz runs.
+deps:
+	$(call ensure_packages,$(BUILD_PACKAGES) $(TEST_PACKAGES) $(FUZZ_PACKAGES) $(BENCH_PACKAGES))
+deps-build:
+	$(call ensure_packages,$(BUILD_PACKAGES))
+deps-test:
+	$(call ensure_packages,$(BUILD_PACKAGES) $(TEST_PACKAGES))
+deps-fuzz:
+	$(call ensure_packages,$(BUILD_PACKAGES) $(TEST_PACKAGES) $(FUZZ_PACKAGES))
+deps-bench:
+	$(call ensure_packages,$(BUILD_PACKAGES) $(BENCH_PACKAGES))
+deps-deb:
+	$(call ensure_packages,$(BUILD_PACKAGES) $(DEB_PACKAGES))
+
+$(BUILD)/CMakeCache.txt: | deps-build
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-build: deps $(BUILD)/CMakeCache.txt
+build: deps-build $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+test: deps-test build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-$(ASAN_BUILD)/CMakeCache.txt: | deps
+$(ASAN_BUILD)/CMakeCache.txt: | deps-test
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DMAPCONV_SANITIZE=ON
 
-test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
+test-asan: deps-test $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 # The tests of the threaded conversion under ThreadSanitizer: the grid writer in process, and
 # whole runs of a ThreadSanitizer build of mapconv on one and two threads.
-$(TSAN_BUILD)/CMakeCache.txt: | deps
+$(TSAN_BUILD)/CMakeCache.txt: | deps-test
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS=-fsanitize=thread \
 	  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
 
-test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
+test-tsan: deps-test $(TSAN_BUILD)/CMakeCache.txt
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target conversion_tests e2e_tests
 	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/tests/conversion/conversion_tests
 	cd $(TSAN_BUILD)/tests/e2e && TSAN_OPTIONS=halt_on_error=1 ./e2e_tests
 
 # Every scenario of the fault sweep, each call of the kinds that change files failed in turn (and
 # a spread of the reads and seeks); FULL=1 fails every call of every kind.
-fault-sweep: build
+fault-sweep: deps-test build
 	FAULT_SWEEP_FULL=$(if $(FULL),1,0) $(BUILD)/tests/faults/fault_sweep
 
-$(BENCH_BUILD)/CMakeCache.txt: | deps
+$(BENCH_BUILD)/CMakeCache.txt: | deps-bench
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMAPCONV_BENCH=ON
 
-bench: deps $(BENCH_BUILD)/CMakeCache.txt
+bench: deps-bench $(BENCH_BUILD)/CMakeCache.txt
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" || exit 1; done
 
 # Every float bit pattern against the C library's "%.9G" (several minutes on all cores).
-check-formatting: deps $(BUILD)/CMakeCache.txt
+check-formatting: deps-build $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) --target check_formatting -j $(JOBS)
 	$(BUILD)/tools/check_formatting
 
-$(FUZZ_BUILD)/CMakeCache.txt: | deps
+$(FUZZ_BUILD)/CMakeCache.txt: | deps-fuzz
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAPCONV_FUZZ=ON \
 	  -DCMAKE_CXX_COMPILER=clang++
 
-fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
+fuzz: deps-fuzz $(FUZZ_BUILD)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD) --target fuzz_programs -j $(JOBS)
 	@if [ -n "$(FUZZ_SECONDS)" ]; then fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS); fi
 
@@ -93,7 +128,7 @@ fuzz-smoke: fuzz
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
 
 # Builds only the two programs and the example writer, then converts the example.
-run: deps $(BUILD)/CMakeCache.txt
+run: deps-build $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target mapconv grd2ccp4 make_example
 	@rm -rf examples/run && $(BUILD)/examples/make_example examples/run
 	cd examples/run && $(abspath $(BUILD))/src/conversion/mapconv SILICON
@@ -103,14 +138,25 @@ run: deps $(BUILD)/CMakeCache.txt
 	cd examples/run && $(abspath $(BUILD))/src/grd2ccp4/grd2ccp4 SILICON.grd
 
 # The programs in PREFIX/bin, the atom data in PREFIX/share/mapconv/data, the man pages in
-# PREFIX/share/man/man1. The prefix is compiled into mapconv, so the build is reconfigured.
-install: deps $(BUILD)/CMakeCache.txt
-	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(abspath $(PREFIX))
-	cmake --build $(BUILD) -j $(JOBS) --target mapconv grd2ccp4
-	cmake --install $(BUILD)
+# PREFIX/share/man/man1. Only the programs are built, in a build folder of its own.
+install: deps-build
+	cmake -S . -B $(INSTALL_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
+	  -DCMAKE_INSTALL_PREFIX=$(abspath $(PREFIX))
+	cmake --build $(INSTALL_BUILD) -j $(JOBS) --target mapconv grd2ccp4
+	cmake --install $(INSTALL_BUILD)
+
+# The Debian package, mapconv_<version>_<architecture>.deb in $(DEB_BUILD): built for /usr, with
+# only the programs compiled (the install step of CPack would otherwise build every target).
+deb: deps-deb
+	cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+	  -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
+	cmake --build $(DEB_BUILD) -j $(JOBS) --target mapconv grd2ccp4
+	cd $(DEB_BUILD) && cpack -G DEB
+	@ls $(DEB_BUILD)/*.deb
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(INSTALL_BUILD) \
+	  $(DEB_BUILD)

@@ -1,3 +1,6 @@
+#include <cstdio>
+#include <string>
+
 #include "conversion/driver.hpp"
 #include "expfile/atom_data.hpp"
 #include "textio/entry.hpp"
@@ -23,7 +26,8 @@ constexpr const char* kUsage =
     "\n"
     "Environment:\n"
     "  TARN, tarn  the installation directory, whose data/atmdata.dat serves the upgrade of\n"
-    "              old experiment files; when neither is set, " MAPCONV_INSTALLED_DIRECTORY
+    "              experiment files older than version 1 that list atom types; when neither\n"
+    "              is set, " MAPCONV_INSTALLED_DIRECTORY
     "\n"
     "              is taken if its atom data file is there\n"
     "  LENPAGE     the page length of listings (default 60)\n"
@@ -31,19 +35,33 @@ constexpr const char* kUsage =
     "              how many threads write the grid file (1 to 16); by default one per\n"
     "              processor, at most 4. The file is the same for any number\n"
     "\n"
-    "Options (as the first argument; any other argument is the experiment name):\n"
+    "Options (only as the first argument; any other first argument is the experiment name,\n"
+    "and arguments after it are ignored with a warning):\n"
     "  -h, --help     show this text\n"
     "  -V, --version  show the version\n"
     "\n"
     "Exit status:\n"
     "  0    the grid file was written\n"
-    "  1    the run stopped without its result; the stop text on standard error says where\n"
+    "  1    the run stopped without its result: a line \"STOP <text> statement executed\" on\n"
+    "       standard error says where; when standard error is empty, a failed file operation\n"
+    "       was reported on standard output (\" FORTRAN error number ... on unit ...\")\n"
+    "  2    an unexpected error of the program; one line on standard error names it\n"
     "  134  (abort signal) a file operation failed; its report is on standard error\n";
+
+// The start-up takes the experiment name from the first argument only; callers that pass more
+// keep working, but are told that the rest is not used.
+void report_extra_arguments(int argc, char** argv) {
+  if (argc <= 2) return;
+  std::string extra;
+  for (int i = 2; i < argc; ++i) extra += std::string(" ") + argv[i];
+  std::fprintf(stderr, "mapconv: extra arguments ignored:%s\n", extra.c_str());
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (textio::answer_standard_option(argc, argv, kUsage, "mapconv " MAPCONV_VERSION)) return 0;
+  report_extra_arguments(argc, argv);
   expfile::set_installed_directory(MAPCONV_INSTALLED_DIRECTORY);
   return textio::run_program(argc, argv, [](int, char**) { conversion::MAPCONV(); });
 }

@@ -1,4 +1,7 @@
 // grd2ccp4: turns a grid file written by mapconv into a CCP4/MRC map that map viewers open.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -18,11 +21,12 @@ constexpr const char* kUsage =
     "Usage: grd2ccp4 NAME.grd [OUT]\n"
     "\n"
     "Turns the grid file NAME.grd written by mapconv into a CCP4/MRC map, OUT or by default\n"
-    "NAME.ccp4 (the name with its extension replaced): 32-bit reals (mode 2), columns along x,\n"
+    "NAME.ccp4 (the name with its extension replaced). A NAME without .grd stands for\n"
+    "NAME.grd when no file NAME exists. The map holds 32-bit reals (mode 2), columns along x,\n"
     "rows along y, sections along z, sampled N1 N2 N3 over the whole cell from the origin,\n"
     "space group P 1, with the minimum, maximum, mean and r.m.s. deviation in the header.\n"
     "\n"
-    "Options (as the only argument):\n"
+    "Options (as the first argument):\n"
     "  -h, --help     show this text\n"
     "  -V, --version  show the version\n"
     "\n"
@@ -31,6 +35,16 @@ constexpr const char* kUsage =
     "  1  the grid file could not be read or is malformed, or the map could not be written\n"
     "     (one line on standard error says which file, which line and what; no map is left)\n"
     "  2  wrong arguments\n";
+
+// The grid file that the argument names: the argument itself, or, when no file of that name
+// exists, the argument with ".grd" added, so that `grd2ccp4 NAME` finds what `mapconv NAME`
+// wrote. Only "no such file" counts as absent; any other failure is left to the reader to report.
+std::filesystem::path grid_file_named(const std::string& argument) {
+  if (argument.ends_with(".grd")) return argument;
+  struct stat status;
+  if (stat(argument.c_str(), &status) != 0 && errno == ENOENT) return argument + ".grd";
+  return argument;
+}
 
 std::filesystem::path default_output(const std::filesystem::path& input) {
   std::filesystem::path output = input;
@@ -55,7 +69,7 @@ int main(int argc, char** argv) {
     std::fputs("Usage: grd2ccp4 NAME.grd [OUT]   (grd2ccp4 --help tells more)\n", stderr);
     return kUsageError;
   }
-  const std::filesystem::path input = argv[1];
+  const std::filesystem::path input = grid_file_named(argv[1]);
   try {
     convert(input, argc == 3 ? std::filesystem::path(argv[2]) : default_output(input));
   } catch (const std::exception& failure) {

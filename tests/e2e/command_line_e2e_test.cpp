@@ -39,7 +39,7 @@ const char* const kUsage =
     "Usage: mapconv \\[NAME\\]\n"
     "[^]*NAME\\.EXP[^]*NAME\\.FOB[^]*NAME\\.9FD[^]*NAME\\.grd[^]*"
     "TARN, tarn[^]*/share/mapconv\n[^]*LENPAGE[^]*"
-    "Exit status:\n  0 [^]*\n  1 [^]*\n  134 [^]*\n";
+    "Exit status:\n  0 [^]*\n  1 [^]*\n  2 [^]*\n  134 [^]*\n";
 const char* const kVersion = "mapconv [0-9]+\\.[0-9]+\n";
 
 // "-h" gives Shorth, "--version" Longversion.
@@ -62,6 +62,56 @@ TEST(OptionTest, AnyOtherArgumentIsAnExperimentName) {
         << name << ": " << run.standard_output;
   }
 }
+
+// A P 1 experiment with a 2 x 2 x 2 map of the values 0 and 1.
+std::map<std::string, std::string> small_experiment() {
+  Crystal crystal;
+  crystal.lengths = {4, 4, 4};
+  crystal.angles = {90, 90, 90};
+  support::MapFile map;
+  map.phase_name = "Small";
+  map.grid_divisions = map.block_steps = {2, 2, 2};
+  map.values = {0, 1, 1, 0, 1, 0, 0, 1};
+  map.density_maximum = 1.0f;
+  return {
+      {"ALPHA.EXP", support::experiment_file_bytes(experiment_records("Small", "P 1", crystal))},
+      {"ALPHA.FOB", support::map_file_bytes(map)}};
+}
+
+struct ExtraArgumentsCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  const char* warning;
+};
+
+class ExtraArgumentsTest : public ::testing::TestWithParam<ExtraArgumentsCase> {};
+
+// Callers that pass more than the name keep working, but are told what was not used.
+TEST_P(ExtraArgumentsTest, ConvertAndNameWhatIsIgnored) {
+  support::RunRequest request;
+  request.files = small_experiment();
+  request.environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
+  request.arguments = {"ALPHA"};
+  const support::RunResult plain = run_on_one_and_two_threads(MAPCONV_PROGRAM, request);
+  request.arguments = GetParam().arguments;
+  const support::RunResult run = run_on_one_and_two_threads(MAPCONV_PROGRAM, request);
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.standard_error, GetParam().warning);
+  EXPECT_EQ(run.standard_output, plain.standard_output);
+  ASSERT_TRUE(run.files.contains("ALPHA.grd"));
+  EXPECT_EQ(crlf_lines(run.files.at("ALPHA.grd")).size(), 3u + 8u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, ExtraArgumentsTest,
+    ::testing::Values(
+        ExtraArgumentsCase{"One", {"ALPHA", "extra"}, "mapconv: extra arguments ignored: extra\n"},
+        ExtraArgumentsCase{"AnOptionAfterTheName",
+                           {"ALPHA", "--help"},
+                           "mapconv: extra arguments ignored: --help\n"},
+        ExtraArgumentsCase{
+            "Two", {"ALPHA", "-V", "b"}, "mapconv: extra arguments ignored: -V b\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace e2e

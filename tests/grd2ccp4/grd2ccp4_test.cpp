@@ -142,6 +142,13 @@ INSTANTIATE_TEST_SUITE_P(
         ConversionCase{
             "MonoclinicToNamedFile", GridText{}, {"M.grd", "out.map"}, "M.grd", "out.map"},
         ConversionCase{"NameWithoutExtension", GridText{}, {"PHASE"}, "PHASE", "PHASE.ccp4"},
+        // As for mapconv, the experiment name alone finds the grid file when no file has it.
+        ConversionCase{"ExperimentName", GridText{}, {"ALPHA"}, "ALPHA.grd", "ALPHA.ccp4"},
+        ConversionCase{"ExperimentNameInADirectory",
+                       GridText{},
+                       {"run/ALPHA"},
+                       "run/ALPHA.grd",
+                       "run/ALPHA.ccp4"},
         ConversionCase{
             "TriclinicWithLfLines", triclinic_with_lf_lines(), {"T.grd"}, "T.grd", "T.ccp4"}),
     [](const auto& info) { return std::string(info.param.name); });
