@@ -44,7 +44,8 @@ constexpr const char* kUsage =
     "  0    the grid file was written\n"
     "  1    the run stopped without its result: a line \"STOP <text> statement executed\" on\n"
     "       standard error says where; when standard error is empty, a failed file operation\n"
-    "       was reported on standard output (\" FORTRAN error number ... on unit ...\")\n"
+    "       was reported on standard output (\" FORTRAN error number ... on unit ...\");\n"
+    "       also when the terminal output could not be written, which standard error says\n"
     "  2    an unexpected error of the program; one line on standard error names it\n"
     "  134  (abort signal) a file operation failed; its report is on standard error\n";
 
