@@ -266,6 +266,34 @@ std::vector<Fault> faults_of(const std::map<std::string, int>& calls, bool full)
   return faults;
 }
 
+struct FaultedRun {
+  support::RunResult run;
+  // The fault met a write to standard output or standard error too: strace counts the calls of
+  // each thread, so the n-th write of the thread that reports may fail with another thread's.
+  bool console_write_failed = false;
+};
+
+FaultedRun faulted_run(const std::string& strace, const Scenario& scenario, int threads,
+                       const Fault& fault) {
+  const std::string injection =
+      fault.kind + ":" + fault.injection + ":when=" + std::to_string(fault.number);
+  FaultedRun faulted;
+  faulted.run = support::run_built_program(
+      strace,
+      request_for(scenario, threads,
+                  {"-o", kTraceFile, "-e", "trace=" + fault.kind, "-e", "inject=" + injection}));
+  std::stringstream lines(faulted.run.files[kTraceFile]);
+  faulted.run.files.erase(kTraceFile);
+  for (std::string line; std::getline(lines, line);) {
+    const bool console = line.find(" write(1, ") != std::string::npos ||
+                         line.find(" write(2, ") != std::string::npos;
+    if (console && line.find("(INJECTED)") != std::string::npos) {
+      faulted.console_write_failed = true;
+    }
+  }
+  return faulted;
+}
+
 // ---- Checks ----
 
 bool is_temporary(const std::string& name, const Scenario& scenario) {
@@ -303,7 +331,8 @@ Outcome outcome_of(const support::RunResult& run) {
 
 // What is wrong with the files and the end of a faulted run; empty when nothing is.
 std::vector<std::string> breaches(const Scenario& scenario, const support::RunResult& clean,
-                                  const support::RunResult& run) {
+                                  const FaultedRun& faulted) {
+  const support::RunResult& run = faulted.run;
   std::vector<std::string> found;
   const Outcome outcome = outcome_of(run);
   if (run.timed_out) found.push_back("the run did not end");
@@ -338,8 +367,11 @@ std::vector<std::string> breaches(const Scenario& scenario, const support::RunRe
                                     : " is gone"));
     }
   }
-  if (outcome != Outcome::killed && !says_it_did_not_complete(run)) {
-    found.push_back("ended with status " + std::to_string(run.exit_status) + " without a message");
+  if (outcome != Outcome::killed && !faulted.console_write_failed &&
+      !says_it_did_not_complete(run)) {
+    found.push_back((run.signalled ? "ended by signal " + std::to_string(run.signal)
+                                   : "ended with status " + std::to_string(run.exit_status)) +
+                    " without a message");
   }
   return found;
 }
@@ -395,23 +427,18 @@ TEST_P(FaultSweep, LosesNothingAtAnyFailingCall) {
     const std::vector<Fault> faults = faults_of(calls, full_sweep());
     // Two runs at a time, one per processor.
     for (std::size_t first = 0; first < faults.size(); first += 2) {
-      std::vector<std::future<support::RunResult>> runs;
+      std::vector<std::future<FaultedRun>> runs;
       for (std::size_t i = first; i < std::min(first + 2, faults.size()); ++i) {
         const Fault& fault = faults[i];
-        const std::string injection =
-            fault.kind + ":" + fault.injection + ":when=" + std::to_string(fault.number);
-        runs.push_back(std::async(std::launch::async, [&, injection] {
-          return support::run_built_program(
-              strace, request_for(scenario, threads,
-                                  {"-o", "/dev/null", "-e", "trace=" + fault.kind, "-e",
-                                   "inject=" + injection}));
-        }));
+        runs.push_back(std::async(std::launch::async,
+                                  [&] { return faulted_run(strace, scenario, threads, fault); }));
       }
       for (std::size_t i = 0; i < runs.size(); ++i) {
-        const support::RunResult run = runs[i].get();
+        const FaultedRun faulted = runs[i].get();
+        const support::RunResult& run = faulted.run;
         ++tally.runs;
         ++tally.outcomes[outcome_of(run)];
-        for (const std::string& breach : breaches(scenario, clean, run)) {
+        for (const std::string& breach : breaches(scenario, clean, faulted)) {
           ++tally.findings;
           ADD_FAILURE() << scenario.name << " on " << threads << " thread(s), "
                         << describe(faults[first + i]) << ": " << breach
