@@ -9,10 +9,10 @@
 #include <system_error>
 #include <vector>
 
+#include "fuzzing/inputs.hpp"
+#include "fuzzing/list_text.hpp"
+#include "fuzzing/session.hpp"
 #include "support/files.hpp"
-#include "support/inputs.hpp"
-#include "support/list_text.hpp"
-#include "support/session.hpp"
 #include "textio/records.hpp"
 #include "textio/units.hpp"
 

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "conversion/driver.hpp"
+#include "fuzzing/grid_oracle.hpp"
+#include "fuzzing/inputs.hpp"
+#include "fuzzing/session.hpp"
 #include "support/experiment_file.hpp"
 #include "support/files.hpp"
-#include "support/grid_check.hpp"
-#include "support/inputs.hpp"
-#include "support/session.hpp"
 
 namespace {
 

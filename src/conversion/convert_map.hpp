@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "conversion/grid_file.hpp"
+#include "conversion/grid_writer.hpp"
 
 namespace conversion {
 

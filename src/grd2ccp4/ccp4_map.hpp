@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <gemmi/ccp4.hpp>
 
-#include "grd2ccp4/grid_file.hpp"
+#include "grd2ccp4/grid_reader.hpp"
 
 namespace grd2ccp4 {
 

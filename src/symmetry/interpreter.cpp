@@ -6,7 +6,7 @@
 #include "symmetry/closure.hpp"
 #include "symmetry/description.hpp"
 #include "symmetry/generators.hpp"
-#include "symmetry/group_check.hpp"
+#include "symmetry/group_validation.hpp"
 #include "symmetry/tokens.hpp"
 #include "textio/records.hpp"
 #include "textio/text.hpp"

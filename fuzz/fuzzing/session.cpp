@@ -1,4 +1,4 @@
-#include "support/session.hpp"
+#include "fuzzing/session.hpp"
 
 #include <stdio.h>
 #include <stdlib.h>
