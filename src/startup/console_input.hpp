@@ -35,8 +35,4 @@ void UPCASE(std::string& text, int length);
 // Reports a failed I/O operation on the terminal and stops the run with an empty stop text.
 [[noreturn]] void IOERR(int status, int unit);
 
-// Test support: closes any macro file in use and returns the console input to its start state
-// (terminal input, nothing recorded, no answer line read).
-void reset_console_input();
-
 }  // namespace startup

@@ -4,6 +4,10 @@
 // Every transfer comes in two forms. The plain form (write_record, read_record, ...) is for a
 // caller that does not take the status: a failure throws IoFailure with the I/O failure report.
 // The try_ form returns the status (0, -1 at end of file, or an error number) and never throws.
+//
+// Threads: the main thread only, but for write_whole_records, which worker threads may call on a
+// unit that they take turns on: one call at a time, each ordered after the last by the caller's
+// synchronisation, and no other use of the units meanwhile.
 #pragma once
 
 #include <cstddef>

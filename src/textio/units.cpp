@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 
+#include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
@@ -52,8 +53,7 @@ struct UnitTable {
 };
 
 UnitTable& table() {
-  static UnitTable instance;
-  return instance;
+  return program_state<UnitTable>();
 }
 
 bool valid_unit_number(int number) {
@@ -289,13 +289,6 @@ void set_console_streams(std::FILE* input, std::FILE* output, std::FILE* error) 
   table().attach_console(kConsoleInput, console.input);
   table().attach_console(kConsoleOutput, console.output);
   table().attach_console(kErrorOutput, console.error);
-}
-
-void reset_units() {
-  close_all_units();
-  table().console = ConsoleStreams{};
-  table().connect_console();
-  table().context = TransferContext{};
 }
 
 Unit* unit_for_transfer(int number, int& status) {
