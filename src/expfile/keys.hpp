@@ -1,12 +1,38 @@
-// Record keys of phases, histograms and phases in histograms: a 6-character prefix naming the
-// class and its numbers, followed by a 6-character item name. Because the prefix comes first,
-// the records of one phase or histogram stand together in key order.
+// The record keys of the experiment file. Keys of phases, histograms and phases in histograms
+// are a 6-character prefix naming the class and its numbers, followed by a 6-character item
+// name; because the prefix comes first, the records of one phase or histogram stand together in
+// key order.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace expfile {
+
+// ---- Whole keys ----
+inline constexpr std::string_view kDescriptionKey = "      DESCR ";
+inline constexpr std::string_view kVersionKey = "     VERSION";
+inline constexpr std::string_view kLastRecordKey = "ZZZZZZZZZZZZ";
+inline constexpr std::string_view kDeletedKey = "~~~~~~~~~~~~";
+inline constexpr std::string_view kHistogramCountKey = " EXPR  NHST ";
+inline constexpr std::string_view kAtomTypeCountKey = " EXPR  NATYP";
+inline constexpr std::string_view kPhaseFlagsKey = " EXPR NPHAS ";
+// The Fourier map computed last: its phase in columns 12-13 of the value.
+inline constexpr std::string_view kFourierControlKey = "  FOUR CDAT1";
+
+// ---- Keys completed by a number: the prefix, then the record's number 1-9 ----
+inline constexpr std::string_view kHistogramTypesKey = " EXPR  HTYP";
+inline constexpr std::string_view kAtomTypeKey = " EXPR ATYP ";
+// The form-factor records of files before version 6; any number follows the prefix.
+inline constexpr std::string_view kOldFormFactorPrefix = " EXPR FFAC";
+
+// ---- Item names of a phase, after CRSKEY ----
+inline constexpr std::string_view kCellLengthsItem = "ABC   ";
+inline constexpr std::string_view kCellAnglesItem = "ANGLES";
+inline constexpr std::string_view kSpaceGroupItem = "SG SYM";
+
+// " EXPR ", the 4-character map type and "RL": the record length of that map file in words.
+std::string map_record_length_key(std::string_view map_type);
 
 // "CRS", the phase as one digit, two blanks.
 std::string CRSKEY(int phase);

@@ -6,16 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "expfile/keys.hpp"
+
 namespace expfile {
 
 inline constexpr int kKeyLength = 12;
 inline constexpr int kValueLength = 68;
 inline constexpr int kRecordLength = 82;
-
-inline constexpr std::string_view kDescriptionKey = "      DESCR ";
-inline constexpr std::string_view kVersionKey = "     VERSION";
-inline constexpr std::string_view kLastRecordKey = "ZZZZZZZZZZZZ";
-inline constexpr std::string_view kDeletedKey = "~~~~~~~~~~~~";
 
 // The value text that turns a KEYREAD into a delete, when it fills a field of exactly its width.
 inline constexpr std::string_view kDeleteRequest = "DELETE";

@@ -21,7 +21,7 @@
 namespace startup {
 namespace {
 
-constexpr int kTerminal = textio::kConsoleOutput;
+using textio::kTerminal;
 constexpr int kPhaseCount = 9;
 constexpr std::size_t kAtomTypeWidth = 8;
 constexpr std::size_t kSizeTextWidth = 53;
@@ -49,10 +49,11 @@ std::string slice(const std::string& value, Columns columns) {
 // Records numbered by one key character: "1" to "9".
 constexpr int kLastNumberedRecord = 9;
 
-constexpr std::string_view kAtomTypeCountKey = " EXPR  NATYP";
-constexpr std::string_view kAtomTypeKey = " EXPR ATYP ";
-constexpr std::string_view kOldFormFactorPrefix = " EXPR FFAC";
-constexpr std::string_view kPhaseFlagsKey = " EXPR NPHAS ";
+using expfile::kAtomTypeCountKey;
+using expfile::kAtomTypeKey;
+using expfile::kHistogramCountKey;
+using expfile::kOldFormFactorPrefix;
+using expfile::kPhaseFlagsKey;
 constexpr std::string_view kUpgradedLastRecordValue = "  Last record in the file";
 constexpr std::string_view kDefaultPreferredOrientation =
     "   1.00000   1.00000   0.00000   0.00000   1.00000   NN    0";
