@@ -26,6 +26,18 @@ inline constexpr std::string_view kAtomTypeKey = " EXPR ATYP ";
 // The form-factor records of files before version 6; any number follows the prefix.
 inline constexpr std::string_view kOldFormFactorPrefix = " EXPR FFAC";
 
+// ---- Keys of version-5 files that the upgrade renames, and their new prefixes ----
+inline constexpr std::string_view kOldOrientationConstraintKey = "LEQV PRFO   ";
+inline constexpr std::string_view kOldOrientationConstraintPrefix = "LEQV PRFO";
+inline constexpr std::string_view kOrientationConstraintPrefix = "LEQV POR1";
+// A scale constraint: the prefix, then the phase's column (blank or "1" for the first phase).
+inline constexpr std::string_view kScaleConstraintPrefix = "LEQV SCAL";
+inline constexpr std::string_view kPhaseFractionConstraintPrefix = "LEQV PHSFR";
+inline constexpr std::string_view kOldInstrumentPrefix = "INST  ";
+inline constexpr std::string_view kInstrumentPrefix = "INST 1";
+// The instrument item of a single-crystal histogram, after HSTKEY.
+inline constexpr std::string_view kInstrumentItem = "  INST";
+
 // ---- Item names of a phase, after CRSKEY ----
 inline constexpr std::string_view kCellLengthsItem = "ABC   ";
 inline constexpr std::string_view kCellAnglesItem = "ANGLES";

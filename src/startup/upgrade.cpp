@@ -26,6 +26,8 @@ constexpr int kPhaseCount = 9;
 constexpr std::size_t kAtomTypeWidth = 8;
 constexpr std::size_t kSizeTextWidth = 53;
 constexpr std::size_t kVersionWidth = 5;
+// A field of a one-digit and a three-digit number ("(I1,I3)").
+constexpr std::size_t kNumberPairWidth = 4;
 
 // A slice of an old record's value that an upgrade keeps: 0-based first column and length.
 struct Columns {
@@ -141,10 +143,11 @@ void for_each_histogram_of(int unit, std::string_view kinds,
 void normalise_field(std::string& value, std::size_t column) {
   int digit = 0;
   int number = 0;
-  const std::string field = value.substr(column - 1, 4);
+  const std::string field = value.substr(column - 1, kNumberPairWidth);
   if (textio::try_read_text(field, "(I1,I3)", digit, number) != 0) return;
   if (digit + number <= 0) return;
-  value.replace(column - 1, 4, textio::write_text(4, "(I1,I3)", digit, number));
+  value.replace(column - 1, kNumberPairWidth,
+                textio::write_text(kNumberPairWidth, "(I1,I3)", digit, number));
 }
 
 void normalise_fields(int unit, Record& record, std::span<const std::size_t> columns) {
@@ -320,7 +323,8 @@ void upgrade_histogram_phases(int unit, const PhaseFlags& flags, int histogram, 
     if (flags[phase - 1] != 0) move_scale(unit, phase, histogram, kind);
   }
   if (kind == 'S') {
-    expfile::WRITEXP(unit, expfile::HSTKEY(histogram) + "  INST", "    1");
+    expfile::WRITEXP(unit, expfile::HSTKEY(histogram) + std::string(expfile::kInstrumentItem),
+                     "    1");
     return;
   }
   for (int phase = 1; phase <= kPhaseCount; ++phase) {
@@ -329,21 +333,29 @@ void upgrade_histogram_phases(int unit, const PhaseFlags& flags, int histogram, 
 }
 
 void move_constraint_records(int unit) {
-  if (read_value(unit, "LEQV PRFO   ")) {
-    move_each_with_prefix(unit, "LEQV PRFO", [unit](const Record& record) {
-      expfile::WRITEXP(unit, "LEQV POR1" + record.key.substr(9), record.value);
+  using namespace expfile;
+  if (read_value(unit, kOldOrientationConstraintKey)) {
+    move_each_with_prefix(unit, kOldOrientationConstraintPrefix, [unit](const Record& record) {
+      WRITEXP(unit,
+              std::string(kOrientationConstraintPrefix) +
+                  record.key.substr(kOldOrientationConstraintPrefix.size()),
+              record.value);
     });
   }
-  move_each_with_prefix(unit, "LEQV SCAL", [unit](const Record& record) {
-    if (record.key[9] == ' ' || record.key[9] == '1') {
-      expfile::WRITEXP(unit, "LEQV PHSFR" + record.key.substr(10), record.value);
+  move_each_with_prefix(unit, kScaleConstraintPrefix, [unit](const Record& record) {
+    const std::size_t phase_column = kScaleConstraintPrefix.size();
+    if (record.key[phase_column] == ' ' || record.key[phase_column] == '1') {
+      WRITEXP(unit,
+              std::string(kPhaseFractionConstraintPrefix) + record.key.substr(phase_column + 1),
+              record.value);
       return;
     }
     textio::write_record(kTerminal, "(A,/,A,/,A)", " ***** Record: ", record.key + record.value,
                          " deleted *****");
   });
-  move_each_with_prefix(unit, "INST  ", [unit](const Record& record) {
-    expfile::WRITEXP(unit, "INST 1" + record.key.substr(6), record.value);
+  move_each_with_prefix(unit, kOldInstrumentPrefix, [unit](const Record& record) {
+    WRITEXP(unit, std::string(kInstrumentPrefix) + record.key.substr(kOldInstrumentPrefix.size()),
+            record.value);
   });
 }
 
