@@ -1,4 +1,4 @@
-// Internal to textio: a file written under a temporary name beside the file it is to replace,
+// A file written under a temporary name beside the file it is to replace,
 // so that the replaced file holds either its old bytes or the whole new content, never a mix.
 #pragma once
 
