@@ -62,7 +62,6 @@ void read_direct(int unit, int record, std::string_view format, T&... targets);
 int try_read_direct_bytes(int unit, int record, std::span<std::byte> bytes);
 void read_direct_bytes(int unit, int record, std::span<std::byte> bytes);
 int try_write_direct_bytes(int unit, int record, std::span<const std::byte> bytes);
-void write_direct_bytes(int unit, int record, std::span<const std::byte> bytes);
 
 // ---- Internal files: a text variable of fixed width ----
 int try_write_text_items(std::string& text, std::string_view format,
@@ -84,9 +83,6 @@ void read_text(std::string_view text, std::string_view format, T&... targets);
 int try_write_list_items(int unit, const std::vector<OutItem>& items);
 template <typename... T>
 void write_list(int unit, const T&... values);
-
-// One list-directed record holding one real.
-void write_list_real(int unit, float value);
 
 // Records made by the caller, each already ended with record_end(unit), written to a sequential
 // unit in one piece: the grid file's hot path.

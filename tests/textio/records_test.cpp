@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "scratch_directory.hpp"
+#include "support/unit_output.hpp"
 #include "textio/entry.hpp"
 #include "textio/format.hpp"
 #include "textio/program_state.hpp"
@@ -315,7 +316,7 @@ TEST_F(RecordsTest, RewritingAFileReplacesItWhole) {
 TEST_F(RecordsTest, AFailedWriteRaisesTheReportNamingTheFile) {
   open_unit(22, "/dev/full");
   try {
-    for (int i = 0; i < 100000; ++i) write_list_real(22, 1.5f);
+    for (int i = 0; i < 100000; ++i) support::write_list_real(22, 1.5f);
     close_unit(22);
     FAIL() << "no failure raised";
   } catch (const IoFailure& failure) {
@@ -363,7 +364,7 @@ TEST_F(RecordsTest, UnformattedDirectRecords) {
             {.access = Access::direct, .form = Form::unformatted, .record_length = 8});
   std::array<std::byte, 8> out{};
   for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<std::byte>(i + 1);
-  write_direct_bytes(18, 2, out);
+  support::write_direct_bytes(18, 2, out);
   std::array<std::byte, 4> in{};
   read_direct_bytes(18, 2, in);
   EXPECT_EQ(in[3], std::byte{4});
@@ -380,7 +381,7 @@ TEST_F(RecordsTest, ListDirectedRecordsBreakBefore80Columns) {
   write_list(19, std::string(85, 'x'));
   write_list(19, std::string(70, 'a'), "bcdefghijk");
   write_list(19, 1, -2, 0.5f, "t");
-  write_list_real(19, 0.1f);
+  support::write_list_real(19, 0.1f);
   close_unit(19);
   EXPECT_EQ(file_bytes("list.txt"), " Writing file: " + fit("ALPHA.grd", 50) + "\r\n " +
                                         std::string(85, 'x') + "\r\n " + std::string(70, 'a') +
