@@ -37,6 +37,27 @@ inline constexpr std::string_view kOldInstrumentPrefix = "INST  ";
 inline constexpr std::string_view kInstrumentPrefix = "INST 1";
 // The instrument item of a single-crystal histogram, after HSTKEY.
 inline constexpr std::string_view kInstrumentItem = "  INST";
+// Constraint records whose numeric fields the upgrade normalises.
+inline constexpr std::string_view kConstraintPrefix = "LNCN";
+inline constexpr std::string_view kHoldConstraintPrefix = "LEQV HOLD";
+// The last key of the hold constraints in key order starts with this.
+inline constexpr std::string_view kHoldConstraintEnd = "LEQV HOLD ";
+
+// ---- Item names of a histogram, after HSTKEY ----
+// Followed by the background record's number.
+inline constexpr std::string_view kBackgroundItem = "BAKGD";
+inline constexpr std::string_view kExtinctionItem = "EXTPOW";
+
+// ---- Item names of a phase in a histogram, after HAPKEY ----
+inline constexpr std::string_view kExtinctionPhaseItem = "EXTPOW";
+// Followed by the record's number.
+inline constexpr std::string_view kScaleItem = "SCALE";
+inline constexpr std::string_view kPhaseFractionItem = "PHSFR ";
+// Followed by the scale record's number.
+inline constexpr std::string_view kElementFractionItem = "ELMFR";
+inline constexpr std::string_view kOldPreferredOrientationItem = "PREFOR";
+inline constexpr std::string_view kPreferredOrientationItem = "PREFO1";
+inline constexpr std::string_view kOrientationAxesItem = "NAXIS ";
 
 // ---- Item names of a phase, after CRSKEY ----
 inline constexpr std::string_view kCellLengthsItem = "ABC   ";

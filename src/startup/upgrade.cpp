@@ -257,7 +257,7 @@ void write_new_background(int unit, std::string_view prefix, Background backgrou
 // Version 1 to 2: the background of every powder histogram.
 void upgrade_background(int unit) {
   for_each_histogram_of(unit, "P", [unit](int histogram, char) {
-    const std::string prefix = expfile::HSTKEY(histogram) + "BAKGD";
+    const std::string prefix = expfile::HSTKEY(histogram) + std::string(expfile::kBackgroundItem);
     const std::optional<std::string> first = read_value(unit, background_key(prefix, 1));
     if (!first) return;
     write_new_background(unit, prefix, read_old_background(unit, prefix, *first));
@@ -268,11 +268,14 @@ void upgrade_background(int unit) {
 void upgrade_extinction(int unit) {
   const PhaseFlags flags = phase_flags(unit);
   for_each_histogram_of(unit, "P", [unit, &flags](int histogram, char) {
-    const std::string value = read_value(unit, expfile::HSTKEY(histogram) + "EXTPOW")
-                                  .value_or(std::string(expfile::kValueLength, ' '));
+    const std::string value =
+        read_value(unit, expfile::HSTKEY(histogram) + std::string(expfile::kExtinctionItem))
+            .value_or(std::string(expfile::kValueLength, ' '));
     for (int phase = 1; phase <= kPhaseCount; ++phase) {
       if (flags[phase - 1] > 0) {
-        expfile::WRITEXP(unit, expfile::HAPKEY(phase, histogram) + "EXTPOW", value);
+        expfile::WRITEXP(
+            unit, expfile::HAPKEY(phase, histogram) + std::string(expfile::kExtinctionPhaseItem),
+            value);
       }
     }
   });
@@ -287,35 +290,42 @@ void upgrade_last_record(int unit) {
 void upgrade_constraint_fields(int unit) {
   static constexpr std::array<std::size_t, 4> kConstraintColumns = {3, 19, 35, 51};
   static constexpr std::array<std::size_t, 8> kHoldColumns = {3, 11, 19, 27, 35, 43, 51, 59};
-  for_each_in_key_order(unit, "LNCN", "LNCN", [unit](Record& record) {
-    normalise_fields(unit, record, kConstraintColumns);
-  });
-  for_each_in_key_order(unit, "LEQV HOLD", "LEQV HOLD ", [unit](Record& record) {
-    if (record.key[9] != 'L' && record.key[9] != 'B') normalise_fields(unit, record, kHoldColumns);
-  });
+  for_each_in_key_order(
+      unit, expfile::kConstraintPrefix, expfile::kConstraintPrefix,
+      [unit](Record& record) { normalise_fields(unit, record, kConstraintColumns); });
+  for_each_in_key_order(unit, expfile::kHoldConstraintPrefix, expfile::kHoldConstraintEnd,
+                        [unit](Record& record) {
+                          const char kind = record.key[expfile::kHoldConstraintPrefix.size()];
+                          if (kind != 'L' && kind != 'B')
+                            normalise_fields(unit, record, kHoldColumns);
+                        });
 }
 
 // The first record of the phase's scale in the histogram becomes its phase fraction (powder)
 // or element fraction (single crystal).
 void move_scale(int unit, int phase, int histogram, char kind) {
   const std::string prefix = expfile::HAPKEY(phase, histogram);
-  const std::optional<Record> scale = first_with_prefix(unit, prefix + "SCALE");
+  const std::optional<Record> scale =
+      first_with_prefix(unit, prefix + std::string(expfile::kScaleItem));
   if (!scale) return;
   delete_record(unit, scale->key);
-  const std::string key = kind == 'P' ? prefix + "PHSFR " : prefix + "ELMFR" + scale->key[11];
+  const std::string key = kind == 'P' ? prefix + std::string(expfile::kPhaseFractionItem)
+                                      : prefix + std::string(expfile::kElementFractionItem) +
+                                            scale->key[prefix.size() + expfile::kScaleItem.size()];
   expfile::WRITEXP(unit, key, scale->value);
 }
 
 void upgrade_preferred_orientation(int unit, int phase, int histogram) {
   const std::string prefix = expfile::HAPKEY(phase, histogram);
   std::string value(kDefaultPreferredOrientation);
-  if (const std::optional<std::string> old = read_value(unit, prefix + "PREFOR")) {
-    delete_record(unit, prefix + "PREFOR");
+  if (const std::optional<std::string> old =
+          read_value(unit, prefix + std::string(expfile::kOldPreferredOrientationItem))) {
+    delete_record(unit, prefix + std::string(expfile::kOldPreferredOrientationItem));
     value = slice(*old, kOrientationLead) + "   1.00000" + slice(*old, kOrientationMiddle) + "   " +
             (*old)[kOrientationFlagColumn] + "N" + slice(*old, kOrientationTail);
   }
-  expfile::WRITEXP(unit, prefix + "PREFO1", value);
-  expfile::WRITEXP(unit, prefix + "NAXIS ", "    1");
+  expfile::WRITEXP(unit, prefix + std::string(expfile::kPreferredOrientationItem), value);
+  expfile::WRITEXP(unit, prefix + std::string(expfile::kOrientationAxesItem), "    1");
 }
 
 void upgrade_histogram_phases(int unit, const PhaseFlags& flags, int histogram, char kind) {
