@@ -2,6 +2,8 @@
 // it into the map block and the phase's symmetry with the report of what was read (REDFMP).
 // OPNFMP and REDFMP keep the suite's forms; the conversion uses open_map_file and load_map,
 // which take the experiment and the terminal from their caller and read each header once.
+//
+// Threads: the main thread only (units and program-wide state have no lock).
 #pragma once
 
 #include <string>

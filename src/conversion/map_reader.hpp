@@ -1,6 +1,8 @@
 // Reading the Fourier map file open on a unit into the map block: its header records, the
 // scaled density limits and geometry of the block, and its sections. Nothing here reports on the
 // terminal but the refusal of a file that cannot be read as a map.
+//
+// Threads: the main thread only (units and program-wide state have no lock).
 #pragma once
 
 #include <string>

@@ -1,6 +1,8 @@
 // The experiment file as its callers see it: keyed records of a 12-character key and a
 // 68-character value, stored as 82-byte records (80 characters, CR, LF) on a direct-access unit,
 // read and written only through KEYREAD, WRITEXP and ISAMCLOSE.
+//
+// Threads: the main thread only (units and program-wide state have no lock).
 #pragma once
 
 #include <string>

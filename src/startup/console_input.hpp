@@ -3,6 +3,8 @@
 //
 // All of it reads and writes through textio units: 5 is the terminal input, 6 the terminal
 // output. Macro files are formatted sequential files on units from 30 (played) and 40 (recorded).
+//
+// Threads: the main thread only (units and program-wide state have no lock).
 #pragma once
 
 #include <string>

@@ -1,6 +1,8 @@
 // The suite's common start-up: which experiment the user means, opening (or creating) its
 // experiment file, the checks of completeness and version, the access the calling program asks
 // for, and where the listing goes. Every message goes to the terminal, never to the listing.
+//
+// Threads: the main thread only (units and program-wide state have no lock).
 #pragma once
 
 #include <string>
