@@ -76,13 +76,17 @@ $(BUILD)/CMakeCache.txt: | deps-build
 build: deps-build $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: deps-test build
+# The test targets build with warnings as errors (MAPCONV_WERROR), as CI does.
+test: deps-test $(BUILD)/CMakeCache.txt
+	cmake -S . -B $(BUILD) -DMAPCONV_WERROR=ON
+	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 $(ASAN_BUILD)/CMakeCache.txt: | deps-test
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DMAPCONV_SANITIZE=ON
 
 test-asan: deps-test $(ASAN_BUILD)/CMakeCache.txt
+	cmake -S . -B $(ASAN_BUILD) -DMAPCONV_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
@@ -93,6 +97,7 @@ $(TSAN_BUILD)/CMakeCache.txt: | deps-test
 	  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
 
 test-tsan: deps-test $(TSAN_BUILD)/CMakeCache.txt
+	cmake -S . -B $(TSAN_BUILD) -DMAPCONV_WERROR=ON
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target conversion_tests e2e_tests
 	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/tests/conversion/conversion_tests
 	cd $(TSAN_BUILD)/tests/e2e && TSAN_OPTIONS=halt_on_error=1 ./e2e_tests
@@ -119,6 +124,7 @@ $(FUZZ_BUILD)/CMakeCache.txt: | deps-fuzz
 	  -DCMAKE_CXX_COMPILER=clang++
 
 fuzz: deps-fuzz $(FUZZ_BUILD)/CMakeCache.txt
+	cmake -S . -B $(FUZZ_BUILD) -DMAPCONV_WERROR=ON
 	cmake --build $(FUZZ_BUILD) --target fuzz_programs -j $(JOBS)
 	@if [ -n "$(FUZZ_SECONDS)" ]; then fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS); fi
 

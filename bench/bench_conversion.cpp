@@ -17,6 +17,7 @@
 #include "expfile/store.hpp"
 #include "support/experiment_file.hpp"
 #include "support/map_file.hpp"
+#include "textio/program_state.hpp"
 #include "textio/units.hpp"
 
 namespace {
@@ -85,7 +86,7 @@ void BM_Conversion(benchmark::State& state, Experiment experiment, int threads) 
   std::FILE* quiet = std::fopen("/dev/null", "w");
   textio::set_console_streams(nullptr, quiet, nullptr);
   for (auto _ : state) convert(directory, threads);
-  textio::reset_units();
+  textio::reset_program_state();
   std::fclose(quiet);
   fs::remove_all(directory);
   state.SetItemsProcessed(state.iterations() * points_of(experiment));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/unit_output.hpp"
 #include "textio/records.hpp"
 #include "textio/units.hpp"
 
@@ -25,7 +26,7 @@ void BM_ListRealToFile(benchmark::State& state) {
   constexpr int kUnit = 11;
   for (auto _ : state) {
     textio::open_unit(kUnit, name);
-    for (float v : values) textio::write_list_real(kUnit, v);
+    for (float v : values) support::write_list_real(kUnit, v);
     textio::close_unit(kUnit);
   }
   std::remove(name.c_str());

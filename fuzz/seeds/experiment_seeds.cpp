@@ -7,10 +7,10 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "fuzzing/inputs.hpp"
 #include "seeds.hpp"
 #include "support/experiment_file.hpp"
 #include "support/files.hpp"
-#include "support/inputs.hpp"
 #include "support/map_file.hpp"
 
 namespace seeds {

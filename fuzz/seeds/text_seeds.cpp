@@ -11,8 +11,8 @@
 #include <sstream>
 #include <string_view>
 
+#include "fuzzing/inputs.hpp"
 #include "seeds.hpp"
-#include "support/inputs.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "fuzzing/inputs.hpp"
+#include "fuzzing/session.hpp"
 #include "startup/console_input.hpp"
 #include "support/files.hpp"
-#include "support/inputs.hpp"
-#include "support/session.hpp"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "support/inputs.hpp"
-#include "support/session.hpp"
+#include "fuzzing/inputs.hpp"
+#include "fuzzing/session.hpp"
 #include "textio/format.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"

@@ -9,10 +9,11 @@
 #include <system_error>
 #include <vector>
 
+#include "fuzzing/inputs.hpp"
+#include "fuzzing/list_text.hpp"
+#include "fuzzing/session.hpp"
 #include "support/files.hpp"
-#include "support/inputs.hpp"
-#include "support/list_text.hpp"
-#include "support/session.hpp"
+#include "support/unit_output.hpp"
 #include "textio/records.hpp"
 #include "textio/units.hpp"
 
@@ -88,7 +89,7 @@ void check_list_write(const std::vector<Item>& items,
   }
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (items[i].kind != Item::Kind::real32) continue;
-    textio::write_list_real(kListUnit, items[i].real32);
+    support::write_list_real(kListUnit, items[i].real32);
     expected.append(texts[i].at_record_start).append("\r\n");
   }
   textio::close_unit(kListUnit);

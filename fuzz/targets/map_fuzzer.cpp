@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "conversion/driver.hpp"
+#include "fuzzing/grid_oracle.hpp"
+#include "fuzzing/inputs.hpp"
+#include "fuzzing/session.hpp"
 #include "support/experiment_file.hpp"
 #include "support/files.hpp"
-#include "support/grid_check.hpp"
-#include "support/inputs.hpp"
-#include "support/session.hpp"
 
 namespace {
 
@@ -69,17 +69,14 @@ void check_grid_file(const std::optional<fuzzing::MapLimits>& limits) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzzing::set_program_arguments({"mapconv", "FUZZ"});
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const fuzzing::MapInput input =
       fuzzing::decode_map_input({reinterpret_cast<const char*>(data), size});
   const std::optional<fuzzing::MapLimits> limits =
       fuzzing::read_map_limits(input.map, input.record_words);
   if (limits && limits->grid_points > kMaxGridPoints) return 0;
+  // The command line is program-wide state too: every session's reset forgets it.
+  fuzzing::set_program_arguments({"mapconv", "FUZZ"});
   fuzzing::Session session;
   const MapType& type = kTypes[static_cast<std::size_t>(input.type_choice) % kTypes.size()];
   support::write_file_bytes("FUZZ.EXP", experiment_file(input));

@@ -14,11 +14,11 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzzing/inputs.hpp"
+#include "fuzzing/session.hpp"
+#include "fuzzing/store_model.hpp"
 #include "startup/experiment_opening.hpp"
 #include "support/files.hpp"
-#include "support/inputs.hpp"
-#include "support/session.hpp"
-#include "support/store_model.hpp"
 
 namespace {
 

@@ -10,10 +10,10 @@
 
 #include "expfile/index.hpp"
 #include "expfile/store.hpp"
+#include "fuzzing/inputs.hpp"
+#include "fuzzing/session.hpp"
+#include "fuzzing/store_model.hpp"
 #include "support/files.hpp"
-#include "support/inputs.hpp"
-#include "support/session.hpp"
-#include "support/store_model.hpp"
 #include "textio/units.hpp"
 
 namespace {

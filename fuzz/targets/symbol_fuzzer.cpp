@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "support/group_check.hpp"
-#include "support/inputs.hpp"
-#include "support/session.hpp"
+#include "fuzzing/group_oracle.hpp"
+#include "fuzzing/inputs.hpp"
+#include "fuzzing/session.hpp"
 #include "symmetry/interpreter.hpp"
 #include "textio/units.hpp"
 

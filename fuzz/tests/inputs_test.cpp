@@ -1,6 +1,6 @@
 // The input layouts: what the seed generator encodes, the targets decode unchanged, and any bytes
 // decode to something.
-#include "support/inputs.hpp"
+#include "fuzzing/inputs.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The list-directed oracle against the rule's own examples, worked by hand.
-#include "support/list_text.hpp"
+#include "fuzzing/list_text.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // A fuzz session: its own directory, a console fed from the input, stops caught, state reset.
-#include "support/session.hpp"
+#include "fuzzing/session.hpp"
 
 #include <gtest/gtest.h>
 

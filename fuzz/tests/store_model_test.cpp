@@ -1,5 +1,5 @@
 // The store model on small files written by hand.
-#include "support/store_model.hpp"
+#include "fuzzing/store_model.hpp"
 
 #include <gtest/gtest.h>
 

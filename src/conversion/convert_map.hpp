@@ -3,21 +3,24 @@
 
 #include <string>
 
-#include "conversion/grid_file.hpp"
+#include "conversion/grid_writer.hpp"
+#include "expfile/experiment_path.hpp"
 
 namespace conversion {
 
-// What the caller settles before converting: the map's phase, the phase's cell for the grid
-// file's header, and the grid file's name.
+// What the caller settles before converting: the experiment, whose map files lie beside its
+// experiment file, the map's phase, the phase's cell for the grid file's header, and the grid
+// file's name.
 struct ConversionRequest {
+  expfile::ExperimentPath experiment;
   int phase = 0;
   Cell cell;
   std::string grid_file;
 };
 
-// Opens the map file of the experiment open on `experiment_unit` (asking for its type on the
-// terminal when several exist), reads it with the phase's symmetry and writes every grid point
-// of the cell to the grid file, announcing the file's name on `terminal_unit`. `thread_count`
+// Opens the map file of the request's experiment, whose file is open on `experiment_unit`
+// (asking for its type when several exist), reads it with the phase's symmetry and writes every
+// grid point of the cell to the grid file, reporting on `terminal_unit`. `thread_count`
 // threads sample and format the grid (the file is the same for any count); a count below 1
 // throws std::invalid_argument. A map that cannot be converted stops the run.
 void convert_map(int experiment_unit, int terminal_unit, const ConversionRequest& request,

@@ -24,10 +24,11 @@ std::string experiment_value(int unit, const std::string& key) {
   return value;
 }
 
-// The map phase from "  FOUR CDAT1"; 0 when no map has been computed.
+// The map phase from the Fourier control record; 0 when no map has been computed.
 int map_phase(int experiment_unit) {
   int phase = 0;
-  textio::read_text(experiment_value(experiment_unit, "  FOUR CDAT1"), "(11X,I2)", phase);
+  textio::read_text(experiment_value(experiment_unit, std::string(expfile::kFourierControlKey)),
+                    "(11X,I2)", phase);
   return phase;
 }
 
@@ -56,25 +57,35 @@ int conversion_threads() {
   return std::clamp(processors, 1, kMostDefaultThreads);
 }
 
-ConversionRequest conversion_request(int experiment_unit, int terminal_unit) {
+ConversionRequest conversion_request(const expfile::ExperimentPath& experiment, int experiment_unit,
+                                     int terminal_unit) {
   ConversionRequest request;
+  request.experiment = experiment;
   request.phase = map_phase(experiment_unit);
   if (request.phase == 0) {
     textio::write_list(terminal_unit, "No Fourier Phase was found. Has a Map been computed?");
     textio::stop_run("no map");
   }
   const std::string prefix = expfile::CRSKEY(request.phase);
-  request.cell.lengths = phase_triple(experiment_unit, prefix + "ABC   ");
-  request.cell.angles = phase_triple(experiment_unit, prefix + "ANGLES");
-  request.grid_file = experiment_path(experiment_unit).grid_file();
+  request.cell.lengths =
+      phase_triple(experiment_unit, prefix + std::string(expfile::kCellLengthsItem));
+  request.cell.angles =
+      phase_triple(experiment_unit, prefix + std::string(expfile::kCellAnglesItem));
+  request.grid_file = experiment.grid_file();
   return request;
+}
+
+ConversionRequest conversion_request(int experiment_unit, int terminal_unit) {
+  return conversion_request(experiment_path(experiment_unit), experiment_unit, terminal_unit);
 }
 
 void MAPCONV() {
   int experiment_unit = 0, listing_unit = 0, terminal_unit = 0;
-  startup::STRTRN("MAPCONV", "SHARED", "TERM", experiment_unit, listing_unit, terminal_unit);
+  const startup::ExperimentName experiment = startup::start_experiment(
+      "MAPCONV", "SHARED", "TERM", experiment_unit, listing_unit, terminal_unit);
   startup::BANNER(listing_unit, "MAPCONV", "Fourier map to grid convertion program");
-  convert_map(experiment_unit, terminal_unit, conversion_request(experiment_unit, terminal_unit),
+  convert_map(experiment_unit, terminal_unit,
+              conversion_request(experiment.path, experiment_unit, terminal_unit),
               conversion_threads());
   textio::stop_run("", textio::kExitCompleted);
 }

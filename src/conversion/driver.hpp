@@ -5,9 +5,13 @@
 
 namespace conversion {
 
-// What the experiment open on `experiment_unit` asks to convert: the phase of its map, that
-// phase's cell and the grid file beside the experiment. An experiment without a map is told so
-// on `terminal_unit` and stops the run.
+// What `experiment`, whose file is open on `experiment_unit`, asks to convert: the phase of its
+// map, that phase's cell and the grid file beside the experiment. An experiment without a map is
+// told so on `terminal_unit` and stops the run.
+ConversionRequest conversion_request(const expfile::ExperimentPath& experiment, int experiment_unit,
+                                     int terminal_unit);
+
+// conversion_request for the experiment whose file is open on `experiment_unit`.
 ConversionRequest conversion_request(int experiment_unit, int terminal_unit);
 
 // How many threads convert the map: the environment variable MAPCONV_THREADS when it holds a

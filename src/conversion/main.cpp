@@ -63,6 +63,9 @@ void report_extra_arguments(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (textio::answer_standard_option(argc, argv, kUsage, "mapconv " MAPCONV_VERSION)) return 0;
   report_extra_arguments(argc, argv);
-  expfile::set_installed_directory(MAPCONV_INSTALLED_DIRECTORY);
-  return textio::run_program(argc, argv, [](int, char**) { conversion::MAPCONV(); });
+  // Inside the run: the entry starts each run from the program's start state.
+  return textio::run_program(argc, argv, [](int, char**) {
+    expfile::set_installed_directory(MAPCONV_INSTALLED_DIRECTORY);
+    conversion::MAPCONV();
+  });
 }

@@ -1,15 +1,9 @@
 #include "conversion/map_file.hpp"
 
-#include <sys/stat.h>
-
-#include <cmath>
-#include <cstring>
 #include <limits>
-#include <new>
-#include <span>
-#include <stdexcept>
 #include <string>
 
+#include "conversion/map_reader.hpp"
 #include "conversion/symmetry_loader.hpp"
 #include "expfile/keys.hpp"
 #include "expfile/store.hpp"
@@ -23,17 +17,11 @@ namespace conversion {
 
 namespace {
 
-constexpr int kTerminal = textio::kConsoleOutput;
 constexpr int kWordBytes = static_cast<int>(kMapWordBytes);
-constexpr int kTitleRecord = 1;
-constexpr int kGeometryRecord = 2;
-constexpr int kSectionTrailerWords = 2;
-constexpr int kFirstDataRecord = 3;
 constexpr std::size_t kTypeLength = kMapTypeLength;
 constexpr std::size_t kTitleLength = kMapTextLength;
-// The grid file writes the divisions with I4: a larger one would show as "****" above billions of
-// value lines.
-constexpr int kMaxGridDivisions = 9999;
+constexpr std::string_view kQuitAnswer = "QUIT";
+constexpr std::string_view kOpnfmpStop = "Run terminated in OPNFMP";
 
 // The map types looked for, in this order.
 std::vector<std::string> map_types() {
@@ -43,14 +31,9 @@ std::vector<std::string> map_types() {
   return types;
 }
 
-[[noreturn]] void refuse_map(const std::string& reason) {
-  textio::write_record(kTerminal, "(A)", " **** " + reason + " ****");
-  textio::stop_run("REDFMP");
-}
-
 int record_length_words(int experiment_unit, const std::string& type) {
   std::string value(expfile::kValueLength, ' ');
-  expfile::KEYREAD(experiment_unit, " EXPR " + type + "RL", value);
+  expfile::KEYREAD(experiment_unit, expfile::map_record_length_key(type), value);
   int words = 0;
   if (textio::try_read_text(value, "(I10)", words) != textio::kOk) words = 0;
   return words;
@@ -67,6 +50,72 @@ bool try_open_map(int unit, const std::string& name, int words) {
   return textio::try_open_unit(unit, name, options) == textio::kOk;
 }
 
+// The map types of `experiment` whose files exist, each followed by a comma.
+std::string available_map_types(const expfile::ExperimentPath& experiment, int& count) {
+  std::string available;
+  count = 0;
+  for (const std::string& type : map_types()) {
+    if (textio::file_exists(experiment.map_file(type))) {
+      available += type + ",";
+      ++count;
+    }
+  }
+  return available;
+}
+
+// The map type to try: the only one available on the first pass, else the user's answer.
+std::string chosen_map_type(const std::string& available, bool ask) {
+  if (!ask) return available.substr(0, kTypeLength);
+  std::string answer(kTypeLength, ' ');
+  startup::GETANS("Enter map type wanted (" + available + "QUIT)", startup::kNextToken, answer);
+  startup::UPCASE(answer, static_cast<int>(kTypeLength));
+  if (answer == kQuitAnswer) textio::stop_run(std::string(kOpnfmpStop));
+  return answer;
+}
+
+void write_map_parameters(int terminal_unit, const MapBlock& block, float scale) {
+  textio::write_record(terminal_unit, "(A)", " Map parameters:");
+  const char* axes[] = {"X", "Y", "Z"};
+  for (int axis = 0; axis < 3; ++axis) {
+    textio::write_record(terminal_unit, "(3A,I5,A,I5,A,I5,A)", " Map ", axes[axis],
+                         " axis divided into", block.grid_divisions[axis], " steps, from",
+                         block.block_start[axis], " and covering", block.block_steps[axis],
+                         " steps");
+  }
+  textio::write_record(terminal_unit, "(A,1P,G7.0)", " Map scaling factor ", 1.0f / scale);
+  textio::write_record(terminal_unit, "(A,F6.2,A,F6.2)", " Rescaled rho limits from ",
+                       block.density_minimum, " to ", block.density_maximum);
+}
+
+void make_patterson(symmetry::OperatorSet& operators) {
+  operators.centric = 1;
+  for (int k = 0; k < operators.operator_count; ++k) operators.operators[k].translation = {0, 0, 0};
+}
+
+// The grid file's title line: the problem title of the experiment and the map type.
+std::string grid_title_line(const std::string& description, const MapTitleRecord& title) {
+  return textio::fit(description.substr(2, 50) + " " + title.map_type, kTitleLength);
+}
+
+// REDFMP from header record 1 on, with header record 2 already read and checked.
+LoadedMap read_checked_map(int experiment_unit, int map_unit, const MapTitleRecord& title,
+                           const MapHeader& header, std::vector<float>& work_buffer,
+                           int terminal_unit, symmetry::OperatorSet& operators) {
+  LoadedMap map;
+  const float scale = start_map_block(header, map.block);
+  std::string description(expfile::kValueLength, ' ');
+  expfile::KEYREAD(experiment_unit, expfile::kDescriptionKey, description);
+  map.title_line = grid_title_line(description, title);
+  textio::write_record(terminal_unit, "(2A)", " Problem title: ", description.substr(2));
+  textio::write_record(terminal_unit, "(2A)", " Phase name: ", title.phase_name);
+  if (title.map_type == "PTSN" || title.map_type == "DPTS") make_patterson(operators);
+  write_map_parameters(terminal_unit, map.block, scale);
+  long long stored = read_map_sections(map_unit, header, scale, work_buffer, map.block);
+  textio::close_unit(map_unit);
+  textio::write_record(terminal_unit, "(A,I7,A)", " There were", stored, " map elements stored");
+  return map;
+}
+
 }  // namespace
 
 expfile::ExperimentPath experiment_path(int experiment_unit) {
@@ -75,263 +124,61 @@ expfile::ExperimentPath experiment_path(int experiment_unit) {
       expfile::ExperimentPath::of_name(file_name));
 }
 
-void OPNFMP(int experiment_unit, const std::string& status, std::string& map_type, int& map_unit) {
-  (void)status;  // only "OLD" map files are ever opened
-  const expfile::ExperimentPath experiment = experiment_path(experiment_unit);
-  std::string available;
+OpenedMap open_map_file(const expfile::ExperimentPath& experiment, int experiment_unit,
+                        int terminal_unit) {
   int available_count = 0;
-  for (const std::string& type : map_types()) {
-    if (textio::file_exists(experiment.map_file(type))) {
-      available += type + ",";
-      ++available_count;
-    }
-  }
-  map_unit = experiment_unit;
-  textio::NEWUNT(map_unit);
+  const std::string available = available_map_types(experiment, available_count);
+  OpenedMap map;
+  map.unit = experiment_unit;
+  textio::NEWUNT(map.unit);
   if (available_count == 0) {
-    textio::write_record(kTerminal, "(A)",
+    textio::write_record(terminal_unit, "(A)",
                          " **** No Fourier map file was found for " + experiment.name + " ****");
-    textio::stop_run("Run terminated in OPNFMP");
+    textio::stop_run(std::string(kOpnfmpStop));
   }
-  bool ask = available_count > 1;
-  while (true) {
-    std::string answer(kTypeLength, ' ');
-    if (ask) {
-      startup::GETANS("Enter map type wanted (" + available + "QUIT)", startup::kNextToken, answer);
-      startup::UPCASE(answer, static_cast<int>(kTypeLength));
-      if (answer == "QUIT") textio::stop_run("Run terminated in OPNFMP");
-    } else {
-      answer = available.substr(0, kTypeLength);
-    }
-    ask = true;
-    int words = record_length_words(experiment_unit, answer);
-    if (try_open_map(map_unit, experiment.map_file(answer), words)) {
-      map_type = answer;
+  for (bool ask = available_count > 1;; ask = true) {
+    const std::string type = chosen_map_type(available, ask);
+    if (try_open_map(map.unit, experiment.map_file(type),
+                     record_length_words(experiment_unit, type))) {
+      map.type = type;
       break;
     }
   }
-  textio::write_record(kTerminal, "(A)", " A " + map_type + " file has been opened");
+  textio::write_record(terminal_unit, "(A)", " A " + map.type + " file has been opened");
+  return map;
 }
 
-float map_scale_factor(float largest) {
-  float logarithm = std::log10(largest);
-  long exponent = std::isfinite(logarithm) ? std::lround(logarithm) : 0;
-  if (exponent == 0 || exponent == 1) return 1.0f;
-  // The power is formed by repeated squaring at extended precision and rounded once.
-  long double base =
-      exponent > 0 ? static_cast<long double>(0.1f) : static_cast<long double>(10.0f);
-  long power = exponent > 0 ? exponent - 1 : 1 - exponent;
-  long double result = 1.0L;
-  while (power > 0) {
-    if (power & 1) result *= base;
-    base *= base;
-    power >>= 1;
-  }
-  return static_cast<float>(result);
+void OPNFMP(int experiment_unit, const std::string& status, std::string& map_type, int& map_unit) {
+  (void)status;  // only "OLD" map files are ever opened
+  OpenedMap map =
+      open_map_file(experiment_path(experiment_unit), experiment_unit, textio::kTerminal);
+  map_type = map.type;
+  map_unit = map.unit;
 }
 
-namespace {
-
-// A header record; a file too short to hold it is refused.
-void read_header_record(int map_unit, int record, std::span<std::byte> bytes) {
-  int status = textio::try_read_direct_bytes(map_unit, record, bytes);
-  if (status == textio::kEndOfFile) refuse_map("Map file is too short for its headers");
-  if (status != textio::kOk) textio::raise_io_failure(status);
-}
-
-MapTitleRecord read_title(int map_unit) {
-  std::array<std::byte, kTitleRecordBytes> bytes{};
-  read_header_record(map_unit, kTitleRecord, bytes);
-  return read_title_record(bytes);
-}
-
-long long file_size(const std::string& name) {
-  struct stat info;
-  return stat(name.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
-}
-
-void check_grid_divisions(const Triple& divisions) {
-  for (int n : divisions) {
-    if (n < 1) refuse_map("Map file has grid divisions below 1");
-    if (n > kMaxGridDivisions) {
-      refuse_map("Map grid divisions " + std::to_string(divisions[0]) + " " +
-                 std::to_string(divisions[1]) + " " + std::to_string(divisions[2]) +
-                 " exceed the grid file's limit of " + std::to_string(kMaxGridDivisions));
-    }
-  }
-}
-
-// Refuses a map file whose header does not describe a readable block, or a grid too fine for the
-// grid file.
-void check_map_geometry(const MapHeader& header, int map_unit) {
-  check_grid_divisions(header.grid_divisions);
-  for (int axis = 0; axis < 3; ++axis) {
-    if (header.block_steps[axis] < 1) refuse_map("Map file has block steps below 1");
-  }
-  long long plane = static_cast<long long>(header.block_steps[0]) * header.block_steps[1];
-  if (header.section_size < plane) refuse_map("Map file section size is smaller than a section");
-  long long section = header.section_size;
-  long long records = (section + kValuesPerRecord - 1) / kValuesPerRecord;
-  long long last_values = section - (records - 1) * kValuesPerRecord;
-  long long record_bytes = static_cast<long long>(textio::unit_record_length(map_unit));
-  long long needed = kWordBytes * std::max(last_values + kSectionTrailerWords,
-                                           records > 1 ? kValuesPerRecord : 0LL);
-  if (record_bytes < std::max<long long>(needed, kTitleRecordBytes)) {
-    refuse_map("Map file record length is too short for its sections");
-  }
-  long long last_record = kFirstDataRecord - 1 + records * header.block_steps[2];
-  long long last_record_start = 0, needed_size = 0;
-  bool overflow =
-      __builtin_mul_overflow(last_record - 1, record_bytes, &last_record_start) ||
-      __builtin_add_overflow(last_record_start, kWordBytes * (last_values + kSectionTrailerWords),
-                             &needed_size);
-  if (overflow || file_size(textio::unit_file_name(map_unit)) < needed_size) {
-    refuse_map("Map file is too short for its sections");
-  }
-}
-
-std::vector<std::int16_t> allocate_block(const Triple& steps) {
-  unsigned long long count = 1;
-  for (int n : steps) {
-    if (__builtin_mul_overflow(count, static_cast<unsigned long long>(n), &count)) {
-      refuse_map("Map block is too large to hold");
-    }
-  }
-  try {
-    return std::vector<std::int16_t>(static_cast<std::size_t>(count));
-  } catch (const std::bad_alloc&) {
-  } catch (const std::length_error&) {
-  }
-  refuse_map("Map block is too large to hold");
-}
-
-void write_map_parameters(const MapBlock& block, float scale) {
-  textio::write_record(kTerminal, "(A)", " Map parameters:");
-  const char* axes[] = {"X", "Y", "Z"};
-  for (int axis = 0; axis < 3; ++axis) {
-    textio::write_record(kTerminal, "(3A,I5,A,I5,A,I5,A)", " Map ", axes[axis],
-                         " axis divided into", block.grid_divisions[axis], " steps, from",
-                         block.block_start[axis], " and covering", block.block_steps[axis],
-                         " steps");
-  }
-  textio::write_record(kTerminal, "(A,1P,G7.0)", " Map scaling factor ", 1.0f / scale);
-  textio::write_record(kTerminal, "(A,F6.2,A,F6.2)", " Rescaled rho limits from ",
-                       block.density_minimum, " to ", block.density_maximum);
-}
-
-// Reads section `section` (from 0) into the work buffer, record by record.
-void read_section(int map_unit, int section, int section_size, std::vector<float>& work) {
-  int records = (section_size + kValuesPerRecord - 1) / kValuesPerRecord;
-  int record = kFirstDataRecord + section * records;
-  std::vector<std::byte> bytes;
-  for (int first = 0; first < section_size; first += kValuesPerRecord, ++record) {
-    int count = std::min(kValuesPerRecord, section_size - first);
-    bool last = first + count == section_size;
-    bytes.resize(static_cast<std::size_t>(count + (last ? kSectionTrailerWords : 0)) * kWordBytes);
-    textio::read_direct_bytes(map_unit, record, bytes);
-    std::memcpy(work.data() + first, bytes.data(), static_cast<std::size_t>(count) * kWordBytes);
-  }
-}
-
-// Stores the sections of the map, taking file-order offsets to x, y, z order. Returns the
-// 1-based element number of the last value stored.
-long long store_sections(int map_unit, const MapHeader& header, float scale,
-                         std::vector<float>& work, MapBlock& block) {
-  const Triple& file_steps = header.block_steps;
-  // Element stride of each file axis in the block.
-  Triple file_axis = {0, 1, 2};
-  rotate_to_xyz(file_axis, std::max(header.rotation_count, 0));
-  std::array<long long, 3> xyz_stride = {
-      1, block.block_steps[0], static_cast<long long>(block.block_steps[0]) * block.block_steps[1]};
-  std::array<long long, 3> file_stride{};
-  for (int position = 0; position < 3; ++position)
-    file_stride[file_axis[position]] = xyz_stride[position];
-  long long last = 0;
-  for (int s = 0; s < file_steps[2]; ++s) {
-    read_section(map_unit, s, header.section_size, work);
-    const float* value = work.data();
-    for (int j = 0; j < file_steps[1]; ++j) {
-      for (int i = 0; i < file_steps[0]; ++i) {
-        long long element = i * file_stride[0] + j * file_stride[1] + s * file_stride[2];
-        if (!std::isfinite(*value)) refuse_map("Map file holds values that are not numbers");
-        block.values[static_cast<std::size_t>(element)] =
-            encode_density(*value++ * scale, block.density_minimum, block.density_range);
-        last = element + 1;
-      }
-    }
-  }
-  return last;
-}
-
-void make_patterson(symmetry::OperatorSet& operators) {
-  operators.centric = 1;
-  for (int k = 0; k < operators.operator_count; ++k) operators.operators[k].translation = {0, 0, 0};
-}
-
-}  // namespace
-
-MapHeader read_map_header(int map_unit) {
-  if (textio::unit_record_length(map_unit) < static_cast<int>(kTitleRecordBytes)) {
-    refuse_map("Map file record length is too short for its sections");
-  }
-  std::array<std::byte, kGeometryRecordBytes> bytes{};
-  read_header_record(map_unit, kGeometryRecord, bytes);
-  MapHeader header = read_geometry_record(bytes);
-  check_map_geometry(header, map_unit);
-  return header;
-}
-
-std::int16_t encode_density(float density, float minimum, float range) {
-  // e is rounded to single precision once; the product with 32767 is exact in double, so only
-  // the truncation toward zero acts on it.
-  auto e = static_cast<float>(2.0 * (static_cast<double>(density) - minimum) / range - 1.0);
-  if (e > 1.0f) e = 1.0f;
-  if (e < -1.0f) e = -1.0f;
-  return static_cast<std::int16_t>(static_cast<double>(kCodeScale) * e);
+LoadedMap load_map(int experiment_unit, int map_unit, const MapHeader& header, int map_phase,
+                   std::vector<float>& work_buffer, int terminal_unit) {
+  symmetry::OperatorSet operators;
+  load_phase_symmetry(experiment_unit, map_phase, operators);
+  const MapTitleRecord title = read_map_title(map_unit);
+  LoadedMap map = read_checked_map(experiment_unit, map_unit, title, header, work_buffer,
+                                   terminal_unit, operators);
+  map.operators = operators;
+  return map;
 }
 
 void REDFMP(int experiment_unit, int map_unit, std::vector<float>& work_buffer, int map_phase,
             std::string& title_line, MapBlock& block, symmetry::OperatorSet& operators) {
   load_phase_symmetry(experiment_unit, map_phase, operators);
-  MapTitleRecord title = read_title(map_unit);
-  MapHeader header = read_map_header(map_unit);
+  const MapTitleRecord title = read_map_title(map_unit);
+  const MapHeader header = read_map_header(map_unit);
   if (static_cast<long long>(work_buffer.size()) < header.section_size) {
     refuse_map("Map section is larger than the work buffer");
   }
-  if (!std::isfinite(header.density_maximum) || !std::isfinite(header.density_minimum)) {
-    refuse_map("Map file density limits are not numbers");
-  }
-  if (!(header.density_maximum - header.density_minimum > 0.0f)) {
-    textio::write_record(kTerminal, "(A)", " **** Null Fourier map - ERROR ****");
-    textio::stop_run("REDFMP");
-  }
-  float scale = map_scale_factor(std::max(header.density_maximum, -header.density_minimum));
-  block.density_maximum = header.density_maximum * scale;
-  block.density_minimum = header.density_minimum * scale;
-  block.density_range = block.density_maximum - block.density_minimum;
-  if (!std::isfinite(block.density_range) || !(block.density_range > 0.0f)) {
-    refuse_map("Map density limits cannot be scaled");
-  }
-  block.values = allocate_block(header.block_steps);
-
-  std::string description(expfile::kValueLength, ' ');
-  expfile::KEYREAD(experiment_unit, expfile::kDescriptionKey, description);
-  title_line = textio::fit(description.substr(2, 50) + " " + title.map_type, kTitleLength);
-  textio::write_record(kTerminal, "(2A)", " Problem title: ", description.substr(2));
-  textio::write_record(kTerminal, "(2A)", " Phase name: ", title.phase_name);
-  if (title.map_type == "PTSN" || title.map_type == "DPTS") make_patterson(operators);
-
-  block.grid_divisions = header.grid_divisions;
-  block.block_start = header.block_start;
-  block.block_steps = header.block_steps;
-  int rotations = std::max(header.rotation_count, 0);
-  rotate_to_xyz(block.grid_divisions, rotations);
-  rotate_to_xyz(block.block_start, rotations);
-  rotate_to_xyz(block.block_steps, rotations);
-  write_map_parameters(block, scale);
-  long long stored = store_sections(map_unit, header, scale, work_buffer, block);
-  textio::close_unit(map_unit);
-  textio::write_record(kTerminal, "(A,I7,A)", " There were", stored, " map elements stored");
+  LoadedMap map = read_checked_map(experiment_unit, map_unit, title, header, work_buffer,
+                                   textio::kTerminal, operators);
+  title_line = std::move(map.title_line);
+  block = std::move(map.block);
 }
 
 }  // namespace conversion

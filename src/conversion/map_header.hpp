@@ -1,9 +1,11 @@
 // The two header records of a Fourier map file, field by field. Each record's layout is listed
 // once, in visit_title_record and visit_geometry_record, and serves both reading and writing:
-// texts are blank-padded fields of fixed width, numbers 4-byte words in the machine's byte order.
+// texts are blank-padded fields of fixed width, numbers 4-byte little-endian words, whatever the
+// byte order of the machine that reads or writes them.
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -60,6 +62,34 @@ inline constexpr std::size_t kTitleRecordBytes =
     2 * kMapTextLength + kMapTypeLength + kMapWordBytes;
 inline constexpr std::size_t kGeometryRecordBytes = 14 * kMapWordBytes;
 
+// The 4-byte little-endian word at `bytes` as an int32 or a float, and back.
+template <typename Word>
+Word load_little_endian(const std::byte* bytes) {
+  static_assert(sizeof(Word) == kMapWordBytes);
+  std::uint32_t bits = 0;
+  for (std::size_t i = kMapWordBytes; i-- > 0;)
+    bits = bits << 8 | std::to_integer<std::uint32_t>(bytes[i]);
+  return std::bit_cast<Word>(bits);
+}
+
+template <typename Word>
+void store_little_endian(const Word& value, std::byte* bytes) {
+  static_assert(sizeof(Word) == kMapWordBytes);
+  auto bits = std::bit_cast<std::uint32_t>(value);
+  for (std::size_t i = 0; i < kMapWordBytes; ++i, bits >>= 8)
+    bytes[i] = static_cast<std::byte>(bits & 0xFF);
+}
+
+// `count` little-endian floats from `bytes` into `values`; a plain copy on a little-endian machine.
+inline void load_little_endian_floats(const std::byte* bytes, std::size_t count, float* values) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(values, bytes, count * kMapWordBytes);
+  } else {
+    for (std::size_t i = 0; i < count; ++i)
+      values[i] = load_little_endian<float>(bytes + i * kMapWordBytes);
+  }
+}
+
 namespace map_header_detail {
 
 class FieldReader {
@@ -70,8 +100,7 @@ class FieldReader {
   }
   template <typename Word>
   void word(Word& value) {
-    static_assert(sizeof(Word) == kMapWordBytes);
-    std::memcpy(&value, take(kMapWordBytes).data(), kMapWordBytes);
+    value = load_little_endian<Word>(take(kMapWordBytes).data());
   }
 
  private:
@@ -94,8 +123,7 @@ class FieldWriter {
   }
   template <typename Word>
   void word(const Word& value) {
-    static_assert(sizeof(Word) == kMapWordBytes);
-    std::memcpy(take(kMapWordBytes).data(), &value, kMapWordBytes);
+    store_little_endian(value, take(kMapWordBytes).data());
   }
 
  private:

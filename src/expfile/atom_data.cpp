@@ -8,6 +8,7 @@
 
 #include "expfile/store.hpp"
 #include "expfile/terminal.hpp"
+#include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
@@ -117,9 +118,12 @@ std::optional<AtomKeys> parse_atom_type(const std::string& type) {
   return keys;
 }
 
+struct InstalledDirectory {
+  std::string path;
+};
+
 std::string& installed_directory() {
-  static std::string directory;
-  return directory;
+  return textio::program_state<InstalledDirectory>().path;
 }
 
 std::string installation_directory() {

@@ -36,7 +36,7 @@ inline constexpr std::string_view kAtomDataFile = "/data/atmdata.dat";
 void ATMDAT(int unit, std::string_view atom_type, int& status, std::string& size_text);
 
 // The directory of an installed program's atom data, taken when neither TARN nor tarn is set.
-// Empty (the start) means none.
+// Empty (the start, and after reset_program_state) means none.
 void set_installed_directory(std::string_view directory);
 
 // Searches lines 1 to `count` of `lines` for the first whose columns 1-12 equal the 12-character

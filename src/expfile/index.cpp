@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "expfile/store.hpp"
+#include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
@@ -26,7 +27,13 @@ struct IndexSlot {
 };
 
 // The one home of the index state for the whole run.
-std::array<IndexSlot, 2> index_slots;
+struct IndexSlots {
+  std::array<IndexSlot, 2> slots;
+};
+
+std::array<IndexSlot, 2>& index_slots() {
+  return textio::program_state<IndexSlots>().slots;
+}
 
 RecordKey to_key(std::string_view text) {
   RecordKey key;
@@ -56,7 +63,7 @@ int compare_keys(const RecordKey& a, const RecordKey& b, int length) {
 }
 
 IndexSlot* slot_of(int unit) {
-  for (IndexSlot& slot : index_slots) {
+  for (IndexSlot& slot : index_slots()) {
     if (slot.unit == unit && unit != 0) return &slot;
   }
   return nullptr;
@@ -76,13 +83,13 @@ const RecordKey& key_at(const IndexSlot& slot, int position) {
 }
 
 IndexSlot& take_free_slot(int unit) {
-  for (IndexSlot& slot : index_slots) {
+  for (IndexSlot& slot : index_slots()) {
     if (slot.unit == 0) {
       slot.unit = unit;
       return slot;
     }
   }
-  textio::write_record(textio::kConsoleOutput, "(A)",
+  textio::write_record(textio::kTerminal, "(A)",
                        " *** ERROR *** No more ISAM style files can be opened");
   textio::stop_run("Halt in STARTISAM");
 }
@@ -258,15 +265,6 @@ void KEYSORT(std::span<const RecordKey> keys, std::span<int> order, int count, i
         std::swap(order[i], order[i + gap]);
       }
     }
-  }
-}
-
-void reset_index_slots() {
-  for (IndexSlot& slot : index_slots) {
-    slot.unit = 0;
-    slot.record_count = 0;
-    slot.order_length = 0;
-    slot.read_position = 0;
   }
 }
 

@@ -51,7 +51,4 @@ void KEYSORT(std::span<const RecordKey> keys, std::span<int> order, int count, i
 // moves to the next gap and returns true, or returns false when the sort is complete.
 bool next_keysort_gap(int& gap, int& divisor);
 
-// Frees both slots, for tests.
-void reset_index_slots();
-
 }  // namespace expfile

@@ -21,7 +21,7 @@ void ensure_index(int unit) {
 
 [[noreturn]] void report_long_value(std::string_view key, std::string_view value,
                                     std::size_t length) {
-  const int out = textio::kConsoleOutput;
+  const int out = textio::kTerminal;
   textio::write_record(out, "(A)",
                        " *****  PROGRAMMER ERROR ****  String length greater than 68 characters");
   textio::write_record(out, "(A)", "");
@@ -41,7 +41,7 @@ std::string_view without_trailing_padding(std::string_view text) {
 
 void require_short_key(std::string_view routine, std::string_view key) {
   if (key.size() <= static_cast<std::size_t>(kKeyLength)) return;
-  const int out = textio::kConsoleOutput;
+  const int out = textio::kTerminal;
   textio::write_record(out, "(A)",
                        " *****  PROGRAMMER ERROR ****  Key length greater than 12 characters");
   textio::write_record(out, "(A)", "");

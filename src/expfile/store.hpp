@@ -1,21 +1,20 @@
 // The experiment file as its callers see it: keyed records of a 12-character key and a
 // 68-character value, stored as 82-byte records (80 characters, CR, LF) on a direct-access unit,
 // read and written only through KEYREAD, WRITEXP and ISAMCLOSE.
+//
+// Threads: the main thread only (units and program-wide state have no lock).
 #pragma once
 
 #include <string>
 #include <string_view>
+
+#include "expfile/keys.hpp"
 
 namespace expfile {
 
 inline constexpr int kKeyLength = 12;
 inline constexpr int kValueLength = 68;
 inline constexpr int kRecordLength = 82;
-
-inline constexpr std::string_view kDescriptionKey = "      DESCR ";
-inline constexpr std::string_view kVersionKey = "     VERSION";
-inline constexpr std::string_view kLastRecordKey = "ZZZZZZZZZZZZ";
-inline constexpr std::string_view kDeletedKey = "~~~~~~~~~~~~";
 
 // The value text that turns a KEYREAD into a delete, when it fills a field of exactly its width.
 inline constexpr std::string_view kDeleteRequest = "DELETE";

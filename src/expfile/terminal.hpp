@@ -10,7 +10,7 @@ namespace expfile {
 
 // Writes `text` as one line on the terminal.
 inline void write_line(std::string_view text) {
-  textio::write_record(textio::kConsoleOutput, "(A)", text);
+  textio::write_record(textio::kTerminal, "(A)", text);
 }
 
 }  // namespace expfile

@@ -1,10 +1,14 @@
 #include "grd2ccp4/ccp4_map.hpp"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <string>
-#include <system_error>
+
+#include "textio/temporary_file.hpp"
 
 namespace grd2ccp4 {
 
@@ -52,21 +56,48 @@ gemmi::Ccp4<float> ccp4_map_of(const GridFile& grid) {
   return map;
 }
 
+namespace {
+
+[[noreturn]] void fail_to_write(const std::filesystem::path& path, const std::string& reason) {
+  throw std::runtime_error(path.string() + ": cannot write the map: " + reason);
+}
+
+// A temporary file beside the replaced file (a symbolic link's target), closed: gemmi's writer
+// opens it again by its name.
+textio::TemporaryFile make_temporary_file(const std::filesystem::path& path) {
+  textio::TemporaryFile temporary;
+  // Like the grid file, the map can always be made again from its grid file.
+  temporary.durable = false;
+  std::FILE* file = nullptr;
+  std::string target;
+  int status = textio::replacement_target(path.string(), target);
+  if (status == 0) status = textio::create_temporary_file(target, false, temporary, file);
+  if (status != 0) fail_to_write(path, std::strerror(status));
+  if (std::fclose(file) != 0) {
+    const int error = errno;
+    textio::discard_temporary_file(temporary);
+    fail_to_write(path, std::strerror(error));
+  }
+  return temporary;
+}
+
+}  // namespace
+
 void write_ccp4_map(const gemmi::Ccp4<float>& map, const std::filesystem::path& path) {
-  std::filesystem::path temporary = path;
-  temporary += ".part";
+  const textio::TemporaryFile temporary = make_temporary_file(path);
   try {
-    map.write_ccp4_map(temporary.string());
+    map.write_ccp4_map(temporary.path);
     // The writer does not report a failure that only shows when the file is closed; such a
     // failure leaves the file short.
-    if (std::filesystem::file_size(temporary) != file_bytes_of(map)) {
+    if (std::filesystem::file_size(temporary.path) != file_bytes_of(map)) {
       throw std::runtime_error("the file was not written whole");
     }
-    std::filesystem::rename(temporary, path);
   } catch (const std::exception& failure) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    throw std::runtime_error(path.string() + ": cannot write the map: " + failure.what());
+    textio::discard_temporary_file(temporary);
+    fail_to_write(path, failure.what());
+  }
+  if (const int status = textio::put_temporary_in_place(temporary)) {
+    fail_to_write(path, std::strerror(status));
   }
 }
 

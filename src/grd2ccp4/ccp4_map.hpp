@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <gemmi/ccp4.hpp>
 
-#include "grd2ccp4/grid_file.hpp"
+#include "grd2ccp4/grid_reader.hpp"
 
 namespace grd2ccp4 {
 
@@ -14,9 +14,10 @@ namespace grd2ccp4 {
 // (x fastest); the title, cut to 80 characters, becomes the map's label.
 gemmi::Ccp4<float> ccp4_map_of(const GridFile& grid);
 
-// Writes the map to `path`. It is written to a temporary file beside it first and renamed when
-// complete, so that a failed write leaves no file, or the previous one, under that name. Throws
-// std::runtime_error naming `path` and the reason.
+// Writes the map to `path` (a symbolic link's target) through textio's temporary file: a name of
+// its own beside it, so that two runs never meet, with the replaced file's permissions, renamed
+// over it when complete. A failed write leaves no file, or the previous one, under that name.
+// Throws std::runtime_error naming `path` and the reason.
 void write_ccp4_map(const gemmi::Ccp4<float>& map, const std::filesystem::path& path);
 
 }  // namespace grd2ccp4

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "grd2ccp4/ccp4_map.hpp"
-#include "grd2ccp4/grid_file.hpp"
+#include "grd2ccp4/grid_reader.hpp"
 #include "textio/standard_options.hpp"
 
 namespace {

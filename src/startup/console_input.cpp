@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
@@ -12,7 +13,7 @@ namespace startup {
 namespace {
 
 constexpr int kTerminalInput = textio::kConsoleInput;
-constexpr int kTerminalOutput = textio::kConsoleOutput;
+using textio::kTerminal;
 constexpr int kNoMacro = 0;
 constexpr int kFirstPlayedMacroUnit = 30;
 constexpr int kFirstRecordedMacroUnit = 40;
@@ -57,13 +58,11 @@ struct AnswerState {
 };
 
 LineReaderState& reader() {
-  static LineReaderState state;
-  return state;
+  return textio::program_state<LineReaderState>();
 }
 
 AnswerState& answers() {
-  static AnswerState state;
-  return state;
+  return textio::program_state<AnswerState>();
 }
 
 bool is_blank_or_tab(char c) {
@@ -89,7 +88,7 @@ std::string write_prompt_lines(std::string_view prompt) {
   std::string buffer;
   for (char c : prompt.substr(0, prompt.find('`'))) {
     if (c == '|') {
-      textio::write_record(kTerminalOutput, "(1X,A)", buffer.empty() ? " " : buffer);
+      textio::write_record(kTerminal, "(1X,A)", buffer.empty() ? " " : buffer);
       buffer.clear();
     } else if (buffer.size() < kPromptBufferWidth) {
       buffer += c;
@@ -99,24 +98,24 @@ std::string write_prompt_lines(std::string_view prompt) {
 }
 
 void show_prompt(std::string_view prompt_text) {
-  textio::write_record(kTerminalOutput, "(A,A,A,$)", " ", prompt_text, " >");
+  textio::write_record(kTerminal, "(A,A,A,$)", " ", prompt_text, " >");
 }
 
 void write_help_block() {
-  textio::write_record(kTerminalOutput, "(/1X,80(1H-))");
-  for (std::string_view line : kHelpLines) textio::write_record(kTerminalOutput, "(A)", line);
-  textio::write_record(kTerminalOutput, "(1X,80(1H-)/)");
+  textio::write_record(kTerminal, "(/1X,80(1H-))");
+  for (std::string_view line : kHelpLines) textio::write_record(kTerminal, "(A)", line);
+  textio::write_record(kTerminal, "(1X,80(1H-)/)");
 }
 
 void read_macro_name(int unit) {
-  textio::write_record(kTerminalOutput, "(A,$)", kAskMacroName);
+  textio::write_record(kTerminal, "(A,$)", kAskMacroName);
   textio::read_record(unit, "(A)", reader().macro_name);
 }
 
 void start_recording() {
   LineReaderState& state = reader();
   if (state.macro_unit != kNoMacro) {
-    textio::write_record(kTerminalOutput, "(2A)", kAlreadyRecording, macro_file_name());
+    textio::write_record(kTerminal, "(2A)", kAlreadyRecording, macro_file_name());
     return;
   }
   read_macro_name(state.input_unit);
@@ -131,7 +130,7 @@ void start_recording() {
 void stop_recording() {
   LineReaderState& state = reader();
   if (state.macro_unit == kNoMacro) {
-    textio::write_record(kTerminalOutput, "(2A)", kNotRecording, std::string(1, kBell));
+    textio::write_record(kTerminal, "(2A)", kNotRecording, std::string(1, kBell));
     return;
   }
   textio::close_unit(state.macro_unit);
@@ -149,8 +148,8 @@ int open_macro_to_play() {
     if (textio::try_open_unit(unit, macro_file_name(), {.status = "OLD"}) == textio::kOk) {
       return unit;
     }
-    textio::write_record(kTerminalOutput, "(7A)", kMacroNotFound, std::string(1, kBell),
-                         kQuitHintStart, "\"", kQuitWord, "\"", kQuitHintEnd);
+    textio::write_record(kTerminal, "(7A)", kMacroNotFound, std::string(1, kBell), kQuitHintStart,
+                         "\"", kQuitWord, "\"", kQuitHintEnd);
   }
 }
 
@@ -158,9 +157,9 @@ void start_playing() {
   LineReaderState& state = reader();
   state.input_unit = open_macro_to_play();
   if (state.input_unit == kTerminalInput) {
-    textio::write_record(kTerminalOutput, "(A)", kReadingFromTerminal);
+    textio::write_record(kTerminal, "(A)", kReadingFromTerminal);
   } else {
-    textio::write_record(kTerminalOutput, "(2A)", kReadingFromMacro, macro_file_name());
+    textio::write_record(kTerminal, "(2A)", kReadingFromMacro, macro_file_name());
   }
 }
 
@@ -181,7 +180,7 @@ void resume_terminal_input() {
   LineReaderState& state = reader();
   textio::close_unit(state.input_unit);
   state.input_unit = kTerminalInput;
-  textio::write_record(kTerminalOutput, "(A)", kMacroEmpty);
+  textio::write_record(kTerminal, "(A)", kMacroEmpty);
 }
 
 // Records the line into the macro being written and echoes a line played from a macro file.
@@ -191,7 +190,7 @@ void record_and_echo(std::string_view line) {
   const std::string_view text = text_for_record(line);
   if (state.macro_unit != kNoMacro) textio::write_record(state.macro_unit, "(A)", text);
   if (state.input_unit != kTerminalInput) {
-    textio::write_record(kTerminalOutput, "(1X,A)", text);
+    textio::write_record(kTerminal, "(1X,A)", text);
   }
 }
 
@@ -283,17 +282,8 @@ void UPCASE(std::string& text, int length) {
 }
 
 void IOERR(int status, int unit) {
-  textio::write_record(kTerminalOutput, "(A,I4,A,I3)", " FORTRAN error number", status, " on unit",
-                       unit);
+  textio::write_record(kTerminal, "(A,I4,A,I3)", " FORTRAN error number", status, " on unit", unit);
   textio::stop_run("");
-}
-
-void reset_console_input() {
-  LineReaderState& state = reader();
-  if (state.macro_unit != kNoMacro) textio::try_close_unit(state.macro_unit);
-  if (state.input_unit != kTerminalInput) textio::try_close_unit(state.input_unit);
-  state = LineReaderState{};
-  answers() = AnswerState{};
 }
 
 }  // namespace startup

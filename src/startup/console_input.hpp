@@ -3,6 +3,8 @@
 //
 // All of it reads and writes through textio units: 5 is the terminal input, 6 the terminal
 // output. Macro files are formatted sequential files on units from 30 (played) and 40 (recorded).
+//
+// Threads: the main thread only (units and program-wide state have no lock).
 #pragma once
 
 #include <string>
@@ -34,9 +36,5 @@ void UPCASE(std::string& text, int length);
 
 // Reports a failed I/O operation on the terminal and stops the run with an empty stop text.
 [[noreturn]] void IOERR(int status, int unit);
-
-// Test support: closes any macro file in use and returns the console input to its start state
-// (terminal input, nothing recorded, no answer line read).
-void reset_console_input();
 
 }  // namespace startup

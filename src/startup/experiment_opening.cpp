@@ -12,6 +12,7 @@
 #include "startup/upgrade.hpp"
 #include "startup/working_copy.hpp"
 #include "textio/entry.hpp"
+#include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
@@ -20,7 +21,7 @@
 namespace startup {
 namespace {
 
-constexpr int kTerminal = textio::kConsoleOutput;
+using textio::kTerminal;
 constexpr std::size_t kProgramNameWidth = 20;
 constexpr std::size_t kNameReplyWidth = 255;
 constexpr std::size_t kTitleWidth = 66;
@@ -42,8 +43,6 @@ constexpr std::string_view kDeclinedStop = "Run terminated in STRTRN";
 constexpr std::string_view kErrorStop = " Run terminated in STRTRN";
 constexpr std::string_view kLaterVersionStop = "Program terminated in OPNEXP";
 
-constexpr std::string_view kHistogramTypesKey = " EXPR  HTYP";
-
 // Mode words of the callers, and the programs that the start-up treats apart.
 constexpr std::string_view kNewMode = "NEW";
 constexpr std::string_view kReadMode = "READ";
@@ -61,8 +60,7 @@ struct OpeningState {
 };
 
 OpeningState& opening() {
-  static OpeningState state;
-  return state;
+  return textio::program_state<OpeningState>();
 }
 
 bool is_mode(std::string_view mode, std::string_view word) {
@@ -233,6 +231,13 @@ int open_listing(const ExperimentName& experiment, std::string_view listing_mode
 void STRTRN(std::string_view program_name, std::string_view experiment_mode,
             std::string_view listing_mode, int& experiment_unit, int& listing_unit,
             int& terminal_unit) {
+  start_experiment(program_name, experiment_mode, listing_mode, experiment_unit, listing_unit,
+                   terminal_unit);
+}
+
+ExperimentName start_experiment(std::string_view program_name, std::string_view experiment_mode,
+                                std::string_view listing_mode, int& experiment_unit,
+                                int& listing_unit, int& terminal_unit) {
   terminal_unit = kTerminal;
   const ExperimentName experiment = GETNAM(program_name);
   const std::string file_name = experiment.path.experiment_file();
@@ -248,6 +253,7 @@ void STRTRN(std::string_view program_name, std::string_view experiment_mode,
     prepare_access(experiment_mode, file_name, experiment_unit);
   }
   listing_unit = open_listing(experiment, listing_mode, listing_unit);
+  return experiment;
 }
 
 int OPNEXP(std::string_view open_mode, const std::string& file_name, int& unit) {
@@ -284,13 +290,14 @@ ExperimentName GETNAM(std::string_view program_name) {
 HistogramList HSTTYP(int unit) {
   HistogramList histograms;
   std::string value(expfile::kValueLength, ' ');
-  if (expfile::KEYREAD(unit, kHistogramCountKey, value) != 0) return histograms;
+  if (expfile::KEYREAD(unit, expfile::kHistogramCountKey, value) != 0) return histograms;
   textio::read_text(value, "(I5)", histograms.count);
   const int stored = std::clamp(histograms.count, 0, kMaxHistograms);
   const int records = (histograms.count - 1) / kTypesPerRecord + 1;
   for (int n = 1; n <= records && kTypesPerRecord * (n - 1) < stored; ++n) {
-    expfile::KEYREAD(unit, textio::write_text(expfile::kKeyLength, "(A,I1)", kHistogramTypesKey, n),
-                     value);
+    expfile::KEYREAD(
+        unit, textio::write_text(expfile::kKeyLength, "(A,I1)", expfile::kHistogramTypesKey, n),
+        value);
     std::array<std::string, kTypesPerRecord> types;
     types.fill(std::string(kHistogramTypeWidth, ' '));
     textio::read_text(value, "(2X,12(A,1X))", types);
@@ -298,10 +305,6 @@ HistogramList HSTTYP(int unit) {
   }
   histograms.types.resize(stored);
   return histograms;
-}
-
-void reset_experiment_opening() {
-  opening() = OpeningState{};
 }
 
 }  // namespace startup

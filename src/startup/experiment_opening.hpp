@@ -1,6 +1,8 @@
 // The suite's common start-up: which experiment the user means, opening (or creating) its
 // experiment file, the checks of completeness and version, the access the calling program asks
 // for, and where the listing goes. Every message goes to the terminal, never to the listing.
+//
+// Threads: the main thread only (units and program-wide state have no lock).
 #pragma once
 
 #include <string>
@@ -17,7 +19,6 @@ inline constexpr int kCurrentExperimentVersion = 6;
 // Room for histogram types; a histogram number is two key columns.
 inline constexpr int kMaxHistograms = 99;
 inline constexpr std::size_t kHistogramTypeWidth = 4;
-inline constexpr std::string_view kHistogramCountKey = " EXPR  NHST ";
 
 enum class NameSource { prompted, given };
 
@@ -48,6 +49,11 @@ void STRTRN(std::string_view program_name, std::string_view experiment_mode,
             std::string_view listing_mode, int& experiment_unit, int& listing_unit,
             int& terminal_unit);
 
+// STRTRN, returning the experiment it opened, for callers that work on its other files.
+ExperimentName start_experiment(std::string_view program_name, std::string_view experiment_mode,
+                                std::string_view listing_mode, int& experiment_unit,
+                                int& listing_unit, int& terminal_unit);
+
 // Opens the experiment file `file_name` for direct access on the first free unit from `unit`
 // (which receives the unit used) and checks its version. `open_mode` "NEW" creates an absent
 // file and writes its version record; "READ" never changes the file and warns about an old one;
@@ -60,10 +66,7 @@ int OPNEXP(std::string_view open_mode, const std::string& file_name, int& unit);
 // is given.
 ExperimentName GETNAM(std::string_view program_name);
 
-// The histograms of the experiment file open on `unit`; none when " EXPR  NHST " is missing.
+// The histograms of the experiment file open on `unit`; none when its count record is missing.
 HistogramList HSTTYP(int unit);
-
-// Test support: forgets the last yes/no reply.
-void reset_experiment_opening();
 
 }  // namespace startup

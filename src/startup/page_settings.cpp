@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "startup/platform.hpp"
+#include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/text.hpp"
 
@@ -24,8 +25,7 @@ struct PageSettings {
 };
 
 PageSettings& settings() {
-  static PageSettings state;
-  return state;
+  return textio::program_state<PageSettings>();
 }
 
 bool is_counted(int unit) {
@@ -81,10 +81,6 @@ int line_count(int unit) {
 }
 int page_number(int unit) {
   return is_counted(unit) ? settings().page_number[unit] : 0;
-}
-
-void reset_page_settings() {
-  settings() = PageSettings{};
 }
 
 }  // namespace startup

@@ -30,7 +30,4 @@ int page_length();
 int line_count(int unit);   // 0 for units outside 1-99
 int page_number(int unit);  // 0 for units outside 1-99
 
-// Test support: back to the start state (page length 60, no lines counted, blank texts).
-void reset_page_settings();
-
 }  // namespace startup

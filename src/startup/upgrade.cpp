@@ -21,11 +21,13 @@
 namespace startup {
 namespace {
 
-constexpr int kTerminal = textio::kConsoleOutput;
+using textio::kTerminal;
 constexpr int kPhaseCount = 9;
 constexpr std::size_t kAtomTypeWidth = 8;
 constexpr std::size_t kSizeTextWidth = 53;
 constexpr std::size_t kVersionWidth = 5;
+// A field of a one-digit and a three-digit number ("(I1,I3)").
+constexpr std::size_t kNumberPairWidth = 4;
 
 // A slice of an old record's value that an upgrade keeps: 0-based first column and length.
 struct Columns {
@@ -49,10 +51,11 @@ std::string slice(const std::string& value, Columns columns) {
 // Records numbered by one key character: "1" to "9".
 constexpr int kLastNumberedRecord = 9;
 
-constexpr std::string_view kAtomTypeCountKey = " EXPR  NATYP";
-constexpr std::string_view kAtomTypeKey = " EXPR ATYP ";
-constexpr std::string_view kOldFormFactorPrefix = " EXPR FFAC";
-constexpr std::string_view kPhaseFlagsKey = " EXPR NPHAS ";
+using expfile::kAtomTypeCountKey;
+using expfile::kAtomTypeKey;
+using expfile::kHistogramCountKey;
+using expfile::kOldFormFactorPrefix;
+using expfile::kPhaseFlagsKey;
 constexpr std::string_view kUpgradedLastRecordValue = "  Last record in the file";
 constexpr std::string_view kDefaultPreferredOrientation =
     "   1.00000   1.00000   0.00000   0.00000   1.00000   NN    0";
@@ -140,10 +143,11 @@ void for_each_histogram_of(int unit, std::string_view kinds,
 void normalise_field(std::string& value, std::size_t column) {
   int digit = 0;
   int number = 0;
-  const std::string field = value.substr(column - 1, 4);
+  const std::string field = value.substr(column - 1, kNumberPairWidth);
   if (textio::try_read_text(field, "(I1,I3)", digit, number) != 0) return;
   if (digit + number <= 0) return;
-  value.replace(column - 1, 4, textio::write_text(4, "(I1,I3)", digit, number));
+  value.replace(column - 1, kNumberPairWidth,
+                textio::write_text(kNumberPairWidth, "(I1,I3)", digit, number));
 }
 
 void normalise_fields(int unit, Record& record, std::span<const std::size_t> columns) {
@@ -253,7 +257,7 @@ void write_new_background(int unit, std::string_view prefix, Background backgrou
 // Version 1 to 2: the background of every powder histogram.
 void upgrade_background(int unit) {
   for_each_histogram_of(unit, "P", [unit](int histogram, char) {
-    const std::string prefix = expfile::HSTKEY(histogram) + "BAKGD";
+    const std::string prefix = expfile::HSTKEY(histogram) + std::string(expfile::kBackgroundItem);
     const std::optional<std::string> first = read_value(unit, background_key(prefix, 1));
     if (!first) return;
     write_new_background(unit, prefix, read_old_background(unit, prefix, *first));
@@ -264,11 +268,14 @@ void upgrade_background(int unit) {
 void upgrade_extinction(int unit) {
   const PhaseFlags flags = phase_flags(unit);
   for_each_histogram_of(unit, "P", [unit, &flags](int histogram, char) {
-    const std::string value = read_value(unit, expfile::HSTKEY(histogram) + "EXTPOW")
-                                  .value_or(std::string(expfile::kValueLength, ' '));
+    const std::string value =
+        read_value(unit, expfile::HSTKEY(histogram) + std::string(expfile::kExtinctionItem))
+            .value_or(std::string(expfile::kValueLength, ' '));
     for (int phase = 1; phase <= kPhaseCount; ++phase) {
       if (flags[phase - 1] > 0) {
-        expfile::WRITEXP(unit, expfile::HAPKEY(phase, histogram) + "EXTPOW", value);
+        expfile::WRITEXP(
+            unit, expfile::HAPKEY(phase, histogram) + std::string(expfile::kExtinctionPhaseItem),
+            value);
       }
     }
   });
@@ -283,35 +290,42 @@ void upgrade_last_record(int unit) {
 void upgrade_constraint_fields(int unit) {
   static constexpr std::array<std::size_t, 4> kConstraintColumns = {3, 19, 35, 51};
   static constexpr std::array<std::size_t, 8> kHoldColumns = {3, 11, 19, 27, 35, 43, 51, 59};
-  for_each_in_key_order(unit, "LNCN", "LNCN", [unit](Record& record) {
-    normalise_fields(unit, record, kConstraintColumns);
-  });
-  for_each_in_key_order(unit, "LEQV HOLD", "LEQV HOLD ", [unit](Record& record) {
-    if (record.key[9] != 'L' && record.key[9] != 'B') normalise_fields(unit, record, kHoldColumns);
-  });
+  for_each_in_key_order(
+      unit, expfile::kConstraintPrefix, expfile::kConstraintPrefix,
+      [unit](Record& record) { normalise_fields(unit, record, kConstraintColumns); });
+  for_each_in_key_order(unit, expfile::kHoldConstraintPrefix, expfile::kHoldConstraintEnd,
+                        [unit](Record& record) {
+                          const char kind = record.key[expfile::kHoldConstraintPrefix.size()];
+                          if (kind != 'L' && kind != 'B')
+                            normalise_fields(unit, record, kHoldColumns);
+                        });
 }
 
 // The first record of the phase's scale in the histogram becomes its phase fraction (powder)
 // or element fraction (single crystal).
 void move_scale(int unit, int phase, int histogram, char kind) {
   const std::string prefix = expfile::HAPKEY(phase, histogram);
-  const std::optional<Record> scale = first_with_prefix(unit, prefix + "SCALE");
+  const std::optional<Record> scale =
+      first_with_prefix(unit, prefix + std::string(expfile::kScaleItem));
   if (!scale) return;
   delete_record(unit, scale->key);
-  const std::string key = kind == 'P' ? prefix + "PHSFR " : prefix + "ELMFR" + scale->key[11];
+  const std::string key = kind == 'P' ? prefix + std::string(expfile::kPhaseFractionItem)
+                                      : prefix + std::string(expfile::kElementFractionItem) +
+                                            scale->key[prefix.size() + expfile::kScaleItem.size()];
   expfile::WRITEXP(unit, key, scale->value);
 }
 
 void upgrade_preferred_orientation(int unit, int phase, int histogram) {
   const std::string prefix = expfile::HAPKEY(phase, histogram);
   std::string value(kDefaultPreferredOrientation);
-  if (const std::optional<std::string> old = read_value(unit, prefix + "PREFOR")) {
-    delete_record(unit, prefix + "PREFOR");
+  if (const std::optional<std::string> old =
+          read_value(unit, prefix + std::string(expfile::kOldPreferredOrientationItem))) {
+    delete_record(unit, prefix + std::string(expfile::kOldPreferredOrientationItem));
     value = slice(*old, kOrientationLead) + "   1.00000" + slice(*old, kOrientationMiddle) + "   " +
             (*old)[kOrientationFlagColumn] + "N" + slice(*old, kOrientationTail);
   }
-  expfile::WRITEXP(unit, prefix + "PREFO1", value);
-  expfile::WRITEXP(unit, prefix + "NAXIS ", "    1");
+  expfile::WRITEXP(unit, prefix + std::string(expfile::kPreferredOrientationItem), value);
+  expfile::WRITEXP(unit, prefix + std::string(expfile::kOrientationAxesItem), "    1");
 }
 
 void upgrade_histogram_phases(int unit, const PhaseFlags& flags, int histogram, char kind) {
@@ -319,7 +333,8 @@ void upgrade_histogram_phases(int unit, const PhaseFlags& flags, int histogram, 
     if (flags[phase - 1] != 0) move_scale(unit, phase, histogram, kind);
   }
   if (kind == 'S') {
-    expfile::WRITEXP(unit, expfile::HSTKEY(histogram) + "  INST", "    1");
+    expfile::WRITEXP(unit, expfile::HSTKEY(histogram) + std::string(expfile::kInstrumentItem),
+                     "    1");
     return;
   }
   for (int phase = 1; phase <= kPhaseCount; ++phase) {
@@ -328,21 +343,29 @@ void upgrade_histogram_phases(int unit, const PhaseFlags& flags, int histogram, 
 }
 
 void move_constraint_records(int unit) {
-  if (read_value(unit, "LEQV PRFO   ")) {
-    move_each_with_prefix(unit, "LEQV PRFO", [unit](const Record& record) {
-      expfile::WRITEXP(unit, "LEQV POR1" + record.key.substr(9), record.value);
+  using namespace expfile;
+  if (read_value(unit, kOldOrientationConstraintKey)) {
+    move_each_with_prefix(unit, kOldOrientationConstraintPrefix, [unit](const Record& record) {
+      WRITEXP(unit,
+              std::string(kOrientationConstraintPrefix) +
+                  record.key.substr(kOldOrientationConstraintPrefix.size()),
+              record.value);
     });
   }
-  move_each_with_prefix(unit, "LEQV SCAL", [unit](const Record& record) {
-    if (record.key[9] == ' ' || record.key[9] == '1') {
-      expfile::WRITEXP(unit, "LEQV PHSFR" + record.key.substr(10), record.value);
+  move_each_with_prefix(unit, kScaleConstraintPrefix, [unit](const Record& record) {
+    const std::size_t phase_column = kScaleConstraintPrefix.size();
+    if (record.key[phase_column] == ' ' || record.key[phase_column] == '1') {
+      WRITEXP(unit,
+              std::string(kPhaseFractionConstraintPrefix) + record.key.substr(phase_column + 1),
+              record.value);
       return;
     }
     textio::write_record(kTerminal, "(A,/,A,/,A)", " ***** Record: ", record.key + record.value,
                          " deleted *****");
   });
-  move_each_with_prefix(unit, "INST  ", [unit](const Record& record) {
-    expfile::WRITEXP(unit, "INST 1" + record.key.substr(6), record.value);
+  move_each_with_prefix(unit, kOldInstrumentPrefix, [unit](const Record& record) {
+    WRITEXP(unit, std::string(kInstrumentPrefix) + record.key.substr(kOldInstrumentPrefix.size()),
+            record.value);
   });
 }
 

@@ -22,7 +22,7 @@
 namespace startup {
 namespace {
 
-constexpr int kTerminal = textio::kConsoleOutput;
+using textio::kTerminal;
 
 [[noreturn]] void refuse_name_without_extension(const std::string& name) {
   textio::write_record(

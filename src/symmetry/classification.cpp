@@ -1,10 +1,26 @@
 #include "symmetry/classification.hpp"
 
+#include <array>
+#include <cstddef>
+
 #include "symmetry/errors.hpp"
 #include "symmetry/operator_set.hpp"
 
 namespace symmetry {
 namespace {
+
+// An F-centred tetragonal symbol is told by the sum of the codes of the third token of field 2
+// and the first token of field 3. The sum is 11 for a bare four-fold axis before a d glide
+// ("F 4 d 2") and for the planes c and m in either order ("F 4/c m ...", "F 4/m c ..."); the
+// sum, not the pair, is what the classification has always compared, so it stays a sum.
+constexpr int kGlidePairCodeSum = kEmpty + kTokenD;
+static_assert(kTokenC + kTokenM == kGlidePairCodeSum && kTokenM + kTokenC == kGlidePairCodeSum);
+
+// The trigonal Laue classes of a symbol of lattice R by its operator fields (one, two or three):
+// on rhombohedral axes ("R 3 R", "R 3 m R") and on hexagonal axes ("R 3", "R 3 m", "R 3 m 1").
+constexpr std::array<LaueClass, 2> kRhombohedralAxesClasses = {kLaue3barRhombohedral,
+                                                               kLaue3barMRhombohedral};
+constexpr std::array<LaueClass, 3> kHexagonalAxesClasses = {kLaue3bar, kLaue3barM1, kLaue3bar1M};
 
 // The questions classification asks of a token grid.
 class SymbolView {
@@ -112,9 +128,17 @@ struct OrthorhombicFields {
   int c_glides = 0;
 };
 
+// The bit of an operator field's axis in a mask of axes: field 2 is a, 3 is b, 4 is c.
 constexpr int axis_bit(int field) {
   return 1 << (4 - field);
-}  // a 4, b 2, c 1
+}
+constexpr int kAxisA = axis_bit(2);
+constexpr int kAxisB = axis_bit(3);
+constexpr int kAxisC = axis_bit(4);
+constexpr int kAxesAB = kAxisA | kAxisB;
+constexpr int kAxesAC = kAxisA | kAxisC;
+constexpr int kAxesBC = kAxisB | kAxisC;
+constexpr int kAxesABC = kAxisA | kAxisB | kAxisC;
 
 void note_screw_axis(int field, OrthorhombicFields& o, OriginShifts& S) {
   const int axis = field - 1;
@@ -151,24 +175,25 @@ void note_plane(const SymbolView& s, int field, OrthorhombicFields& o, Classific
   place_plane(s, field, c.shifts);
 }
 
-void clear_by_screw_mask(int m, OriginShifts& S) {
-  if (m == 4 || m == 5 || m == 7) S(1, 2) = 0;
-  if (m == 6 || m == 7) S(1, 3) = 0;
-  if (m == 3) S(2, 1) = 0;
-  if (m == 2 || m == 6 || m == 7) S(2, 3) = 0;
-  if (m == 1 || m == 3 || m == 7) S(3, 1) = 0;
-  if (m == 5) S(3, 2) = 0;
+// `screws` is the mask of the axes that carry a 21 screw axis.
+void clear_by_screw_mask(int screws, OriginShifts& S) {
+  if (screws == kAxisA || screws == kAxesAC || screws == kAxesABC) S(1, 2) = 0;
+  if (screws == kAxesAB || screws == kAxesABC) S(1, 3) = 0;
+  if (screws == kAxesBC) S(2, 1) = 0;
+  if (screws == kAxisB || screws == kAxesAB || screws == kAxesABC) S(2, 3) = 0;
+  if (screws == kAxisC || screws == kAxesBC || screws == kAxesABC) S(3, 1) = 0;
+  if (screws == kAxesAC) S(3, 2) = 0;
 }
 
 void move_single_mirror(const OrthorhombicFields& o, OriginShifts& S) {
   const int screws = o.screw_mask;
-  if (o.mirror_mask == 1 && (screws == 4 || screws == 2) && S(3, 3) != 0) {
+  if (o.mirror_mask == kAxisC && (screws == kAxisA || screws == kAxisB) && S(3, 3) != 0) {
     S(3, 3) = 0;
     S(3, 2) += kHalf;
-  } else if (o.mirror_mask == 2 && (screws == 4 || screws == 1) && S(2, 2) != 0) {
+  } else if (o.mirror_mask == kAxisB && (screws == kAxisA || screws == kAxisC) && S(2, 2) != 0) {
     S(2, 2) = 0;
     S(2, 1) += kHalf;
-  } else if (o.mirror_mask == 4 && (screws == 1 || screws == 2) && S(1, 1) != 0) {
+  } else if (o.mirror_mask == kAxisA && (screws == kAxisC || screws == kAxisB) && S(1, 1) != 0) {
     S(1, 1) = 0;
     S(1, 3) += kHalf;
   }
@@ -236,7 +261,7 @@ bool shift_tetragonal_planes(const SymbolView& s, int lattice_type, OriginShifts
     if (s.screw_21(3)) S(3, 2) = n * kQuarter;
   }
   if (lattice_type == kLatticeF) {
-    if (s.t(3, 2) + s.t(1, 3) == 11) S(2, 1) = kThreeQuarters;
+    if (s.t(3, 2) + s.t(1, 3) == kGlidePairCodeSum) S(2, 1) = kThreeQuarters;
     if (s.begins(4, kTokenC)) S(1, 1) = kHalf;
   }
   if (!s.barred(2)) return false;
@@ -425,13 +450,14 @@ Classification classify_rhombohedral(TokenGrid& grid, int& lattice_type) {
   const int last = grid.field_count;
   if (grid.begins_with(last, kTokenR)) {
     lattice_type = kLatticeP;
-    c.laue_class = last + 3;
+    // The fields: the lattice, the operator fields and the axes suffix.
+    c.laue_class = kRhombohedralAxesClasses.at(static_cast<std::size_t>(last - 3));
     grid.field_count = last - 1;
     c.rhombohedral_cubic = true;
     return c;
   }
   if (grid.begins_with(last, kTokenH)) grid.field_count = last - 1;
-  c.laue_class = grid.field_count + 6;
+  c.laue_class = kHexagonalAxesClasses.at(static_cast<std::size_t>(grid.field_count - 2));
   return c;
 }
 

@@ -47,7 +47,7 @@ enum LaueClass : int {
 };
 
 struct Classification {
-  int laue_class = 0;
+  LaueClass laue_class{};  // 0 until classified
   int unique_axis = 0;
   OriginShifts shifts;
   int d_glide_count = 0;            // orthorhombic symbols only

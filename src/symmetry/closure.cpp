@@ -156,7 +156,7 @@ void check_translations(GroupState& group, const WorkingMatrix& a, int a_number,
   const WorkingMatrix& b = group.matrices[b_index];
   if (!translations_conflict(a, b, negated, context)) return;
   group.deferred_error = kTranslationConflict;
-  if (context.error_unit > 0) {
+  if (context.error_unit > kNoOutput) {
     explain_conflict(context.error_unit, context.field, a_number, a, b_index + 1, b);
   }
 }
@@ -243,8 +243,8 @@ void complete_operator_set(const GroupState& group, OperatorArray& operators, in
     op.translation_code = m.translation_code;
     op.operation_flag = operation_flag(m.rotation_code);
     if (op.operation_flag < 0) {
-      textio::write_record(textio::kConsoleOutput,
-                           "(' ***** ERROR in defining operation flags',I3)", k + 1);
+      textio::write_record(textio::kTerminal, "(' ***** ERROR in defining operation flags',I3)",
+                           k + 1);
     }
   }
 }

@@ -6,6 +6,10 @@
 
 namespace symmetry {
 
+// The description or error unit that asks for no output. Here a unit of 0 or less means
+// silence, unlike textio, where unit 0 is the error stream.
+inline constexpr int kNoOutput = 0;
+
 enum SymbolError : int {
   kTooFewFields = 1,
   kIllegalLattice = 2,

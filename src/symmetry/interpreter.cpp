@@ -6,7 +6,7 @@
 #include "symmetry/closure.hpp"
 #include "symmetry/description.hpp"
 #include "symmetry/generators.hpp"
-#include "symmetry/group_check.hpp"
+#include "symmetry/group_validation.hpp"
 #include "symmetry/tokens.hpp"
 #include "textio/records.hpp"
 #include "textio/text.hpp"
@@ -14,7 +14,7 @@
 namespace symmetry {
 
 void report_symbol_error(int error_unit, std::string_view symbol, int error) {
-  if (error_unit <= 0) return;
+  if (error_unit <= kNoOutput) return;
   textio::write_record(error_unit, "(1X,'****** Error processing symbol ',A/1X,A)",
                        textio::fit(symbol, kSymbolWidth), error_message(error));
 }

@@ -1,5 +1,6 @@
 // The editing of one data descriptor: pure functions from a value to the characters of its field
 // and back. The format control (records.cpp) decides which descriptor applies to which item.
+// Threads: any; nothing here keeps state.
 #pragma once
 
 #include <string>

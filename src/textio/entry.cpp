@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 
+#include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/units.hpp"
@@ -19,8 +20,7 @@ struct Arguments {
 };
 
 Arguments& arguments() {
-  static Arguments instance;
-  return instance;
+  return program_state<Arguments>();
 }
 
 // How the body of the run ended: the exit status, the text for the error stream and whether
@@ -75,6 +75,8 @@ const char* argument(int index) {
 }
 
 int run_program(int argc, char** argv, const std::function<void(int, char**)>& body) {
+  // A run starts from the program's start state, however many ran in this process before it.
+  reset_program_state();
   arguments() = {argc, argv};
   RunEnd end = run_body(argc, argv, body);
   // Every end of a run, normal or not, closes the units here and only here.

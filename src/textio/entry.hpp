@@ -1,4 +1,5 @@
 // The program's entry wrapper: the one place where stops and I/O failures end the process.
+// Threads: the main thread only.
 #pragma once
 
 #include <functional>

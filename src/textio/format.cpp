@@ -7,6 +7,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "textio/program_state.hpp"
+
 namespace textio {
 
 namespace {
@@ -223,8 +225,7 @@ struct FormatCache {
 };
 
 FormatCache& format_cache() {
-  static FormatCache instance;
-  return instance;
+  return program_state<FormatCache>();
 }
 
 }  // namespace
@@ -247,13 +248,6 @@ std::shared_ptr<const ParsedFormat> parsed_format(std::string_view format) {
 
 std::size_t cached_format_count() {
   return format_cache().formats.size();
-}
-
-void clear_format_cache() {
-  FormatCache& cache = format_cache();
-  cache.formats.clear();
-  cache.last.reset();
-  std::string().swap(cache.last_text);
 }
 
 }  // namespace textio

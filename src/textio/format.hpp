@@ -1,4 +1,5 @@
 // Format lists such as "(3f10.5,3f10.4)": parsed once into a flat list of tokens and cached.
+// Threads: the main thread only; the cache has no lock.
 #pragma once
 
 #include <cstddef>
@@ -50,8 +51,7 @@ struct ParsedFormat {
 std::shared_ptr<const ParsedFormat> parsed_format(std::string_view format);
 
 inline constexpr std::size_t kFormatCacheLimit = 256;
+// The cache is program-wide state: reset_program_state forgets every parsed format.
 std::size_t cached_format_count();
-// Forgets every parsed format, for a process that runs the program many times over.
-void clear_format_cache();
 
 }  // namespace textio

@@ -1,5 +1,6 @@
 // The list-directed text of single-precision reals, and a cache of it for writers that meet the
 // same values again and again.
+// Threads: any; the functions keep no state, and a ListRealCache belongs to the thread using it.
 #pragma once
 
 #include <cstddef>

@@ -333,10 +333,6 @@ int try_write_direct_bytes(int unit, int record, std::span<const std::byte> byte
   return write_direct_record(*target, record, bytes);
 }
 
-void write_direct_bytes(int unit, int record, std::span<const std::byte> bytes) {
-  if (int status = try_write_direct_bytes(unit, record, bytes)) raise_io_failure(status);
-}
-
 // ---- Internal files ----
 
 namespace {
@@ -411,24 +407,6 @@ int try_write_list_items(int unit, const std::vector<OutItem>& items) {
     record += text;
   }
   return write_sequential_record(*target, record, false);
-}
-
-void write_list_real(int unit, float value) {
-  int status = kOk;
-  Unit* target = unit_for_transfer(unit, status);
-  if (!target || target->access != Access::sequential || target->console) {
-    write_list(unit, value);
-    return;
-  }
-  char buffer[kListRealMaxLength + 2];
-  std::size_t length = format_list_real(value, buffer);
-  std::string_view end = line_end(*target);
-  std::memcpy(buffer + length, end.data(), end.size());
-  target->written = true;
-  if ((status = append_output(*target, buffer, length + end.size()))) {
-    describe_transfer(kSequentialWrite, unit, "");
-    raise_io_failure(status);
-  }
 }
 
 void write_whole_records(int unit, std::string_view records) {

@@ -4,6 +4,10 @@
 // Every transfer comes in two forms. The plain form (write_record, read_record, ...) is for a
 // caller that does not take the status: a failure throws IoFailure with the I/O failure report.
 // The try_ form returns the status (0, -1 at end of file, or an error number) and never throws.
+//
+// Threads: the main thread only, but for write_whole_records, which worker threads may call on a
+// unit that they take turns on: one call at a time, each ordered after the last by the caller's
+// synchronisation, and no other use of the units meanwhile.
 #pragma once
 
 #include <cstddef>
@@ -58,7 +62,6 @@ void read_direct(int unit, int record, std::string_view format, T&... targets);
 int try_read_direct_bytes(int unit, int record, std::span<std::byte> bytes);
 void read_direct_bytes(int unit, int record, std::span<std::byte> bytes);
 int try_write_direct_bytes(int unit, int record, std::span<const std::byte> bytes);
-void write_direct_bytes(int unit, int record, std::span<const std::byte> bytes);
 
 // ---- Internal files: a text variable of fixed width ----
 int try_write_text_items(std::string& text, std::string_view format,
@@ -80,9 +83,6 @@ void read_text(std::string_view text, std::string_view format, T&... targets);
 int try_write_list_items(int unit, const std::vector<OutItem>& items);
 template <typename... T>
 void write_list(int unit, const T&... values);
-
-// One list-directed record holding one real.
-void write_list_real(int unit, float value);
 
 // Records made by the caller, each already ended with record_end(unit), written to a sequential
 // unit in one piece: the grid file's hot path.

@@ -1,4 +1,5 @@
 // I/O status numbers, their messages, and the two ways a run ends early.
+// Threads: any; nothing here keeps state.
 #pragma once
 
 #include <string>

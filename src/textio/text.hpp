@@ -1,5 +1,6 @@
 // Fixed-width text fields: every text value is a blank-padded field of a fixed width, and two
 // texts are equal when they differ only in trailing blanks.
+// Threads: any; nothing here keeps state.
 #pragma once
 
 #include <cstddef>

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 
+#include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
@@ -54,8 +55,7 @@ struct UnitTable {
 };
 
 UnitTable& table() {
-  static UnitTable instance;
-  return instance;
+  return program_state<UnitTable>();
 }
 
 bool valid_unit_number(int number) {
@@ -336,14 +336,6 @@ void set_console_streams(std::FILE* input, std::FILE* output, std::FILE* error) 
 
 int console_output_failure() {
   return table().console_output_failure;
-}
-
-void reset_units() {
-  close_all_units();
-  table().console = ConsoleStreams{};
-  table().connect_console();
-  table().context = TransferContext{};
-  table().console_output_failure = kOk;
 }
 
 Unit* unit_for_transfer(int number, int& status) {

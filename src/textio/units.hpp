@@ -1,6 +1,9 @@
 // The unit table: units 0-99, each either free or connected to a file or a console stream.
 // Units 5, 6 and 0 are standard input, output and error. A unit used without an open is attached
 // to the file "fort." followed by its number.
+//
+// Threads: the main thread only; the unit table has no lock. The one transfer that worker
+// threads may make is write_whole_records (records.hpp).
 #pragma once
 
 #include <cstdio>
@@ -11,6 +14,8 @@ namespace textio {
 inline constexpr int kConsoleInput = 5;
 inline constexpr int kConsoleOutput = 6;
 inline constexpr int kErrorOutput = 0;
+// The terminal of the suite, where every message goes: the console output.
+inline constexpr int kTerminal = kConsoleOutput;
 // Units below this one are left to the console and the program's fixed uses.
 inline constexpr int kFirstFreeUnit = 11;
 
@@ -87,8 +92,7 @@ void flush_unit(int unit);
 void sync_unit(int unit);
 
 // Test support: connects the console units to other streams (nullptr keeps the current one)
-// and returns the unit table to its start state.
+// until reset_program_state (program_state.hpp) returns them to the standard streams.
 void set_console_streams(std::FILE* input, std::FILE* output, std::FILE* error);
-void reset_units();
 
 }  // namespace textio

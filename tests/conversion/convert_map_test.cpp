@@ -16,7 +16,7 @@ namespace conversion {
 namespace {
 
 TEST(ConvertMap, NeedsAtLeastOneThread) {
-  const ConversionRequest request{1, {}, "never_written.grd"};
+  const ConversionRequest request{{}, 1, {}, "never_written.grd"};
   for (int thread_count : {0, -1, -64}) {
     EXPECT_THROW(convert_map(11, textio::kConsoleOutput, request, thread_count),
                  std::invalid_argument)

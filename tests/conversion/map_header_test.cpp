@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <string>
 
@@ -58,6 +59,40 @@ TEST(MapHeaderRecords, TitleTextsArePaddedOrCutToTheirFields) {
   EXPECT_EQ(back.phase_name, "Silicon" + std::string(59, ' '));
   EXPECT_EQ(back.map_type, "FCLC");
   EXPECT_EQ(back.spare_word, 9);
+}
+
+}  // namespace
+}  // namespace conversion
+
+namespace conversion {
+namespace {
+
+// Words of the map file are little-endian whatever the machine: the bytes below are written out
+// by hand, least significant first.
+TEST(MapFileWords, AreReadAndWrittenLittleEndian) {
+  const struct {
+    std::array<unsigned char, 4> bytes;
+    std::int32_t integer;
+    float real;  // the same bits as a float
+  } cases[] = {
+      {{0x01, 0x02, 0x03, 0x04}, 0x04030201, 1.5399896e-36f},
+      {{0x00, 0x00, 0x80, 0x3F}, 0x3F800000, 1.0f},
+      {{0x00, 0x00, 0x48, 0xC1}, -1052246016, -12.5f},
+      {{0xFF, 0xFF, 0xFF, 0xFF}, -1, std::bit_cast<float>(0xFFFFFFFFu)},
+  };
+  for (const auto& c : cases) {
+    std::array<std::byte, 4> bytes;
+    for (std::size_t i = 0; i < 4; ++i) bytes[i] = static_cast<std::byte>(c.bytes[i]);
+    EXPECT_EQ(load_little_endian<std::int32_t>(bytes.data()), c.integer);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(load_little_endian<float>(bytes.data())),
+              std::bit_cast<std::uint32_t>(c.real));
+    std::array<std::byte, 4> written{};
+    store_little_endian(c.integer, written.data());
+    EXPECT_EQ(written, bytes);
+    float section[1] = {};
+    load_little_endian_floats(bytes.data(), 1, section);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(section[0]), std::bit_cast<std::uint32_t>(c.real));
+  }
 }
 
 }  // namespace

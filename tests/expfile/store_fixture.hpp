@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "expfile/index.hpp"
 #include "support/experiment_file.hpp"
 #include "support/files.hpp"
+#include "textio/program_state.hpp"
 #include "textio/status.hpp"
 #include "textio/units.hpp"
 
@@ -25,8 +25,7 @@ class StoreTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    expfile::reset_index_slots();
-    textio::reset_units();
+    textio::reset_program_state();
     std::fclose(console_);
   }
 

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "expfile/index.hpp"
 #include "store_fixture.hpp"
 #include "textio/text.hpp"
 

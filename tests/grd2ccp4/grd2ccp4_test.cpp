@@ -2,9 +2,11 @@
 // writes are read back through gemmi.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <gemmi/ccp4.hpp>
 #include <map>
 #include <ostream>
@@ -12,6 +14,8 @@
 #include <vector>
 
 #include "grd2ccp4/ccp4_map.hpp"
+#include "grd2ccp4/grid_reader.hpp"
+#include "support/files.hpp"
 #include "support/run_program.hpp"
 
 namespace {
@@ -290,6 +294,38 @@ TEST(StatisticsTest, FlatMapHasAFiniteRms) {
   EXPECT_TRUE(std::isfinite(map.header_float(55)));
   EXPECT_NEAR(map.header_float(55), 0.0, 1e-6);
   EXPECT_EQ(map.header_float(22), 0.1f);
+}
+
+}  // namespace
+
+namespace {
+
+// Replacing a map given through a symbolic link: the link stays and points at the new map, which
+// keeps the permissions of the old one, and no temporary file is left beside it.
+TEST(MapReplacementTest, KeepsTheLinkAndThePermissionsOfTheReplacedMap) {
+  namespace fs = std::filesystem;
+  support::TempDirectory directory;
+  support::write_file_bytes(directory / "S.grd", kSmall);
+  support::write_file_bytes(directory / "old.ccp4", "an earlier map");
+  fs::permissions(directory / "old.ccp4",
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink("old.ccp4", directory / "S.ccp4");
+
+  const gemmi::Ccp4<float> map =
+      grd2ccp4::ccp4_map_of(grd2ccp4::read_grid_file(directory / "S.grd"));
+  grd2ccp4::write_ccp4_map(map, directory / "S.ccp4");
+
+  EXPECT_TRUE(fs::is_symlink(directory / "S.ccp4"));
+  EXPECT_EQ(fs::read_symlink(directory / "S.ccp4"), "old.ccp4");
+  EXPECT_EQ(fs::status(directory / "old.ccp4").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const gemmi::Ccp4<float> written = map_of(support::read_file_bytes(directory / "old.ccp4"));
+  EXPECT_EQ(written.header_3i32(1), small_grid().divisions);
+  std::vector<std::string> names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(directory.path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"S.ccp4", "S.grd", "old.ccp4"}));
 }
 
 }  // namespace

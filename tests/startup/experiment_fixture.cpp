@@ -1,9 +1,7 @@
 #include "experiment_fixture.hpp"
 
-#include "expfile/index.hpp"
 #include "expfile/store.hpp"
-#include "startup/console_input.hpp"
-#include "startup/experiment_opening.hpp"
+#include "textio/program_state.hpp"
 #include "textio/units.hpp"
 
 namespace startup_test {
@@ -26,10 +24,7 @@ void ExperimentTest::SetUp() {
 }
 
 void ExperimentTest::TearDown() {
-  expfile::reset_index_slots();
-  startup::reset_console_input();
-  startup::reset_experiment_opening();
-  textio::reset_units();
+  textio::reset_program_state();
   std::fclose(terminal_);
 }
 

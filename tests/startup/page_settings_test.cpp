@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/files.hpp"
+#include "textio/program_state.hpp"
 #include "textio/units.hpp"
 
 namespace startup {
@@ -15,14 +16,10 @@ constexpr int kListing = 20;
 class PageSettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    textio::reset_units();
-    reset_page_settings();
+    textio::reset_program_state();
     textio::open_unit(kListing, listing_path, {.status = "NEW"});
   }
-  void TearDown() override {
-    textio::reset_units();
-    reset_page_settings();
-  }
+  void TearDown() override { textio::reset_program_state(); }
 
   std::string listing() {
     textio::close_unit(kListing);

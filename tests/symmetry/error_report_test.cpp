@@ -7,6 +7,7 @@
 
 #include "symmetry/interpreter.hpp"
 #include "symmetry_test_support.hpp"
+#include "textio/program_state.hpp"
 #include "textio/units.hpp"
 
 namespace {
@@ -126,7 +127,7 @@ class ConsoleCapture : public testing::Test {
     textio::set_console_streams(nullptr, output_, error_);
   }
   void TearDown() override {
-    textio::reset_units();
+    textio::reset_program_state();
     std::fclose(output_);
     std::fclose(error_);
   }

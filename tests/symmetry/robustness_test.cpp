@@ -9,6 +9,7 @@
 
 #include "symmetry/interpreter.hpp"
 #include "symmetry_test_support.hpp"
+#include "textio/program_state.hpp"
 #include "textio/units.hpp"
 
 namespace {
@@ -97,7 +98,7 @@ TEST(RandomSymbols, EndInAGroupOrANumberedError) {
   for (const std::string& line : report.lines()) {
     if (line.starts_with(" ****** Error processing symbol ")) ++reports;
   }
-  textio::reset_units();
+  textio::reset_program_state();
   std::fclose(terminal);
   EXPECT_EQ(reports, errors);
   // The plausible half must reach the closure often enough to be worth its time.

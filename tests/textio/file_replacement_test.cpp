@@ -15,6 +15,7 @@
 #include <string>
 
 #include "scratch_directory.hpp"
+#include "support/unit_output.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/temporary_file.hpp"
@@ -158,7 +159,7 @@ TEST_P(FailedReplacementTest, LeavesTheOldFileAndNoTemporary) {
     const FileSizeLimit limit(c.limit);
     try {
       open_unit(15, "data.txt", c.options);
-      for (std::size_t n = 0; n < c.values; ++n) write_list_real(15, 1.5f);
+      for (std::size_t n = 0; n < c.values; ++n) support::write_list_real(15, 1.5f);
       if (c.values == 0) write_direct(15, 100, "(A)", "NEW");
       close_unit(15);
     } catch (const IoFailure& failure) {

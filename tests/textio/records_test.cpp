@@ -16,8 +16,10 @@
 #include <vector>
 
 #include "scratch_directory.hpp"
+#include "support/unit_output.hpp"
 #include "textio/entry.hpp"
 #include "textio/format.hpp"
+#include "textio/program_state.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
 #include "textio/units.hpp"
@@ -206,7 +208,7 @@ TEST_F(RecordsTest, FormatsBuiltAtRunTimeKeepTheCacheBoundedAndCanBeForgotten) {
   EXPECT_EQ(held->tokens[0].width, 3);
   EXPECT_EQ(write_text(3, "(I3)", 5), "  5");
 
-  clear_format_cache();
+  reset_program_state();
   EXPECT_EQ(cached_format_count(), 0u);
   EXPECT_EQ(held->tokens[0].width, 3);
   EXPECT_EQ(write_text(3, "(I3)", 5), "  5");
@@ -314,7 +316,7 @@ TEST_F(RecordsTest, RewritingAFileReplacesItWhole) {
 TEST_F(RecordsTest, AFailedWriteRaisesTheReportNamingTheFile) {
   open_unit(22, "/dev/full");
   try {
-    for (int i = 0; i < 100000; ++i) write_list_real(22, 1.5f);
+    for (int i = 0; i < 100000; ++i) support::write_list_real(22, 1.5f);
     close_unit(22);
     FAIL() << "no failure raised";
   } catch (const IoFailure& failure) {
@@ -323,7 +325,7 @@ TEST_F(RecordsTest, AFailedWriteRaisesTheReportNamingTheFile) {
               "apparent state: unit 22 named /dev/full\n"
               "lately writing sequential formatted external IO\n");
   }
-  reset_units();
+  reset_program_state();
   open_unit(22, "/dev/full");
   write_record(22, "(A)", "short");
   EXPECT_EQ(try_close_unit(22), ENOSPC);
@@ -362,7 +364,7 @@ TEST_F(RecordsTest, UnformattedDirectRecords) {
             {.access = Access::direct, .form = Form::unformatted, .record_length = 8});
   std::array<std::byte, 8> out{};
   for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<std::byte>(i + 1);
-  write_direct_bytes(18, 2, out);
+  support::write_direct_bytes(18, 2, out);
   std::array<std::byte, 4> in{};
   read_direct_bytes(18, 2, in);
   EXPECT_EQ(in[3], std::byte{4});
@@ -379,7 +381,7 @@ TEST_F(RecordsTest, ListDirectedRecordsBreakBefore80Columns) {
   write_list(19, std::string(85, 'x'));
   write_list(19, std::string(70, 'a'), "bcdefghijk");
   write_list(19, 1, -2, 0.5f, "t");
-  write_list_real(19, 0.1f);
+  support::write_list_real(19, 0.1f);
   close_unit(19);
   EXPECT_EQ(file_bytes("list.txt"), " Writing file: " + fit("ALPHA.grd", 50) + "\r\n " +
                                         std::string(85, 'x') + "\r\n " + std::string(70, 'a') +
@@ -398,7 +400,7 @@ TEST_F(RecordsTest, ConsoleLinesEndWithLineFeed) {
   EXPECT_EQ(
       std::string(buffer, n),
       " A FOBS file has been opened\n No Fourier Phase was found. Has a Map been computed?\n");
-  reset_units();
+  reset_program_state();
   std::fclose(out);
 }
 
@@ -422,9 +424,13 @@ int run_wrapped(void (*body)(int, char**)) {
   return run_program(1, argv, body);
 }
 
+// Where the bodies below send the console output: a run starts from the standard streams.
+std::FILE* run_console = nullptr;
+
 // Leaves a line in the console buffer and a record in a file unit, then ends as `End` says.
 template <typename End>
 void write_then(int, char**) {
+  set_console_streams(nullptr, run_console, nullptr);
   write_record(kConsoleOutput, "(A)", " before");
   open_unit(30, "kept.txt");
   write_record(30, "(A)", "record");
@@ -476,9 +482,9 @@ TEST_F(RecordsTest, EveryEndOfARunClosesTheUnitsAndGivesItsStatus) {
       {"not an exception", write_then<NotAnError>, 2, unexpected + "unknown exception\n"},
   };
   for (const EndCase& c : cases) {
-    reset_units();
+    reset_program_state();
     std::FILE* console = std::tmpfile();
-    set_console_streams(nullptr, console, nullptr);
+    run_console = console;
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(run_wrapped(c.body), c.exit_status) << c.name;
     std::string error = ::testing::internal::GetCapturedStderr();
@@ -490,9 +496,32 @@ TEST_F(RecordsTest, EveryEndOfARunClosesTheUnitsAndGivesItsStatus) {
     EXPECT_EQ(std::string(buffer, length), " before\n") << c.name;
     EXPECT_FALSE(unit_connected(30)) << c.name;
     EXPECT_EQ(file_bytes("kept.txt"), "record\r\n") << c.name;
-    reset_units();
+    reset_program_state();
     std::fclose(console);
   }
+}
+
+// What a run finds of the one before it in the same process.
+struct LeftOver {
+  bool unit_connected = true;
+  std::size_t cached_formats = 1;
+  std::string first_argument;
+};
+LeftOver left_over;
+
+void look_at_start(int, char**) {
+  left_over = {unit_connected(31), cached_format_count(), argument(0)};
+}
+
+TEST_F(RecordsTest, ARunStartsFromTheStartStateOfTheProgram) {
+  open_unit(31, "left_open.txt");
+  write_record(31, "(A)", "left");
+  EXPECT_EQ(write_text(3, "(I3)", 5), "  5");
+  EXPECT_EQ(run_wrapped(look_at_start), 0);
+  EXPECT_FALSE(left_over.unit_connected);
+  EXPECT_EQ(left_over.cached_formats, 0u);
+  EXPECT_EQ(left_over.first_argument, "/some/where/prog");
+  EXPECT_EQ(file_bytes("left_open.txt"), "left\r\n");
 }
 
 void stop_with_text(int, char**) {
@@ -527,14 +556,14 @@ TEST_F(RecordsTest, ALostTerminalOutputIsNoSuccess) {
       {"stop with a text", write_then<StopNoMap>, 1, "STOP no map statement executed\n"},
   };
   for (const Case& c : cases) {
-    reset_units();
+    reset_program_state();
     std::FILE* full = std::fopen("/dev/full", "w");
     ASSERT_NE(full, nullptr);
-    set_console_streams(nullptr, full, nullptr);
+    run_console = full;
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(run_wrapped(c.body), c.exit_status) << c.name;
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.error) << c.name;
-    reset_units();
+    reset_program_state();
     std::fclose(full);
   }
 }

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "textio/program_state.hpp"
 #include "textio/units.hpp"
 
 namespace textio {
@@ -28,7 +29,7 @@ inline void put_file(const std::filesystem::path& path, const std::string& bytes
 class ScratchDirectoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    reset_units();
+    reset_program_state();
     dir_ = std::filesystem::temp_directory_path() /
            ("textio_" + std::to_string(::getpid()) + "_" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -38,7 +39,7 @@ class ScratchDirectoryTest : public ::testing::Test {
     std::filesystem::current_path(dir_);
   }
   void TearDown() override {
-    reset_units();
+    reset_program_state();
     std::filesystem::current_path(previous_);
     std::filesystem::remove_all(dir_);
   }

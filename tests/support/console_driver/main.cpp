@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr int kTerminal = textio::kConsoleOutput;
+using textio::kTerminal;
 
 int field_width(const std::string& text) {
   const int width = std::atoi(text.c_str());

@@ -1,4 +1,4 @@
-#include "support/group_check.hpp"
+#include "fuzzing/group_oracle.hpp"
 
 #include <cmath>
 #include <set>

@@ -1,4 +1,4 @@
-#include "support/store_model.hpp"
+#include "fuzzing/store_model.hpp"
 
 #include <algorithm>
 

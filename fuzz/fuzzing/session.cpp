@@ -1,4 +1,4 @@
-#include "support/session.hpp"
+#include "fuzzing/session.hpp"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -7,12 +7,8 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "expfile/index.hpp"
-#include "startup/console_input.hpp"
-#include "startup/experiment_opening.hpp"
-#include "startup/page_settings.hpp"
 #include "textio/entry.hpp"
-#include "textio/format.hpp"
+#include "textio/program_state.hpp"
 #include "textio/units.hpp"
 
 namespace fuzzing {
@@ -117,8 +113,8 @@ SilencedConsole::~SilencedConsole() {
 }
 
 ConsoleSession::~ConsoleSession() {
-  textio::clear_format_cache();
   if (units_left_connected()) fail("the program code left a unit connected");
+  textio::reset_program_state();
 }
 
 Session::Session(std::string_view console_input)
@@ -127,12 +123,7 @@ Session::Session(std::string_view console_input)
 }
 
 Session::~Session() {
-  startup::reset_console_input();
-  expfile::reset_index_slots();
-  startup::reset_experiment_opening();
-  startup::reset_page_settings();
-  textio::reset_units();
-  textio::clear_format_cache();
+  textio::reset_program_state();
   empty_scratch_directory();
   std::filesystem::current_path(previous_directory_);
 }

@@ -1,4 +1,4 @@
-#include "support/list_text.hpp"
+#include "fuzzing/list_text.hpp"
 
 #include <cmath>
 #include <cstdio>

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "support/bytes.hpp"
+#include "fuzzing/bytes.hpp"
 #include "textio/items.hpp"
 
 namespace fuzzing {

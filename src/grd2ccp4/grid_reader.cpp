@@ -1,4 +1,4 @@
-#include "grd2ccp4/grid_file.hpp"
+#include "grd2ccp4/grid_reader.hpp"
 
 #include <cctype>
 #include <cerrno>

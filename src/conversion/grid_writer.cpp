@@ -1,4 +1,4 @@
-#include "conversion/grid_file.hpp"
+#include "conversion/grid_writer.hpp"
 
 #include "textio/records.hpp"
 #include "textio/units.hpp"

@@ -1,4 +1,4 @@
-#include "support/bytes.hpp"
+#include "fuzzing/bytes.hpp"
 
 #include <algorithm>
 

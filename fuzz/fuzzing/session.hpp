@@ -1,10 +1,10 @@
 // One run of a fuzz target: a console fed from the input and silenced on output, designed stops
-// caught, and the program-wide state the target touched returned to its start. A Session also
-// gives the run a scratch directory of its own and resets every subsystem; a ConsoleSession,
-// for targets that work on the console units, internal texts and files they name themselves,
-// does no directory work and resets only the console units, so that it costs next to nothing.
-// Both forget the parsed formats at the end: the process then holds the memory it held before
-// the input, and libFuzzer's leak check has no reason to run the input again.
+// caught, and the program-wide state returned to its start by the program's one reset
+// (textio::reset_program_state) at the end. A Session also gives the run a scratch directory of
+// its own; a ConsoleSession, for targets that work on the console units, internal texts and files
+// they name themselves, does no directory work, so that it costs next to nothing. The reset also
+// forgets the parsed formats: the process then holds the memory it held before the input, and
+// libFuzzer's leak check has no reason to run the input again.
 #pragma once
 
 #include <cstdio>
@@ -80,8 +80,8 @@ class ConsoleSession {
 };
 
 // Enters the scratch directory with a silenced console fed from `console_input`. On destruction
-// it closes every unit, resets the program-wide state of every subsystem, empties the scratch
-// directory and returns to the directory it came from.
+// it closes every unit, resets the program-wide state (textio::reset_program_state), empties the
+// scratch directory and returns to the directory it came from.
 class Session {
  public:
   explicit Session(std::string_view console_input = {});

@@ -1,5 +1,5 @@
 // The group check on operator sets written by hand.
-#include "support/group_check.hpp"
+#include "fuzzing/group_oracle.hpp"
 
 #include <gtest/gtest.h>
 

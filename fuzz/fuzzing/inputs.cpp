@@ -1,4 +1,4 @@
-#include "support/inputs.hpp"
+#include "fuzzing/inputs.hpp"
 
 #include <bit>
 

@@ -1,4 +1,4 @@
-#include "support/grid_check.hpp"
+#include "fuzzing/grid_oracle.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "support/list_text.hpp"
+#include "fuzzing/list_text.hpp"
 
 namespace fuzzing {
 

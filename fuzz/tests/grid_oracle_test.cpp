@@ -1,5 +1,5 @@
 // The grid file check on grid files written by hand.
-#include "support/grid_check.hpp"
+#include "fuzzing/grid_oracle.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "symmetry/group_check.hpp"
+#include "symmetry/group_validation.hpp"
 
 #include <algorithm>
 #include <compare>

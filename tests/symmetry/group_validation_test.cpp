@@ -1,6 +1,6 @@
 // The group check on hand-made operator sets: closure under products, with the centring vectors
 // and the inversion, and no element twice.
-#include "symmetry/group_check.hpp"
+#include "symmetry/group_validation.hpp"
 
 #include <gtest/gtest.h>
 

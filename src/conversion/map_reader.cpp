@@ -1,0 +1,226 @@
+#include "conversion/map_reader.hpp"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <new>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+#include "textio/records.hpp"
+#include "textio/status.hpp"
+#include "textio/units.hpp"
+
+namespace conversion {
+
+namespace {
+
+constexpr int kWordBytes = static_cast<int>(kMapWordBytes);
+constexpr int kTitleRecord = 1;
+constexpr int kGeometryRecord = 2;
+constexpr int kSectionTrailerWords = 2;
+constexpr int kFirstDataRecord = 3;
+// The grid file writes the divisions with I4: a larger one would show as "****" above billions of
+// value lines.
+constexpr int kMaxGridDivisions = 9999;
+
+// A header record; a file too short to hold it is refused.
+void read_header_record(int map_unit, int record, std::span<std::byte> bytes) {
+  int status = textio::try_read_direct_bytes(map_unit, record, bytes);
+  if (status == textio::kEndOfFile) refuse_map("Map file is too short for its headers");
+  if (status != textio::kOk) textio::raise_io_failure(status);
+}
+
+long long file_size(const std::string& name) {
+  struct stat info;
+  return stat(name.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
+}
+
+void check_grid_divisions(const Triple& divisions) {
+  for (int n : divisions) {
+    if (n < 1) refuse_map("Map file has grid divisions below 1");
+    if (n > kMaxGridDivisions) {
+      refuse_map("Map grid divisions " + std::to_string(divisions[0]) + " " +
+                 std::to_string(divisions[1]) + " " + std::to_string(divisions[2]) +
+                 " exceed the grid file's limit of " + std::to_string(kMaxGridDivisions));
+    }
+  }
+}
+
+// Refuses a map file whose header does not describe a readable block, or a grid too fine for the
+// grid file.
+void check_map_geometry(const MapHeader& header, int map_unit) {
+  check_grid_divisions(header.grid_divisions);
+  for (int axis = 0; axis < 3; ++axis) {
+    if (header.block_steps[axis] < 1) refuse_map("Map file has block steps below 1");
+  }
+  long long plane = static_cast<long long>(header.block_steps[0]) * header.block_steps[1];
+  if (header.section_size < plane) refuse_map("Map file section size is smaller than a section");
+  long long section = header.section_size;
+  long long records = (section + kValuesPerRecord - 1) / kValuesPerRecord;
+  long long last_values = section - (records - 1) * kValuesPerRecord;
+  long long record_bytes = static_cast<long long>(textio::unit_record_length(map_unit));
+  long long needed = kWordBytes * std::max(last_values + kSectionTrailerWords,
+                                           records > 1 ? kValuesPerRecord : 0LL);
+  if (record_bytes < std::max<long long>(needed, kTitleRecordBytes)) {
+    refuse_map("Map file record length is too short for its sections");
+  }
+  long long last_record = kFirstDataRecord - 1 + records * header.block_steps[2];
+  long long last_record_start = 0, needed_size = 0;
+  bool overflow =
+      __builtin_mul_overflow(last_record - 1, record_bytes, &last_record_start) ||
+      __builtin_add_overflow(last_record_start, kWordBytes * (last_values + kSectionTrailerWords),
+                             &needed_size);
+  if (overflow || file_size(textio::unit_file_name(map_unit)) < needed_size) {
+    refuse_map("Map file is too short for its sections");
+  }
+}
+
+std::vector<std::int16_t> allocate_block(const Triple& steps) {
+  unsigned long long count = 1;
+  for (int n : steps) {
+    if (__builtin_mul_overflow(count, static_cast<unsigned long long>(n), &count)) {
+      refuse_map("Map block is too large to hold");
+    }
+  }
+  try {
+    return std::vector<std::int16_t>(static_cast<std::size_t>(count));
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  refuse_map("Map block is too large to hold");
+}
+
+void check_density_limits(const MapHeader& header) {
+  if (!std::isfinite(header.density_maximum) || !std::isfinite(header.density_minimum)) {
+    refuse_map("Map file density limits are not numbers");
+  }
+  if (!(header.density_maximum - header.density_minimum > 0.0f)) {
+    refuse_map("Null Fourier map - ERROR");
+  }
+}
+
+// Reads section `section` (from 0) into the work buffer, record by record.
+void read_section(int map_unit, int section, int section_size, std::vector<float>& work) {
+  int records = (section_size + kValuesPerRecord - 1) / kValuesPerRecord;
+  int record = kFirstDataRecord + section * records;
+  std::vector<std::byte> bytes;
+  for (int first = 0; first < section_size; first += kValuesPerRecord, ++record) {
+    int count = std::min(kValuesPerRecord, section_size - first);
+    bool last = first + count == section_size;
+    bytes.resize(static_cast<std::size_t>(count + (last ? kSectionTrailerWords : 0)) * kWordBytes);
+    textio::read_direct_bytes(map_unit, record, bytes);
+    load_little_endian_floats(bytes.data(), static_cast<std::size_t>(count), work.data() + first);
+  }
+}
+
+// Stores the sections of the map, taking file-order offsets to x, y, z order. Returns the
+// 1-based element number of the last value stored.
+long long store_sections(int map_unit, const MapHeader& header, float scale,
+                         std::vector<float>& work, MapBlock& block) {
+  const Triple& file_steps = header.block_steps;
+  // Element stride of each file axis in the block.
+  Triple file_axis = {0, 1, 2};
+  rotate_to_xyz(file_axis, std::max(header.rotation_count, 0));
+  std::array<long long, 3> xyz_stride = {
+      1, block.block_steps[0], static_cast<long long>(block.block_steps[0]) * block.block_steps[1]};
+  std::array<long long, 3> file_stride{};
+  for (int position = 0; position < 3; ++position)
+    file_stride[file_axis[position]] = xyz_stride[position];
+  long long last = 0;
+  for (int s = 0; s < file_steps[2]; ++s) {
+    read_section(map_unit, s, header.section_size, work);
+    const float* value = work.data();
+    for (int j = 0; j < file_steps[1]; ++j) {
+      for (int i = 0; i < file_steps[0]; ++i) {
+        long long element = i * file_stride[0] + j * file_stride[1] + s * file_stride[2];
+        if (!std::isfinite(*value)) refuse_map("Map file holds values that are not numbers");
+        block.values[static_cast<std::size_t>(element)] =
+            encode_density(*value++ * scale, block.density_minimum, block.density_range);
+        last = element + 1;
+      }
+    }
+  }
+  return last;
+}
+
+}  // namespace
+
+[[noreturn]] void refuse_map(const std::string& reason) {
+  textio::write_record(textio::kTerminal, "(A)", " **** " + reason + " ****");
+  textio::stop_run("REDFMP");
+}
+
+MapTitleRecord read_map_title(int map_unit) {
+  std::array<std::byte, kTitleRecordBytes> bytes{};
+  read_header_record(map_unit, kTitleRecord, bytes);
+  return read_title_record(bytes);
+}
+
+MapHeader read_map_header(int map_unit) {
+  if (textio::unit_record_length(map_unit) < static_cast<int>(kTitleRecordBytes)) {
+    refuse_map("Map file record length is too short for its sections");
+  }
+  std::array<std::byte, kGeometryRecordBytes> bytes{};
+  read_header_record(map_unit, kGeometryRecord, bytes);
+  MapHeader header = read_geometry_record(bytes);
+  check_map_geometry(header, map_unit);
+  return header;
+}
+
+float start_map_block(const MapHeader& header, MapBlock& block) {
+  check_density_limits(header);
+  float scale = map_scale_factor(std::max(header.density_maximum, -header.density_minimum));
+  block.density_maximum = header.density_maximum * scale;
+  block.density_minimum = header.density_minimum * scale;
+  block.density_range = block.density_maximum - block.density_minimum;
+  if (!std::isfinite(block.density_range) || !(block.density_range > 0.0f)) {
+    refuse_map("Map density limits cannot be scaled");
+  }
+  block.values = allocate_block(header.block_steps);
+  block.grid_divisions = header.grid_divisions;
+  block.block_start = header.block_start;
+  block.block_steps = header.block_steps;
+  int rotations = std::max(header.rotation_count, 0);
+  rotate_to_xyz(block.grid_divisions, rotations);
+  rotate_to_xyz(block.block_start, rotations);
+  rotate_to_xyz(block.block_steps, rotations);
+  return scale;
+}
+
+long long read_map_sections(int map_unit, const MapHeader& header, float scale,
+                            std::vector<float>& work_buffer, MapBlock& block) {
+  return store_sections(map_unit, header, scale, work_buffer, block);
+}
+
+std::int16_t encode_density(float density, float minimum, float range) {
+  // e is rounded to single precision once; the product with 32767 is exact in double, so only
+  // the truncation toward zero acts on it.
+  auto e = static_cast<float>(2.0 * (static_cast<double>(density) - minimum) / range - 1.0);
+  if (e > 1.0f) e = 1.0f;
+  if (e < -1.0f) e = -1.0f;
+  return static_cast<std::int16_t>(static_cast<double>(kCodeScale) * e);
+}
+
+float map_scale_factor(float largest) {
+  float logarithm = std::log10(largest);
+  long exponent = std::isfinite(logarithm) ? std::lround(logarithm) : 0;
+  if (exponent == 0 || exponent == 1) return 1.0f;
+  // The power is formed by repeated squaring at extended precision and rounded once.
+  long double base =
+      exponent > 0 ? static_cast<long double>(0.1f) : static_cast<long double>(10.0f);
+  long power = exponent > 0 ? exponent - 1 : 1 - exponent;
+  long double result = 1.0L;
+  while (power > 0) {
+    if (power & 1) result *= base;
+    base *= base;
+    power >>= 1;
+  }
+  return static_cast<float>(result);
+}
+
+}  // namespace conversion
