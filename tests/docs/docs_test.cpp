@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/files.hpp"
+#include "support/run_program.hpp"
 
 namespace {
 
@@ -16,14 +17,7 @@ const std::filesystem::path kSource = MAPCONV_SOURCE_DIR;
 
 // Standard output and error of a shell command, and its exit status.
 std::pair<std::string, int> run_command(const std::string& command) {
-  std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return {"cannot start: " + command, -1};
-  std::string output;
-  std::array<char, 4096> buffer;
-  for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
-    output.append(buffer.data(), n);
-  }
-  return {output, pclose(pipe)};
+  return support::run_shell_command(command);
 }
 
 class ManPageTest : public ::testing::TestWithParam<const char*> {};

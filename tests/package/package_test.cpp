@@ -20,16 +20,8 @@ namespace fs = std::filesystem;
 
 const fs::path kSource = MAPCONV_SOURCE_DIR;
 
-// Standard output of a shell command (standard error too when `with_errors`) and its status.
 std::pair<std::string, int> run_command(const std::string& command, bool with_errors = true) {
-  std::FILE* pipe = popen((command + (with_errors ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
-  if (pipe == nullptr) return {"cannot start: " + command, -1};
-  std::string output;
-  std::array<char, 4096> buffer;
-  for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
-    output.append(buffer.data(), n);
-  }
-  return {output, pclose(pipe)};
+  return support::run_shell_command(command, with_errors);
 }
 
 std::string quoted(const fs::path& path) {

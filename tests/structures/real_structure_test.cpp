@@ -317,16 +317,8 @@ INSTANTIATE_TEST_SUITE_P(Structures, RealStructureTest,
 // Debian packages' Python comes first on the path, whatever other Python the machine has.
 std::pair<std::string, int> run_command(const std::filesystem::path& directory,
                                         const std::string& command) {
-  const std::string line =
-      "cd '" + directory.string() + "' && PATH=/usr/bin:/bin:$PATH " + command + " 2>&1";
-  std::FILE* pipe = popen(line.c_str(), "r");
-  if (pipe == nullptr) return {"cannot start: " + command, -1};
-  std::string output;
-  std::array<char, 4096> buffer;
-  for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
-    output.append(buffer.data(), n);
-  }
-  return {output, pclose(pipe)};
+  return support::run_shell_command("cd '" + directory.string() + "' && PATH=/usr/bin:/bin:$PATH " +
+                                    command);
 }
 
 // The map that grd2ccp4 makes of a real structure's grid file passes the strict MRC2014

@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <cstdio>
 #include <system_error>
 #include <thread>
 
@@ -169,6 +171,17 @@ RunResult run_built_program(const std::filesystem::path& program, const RunReque
   result.standard_error = read_file_bytes(error);
   result.files = files_under(work);
   return result;
+}
+
+std::pair<std::string, int> run_shell_command(const std::string& command, bool with_errors) {
+  std::FILE* pipe = popen((command + (with_errors ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
+  if (pipe == nullptr) return {"cannot start: " + command, -1};
+  std::string output;
+  std::array<char, 4096> buffer;
+  for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
+    output.append(buffer.data(), n);
+  }
+  return {output, pclose(pipe)};
 }
 
 }  // namespace support

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace support {
@@ -39,5 +40,9 @@ struct RunResult {
 // in a new directory holding the request's files, waits for it, and removes the directory.
 // Throws std::system_error when the program cannot be started.
 RunResult run_built_program(const std::filesystem::path& program, const RunRequest& request);
+
+// Runs `command` through the shell and returns its standard output (with standard error when
+// `with_errors`) and its status as pclose gives it.
+std::pair<std::string, int> run_shell_command(const std::string& command, bool with_errors = true);
 
 }  // namespace support
