@@ -147,8 +147,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BackupCase{"OtherExperimentsIgnored", {"XYZ.O05"}, "ABC.O01"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// With every backup name taken, the old file stays where it is and is opened again; no backup
-// is overwritten.
+// With every backup name taken, the old file stays where it is and is opened again, and the
+// terminal says that no copy was made; no backup is overwritten.
 TEST_F(WorkCopyTest, LosesNoBackupWhenAllNamesAreInUse) {
   std::vector<std::string> backups;
   for (int n = 0; n < 256; ++n) {
@@ -165,6 +165,9 @@ TEST_F(WorkCopyTest, LosesNoBackupWhenAllNamesAreInUse) {
   for (const std::string& name : backups) EXPECT_EQ(file_bytes(name), name);
   EXPECT_EQ(file_bytes("ABC.EXP"), old_bytes);
   EXPECT_EQ(textio::unit_file_name(unit_after_), path("ABC.EXP"));
+  EXPECT_EQ(terminal_text(),
+            " **** No working copy made: the backup name " + path("ABC.O00") + " is in use ****\n");
+  EXPECT_FALSE(std::filesystem::exists(directory_ / "ABC.NEW"));
 }
 
 TEST_F(WorkCopyTest, DeleteLeavesNoBackup) {
