@@ -246,10 +246,15 @@ std::size_t MapSampler::sample_batch(const float* z, std::size_t count, Sample* 
   std::array<std::array<float, kBatchPoints>, 3> direct;
   for (int i = 0; i < 3; ++i) {
     const std::size_t a = static_cast<std::size_t>(i);
-    for (std::size_t j = 0; j < count; ++j) {
+    // An axis that z does not reach has the same coordinate all along the row: only the sign of
+    // a zero can differ from point to point, and the shift by whole periods removes it.
+    const std::size_t varying = o.rotation[a][2] == 0.0f ? std::min<std::size_t>(count, 1) : count;
+    for (std::size_t j = 0; j < varying; ++j) {
       const float q = sums[a] + o.rotation[a][2] * z[j] + o.translation[a];
       direct[a][j] = direct_coordinate(q + shift[a], i);
     }
+    std::fill(direct[a].begin() + static_cast<std::ptrdiff_t>(varying),
+              direct[a].begin() + static_cast<std::ptrdiff_t>(count), direct[a][0]);
   }
   for (std::size_t j = 0; j < count; ++j) {
     Point grid{direct[0][j], direct[1][j], direct[2][j]};
