@@ -49,19 +49,21 @@ class GridWalk {
     return PointIndex{divisions_[0]} * divisions_[1] * divisions_[2];
   }
 
-  // Calls `visit` with the points from position `first` up to `end`, in order.
-  template <typename Visit>
-  void walk(PointIndex first, PointIndex end, Visit visit) const {
+  // Calls `visit(x, y, z, count)` with the points from position `first` up to `end`, in order,
+  // a row of z or the part of one in the range at a time: the points (x, y, z[0 .. count)).
+  template <typename VisitRow>
+  void walk_rows(PointIndex first, PointIndex end, VisitRow visit) const {
     const PointIndex n2 = divisions_[1], n3 = divisions_[2];
     PointIndex i = first / (n2 * n3), j = first / n3 % n2, k = first % n3;
-    for (PointIndex p = first; p < end; ++p) {
-      visit(Point{fractions_[0][i], fractions_[1][j], fractions_[2][k]});
-      if (++k == n3) {
-        k = 0;
-        if (++j == n2) {
-          j = 0;
-          ++i;
-        }
+    for (PointIndex p = first; p < end;) {
+      const PointIndex count = std::min(n3 - k, end - p);
+      visit(fractions_[0][static_cast<std::size_t>(i)], fractions_[1][static_cast<std::size_t>(j)],
+            fractions_[2].data() + k, static_cast<std::size_t>(count));
+      p += count;
+      k = 0;
+      if (++j == n2) {
+        j = 0;
+        ++i;
       }
     }
   }
@@ -180,14 +182,11 @@ class ChunkWriter {
   // The points just before a chunk almost always lead the search to where it stands when the
   // chunk begins, whatever it started from.
   void guess_search_start(PointIndex first) {
-    shared_.walk.walk(std::max<PointIndex>(0, first - shared_.guess_points), first,
-                      [this](const Point& point) { sampler_.MAPVAL(point); });
+    sample(std::max<PointIndex>(0, first - shared_.guess_points), first);
   }
 
   void sample_and_format(PointIndex first, PointIndex end) {
-    samples_.clear();
-    shared_.walk.walk(first, end,
-                      [this](const Point& point) { samples_.push_back(sampler_.sample(point)); });
+    sample(first, end);
     text_.resize(samples_.size() * (textio::kListRealMaxLength + shared_.line_end.size()));
     char* out = text_.data();
     for (std::size_t i = 0; i < samples_.size(); ++i) {
@@ -198,6 +197,15 @@ class ChunkWriter {
       out += shared_.line_end.size();
     }
     text_.resize(static_cast<std::size_t>(out - text_.data()));
+  }
+
+  void sample(PointIndex first, PointIndex end) {
+    samples_.resize(static_cast<std::size_t>(end - first));
+    Sample* out = samples_.data();
+    shared_.walk.walk_rows(first, end, [&](float x, float y, const float* z, std::size_t count) {
+      sampler_.sample_row(x, y, z, count, out);
+      out += count;
+    });
   }
 
   // A stored point's value recurs wherever symmetry brings that point back, and its code keeps

@@ -43,6 +43,12 @@ MapSampler::MapSampler(const MapBlock& block, const symmetry::OperatorSet& opera
     }
   }
   summed_in_row_.fill(kNoRow);
+  code_values_.resize(std::size_t{1} << 16);
+  for (int code = std::numeric_limits<std::int16_t>::min();
+       code <= std::numeric_limits<std::int16_t>::max(); ++code) {
+    code_values_[static_cast<std::size_t>(code - std::numeric_limits<std::int16_t>::min())] =
+        decoded(static_cast<float>(code));
+  }
   // A NaN's coordinate is NaN, so every slot starts out true for this NaN.
   const float nan = std::numeric_limits<float>::quiet_NaN();
   memos_.assign(3 * kMemoSlots, {~std::uint32_t{0}, nan, nan});
@@ -54,6 +60,25 @@ bool MapSampler::within_block(float coordinate, int axis) const {
   return coordinate >= 0.0f && coordinate <= axes_[axis].last;
 }
 
+// The block coordinate of a fraction along axis i. The shift by whole periods keeps the argument
+// positive, so a truncating mod suffices; rounding the sum also snaps points on stored grid points
+// to whole numbers.
+float MapSampler::direct_coordinate(float fraction, int i) const {
+  const Axis& axis = axes_[static_cast<std::size_t>(i)];
+  const float g = fraction * axis.divisions - axis.start;
+  return wrap(g + axis.whole_periods, axis.divisions);
+}
+
+// -(q + c) in block coordinates, from the wrapped coordinate of q + c.
+float MapSampler::inverse_coordinate(float direct, int i) const {
+  const Axis& axis = axes_[static_cast<std::size_t>(i)];
+  return wrap(-direct - axis.twice_start + axis.whole_periods, axis.divisions);
+}
+
+bool MapSampler::within_block(const Point& grid) const {
+  return within_block(grid[0], 0) && within_block(grid[1], 1) && within_block(grid[2], 2);
+}
+
 // The block coordinates of a fraction along axis i, for the point and for its inverse.
 const MapSampler::CoordinateMemo& MapSampler::coordinates(float fraction, int i) {
   std::uint32_t bits = std::bit_cast<std::uint32_t>(fraction);
@@ -61,14 +86,8 @@ const MapSampler::CoordinateMemo& MapSampler::coordinates(float fraction, int i)
   CoordinateMemo& memo =
       memos_[static_cast<std::size_t>(i) * kMemoSlots + ((bits * 0x9E3779B1u) >> (32 - kMemoBits))];
   if (memo.fraction_bits != bits) {
-    const Axis& axis = axes_[static_cast<std::size_t>(i)];
-    float g = fraction * axis.divisions - axis.start;
-    // The shift by whole periods keeps the argument positive, so a truncating mod suffices;
-    // rounding the sum also snaps points on stored grid points to whole numbers.
-    float direct = wrap(g + axis.whole_periods, axis.divisions);
-    // -(q + c) in block coordinates, from the wrapped coordinate of q + c.
-    float inverse = wrap(-direct - axis.twice_start + axis.whole_periods, axis.divisions);
-    memo = {bits, direct, inverse};
+    const float direct = direct_coordinate(fraction, i);
+    memo = {bits, direct, inverse_coordinate(direct, i)};
   }
   return memo;
 }
@@ -122,7 +141,7 @@ Sample MapSampler::interpolate(const Point& grid) {
   // On a stored grid point the sum below is exactly the first corner's code: the other
   // weights are 0 and adding their zero products changes nothing.
   if (f1 == 0.0f && f2 == 0.0f && f3 == 0.0f) {
-    return {decoded(static_cast<float>(base[0])), base[0]};
+    return {decoded_code(base[0]), base[0]};
   }
   auto corner = [base](bool stored, std::ptrdiff_t offset) {
     return stored ? static_cast<float>(base[offset]) : 0.0f;
@@ -153,6 +172,15 @@ void MapSampler::follow_row(float x, float y) {
 // order of the full sum.
 Point MapSampler::image(int op, float z) {
   const Operator& o = operators_[static_cast<std::size_t>(op)];
+  const Point& sums = row_sums(op);
+  Point result;
+  for (std::size_t i = 0; i < 3; ++i) result[i] = sums[i] + o.rotation[i][2] * z + o.translation[i];
+  return result;
+}
+
+// r0 x + r1 y of the current row for each axis, summed when the operator is first tried there.
+const Point& MapSampler::row_sums(int op) {
+  const Operator& o = operators_[static_cast<std::size_t>(op)];
   Point& sums = row_sums_[static_cast<std::size_t>(op)];
   if (summed_in_row_[static_cast<std::size_t>(op)] != row_) {
     for (std::size_t i = 0; i < 3; ++i) {
@@ -160,9 +188,7 @@ Point MapSampler::image(int op, float z) {
     }
     summed_in_row_[static_cast<std::size_t>(op)] = row_;
   }
-  Point result;
-  for (std::size_t i = 0; i < 3; ++i) result[i] = sums[i] + o.rotation[i][2] * z + o.translation[i];
-  return result;
+  return sums;
 }
 
 void MapSampler::resume_search_at(const SearchStart& start) {
@@ -183,6 +209,66 @@ Sample MapSampler::sample(const Point& point) {
     current_operator_ = (current_operator_ + 1) % operator_count_;
   }
   return {};
+}
+
+// Along a row the operator and centring vector that reached the block last mostly reach it for
+// the points that follow: they are tested on a batch of points at once, and only the first point
+// that they miss takes the one-point search, which tries them first and so finds the same image.
+// After a miss the batches start small, so that a row that keeps changing operator wastes little.
+void MapSampler::sample_row(float x, float y, const float* z, std::size_t count, Sample* out) {
+  if (operator_count_ <= 0 || centring_count_ <= 0) {
+    std::fill(out, out + count, Sample{});
+    return;
+  }
+  follow_row(x, y);
+  std::size_t batch = kFirstBatchPoints;
+  std::size_t k = 0;
+  while (k < count) {
+    const std::size_t points = std::min(batch, count - k);
+    const std::size_t found = sample_batch(z + k, points, out + k);
+    k += found;
+    if (found == points) {
+      batch = std::min(2 * batch, kBatchPoints);
+    } else {
+      out[k] = sample({x, y, z[k]});
+      ++k;
+      batch = kFirstBatchPoints;
+    }
+  }
+}
+
+// The points at the front of a batch that the current operator and centring vector bring into
+// the block, sampled as the one-point search samples them; stops at the first they miss.
+std::size_t MapSampler::sample_batch(const float* z, std::size_t count, Sample* out) {
+  const Operator& o = operators_[static_cast<std::size_t>(current_operator_)];
+  const Point& sums = row_sums(current_operator_);
+  const auto& shift = centring_[static_cast<std::size_t>(current_centring_)];
+  std::array<std::array<float, kBatchPoints>, 3> direct;
+  for (int i = 0; i < 3; ++i) {
+    const std::size_t a = static_cast<std::size_t>(i);
+    // An axis that z does not reach has the same coordinate all along the row: only the sign of
+    // a zero can differ from point to point, and the shift by whole periods removes it.
+    const std::size_t varying = o.rotation[a][2] == 0.0f ? std::min<std::size_t>(count, 1) : count;
+    for (std::size_t j = 0; j < varying; ++j) {
+      const float q = sums[a] + o.rotation[a][2] * z[j] + o.translation[a];
+      direct[a][j] = direct_coordinate(q + shift[a], i);
+    }
+    std::fill(direct[a].begin() + static_cast<std::ptrdiff_t>(varying),
+              direct[a].begin() + static_cast<std::ptrdiff_t>(count), direct[a][0]);
+  }
+  for (std::size_t j = 0; j < count; ++j) {
+    Point grid{direct[0][j], direct[1][j], direct[2][j]};
+    if (!within_block(grid)) {
+      if (!centric_) return j;
+      for (int i = 0; i < 3; ++i) {
+        grid[static_cast<std::size_t>(i)] =
+            inverse_coordinate(grid[static_cast<std::size_t>(i)], i);
+      }
+      if (!within_block(grid)) return j;
+    }
+    out[j] = interpolate(grid);
+  }
+  return count;
 }
 
 }  // namespace conversion

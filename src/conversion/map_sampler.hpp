@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "conversion/map_block.hpp"
@@ -40,6 +41,8 @@ class MapSampler {
   float MAPVAL(const Point& point) { return sample(point).value; }
   // MAPVAL's value with the code it came from.
   Sample sample(const Point& point);
+  // sample() of the points (x, y, z[0]) to (x, y, z[count - 1]), called in that order.
+  void sample_row(float x, float y, const float* z, std::size_t count, Sample* out);
 
   // Where the next search begins; kept between calls because neighbouring grid points mostly
   // reach the block through the same operator and centring vector. The values returned depend
@@ -70,13 +73,21 @@ class MapSampler {
   };
 
   void follow_row(float x, float y);
+  const Point& row_sums(int op);
   Point image(int op, float z);
+  std::size_t sample_batch(const float* z, std::size_t count, Sample* out);
   const CoordinateMemo& coordinates(float fraction, int axis);
   bool find_in_block(const Point& image, int centring, Point& grid);
+  float direct_coordinate(float fraction, int axis) const;
+  float inverse_coordinate(float direct, int axis) const;
   bool within_block(float coordinate, int axis) const;
+  bool within_block(const Point& grid) const;
   void prefetch_ahead(std::ptrdiff_t element);
   Sample interpolate(const Point& grid);
   float decoded(float code) const;
+  float decoded_code(std::int16_t code) const {
+    return code_values_[static_cast<std::size_t>(code - std::numeric_limits<std::int16_t>::min())];
+  }
 
   const MapBlock& block_;
   std::array<Axis, 3> axes_;
@@ -100,6 +111,13 @@ class MapSampler {
   static constexpr int kMemoBits = 10;
   static constexpr std::size_t kMemoSlots = std::size_t{1} << kMemoBits;
   std::vector<CoordinateMemo> memos_;  // kMemoSlots for each axis
+
+  // The value of every code, decoded once: a stored point's value is that of its code.
+  std::vector<float> code_values_;
+
+  // Points of a row whose block coordinates are computed together, before they are tested.
+  static constexpr std::size_t kBatchPoints = 32;
+  static constexpr std::size_t kFirstBatchPoints = 4;
 
   static constexpr std::ptrdiff_t kPrefetchSteps = 8;
   std::ptrdiff_t previous_element_ = 0;

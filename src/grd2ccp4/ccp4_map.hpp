@@ -10,9 +10,9 @@
 
 namespace grd2ccp4 {
 
-// The map of the grid, its values moved from the grid file's order (z fastest) to the map's
-// (x fastest); the title, cut to 80 characters, becomes the map's label.
-gemmi::Ccp4<float> ccp4_map_of(const GridFile& grid);
+// The map of the grid, which hands its values (already in the map's order) over to it; the title,
+// cut to 80 characters, becomes the map's label.
+gemmi::Ccp4<float> ccp4_map_of(GridFile grid);
 
 // Writes the map to `path` (a symbolic link's target) through textio's temporary file: a name of
 // its own beside it, so that two runs never meet, with the replaced file's permissions, renamed

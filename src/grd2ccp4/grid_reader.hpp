@@ -17,14 +17,16 @@ struct GridFile {
   std::array<float, 3> lengths{};  // a, b, c
   std::array<float, 3> angles{};   // alpha, beta, gamma in degrees
   std::array<int, 3> divisions{};  // N1, N2, N3 along x, y, z
-  std::vector<float> values;       // in file order: z fastest, x slowest
+  // In the map's order, x fastest and z slowest (the file has z fastest), so that the map can
+  // take them over without a copy.
+  std::vector<float> values;
 
   // The value at grid point (i, j, k), counted from 0 along x, y and z.
   float at(int i, int j, int k) const {
-    return values[static_cast<std::size_t>(k) +
-                  static_cast<std::size_t>(divisions[2]) *
+    return values[static_cast<std::size_t>(i) +
+                  static_cast<std::size_t>(divisions[0]) *
                       (static_cast<std::size_t>(j) +
-                       static_cast<std::size_t>(divisions[1]) * static_cast<std::size_t>(i))];
+                       static_cast<std::size_t>(divisions[1]) * static_cast<std::size_t>(k))];
   }
 };
 

@@ -53,8 +53,7 @@ std::filesystem::path default_output(const std::filesystem::path& input) {
 }
 
 void convert(const std::filesystem::path& input, const std::filesystem::path& output) {
-  const grd2ccp4::GridFile grid = grd2ccp4::read_grid_file(input);
-  const gemmi::Ccp4<float> map = grd2ccp4::ccp4_map_of(grid);
+  const gemmi::Ccp4<float> map = grd2ccp4::ccp4_map_of(grd2ccp4::read_grid_file(input));
   grd2ccp4::write_ccp4_map(map, output);
   std::printf("Wrote %s: %d x %d x %d points, minimum %g, maximum %g, mean %g, r.m.s. %g\n",
               output.c_str(), map.grid.nu, map.grid.nv, map.grid.nw, map.hstats.dmin,

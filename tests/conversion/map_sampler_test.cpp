@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <functional>
 #include <gemmi/symmetry.hpp>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -285,6 +288,88 @@ TEST(AxisRotation, RotatesTheTripleCountTimes) {
   ROTAX3(back, -1);
   EXPECT_EQ(back, (std::array<int, 3>{2, 3, 1}));
 }
+
+}  // namespace
+}  // namespace conversion
+
+namespace conversion {
+namespace {
+
+std::uint32_t bits(float value) {
+  return std::bit_cast<std::uint32_t>(value);
+}
+
+// A block of random codes, of random size and start (negative ones too), on a random grid whose
+// divisions need not suit the group.
+MapBlock random_block(std::mt19937& random) {
+  auto uniform = [&random](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random);
+  };
+  MapBlock block;
+  block.density_minimum = -1.5f;
+  block.density_range = 4.0f;
+  for (int i = 0; i < 3; ++i) {
+    block.grid_divisions[i] = uniform(3, 41);
+    block.block_start[i] = uniform(-7, 5);
+    block.block_steps[i] = uniform(1, block.grid_divisions[i] / 2 + 3);
+  }
+  const auto [lx, ly, lz] = block.block_steps;
+  for (int e = 0; e < lx * ly * lz; ++e) {
+    block.values.push_back(static_cast<std::int16_t>(uniform(-32767, 32767)));
+  }
+  return block;
+}
+
+struct RowCase {
+  const char* symbol;
+  bool patterson;  // translations dropped, centric
+};
+
+class RowSamplingTest : public ::testing::TestWithParam<RowCase> {};
+
+// Whole rows give every point the value, code and search end that the one-point search gives,
+// bit for bit, whatever rows it keeps or changes operator along.
+TEST_P(RowSamplingTest, RowsSampleAsPointByPoint) {
+  const RowCase& c = GetParam();
+  symmetry::OperatorSet set;
+  set.symbol = c.symbol;
+  set.symbol.resize(symmetry::kSymbolWidth, ' ');
+  ASSERT_EQ(symmetry::interpret_symbol(set, 0, 0), 0) << c.symbol;
+  if (c.patterson) {
+    set.centric = 1;
+    for (int k = 0; k < set.operator_count; ++k) set.operators[k].translation = {0, 0, 0};
+  }
+  std::mt19937 random(std::hash<std::string>{}(c.symbol) + c.patterson);
+  for (int trial = 0; trial < 6; ++trial) {
+    const MapBlock block = random_block(random);
+    const auto [n1, n2, n3] = block.grid_divisions;
+    std::vector<float> z;
+    for (int k = 0; k < n3; ++k) z.push_back(static_cast<float>(k) / static_cast<float>(n3));
+    MapSampler by_point(block, set), by_row(block, set);
+    std::vector<Sample> row(z.size());
+    for (int i = 0; i < n1; ++i) {
+      for (int j = 0; j < n2; ++j) {
+        const float x = static_cast<float>(i) / static_cast<float>(n1);
+        const float y = static_cast<float>(j) / static_cast<float>(n2);
+        by_row.sample_row(x, y, z.data(), z.size(), row.data());
+        for (std::size_t k = 0; k < z.size(); ++k) {
+          const Sample expected = by_point.sample({x, y, z[k]});
+          ASSERT_TRUE(bits(row[k].value) == bits(expected.value) && row[k].code == expected.code)
+              << c.symbol << " trial " << trial << " at " << i << " " << j << " " << k;
+        }
+        ASSERT_EQ(by_row.search_start(), by_point.search_start());
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Groups, RowSamplingTest,
+                         ::testing::Values(RowCase{"P 1", false}, RowCase{"P -1", false},
+                                           RowCase{"P 21/c", false}, RowCase{"C 2/c", false},
+                                           RowCase{"P 21 21 21", false}, RowCase{"I 41/a", false},
+                                           RowCase{"R -3", false}, RowCase{"P 63/m m c", false},
+                                           RowCase{"F d -3 m", false}, RowCase{"I a -3 d", false},
+                                           RowCase{"P 21/c", true}, RowCase{"P 61 2 2", true}));
 
 }  // namespace
 }  // namespace conversion

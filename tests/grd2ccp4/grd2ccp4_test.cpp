@@ -329,3 +329,64 @@ TEST(MapReplacementTest, KeepsTheLinkAndThePermissionsOfTheReplacedMap) {
 }
 
 }  // namespace
+
+namespace {
+
+// A grid of several megabytes of text, its values numbering the lines from 0: more than one
+// block of the reader, and a number of x planes that its gathering does not divide evenly.
+constexpr std::array<int, 3> kLargeDivisions = {37, 61, 113};
+
+std::string large_grid_file() {
+  std::string text = kTitle + "\n" + kCellLine + "\n  37  61 113\n";
+  const int count = kLargeDivisions[0] * kLargeDivisions[1] * kLargeDivisions[2];
+  for (int v = 0; v < count; ++v) text += "  " + std::to_string(v) + ".00000\r\n";
+  return text;
+}
+
+TEST(LargeGridTest, EveryValueReachesItsPlaceInTheMap) {
+  const support::RunResult run = run_grd2ccp4({"L.grd"}, {{"L.grd", large_grid_file()}});
+  ASSERT_EQ(run.exit_status, 0) << run.standard_error;
+  const gemmi::Ccp4<float> map = map_of(run.files.at("L.ccp4"));
+  const auto [n1, n2, n3] = kLargeDivisions;
+  for (int i = 0; i < n1; ++i) {
+    for (int j = 0; j < n2; ++j) {
+      for (int k = 0; k < n3; ++k) {
+        ASSERT_EQ(map.grid.get_value_q(i, j, k), static_cast<float>((i * n2 + j) * n3 + k))
+            << i << " " << j << " " << k;
+      }
+    }
+  }
+}
+
+// Problems far into a large file name their own line, whichever block and half of it they lie
+// in; the first of two is the one reported.
+TEST(LargeGridTest, ProblemsNameTheirLine) {
+  const std::string large = large_grid_file();
+  auto with_value_line = [&](std::string text, int line, const std::string& value) {
+    // Lines 4 on hold values from 0: the line of value v is v + 4.
+    const std::string old = "  " + std::to_string(line - 4) + ".00000\r\n";
+    return text.replace(text.find("\n" + old) + 1, old.size(), value + "\r\n");
+  };
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {with_value_line(large, 200004, "  1.5e"),
+       "L.grd, line 200004: the value is not a finite number: \"1.5e\""},
+      {with_value_line(with_value_line(large, 150000, "  x"), 250000, "   "),
+       "L.grd, line 150000: the value is not a finite number: \"x\""},
+      {with_value_line(large, 180000, std::string(1025, '1')),
+       "L.grd, line 180000: the line is longer than 1024 characters"},
+      {large + "  1.0",
+       "L.grd, line 255045: more lines than the 255041 values of a 37 x 61 x 113 grid"},
+      // Divisions that call for far more values than the file could hold fail at its end
+      // without the memory of the whole grid.
+      {kTitle + "\n" + kCellLine + "\n999999999999\n  1.0\n",
+       "L.grd, line 5: the file ends after 1 of the 999700029999 values of a 9999 x 9999 x 9999 "
+       "grid"},
+  };
+  for (const auto& [file, message] : cases) {
+    const support::RunResult run = run_grd2ccp4({"L.grd"}, {{"L.grd", file}});
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(run.standard_error, "grd2ccp4: " + message + "\n");
+  }
+}
+
+}  // namespace
