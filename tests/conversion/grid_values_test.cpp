@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "random_block.hpp"
 #include "support/files.hpp"
 #include "symmetry/interpreter.hpp"
 #include "textio/units.hpp"
@@ -14,24 +15,8 @@
 namespace conversion {
 namespace {
 
-// A block of random codes, of random size and start, on a random grid.
 MapBlock random_block(std::mt19937& random) {
-  auto uniform = [&random](int low, int high) {
-    return std::uniform_int_distribution<int>(low, high)(random);
-  };
-  MapBlock block;
-  block.density_minimum = -1.5f;
-  block.density_range = 4.0f;
-  for (int i = 0; i < 3; ++i) {
-    block.grid_divisions[i] = uniform(3, 40);
-    block.block_start[i] = uniform(-3, 3);
-    block.block_steps[i] = uniform(1, block.grid_divisions[i] / 2 + 2);
-  }
-  const auto [lx, ly, lz] = block.block_steps;
-  for (int e = 0; e < lx * ly * lz; ++e) {
-    block.values.push_back(static_cast<std::int16_t>(uniform(-32767, 32767)));
-  }
-  return block;
+  return random_block(random, RandomBlockRanges{40, -3, 3, 2});
 }
 
 std::string written_values(const MapBlock& block, const symmetry::OperatorSet& operators,

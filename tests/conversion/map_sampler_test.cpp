@@ -14,6 +14,7 @@
 
 #include "conversion/map_block.hpp"
 #include "conversion/map_file.hpp"
+#include "random_block.hpp"
 #include "symmetry/interpreter.hpp"
 #include "symmetry/operator_set.hpp"
 
@@ -299,25 +300,8 @@ std::uint32_t bits(float value) {
   return std::bit_cast<std::uint32_t>(value);
 }
 
-// A block of random codes, of random size and start (negative ones too), on a random grid whose
-// divisions need not suit the group.
 MapBlock random_block(std::mt19937& random) {
-  auto uniform = [&random](int low, int high) {
-    return std::uniform_int_distribution<int>(low, high)(random);
-  };
-  MapBlock block;
-  block.density_minimum = -1.5f;
-  block.density_range = 4.0f;
-  for (int i = 0; i < 3; ++i) {
-    block.grid_divisions[i] = uniform(3, 41);
-    block.block_start[i] = uniform(-7, 5);
-    block.block_steps[i] = uniform(1, block.grid_divisions[i] / 2 + 3);
-  }
-  const auto [lx, ly, lz] = block.block_steps;
-  for (int e = 0; e < lx * ly * lz; ++e) {
-    block.values.push_back(static_cast<std::int16_t>(uniform(-32767, 32767)));
-  }
-  return block;
+  return random_block(random, RandomBlockRanges{41, -7, 5, 3});
 }
 
 struct RowCase {
