@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+
+#include "conversion/vector_batch.hpp"
 
 namespace conversion {
 
@@ -21,18 +24,30 @@ constexpr std::uint64_t kNoRow = ~std::uint64_t{0};
 
 }  // namespace
 
-MapSampler::MapSampler(const MapBlock& block, const symmetry::OperatorSet& operators)
+MapSampler::MapSampler(const MapBlock& block, const symmetry::OperatorSet& operators,
+                       BatchCode batch_code)
     : block_(block),
       operator_count_(std::min(operators.operator_count, symmetry::kMaxOperators)),
       centring_count_(std::min(operators.centring_count, symmetry::kMaxCentringVectors)),
-      centric_(operators.centric != 0),
       centring_(operators.centring) {
+  layout_.centric = operators.centric != 0;
+  layout_.values = block.values.data();
+  layout_.value_count = block.values.size();
+  layout_.steps = block.block_steps;
+  layout_.lx = block.block_steps[0];
+  layout_.lxy = layout_.lx * block.block_steps[1];
+  layout_.density_range = block.density_range;
+  layout_.density_minimum = block.density_minimum;
   for (int i = 0; i < 3; ++i) {
     float n = static_cast<float>(block.grid_divisions[i]);
     float start = static_cast<float>(block.block_start[i]);
-    axes_[i] = {n, start, 2.0f * start, kWholePeriods * n,
-                static_cast<float>(block.block_steps[i] - 1)};
+    layout_.axes[i] = {n, start, 2.0f * start, kWholePeriods * n,
+                       static_cast<float>(block.block_steps[i] - 1)};
   }
+  // The vector code indexes the block with 32-bit element numbers.
+  vector_batches_ = batch_code == BatchCode::vector_where_available && vector_batch_available() &&
+                    !block.values.empty() &&
+                    block.values.size() <= static_cast<std::size_t>(INT32_MAX);
   for (int k = 0; k < symmetry::kMaxOperators; ++k) {
     const symmetry::SymmetryOperator& op = operators.operators[static_cast<std::size_t>(k)];
     for (std::size_t i = 0; i < 3; ++i) {
@@ -57,21 +72,21 @@ MapSampler::MapSampler(const MapBlock& block, const symmetry::OperatorSet& opera
 // The upper boundary belongs to the block. A coordinate below 0 only arises when a block start
 // far outside the cell defeats the shift by whole periods; it never passes.
 bool MapSampler::within_block(float coordinate, int axis) const {
-  return coordinate >= 0.0f && coordinate <= axes_[axis].last;
+  return coordinate >= 0.0f && coordinate <= layout_.axes[static_cast<std::size_t>(axis)].last;
 }
 
 // The block coordinate of a fraction along axis i. The shift by whole periods keeps the argument
 // positive, so a truncating mod suffices; rounding the sum also snaps points on stored grid points
 // to whole numbers.
 float MapSampler::direct_coordinate(float fraction, int i) const {
-  const Axis& axis = axes_[static_cast<std::size_t>(i)];
+  const BlockAxis& axis = layout_.axes[static_cast<std::size_t>(i)];
   const float g = fraction * axis.divisions - axis.start;
   return wrap(g + axis.whole_periods, axis.divisions);
 }
 
 // -(q + c) in block coordinates, from the wrapped coordinate of q + c.
 float MapSampler::inverse_coordinate(float direct, int i) const {
-  const Axis& axis = axes_[static_cast<std::size_t>(i)];
+  const BlockAxis& axis = layout_.axes[static_cast<std::size_t>(i)];
   return wrap(-direct - axis.twice_start + axis.whole_periods, axis.divisions);
 }
 
@@ -104,7 +119,7 @@ bool MapSampler::find_in_block(const Point& image, int centring, Point& grid) {
     inverse[i] = memo.inverse;
     inside = inside && within_block(grid[i], i);
   }
-  if (inside || !centric_) return inside;
+  if (inside || !layout_.centric) return inside;
   grid = inverse;
   for (int i = 0; i < 3; ++i) {
     if (!within_block(grid[i], i)) return false;
@@ -241,17 +256,37 @@ void MapSampler::sample_row(float x, float y, const float* z, std::size_t count,
 // the block, sampled as the one-point search samples them; stops at the first they miss.
 std::size_t MapSampler::sample_batch(const float* z, std::size_t count, Sample* out) {
   const Operator& o = operators_[static_cast<std::size_t>(current_operator_)];
-  const Point& sums = row_sums(current_operator_);
-  const auto& shift = centring_[static_cast<std::size_t>(current_centring_)];
-  std::array<std::array<float, kBatchPoints>, 3> direct;
+  RowImage image{row_sums(current_operator_),
+                 {},
+                 o.translation,
+                 centring_[static_cast<std::size_t>(current_centring_)]};
+  for (std::size_t i = 0; i < 3; ++i) image.z_column[i] = o.rotation[i][2];
+  if (!vector_batches_) {
+    const std::size_t found = find_images(image, z, count);
+    interpolate_found(found, out);
+    return found;
+  }
+  const std::size_t found = find_images_vector(layout_, image, z, count, batch_grid_);
+  for (std::uint32_t left = interpolate_vector(layout_, batch_grid_, found, out); left != 0;
+       left &= left - 1) {
+    const std::size_t j = static_cast<std::size_t>(std::countr_zero(left));
+    out[j] = interpolate({batch_grid_[0][j], batch_grid_[1][j], batch_grid_[2][j]});
+  }
+  return found;
+}
+
+// How many points at the front of the batch the image brings into the block; their block
+// coordinates go to the batch grid.
+std::size_t MapSampler::find_images(const RowImage& image, const float* z, std::size_t count) {
+  BatchCoordinates& direct = batch_grid_;
   for (int i = 0; i < 3; ++i) {
     const std::size_t a = static_cast<std::size_t>(i);
     // An axis that z does not reach has the same coordinate all along the row: only the sign of
     // a zero can differ from point to point, and the shift by whole periods removes it.
-    const std::size_t varying = o.rotation[a][2] == 0.0f ? std::min<std::size_t>(count, 1) : count;
+    const std::size_t varying = image.z_column[a] == 0.0f ? std::min<std::size_t>(count, 1) : count;
     for (std::size_t j = 0; j < varying; ++j) {
-      const float q = sums[a] + o.rotation[a][2] * z[j] + o.translation[a];
-      direct[a][j] = direct_coordinate(q + shift[a], i);
+      const float q = image.row_sums[a] + image.z_column[a] * z[j] + image.translation[a];
+      direct[a][j] = direct_coordinate(q + image.shift[a], i);
     }
     std::fill(direct[a].begin() + static_cast<std::ptrdiff_t>(varying),
               direct[a].begin() + static_cast<std::ptrdiff_t>(count), direct[a][0]);
@@ -259,16 +294,22 @@ std::size_t MapSampler::sample_batch(const float* z, std::size_t count, Sample* 
   for (std::size_t j = 0; j < count; ++j) {
     Point grid{direct[0][j], direct[1][j], direct[2][j]};
     if (!within_block(grid)) {
-      if (!centric_) return j;
+      if (!layout_.centric) return j;
       for (int i = 0; i < 3; ++i) {
         grid[static_cast<std::size_t>(i)] =
             inverse_coordinate(grid[static_cast<std::size_t>(i)], i);
       }
       if (!within_block(grid)) return j;
+      for (std::size_t i = 0; i < 3; ++i) direct[i][j] = grid[i];
     }
-    out[j] = interpolate(grid);
   }
   return count;
+}
+
+void MapSampler::interpolate_found(std::size_t count, Sample* out) {
+  for (std::size_t j = 0; j < count; ++j) {
+    out[j] = interpolate({batch_grid_[0][j], batch_grid_[1][j], batch_grid_[2][j]});
+  }
 }
 
 }  // namespace conversion

@@ -9,11 +9,10 @@
 #include <vector>
 
 #include "conversion/map_block.hpp"
+#include "conversion/sample.hpp"
 #include "symmetry/operator_set.hpp"
 
 namespace conversion {
-
-using Point = std::array<float, 3>;
 
 // Where the search for a point's image begins: the operator and centring vector (0-based) that
 // reached the block last.
@@ -23,18 +22,16 @@ struct SearchStart {
   bool operator==(const SearchStart&) const = default;
 };
 
-// A map value and, when it is the value of a stored point, that point's 16-bit code.
-struct Sample {
-  static constexpr int kNoCode = -65536;  // interpolated, or no image in the block
-  float value = 0.0f;
-  int code = kNoCode;
-};
+// How a row's batches of points are tested and interpolated: by the portable code, or in the
+// processor's vector registers where it has them. Both give the same bits.
+enum class BatchCode { portable, vector_where_available };
 
 class MapSampler {
  public:
   // Takes the block's geometry and the operator set once, here; the block's values are read on
   // every call, so the block must outlive the sampler.
-  MapSampler(const MapBlock& block, const symmetry::OperatorSet& operators);
+  MapSampler(const MapBlock& block, const symmetry::OperatorSet& operators,
+             BatchCode batch_code = BatchCode::vector_where_available);
 
   // The value at `point`, in the block's scaled density units; 0.0 when no equivalent point
   // lies in the stored block.
@@ -51,15 +48,10 @@ class MapSampler {
   SearchStart search_start() const { return {current_operator_, current_centring_}; }
   void resume_search_at(const SearchStart& start);
 
+  // Whether the batches run in vector registers.
+  bool batches_in_vectors() const { return vector_batches_; }
+
  private:
-  // One axis of the block in the single-precision forms that the tests use.
-  struct Axis {
-    float divisions;      // N
-    float start;          // S
-    float twice_start;    // 2 x S
-    float whole_periods;  // 100 x N
-    float last;           // L - 1: the upper boundary belongs to the block
-  };
   // An operator's rotation as floats and its translation in fractions of the cell edges.
   struct Operator {
     std::array<Point, 3> rotation;  // rotation[i][j]: row i, column j
@@ -76,6 +68,8 @@ class MapSampler {
   const Point& row_sums(int op);
   Point image(int op, float z);
   std::size_t sample_batch(const float* z, std::size_t count, Sample* out);
+  std::size_t find_images(const RowImage& image, const float* z, std::size_t count);
+  void interpolate_found(std::size_t count, Sample* out);
   const CoordinateMemo& coordinates(float fraction, int axis);
   bool find_in_block(const Point& image, int centring, Point& grid);
   float direct_coordinate(float fraction, int axis) const;
@@ -90,10 +84,9 @@ class MapSampler {
   }
 
   const MapBlock& block_;
-  std::array<Axis, 3> axes_;
+  BlockLayout layout_;
   int operator_count_;
   int centring_count_;
-  bool centric_;
   std::array<Operator, symmetry::kMaxOperators> operators_;
   symmetry::CentringVectors centring_;
 
@@ -115,9 +108,11 @@ class MapSampler {
   // The value of every code, decoded once: a stored point's value is that of its code.
   std::vector<float> code_values_;
 
-  // Points of a row whose block coordinates are computed together, before they are tested.
-  static constexpr std::size_t kBatchPoints = 32;
+  // Points of a row whose block coordinates are computed together, before they are tested:
+  // at most kBatchPoints, starting from this many.
   static constexpr std::size_t kFirstBatchPoints = 4;
+  bool vector_batches_;
+  BatchCoordinates batch_grid_{};  // of the batch in hand
 
   static constexpr std::ptrdiff_t kPrefetchSteps = 8;
   std::ptrdiff_t previous_element_ = 0;

@@ -14,6 +14,7 @@
 
 #include "conversion/map_block.hpp"
 #include "conversion/map_file.hpp"
+#include "conversion/vector_batch.hpp"
 #include "random_block.hpp"
 #include "symmetry/interpreter.hpp"
 #include "symmetry/operator_set.hpp"
@@ -311,10 +312,18 @@ struct RowCase {
 
 class RowSamplingTest : public ::testing::TestWithParam<RowCase> {};
 
+void rows_sample_as_point_by_point(const RowCase& c, BatchCode batch_code);
+
 // Whole rows give every point the value, code and search end that the one-point search gives,
-// bit for bit, whatever rows it keeps or changes operator along.
+// bit for bit, whatever rows it keeps or changes operator along, with the batches in portable
+// code and in vector registers.
 TEST_P(RowSamplingTest, RowsSampleAsPointByPoint) {
-  const RowCase& c = GetParam();
+  for (BatchCode code : {BatchCode::portable, BatchCode::vector_where_available}) {
+    rows_sample_as_point_by_point(GetParam(), code);
+  }
+}
+
+void rows_sample_as_point_by_point(const RowCase& c, BatchCode batch_code) {
   symmetry::OperatorSet set;
   set.symbol = c.symbol;
   set.symbol.resize(symmetry::kSymbolWidth, ' ');
@@ -329,7 +338,9 @@ TEST_P(RowSamplingTest, RowsSampleAsPointByPoint) {
     const auto [n1, n2, n3] = block.grid_divisions;
     std::vector<float> z;
     for (int k = 0; k < n3; ++k) z.push_back(static_cast<float>(k) / static_cast<float>(n3));
-    MapSampler by_point(block, set), by_row(block, set);
+    MapSampler by_point(block, set, BatchCode::portable), by_row(block, set, batch_code);
+    ASSERT_EQ(by_row.batches_in_vectors(),
+              batch_code == BatchCode::vector_where_available && vector_batch_available());
     std::vector<Sample> row(z.size());
     for (int i = 0; i < n1; ++i) {
       for (int j = 0; j < n2; ++j) {
@@ -339,7 +350,8 @@ TEST_P(RowSamplingTest, RowsSampleAsPointByPoint) {
         for (std::size_t k = 0; k < z.size(); ++k) {
           const Sample expected = by_point.sample({x, y, z[k]});
           ASSERT_TRUE(bits(row[k].value) == bits(expected.value) && row[k].code == expected.code)
-              << c.symbol << " trial " << trial << " at " << i << " " << j << " " << k;
+              << c.symbol << (by_row.batches_in_vectors() ? " in vectors" : "") << " trial "
+              << trial << " at " << i << " " << j << " " << k;
         }
         ASSERT_EQ(by_row.search_start(), by_point.search_start());
       }
