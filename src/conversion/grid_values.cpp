@@ -189,14 +189,34 @@ class ChunkWriter {
     sample(first, end);
     text_.resize(samples_.size() * (textio::kListRealMaxLength + shared_.line_end.size()));
     char* out = text_.data();
-    for (std::size_t i = 0; i < samples_.size(); ++i) {
+    for (std::size_t i = 0; i < samples_.size();) {
+      if (i + textio::kListRealBatch <= samples_.size() && all_interpolated(i)) {
+        out += format_interpolated(i, out);
+        i += textio::kListRealBatch;
+        continue;
+      }
       if (i + kPrefetchDistance < samples_.size())
         prefetch_text_of(samples_[i + kPrefetchDistance]);
       out += text_of(samples_[i], out);
       std::memcpy(out, shared_.line_end.data(), shared_.line_end.size());
       out += shared_.line_end.size();
+      ++i;
     }
     text_.resize(static_cast<std::size_t>(out - text_.data()));
+  }
+
+  // Interpolated values seldom recur: a batch of them is converted together.
+  bool all_interpolated(std::size_t first) const {
+    for (std::size_t i = first; i < first + textio::kListRealBatch; ++i) {
+      if (samples_[i].code != Sample::kNoCode) return false;
+    }
+    return true;
+  }
+
+  std::size_t format_interpolated(std::size_t first, char* out) const {
+    float values[textio::kListRealBatch];
+    for (std::size_t i = 0; i < textio::kListRealBatch; ++i) values[i] = samples_[first + i].value;
+    return textio::format_list_real_lines(values, shared_.line_end, out);
   }
 
   void sample(PointIndex first, PointIndex end) {

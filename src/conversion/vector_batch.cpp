@@ -130,13 +130,20 @@ VECTOR_CODE Lanes8 interpolate8(const BlockLayout& block, const BatchCoordinates
   const __m256i at_last =
       _mm256_cmpeq_epi32(farthest, _mm256_set1_epi32(static_cast<int>(block.value_count - 1)));
   const __m256i selected = _mm256_andnot_si256(at_last, first_lanes(lanes));
+  const __m256 zero = _mm256_setzero_ps();
+  const __m256 stored = _mm256_and_ps(
+      _mm256_and_ps(_mm256_cmp_ps(f1, zero, _CMP_EQ_OQ), _mm256_cmp_ps(f2, zero, _CMP_EQ_OQ)),
+      _mm256_cmp_ps(f3, zero, _CMP_EQ_OQ));
+  // On a stored point every corner but the first two has weight +0, and a corner taken as 0
+  // leaves the sum as it is: those corners are read only between stored points.
+  const __m256i between = _mm256_andnot_si256(_mm256_castps_si256(stored), selected);
   const __m256i p0 = code_pairs(block, element, selected);
   const __m256i py =
-      code_pairs(block, _mm256_add_epi32(element, lx), _mm256_and_si256(selected, y1));
+      code_pairs(block, _mm256_add_epi32(element, lx), _mm256_and_si256(between, y1));
   const __m256i pz =
-      code_pairs(block, _mm256_add_epi32(element, lxy), _mm256_and_si256(selected, z1));
+      code_pairs(block, _mm256_add_epi32(element, lxy), _mm256_and_si256(between, z1));
   const __m256i pyz = code_pairs(block, _mm256_add_epi32(element, _mm256_add_epi32(lx, lxy)),
-                                 _mm256_and_si256(selected, _mm256_and_si256(y1, z1)));
+                                 _mm256_and_si256(between, _mm256_and_si256(y1, z1)));
   const __m256 w0 = _mm256_sub_ps(
       _mm256_add_ps(
           _mm256_add_ps(
@@ -162,10 +169,6 @@ VECTOR_CODE Lanes8 interpolate8(const BlockLayout& block, const BatchCoordinates
                                   splat(block.density_range)),
                     splat(0.5f)),
       splat(block.density_minimum));
-  const __m256 zero = _mm256_setzero_ps();
-  const __m256 stored = _mm256_and_ps(
-      _mm256_and_ps(_mm256_cmp_ps(f1, zero, _CMP_EQ_OQ), _mm256_cmp_ps(f2, zero, _CMP_EQ_OQ)),
-      _mm256_cmp_ps(f3, zero, _CMP_EQ_OQ));
   const __m256i code = _mm256_blendv_epi8(_mm256_set1_epi32(Sample::kNoCode),
                                           _mm256_srai_epi32(_mm256_slli_epi32(p0, 16), 16),
                                           _mm256_castps_si256(stored));

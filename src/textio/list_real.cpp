@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 
+#include "textio/list_real_vector.hpp"
 #include "textio/records.hpp"
 
 namespace textio {
@@ -267,6 +268,30 @@ std::size_t format_list_real(double value, char* out) {
   out[0] = ' ';
   out[1] = std::signbit(value) ? '-' : ' ';
   return 2 + library_magnitude(std::fabs(value), out + 2);
+}
+
+static_assert(kListRealBatch == kListRealLanes);
+
+std::size_t format_list_real_lines(const float* values, std::string_view line_end, char* out) {
+  static const bool in_vectors = list_real_vectors_available();
+  ListRealHeads heads;
+  if (in_vectors) {
+    format_list_reals_in_vectors(values, heads);
+  } else {
+    std::fill(std::begin(heads.length), std::end(heads.length), 0);
+  }
+  char* const start = out;
+  for (std::size_t i = 0; i < kListRealBatch; ++i) {
+    if (heads.length[i] != 0) {
+      std::memcpy(out, heads.text[i], sizeof heads.text[i]);
+      out += heads.length[i];
+    } else {
+      out += format_list_real(values[i], out);
+    }
+    std::memcpy(out, line_end.data(), line_end.size());
+    out += line_end.size();
+  }
+  return static_cast<std::size_t>(out - start);
 }
 
 ListRealCache::ListRealCache() : entries_(std::make_unique<Entry[]>(kSlots)) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "textio/records.hpp"
 
@@ -13,6 +14,15 @@ namespace textio {
 
 // format_list_real for a single-precision value: the same text as the double form of it.
 std::size_t format_list_real(float value, char* out);
+
+// How many values format_list_real_lines takes.
+inline constexpr std::size_t kListRealBatch = 8;
+
+// The texts of kListRealBatch values, each followed by `line_end`, to `out`, which has room for
+// kListRealBatch x (kListRealMaxLength + line_end.size()) characters; returns how many it wrote.
+// The characters are those of format_list_real, converted eight at a time where the processor
+// can.
+std::size_t format_list_real_lines(const float* values, std::string_view line_end, char* out);
 
 // Remembers the text of the values it has formatted, one per slot chosen from the value's bits,
 // so that a value met again is copied instead of converted. A map decoded from 16-bit codes

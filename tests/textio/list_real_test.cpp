@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <vector>
+
+#include "textio/list_real_vector.hpp"
 
 namespace textio {
 namespace {
@@ -85,6 +88,35 @@ TEST(ListRealSingle, AgreesWithTheCLibraryOverAStrideOfAllBitPatterns) {
     ASSERT_EQ(widened_text(value), want) << b;
     ASSERT_EQ(cached_text(cache, value), want) << b;
   }
+}
+
+// Eight values at a time, each followed by the line end: the values of a stride of all bit
+// patterns (eight neighbours at each step) and the edges of the forms the vector registers take.
+TEST(ListRealLines, BatchesGiveTheTextOfEachValue) {
+  const float edges[] = {0.0001f,      0.000100000005f, 0.00099999999f, 0.001f,      0.5f,
+                         1.0f,         9.99999905f,     10.0f,          99999992.0f, 100000000.0f,
+                         999999936.0f, 1.0e9f,          123456789.0f,   0.1f,        1.5f,
+                         -2.25f};
+  std::vector<std::vector<float>> batches = {{edges, edges + 8}, {edges + 8, edges + 16}};
+  for (std::uint64_t b = 0; b <= 0xFFFFFFFFu - 8; b += 0x3F1D3) {
+    std::vector<float>& batch = batches.emplace_back();
+    for (std::uint32_t k = 0; k < kListRealBatch; ++k) {
+      batch.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(b) + k));
+    }
+  }
+  std::size_t in_vectors = 0;
+  for (const std::vector<float>& batch : batches) {
+    std::string want;
+    for (float value : batch) want += library_text(value) + "\r\n";
+    char out[kListRealBatch * (kListRealMaxLength + 2)];
+    ASSERT_EQ(std::string(out, format_list_real_lines(batch.data(), "\r\n", out)), want)
+        << std::bit_cast<std::uint32_t>(batch[0]);
+    ListRealHeads heads;
+    format_list_reals_in_vectors(batch.data(), heads);
+    for (std::size_t k = 0; k < kListRealBatch; ++k) in_vectors += heads.length[k] != 0;
+  }
+  // The edges alone give eleven fixed-point texts.
+  EXPECT_GE(in_vectors, list_real_vectors_available() ? 11u : 0u);
 }
 
 TEST(ListRealCache, ValuesThatShareASlotKeepTheirOwnText) {
