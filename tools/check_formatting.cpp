@@ -3,7 +3,8 @@
 // present and a three-digit exponent (the cache, which stores what the conversion gives, is
 // checked on a stride by the unit tests). The library converts each magnitude once;
 // the pattern with the sign bit set must give the same text with "-" in the sign column. An
-// optional argument checks every n-th magnitude only. Exits with 1 when any pattern disagrees.
+// optional argument checks every n-th magnitude only. The patterns also go through the batch
+// conversion, eight at a time. Exits with 1 when any pattern disagrees.
 #include <atomic>
 #include <bit>
 #include <chrono>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -69,6 +71,32 @@ void check_pattern(std::uint32_t bits, std::string_view want, Tally& tally) {
   if (widened != want) report_failure(tally, bits, "double", widened, want);
 }
 
+// Patterns in turn, eight at a time through the batch conversion, against their texts one by
+// one.
+class BatchCheck {
+ public:
+  void add(std::uint32_t bits, std::string_view want, Tally& tally) {
+    values_[count_++] = std::bit_cast<float>(bits);
+    expected_.append(want).append("\n");
+    if (count_ == textio::kListRealBatch) check(tally);
+  }
+
+ private:
+  void check(Tally& tally) {
+    char out[textio::kListRealBatch * (textio::kListRealMaxLength + 1)];
+    std::string_view got(out, textio::format_list_real_lines(values_, "\n", out));
+    if (got != expected_) {
+      report_failure(tally, std::bit_cast<std::uint32_t>(values_[0]), "batch", got, expected_);
+    }
+    count_ = 0;
+    expected_.clear();
+  }
+
+  float values_[textio::kListRealBatch];
+  std::size_t count_ = 0;
+  std::string expected_;
+};
+
 constexpr std::uint32_t kSignBit = 0x80000000;
 
 // The magnitudes first to last (exclusive) on the stride, each with both signs.
@@ -76,13 +104,16 @@ void check_range(std::uint64_t first, std::uint64_t last, std::uint64_t step, Ta
                  std::chrono::steady_clock::time_point start) {
   char expected[48];
   std::uint64_t checked = 0;
+  BatchCheck batches;
   for (std::uint64_t b = first; b < last; b += step) {
     std::uint32_t bits = static_cast<std::uint32_t>(b);
     std::string_view want = expected_text(std::bit_cast<float>(bits), expected);
     check_pattern(bits, want, tally);
+    batches.add(bits, want, tally);
     // Negative zero is written as zero; every other negative value carries its sign.
     if (bits != 0) expected[1] = '-';
     check_pattern(bits | kSignBit, want, tally);
+    batches.add(bits | kSignBit, want, tally);
     checked += 2;
   }
   std::lock_guard<std::mutex> guard(tally.lock);
