@@ -123,7 +123,37 @@ int sync_stream(std::FILE* file) {
   return fsync(fileno(file)) == 0 ? 0 : errno;
 }
 
+namespace {
+
+// Swaps the names of the temporary file and the file it replaces; false, with both left as they
+// were, when the replaced file does not exist or the file system cannot swap names.
+bool exchange_names(const TemporaryFile& temporary) {
+#ifdef RENAME_EXCHANGE
+  return renameat2(AT_FDCWD, temporary.path.c_str(), AT_FDCWD, temporary.replaces.c_str(),
+                   RENAME_EXCHANGE) == 0;
+#else
+  (void)temporary;
+  return false;
+#endif
+}
+
+// After the exchange the old content lies under the temporary name. When it cannot be removed,
+// the names are swapped back, so that a failure leaves the replaced file as it was.
+int remove_exchanged(const TemporaryFile& temporary) {
+  if (unlink(temporary.path.c_str()) == 0) return 0;
+  const int status = errno;
+  if (exchange_names(temporary)) discard_temporary_file(temporary);
+  return status;
+}
+
+}  // namespace
+
+// A file that need not reach the disk takes its place by an exchange of names, and the old content
+// is removed afterwards. A rename over an existing file makes some file systems start writing the
+// new file out at once, to protect programs that never sync, and the old file's removal then
+// waits for whatever of it is still being written: a run straight after another paid for both.
 int put_temporary_in_place(const TemporaryFile& temporary) {
+  if (!temporary.durable && exchange_names(temporary)) return remove_exchanged(temporary);
   if (std::rename(temporary.path.c_str(), temporary.replaces.c_str()) != 0) {
     const int status = errno;
     discard_temporary_file(temporary);

@@ -31,7 +31,8 @@ int create_temporary_file(const std::string& replaces, bool copy_contents, Tempo
 int sync_stream(std::FILE* file);
 
 // Renames the temporary file, already closed, over the file it replaces, and syncs the rename
-// when the file is durable. Returns 0 or the error number; on failure the temporary file is
+// when the file is durable; a file that is not durable exchanges names with the replaced file,
+// which is then removed. Returns 0 or the error number; on failure the temporary file is
 // removed and the replaced file left as it was.
 int put_temporary_in_place(const TemporaryFile& temporary);
 

@@ -29,6 +29,8 @@ namespace fs = std::filesystem;
 const OpenOptions kSequential{.status = "UNKNOWN", .through_temporary = true};
 const OpenOptions kDirect{
     .status = "OLD", .access = Access::direct, .record_length = 4, .through_temporary = true};
+// Written for speed: the old file is exchanged for the new one, then removed.
+const OpenOptions kNotDurable{.status = "UNKNOWN", .through_temporary = true, .durable = false};
 const OpenOptions kAppend{.status = "UNKNOWN", .append = true, .through_temporary = true};
 
 std::optional<std::string> existing_bytes(const fs::path& path) {
@@ -123,6 +125,12 @@ INSTANTIATE_TEST_SUITE_P(
                               End::close_keep, "new\r\n"},
                       EndCase{"SequentialRemovedLeavesTheOldFile", kSequential, "old\r\n",
                               End::close_remove, "old\r\n"},
+                      EndCase{"NotDurableKeptReplacesTheOldFile", kNotDurable, "old\r\n",
+                              End::close_keep, "new\r\n"},
+                      EndCase{"NotDurableKeptCreatesAMissingFile", kNotDurable, std::nullopt,
+                              End::close_keep, "new\r\n"},
+                      EndCase{"NotDurableAtTheEndOfTheRunLeavesTheOldFile", kNotDurable, "old\r\n",
+                              End::end_of_run, "old\r\n"},
                       EndCase{"SequentialAtTheEndOfTheRunLeavesTheOldFile", kSequential, "old\r\n",
                               End::end_of_run, "old\r\n"},
                       EndCase{"SequentialAtTheEndOfTheRunCreatesNothing", kSequential, std::nullopt,
@@ -183,19 +191,26 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"AppendingARecord", kDirect, std::string(300, 'o'), 350, 0, "write"}),
     [](const auto& info) { return info.param.name; });
 
+// A symbolic link keeps pointing at the new content, and another hard link of the old file keeps
+// the old content, whether the new file is renamed over the old one or exchanged with it.
 TEST_F(FileReplacementTest, TheReplacedFileKeepsItsPermissionsAndLinks) {
-  put_file("target.txt", "old\r\n");
-  fs::permissions("target.txt",
-                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  fs::create_symlink("target.txt", "link.txt");
-  open_unit(15, "link.txt", kSequential);
-  write_record(15, "(A)", "new");
-  close_unit(15);
-  EXPECT_TRUE(fs::is_symlink("link.txt"));
-  EXPECT_EQ(existing_bytes("target.txt"), "new\r\n");
-  EXPECT_EQ(fs::status("target.txt").permissions(),
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  EXPECT_EQ(directory_names(), (std::set<std::string>{"link.txt", "target.txt"}));
+  for (const OpenOptions& options : {kSequential, kNotDurable}) {
+    put_file("target.txt", "old\r\n");
+    fs::permissions("target.txt",
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink("target.txt", "link.txt");
+    fs::create_hard_link("target.txt", "other.txt");
+    open_unit(15, "link.txt", options);
+    write_record(15, "(A)", "new");
+    close_unit(15);
+    EXPECT_TRUE(fs::is_symlink("link.txt"));
+    EXPECT_EQ(existing_bytes("target.txt"), "new\r\n");
+    EXPECT_EQ(existing_bytes("other.txt"), "old\r\n");
+    EXPECT_EQ(fs::status("target.txt").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(directory_names(), (std::set<std::string>{"link.txt", "other.txt", "target.txt"}));
+    for (const char* name : {"link.txt", "other.txt", "target.txt"}) fs::remove(name);
+  }
 }
 
 TEST_F(FileReplacementTest, AWriteProtectedFileIsRefused) {
