@@ -86,6 +86,20 @@ VECTOR_CODE __m256i code_pairs(const BlockLayout& block, __m256i element, __m256
       _mm256_setzero_si256(), reinterpret_cast<const int*>(block.values), element, selected, 2);
 }
 
+VECTOR_CODE __m256i loaded_pairs(const BlockLayout& block, __m256i element, __m256i selected) {
+  const int lanes = _mm256_movemask_ps(_mm256_castsi256_ps(selected));
+  if (lanes == 0) return _mm256_setzero_si256();
+  alignas(32) std::int32_t elements[8];
+  alignas(32) std::uint32_t pairs[8];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(elements), element);
+  for (int k = 0; k < 8; ++k) {
+    std::uint32_t pair = 0;
+    if (lanes >> k & 1) std::memcpy(&pair, block.values + elements[k], sizeof pair);
+    pairs[k] = pair;
+  }
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(pairs));
+}
+
 VECTOR_CODE __m256 first_code(__m256i pairs) {
   return _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16));
 }
@@ -137,7 +151,7 @@ VECTOR_CODE Lanes8 interpolate8(const BlockLayout& block, const BatchCoordinates
   // On a stored point every corner but the first two has weight +0, and a corner taken as 0
   // leaves the sum as it is: those corners are read only between stored points.
   const __m256i between = _mm256_andnot_si256(_mm256_castps_si256(stored), selected);
-  const __m256i p0 = code_pairs(block, element, selected);
+  const __m256i p0 = loaded_pairs(block, element, selected);
   const __m256i py =
       code_pairs(block, _mm256_add_epi32(element, lx), _mm256_and_si256(between, y1));
   const __m256i pz =

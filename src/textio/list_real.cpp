@@ -280,6 +280,7 @@ std::size_t format_list_real_lines(const float* values, std::string_view line_en
   } else {
     std::fill(std::begin(heads.length), std::end(heads.length), 0);
   }
+  const ShortLineEnd end(line_end);
   char* const start = out;
   for (std::size_t i = 0; i < kListRealBatch; ++i) {
     if (heads.length[i] != 0) {
@@ -288,8 +289,7 @@ std::size_t format_list_real_lines(const float* values, std::string_view line_en
     } else {
       out += format_list_real(values[i], out);
     }
-    std::memcpy(out, line_end.data(), line_end.size());
-    out += line_end.size();
+    out += end.put(out);
   }
   return static_cast<std::size_t>(out - start);
 }

@@ -3,8 +3,10 @@
 // Threads: any; the functions keep no state, and a ListRealCache belongs to the thread using it.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -15,11 +17,31 @@ namespace textio {
 // format_list_real for a single-precision value: the same text as the double form of it.
 std::size_t format_list_real(float value, char* out);
 
+// A record's line end of one or two characters, copied as two at once: a second character
+// beyond a one-character end is overwritten by whatever follows.
+class ShortLineEnd {
+ public:
+  explicit ShortLineEnd(std::string_view text)
+      : bytes_{text.empty() ? '\0' : text[0], text.size() > 1 ? text[1] : '\0'},
+        size_(std::min<std::size_t>(text.size(), 2)) {}
+
+  // Writes the end to `out`, which has room for two characters; returns its length.
+  std::size_t put(char* out) const {
+    std::memcpy(out, bytes_, sizeof bytes_);
+    return size_;
+  }
+
+ private:
+  char bytes_[2];
+  std::size_t size_;
+};
+
 // How many values format_list_real_lines takes.
 inline constexpr std::size_t kListRealBatch = 8;
 
 // The texts of kListRealBatch values, each followed by `line_end`, to `out`, which has room for
 // kListRealBatch x (kListRealMaxLength + line_end.size()) characters; returns how many it wrote.
+// The line end has one or two characters.
 // The characters are those of format_list_real, converted eight at a time where the processor
 // can.
 std::size_t format_list_real_lines(const float* values, std::string_view line_end, char* out);
