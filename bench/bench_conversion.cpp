@@ -2,7 +2,9 @@
 // 64, 128 and 256 steps in P 21/c (a quarter of the cell stored) and F d -3 m (an eighth), on one
 // thread and on two. Beside them, the yardstick: a plain writer that prints the same number of
 // values with one fprintf("  %.9G\r\n") each. A 127-step grid puts the screw axis's images
-// between grid points, so that every value there is interpolated.
+// between grid points, so that every value there is interpolated. The conversions' CPU column is
+// the whole process's, all threads together: divided by the grid points it gives the CPU per
+// point.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -122,9 +124,13 @@ Experiment fd3m(int n) {
       ->Iterations(iterations);                                     \
   BENCHMARK_CAPTURE(BM_Conversion, name##_1_thread, experiment, 1)  \
       ->Unit(benchmark::kMillisecond)                               \
+      ->MeasureProcessCPUTime()                                     \
+      ->UseRealTime()                                               \
       ->Iterations(iterations);                                     \
   BENCHMARK_CAPTURE(BM_Conversion, name##_2_threads, experiment, 2) \
       ->Unit(benchmark::kMillisecond)                               \
+      ->MeasureProcessCPUTime()                                     \
+      ->UseRealTime()                                               \
       ->Iterations(iterations)
 
 CONVERSION_BENCHMARKS(P21c_64, p21c(64), 40);
