@@ -109,6 +109,33 @@ std::string encode_symbol_input(const SymbolInput& input) {
   return writer.data();
 }
 
+SamplerInput decode_sampler_input(std::string_view data) {
+  ByteReader reader(data);
+  SamplerInput input;
+  input.symbol = fitted(reader.bytes(kSymbolWidth), kSymbolWidth);
+  input.patterson = (reader.byte() & 1) != 0;
+  for (std::size_t axis = 0; axis < 3; ++axis) {
+    input.divisions[axis] = reader.byte();
+    input.starts[axis] = static_cast<std::int8_t>(reader.byte());
+    input.steps[axis] = reader.byte();
+  }
+  while (!reader.empty()) input.codes.push_back(static_cast<std::int16_t>(reader.u16()));
+  return input;
+}
+
+std::string encode_sampler_input(const SamplerInput& input) {
+  ByteWriter writer;
+  writer.bytes(fitted(input.symbol, kSymbolWidth));
+  writer.byte(input.patterson ? 1 : 0);
+  for (std::size_t axis = 0; axis < 3; ++axis) {
+    writer.byte(input.divisions[axis]);
+    writer.byte(static_cast<std::uint8_t>(input.starts[axis]));
+    writer.byte(input.steps[axis]);
+  }
+  for (std::int16_t code : input.codes) writer.u16(static_cast<std::uint16_t>(code));
+  return writer.data();
+}
+
 namespace {
 
 StoreOp read_store_op(ByteReader& reader) {

@@ -2,6 +2,7 @@
 // Every byte string decodes to some input, so the fuzzer never wastes a run on a parse error.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -58,6 +59,21 @@ struct SymbolInput {
 };
 SymbolInput decode_symbol_input(std::string_view data);
 std::string encode_symbol_input(const SymbolInput& input);
+
+// ---- Map sampler: 20 symbol characters, a byte whose bit 0 makes the map Patterson-type, per
+// axis a division byte, a start byte (signed) and a steps byte, then the block's codes (i16) ----
+
+struct SamplerInput {
+  std::string symbol;  // 20 characters, blank-padded
+  bool patterson = false;
+  std::array<std::uint8_t, 3> divisions{};  // the grid has 1 + this % kMostSamplerDivisions
+  std::array<std::int8_t, 3> starts{};
+  std::array<std::uint8_t, 3> steps{};  // the block has 1 + this % (divisions / 2 + 4)
+  std::vector<std::int16_t> codes;      // repeated over the block; zeros when empty
+};
+inline constexpr int kMostSamplerDivisions = 32;
+SamplerInput decode_sampler_input(std::string_view data);
+std::string encode_sampler_input(const SamplerInput& input);
 
 // ---- Experiment-file store: file length (u16), file bytes, operations... ----
 

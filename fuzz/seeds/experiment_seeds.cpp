@@ -192,6 +192,28 @@ std::vector<std::string> symbol_seeds(const std::filesystem::path& table) {
   return seeds;
 }
 
+std::vector<std::string> sampler_seeds(const std::filesystem::path& table) {
+  std::vector<std::string> seeds;
+  int n = 0;
+  for (const std::string& symbol_seed : symbol_seeds(table)) {
+    fuzzing::SamplerInput input;
+    input.symbol = fuzzing::decode_symbol_input(symbol_seed).symbol;
+    input.patterson = n % 5 == 0;
+    // Grids that suit the group and grids that do not, whole blocks and blocks starting below 0.
+    const int shape = n++ % 4;
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+      input.divisions[axis] = static_cast<std::uint8_t>(shape % 2 == 0 ? 23 : 11 + 3 * axis);
+      input.starts[axis] = static_cast<std::int8_t>(shape < 2 ? 0 : -3 - static_cast<int>(axis));
+      input.steps[axis] = static_cast<std::uint8_t>(7 + axis + shape);
+    }
+    for (int code = 0; code < 64; ++code) {
+      input.codes.push_back(static_cast<std::int16_t>(code * 997 - 30000));
+    }
+    seeds.push_back(fuzzing::encode_sampler_input(input));
+  }
+  return seeds;
+}
+
 std::vector<std::string> store_seeds(const Example& example) {
   std::vector<std::string> files = {example.experiment, ""};
   for (const Records& records : old_experiments())

@@ -42,6 +42,8 @@ int main(int argc, char** argv) {
     write_corpus(directory, "list", seeds::list_seeds());
     write_corpus(directory, "symbol",
                  seeds::symbol_seeds(MAPCONV_SOURCE_DIR "/tests/symmetry/data/space_groups.tsv"));
+    write_corpus(directory, "sampler",
+                 seeds::sampler_seeds(MAPCONV_SOURCE_DIR "/tests/symmetry/data/space_groups.tsv"));
     write_corpus(directory, "store", seeds::store_seeds(example));
     write_corpus(directory, "map", seeds::map_seeds(example));
     write_corpus(directory, "console", seeds::console_seeds());

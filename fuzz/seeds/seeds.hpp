@@ -20,6 +20,8 @@ std::vector<std::string> format_seeds(const std::filesystem::path& source_direct
 std::vector<std::string> list_seeds();
 // The symbols of the space-group table (a tab-separated file: number, symbol, multiplicity).
 std::vector<std::string> symbol_seeds(const std::filesystem::path& table);
+// Blocks of several shapes and starts in every group of the same table, Patterson-type or not.
+std::vector<std::string> sampler_seeds(const std::filesystem::path& table);
 std::vector<std::string> store_seeds(const Example& example);
 std::vector<std::string> map_seeds(const Example& example);
 std::vector<std::string> console_seeds();

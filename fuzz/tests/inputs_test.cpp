@@ -74,6 +74,14 @@ TEST(Inputs, OtherLayoutsSurviveEncoding) {
   EXPECT_EQ(console.typed, "@R\n");
   EXPECT_EQ(console.macro, "m\n");
   EXPECT_EQ(console.questions, "\x01");
+  const SamplerInput sampler = decode_sampler_input(
+      encode_sampler_input({"F d -3 m", true, {23, 7, 9}, {-3, 0, 5}, {4, 5, 6}, {-2, 300}}));
+  EXPECT_EQ(sampler.symbol, "F d -3 m            ");
+  EXPECT_TRUE(sampler.patterson);
+  EXPECT_EQ(sampler.divisions, (std::array<std::uint8_t, 3>{23, 7, 9}));
+  EXPECT_EQ(sampler.starts, (std::array<std::int8_t, 3>{-3, 0, 5}));
+  EXPECT_EQ(sampler.steps, (std::array<std::uint8_t, 3>{4, 5, 6}));
+  EXPECT_EQ(sampler.codes, (std::vector<std::int16_t>{-2, 300}));
   const StartupInput startup = decode_startup_input(encode_startup_input({5, "Y\n", "file"}));
   EXPECT_EQ(startup.run_choice, 5);
   EXPECT_EQ(startup.typed, "Y\n");
