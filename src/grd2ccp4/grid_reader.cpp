@@ -13,6 +13,8 @@
 #include <string_view>
 #include <thread>
 
+#include "grd2ccp4/decimal_float.hpp"
+
 namespace grd2ccp4 {
 
 namespace {
@@ -216,45 +218,77 @@ std::string too_long_line() {
   return "the line is longer than " + std::to_string(kLongestLine) + " characters";
 }
 
-// What a part of a block's lines found: the first problem, by its line, if any.
-struct LineProblem {
-  std::uint64_t line = 0;  // 0: none
-  std::string text;
+// What parsing a run of lines found: the values of its lines up to the first problem, and that
+// problem (empty: none), which concerns the line after those values.
+struct ParsedLines {
+  std::vector<float> values;
+  std::string problem;
 };
 
-// The problems that a value line may have, in the order they are looked for; `values` receives
-// the line's value.
+bool is_blank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+const char* after_blanks(const char* p, const char* last) {
+  while (p != last && is_blank(*p)) ++p;
+  return p;
+}
+
+// Reads a value line in the form that mapconv writes: blanks, a number, blanks, CR LF or LF.
+// Returns the start of the next line, or nullptr for a line of any other form.
+const char* read_plain_value_line(const char* line, const char* last, float& value) {
+  const char* p = read_decimal_float(after_blanks(line, last), last, value);
+  if (p == nullptr) return nullptr;
+  p = after_blanks(p, last);
+  if (p != last && *p == '\r') ++p;
+  if (p == last || *p != '\n' || static_cast<std::size_t>(p - line) > kLongestLine) return nullptr;
+  return p + 1;
+}
+
+// The problems that a value line may have, in the order they are looked for.
 class LineParser {
  public:
   LineParser(const GridFile& grid, std::uint64_t expected) : grid_(grid), expected_(expected) {}
 
-  // Parses the complete lines of `text` (each ending in LF), value number `first_value` (from
-  // 0, in file order) on line `first_line` first, into `values`.
-  LineProblem parse(std::string_view text, std::uint64_t first_value, std::uint64_t first_line,
-                    float* values) const {
-    std::uint64_t v = first_value;
-    for (std::uint64_t line = first_line; !text.empty(); ++line, ++v) {
-      const std::size_t end = text.find('\n');
-      std::string_view row = text.substr(0, end);
-      text.remove_prefix(end + 1);
-      if (row.size() > kLongestLine) {
-        return {line, too_long_line()};
+  // Parses the complete lines of `text` (each ending in LF) into `parsed`; `room` is the number
+  // of values that the grid still has room for.
+  void parse(std::string_view text, std::uint64_t room, ParsedLines& parsed) const {
+    parsed.values.clear();
+    parsed.problem.clear();
+    const char* const last = text.data() + text.size();
+    for (const char* line = text.data(); line != last;) {
+      const bool fits = parsed.values.size() < room;
+      float value = 0.0f;
+      const char* next = fits ? read_plain_value_line(line, last, value) : nullptr;
+      if (next == nullptr) {
+        const std::string_view rest(line, static_cast<std::size_t>(last - line));
+        const std::string_view row = rest.substr(0, rest.find('\n'));
+        parsed.problem = problem_of(row, fits, value);
+        if (!parsed.problem.empty()) return;
+        next = row.data() + std::min(row.size() + 1, rest.size());
       }
-      if (v >= expected_) {
-        return {line, "more lines than the " + std::to_string(expected_) + " values of a " +
-                          grid_size(grid_) + " grid"};
-      }
-      if (row.ends_with('\r')) row.remove_suffix(1);
-      const std::string_view value_text = trimmed(row);
-      if (value_text.empty()) return {line, "the value line is blank"};
-      const std::optional<float> value = finite_real(value_text);
-      if (!value) return {line, "the value is not a finite number: " + quoted(value_text)};
-      *values++ = *value;
+      parsed.values.push_back(value);
+      line = next;
     }
-    return {};
   }
 
  private:
+  // The problem of a value line without its line end, if any; else `value` receives its value.
+  std::string problem_of(std::string_view row, bool fits, float& value) const {
+    if (row.size() > kLongestLine) return too_long_line();
+    if (!fits) {
+      return "more lines than the " + std::to_string(expected_) + " values of a " +
+             grid_size(grid_) + " grid";
+    }
+    if (row.ends_with('\r')) row.remove_suffix(1);
+    const std::string_view value_text = trimmed(row);
+    if (value_text.empty()) return "the value line is blank";
+    const std::optional<float> number = finite_real(value_text);
+    if (!number) return "the value is not a finite number: " + quoted(value_text);
+    value = *number;
+    return {};
+  }
+
   const GridFile& grid_;
   std::uint64_t expected_;
 };
@@ -307,30 +341,26 @@ class PlaneGatherer {
   std::size_t first_plane_ = 0;
 };
 
-std::size_t line_count(std::string_view text) {
-  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+std::uint64_t line_count(std::string_view text) {
+  return static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
-// The complete lines of `text` in two parts of about equal size, each parsed on its own thread
-// into `values`.
-LineProblem parse_block(const LineParser& parser, std::string_view text, std::uint64_t value,
-                        std::uint64_t line, float* values) {
+// The complete lines of `text` in two parts of about equal size, each parsed on its own thread.
+// The second part's room depends on the number of lines of the first, which is counted only when
+// the grid's room could run out within `text` (every line holds at least its line end).
+void parse_block(const LineParser& parser, std::string_view text, std::uint64_t room,
+                 ParsedLines& first_part, ParsedLines& second_part) {
   const std::size_t middle = text.find('\n', text.size() / 2);
   const std::string_view first =
       text.substr(0, middle == std::string_view::npos ? text.size() : middle + 1);
   const std::string_view second = text.substr(first.size());
-  if (second.empty()) return parser.parse(first, value, line, values);
-  const std::size_t first_lines = line_count(first);
-  LineProblem second_problem;
-  {
-    std::jthread helper([&] {
-      second_problem =
-          parser.parse(second, value + first_lines, line + first_lines, values + first_lines);
-    });
-    LineProblem problem = parser.parse(first, value, line, values);
-    if (problem.line != 0) return problem;
-  }
-  return second_problem;
+  second_part.values.clear();
+  second_part.problem.clear();
+  if (second.empty()) return parser.parse(first, room, first_part);
+  const std::uint64_t second_room =
+      room >= text.size() ? room : room - std::min(room, line_count(first));
+  std::jthread helper([&] { parser.parse(second, second_room, second_part); });
+  parser.parse(first, room, first_part);
 }
 
 void read_values(LineReader& reader, GridFile& grid) {
@@ -347,7 +377,7 @@ void read_values(LineReader& reader, GridFile& grid) {
   std::optional<PlaneGatherer> gatherer;
   if (kept) gatherer.emplace(grid);
   std::string block(kBlockBytes + kLongestLine + 2, '\0');
-  std::vector<float> parsed;
+  ParsedLines first, second;
   std::size_t held = 0;  // bytes of an unfinished line carried over from the block before
   std::uint64_t value = 0, line = reader.line_number() + 1;
   for (bool at_end = false; !at_end;) {
@@ -358,14 +388,13 @@ void read_values(LineReader& reader, GridFile& grid) {
     if (at_end) block[size++] = '\n';  // a last line without its line end
     const std::size_t last_end = std::string_view(block.data(), size).rfind('\n');
     const std::size_t complete = last_end == std::string_view::npos ? 0 : last_end + 1;
-    const std::string_view lines(block.data(), complete);
-    const std::size_t count = line_count(lines);
-    parsed.resize(count);
-    LineProblem problem = parse_block(parser, lines, value, line, parsed.data());
-    if (problem.line != 0) reader.fail_at(problem.line, problem.text);
-    if (gatherer) gatherer->append(parsed.data(), count);
-    value += count;
-    line += count;
+    parse_block(parser, std::string_view(block.data(), complete), expected - value, first, second);
+    for (const ParsedLines* part : {&first, &second}) {
+      if (!part->problem.empty()) reader.fail_at(line + part->values.size(), part->problem);
+      if (gatherer) gatherer->append(part->values.data(), part->values.size());
+      value += part->values.size();
+      line += part->values.size();
+    }
     held = size - complete;
     if (held > kLongestLine) reader.fail_at(line, too_long_line());
     std::memmove(block.data(), block.data() + complete, held);

@@ -1,0 +1,150 @@
+// The quick reading of value texts against std::from_chars, bit for bit.
+#include "grd2ccp4/decimal_float.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The digits before the exponent; read_decimal_float takes at most 19.
+std::size_t mantissa_digits(const std::string& text) {
+  const std::size_t exponent = text.find_first_of("Ee");
+  return static_cast<std::size_t>(std::count_if(
+      text.begin(), exponent == std::string::npos ? text.end() : text.begin() + exponent,
+      [](char c) { return c >= '0' && c <= '9'; }));
+}
+
+// Every text here is a number of the form read_decimal_float takes, but for the number of its
+// digits: it must read what from_chars reads, and refuse exactly the texts with too many digits
+// and those that are not finite floats.
+void expect_as_from_chars(const std::string& text) {
+  float expected = 0.0f;
+  const auto [expected_end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), expected);
+  const bool taken = error == std::errc() && std::isfinite(expected) && mantissa_digits(text) <= 19;
+  float value = 0.0f;
+  const char* end = grd2ccp4::read_decimal_float(text.data(), text.data() + text.size(), value);
+  if (!taken) {
+    EXPECT_EQ(end, nullptr) << text;
+    return;
+  }
+  ASSERT_NE(end, nullptr) << text;
+  EXPECT_EQ(end, expected_end) << text;
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(value), std::bit_cast<std::uint32_t>(expected)) << text;
+}
+
+std::string printed(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+// The exponent with three digits, as mapconv writes it: 1.5E-05 becomes 1.5E-005.
+std::string with_three_digit_exponent(std::string text) {
+  const std::size_t e = text.find('E');
+  if (e != std::string::npos && text.size() - e == 4) text.insert(e + 2, "0");
+  return text;
+}
+
+TEST(DecimalFloatTest, ReadsWhatFromCharsReadsForRandomFloats) {
+  std::mt19937 random(20240611);
+  for (int n = 0; n < 300000; ++n) {
+    const float f = std::bit_cast<float>(static_cast<std::uint32_t>(random()));
+    if (!std::isfinite(f)) continue;
+    expect_as_from_chars(with_three_digit_exponent(printed("%.9G", f)));
+    expect_as_from_chars(printed("%.8f", f));
+    // Halfway between f and the next float, near enough to test the second rounding.
+    const double halfway = (double(f) + double(std::nextafter(f, INFINITY))) / 2;
+    expect_as_from_chars(printed("%.17G", halfway));
+    expect_as_from_chars(printed("%.12G", halfway));
+  }
+}
+
+TEST(DecimalFloatTest, ReadsWhatFromCharsReadsAtTheEdges) {
+  const std::vector<std::string> texts = {"0",
+                                          "0.",
+                                          "-0.",
+                                          ".5",
+                                          "-.5",
+                                          "5.",
+                                          "16777217",
+                                          "16777219",
+                                          "-16777217",
+                                          "33554434",
+                                          "33554435",
+                                          "1.00000006",
+                                          "0.100000001",
+                                          "1e-10",
+                                          "1E-010",
+                                          "1e22",
+                                          "1e23",
+                                          "1e-22",
+                                          "1e-23",
+                                          "9007199254740991",
+                                          "9007199254740992",
+                                          "9007199254740993",
+                                          "1234567890123456789",
+                                          "0.000000000000000001",
+                                          "1.17549435E-038",
+                                          "1.17549421E-038",
+                                          "1.4E-045",
+                                          "1E-046",
+                                          "3.40282347E+038",
+                                          "3.40282357E+038",
+                                          "3.4028236E+038",
+                                          "1E+039",
+                                          "-1E+039",
+                                          "2.5E+0",
+                                          "1.10789824",
+                                          "-0.0123456789",
+                                          "1.23456789E-005",
+                                          "0.5e0001",
+                                          "7E+22",
+                                          "7E-22",
+                                          "4.9406564584124654E-324"};
+  for (const std::string& text : texts) expect_as_from_chars(text);
+}
+
+// Texts of any other form are refused, so that the caller reads them the slow way; the end of
+// a number followed by other text is where the number ends.
+TEST(DecimalFloatTest, RefusesOtherForms) {
+  const std::vector<std::string> refused = {"",
+                                            "-",
+                                            ".",
+                                            "-.",
+                                            "+1",
+                                            "e5",
+                                            "1e",
+                                            "1e+",
+                                            "1E-",
+                                            "1E12345",
+                                            "inf",
+                                            "nan",
+
+                                            "12345678901234567890",
+                                            "0.00000000000000000001",
+                                            " 1"};
+  for (const std::string& text : refused) {
+    float value = 7.0f;
+    EXPECT_EQ(grd2ccp4::read_decimal_float(text.data(), text.data() + text.size(), value), nullptr)
+        << text;
+    EXPECT_EQ(value, 7.0f) << text;
+  }
+  const std::string text = "-1.5E+01x0";
+  float value = 0.0f;
+  EXPECT_EQ(grd2ccp4::read_decimal_float(text.data(), text.data() + text.size(), value),
+            text.data() + 8);
+  EXPECT_EQ(value, -15.0f);
+}
+
+}  // namespace
