@@ -317,13 +317,14 @@ class PlaneGatherer {
     }
   }
 
-  // Places the planes held; the file's values end with a whole plane.
+  // Places the planes held; the file's values end with a whole plane. The gathered planes are
+  // read in their order, each of them from start to end.
   void place_gathered() {
     const std::size_t plane = n2_ * n3_;
     const std::size_t planes = held_ / plane;
     float* map = grid_.values.data();
-    for (std::size_t k = 0; k < n3_; ++k) {
-      for (std::size_t j = 0; j < n2_; ++j) {
+    for (std::size_t j = 0; j < n2_; ++j) {
+      for (std::size_t k = 0; k < n3_; ++k) {
         float* to = map + first_plane_ + n1_ * (j + n2_ * k);
         const float* from = gathered_.data() + j * n3_ + k;
         for (std::size_t p = 0; p < planes; ++p) to[p] = from[p * plane];
