@@ -384,6 +384,14 @@ TEST(LargeGridTest, ProblemsNameTheirLine) {
        "L.grd, line 180000: the line is longer than 1024 characters"},
       {large + "  1.0",
        "L.grd, line 255045: more lines than the 255041 values of a 37 x 61 x 113 grid"},
+      // Lines too long to be carried over from one block to the next: one that spans blocks, and
+      // last lines without a line end.
+      {with_value_line(large, 100000, std::string(3 << 20, '1')),
+       "L.grd, line 100000: the line is longer than 1024 characters"},
+      {large + std::string(1500, '7'),
+       "L.grd, line 255045: the line is longer than 1024 characters"},
+      {large + std::string(3 << 20, '7'),
+       "L.grd, line 255045: the line is longer than 1024 characters"},
       // Divisions that call for far more values than the file could hold fail at its end
       // without the memory of the whole grid.
       {kTitle + "\n" + kCellLine + "\n999999999999\n  1.0\n",
