@@ -14,7 +14,7 @@
 #include <string_view>
 #include <thread>
 
-#include "grd2ccp4/decimal_float.hpp"
+#include "grd2ccp4/value_text.hpp"
 
 namespace grd2ccp4 {
 
@@ -232,26 +232,6 @@ struct BlockValues {
   ParsedLines first, second;
 };
 
-bool is_blank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-const char* after_blanks(const char* p, const char* last) {
-  while (p != last && is_blank(*p)) ++p;
-  return p;
-}
-
-// Reads a value line in the form that mapconv writes: blanks, a number, blanks, CR LF or LF.
-// Returns the start of the next line, or nullptr for a line of any other form.
-const char* read_plain_value_line(const char* line, const char* last, float& value) {
-  const char* p = read_decimal_float(after_blanks(line, last), last, value);
-  if (p == nullptr) return nullptr;
-  p = after_blanks(p, last);
-  if (p != last && *p == '\r') ++p;
-  if (p == last || *p != '\n' || static_cast<std::size_t>(p - line) > kLongestLine) return nullptr;
-  return p + 1;
-}
-
 // The problems that a value line may have, in the order they are looked for.
 class LineParser {
  public:
@@ -264,18 +244,16 @@ class LineParser {
     parsed.problem.clear();
     const char* const last = text.data() + text.size();
     for (const char* line = text.data(); line != last;) {
-      const bool fits = parsed.values.size() < room;
+      line = read_plain_value_lines(line, last, kLongestLine, room, parsed.values);
+      if (line == last) break;
+      // A line of another form, or one more line than the grid has room for.
+      const std::string_view rest(line, static_cast<std::size_t>(last - line));
+      const std::string_view row = rest.substr(0, rest.find('\n'));
       float value = 0.0f;
-      const char* next = fits ? read_plain_value_line(line, last, value) : nullptr;
-      if (next == nullptr) {
-        const std::string_view rest(line, static_cast<std::size_t>(last - line));
-        const std::string_view row = rest.substr(0, rest.find('\n'));
-        parsed.problem = problem_of(row, fits, value);
-        if (!parsed.problem.empty()) return;
-        next = row.data() + std::min(row.size() + 1, rest.size());
-      }
+      parsed.problem = problem_of(row, parsed.values.size() < room, value);
+      if (!parsed.problem.empty()) return;
       parsed.values.push_back(value);
-      line = next;
+      line = row.data() + std::min(row.size() + 1, rest.size());
     }
   }
 

@@ -1,5 +1,5 @@
 // The quick reading of value texts against std::from_chars, bit for bit.
-#include "grd2ccp4/decimal_float.hpp"
+#include "grd2ccp4/value_text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -114,6 +114,41 @@ TEST(DecimalFloatTest, RefusesOtherForms) {
               text.data() + length)
         << text;
     EXPECT_EQ(value, expected) << text;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+struct PlainLinesCase {
+  std::string text;
+  std::size_t room;
+  std::size_t read;  // bytes
+  std::vector<float> values;
+};
+
+// The lines read end before the first line that the slow way must look at: one of another form,
+// one too long, one without a line end, or one more than the room.
+TEST(PlainValueLinesTest, StopsBeforeTheFirstLineOfAnotherForm) {
+  const std::string lines = "  1.5\r\n\t-2.25 \n3\n";
+  const std::string longest = std::string(1021, ' ') + "1.0";  // 1024 characters
+  const std::vector<PlainLinesCase> cases = {
+      {lines + "  x\n4\n", 10, lines.size(), {1.5f, -2.25f, 3.0f}},
+      {lines, 2, 15, {1.5f, -2.25f}},
+      {lines + "\n", 10, lines.size(), {1.5f, -2.25f, 3.0f}},
+      {"  1.0\r\r\n", 10, 0, {}},
+      {"  1.0 2.0\n", 10, 0, {}},
+      {"  1.0", 10, 0, {}},
+      {longest + "\r\n", 10, 0, {}},
+      {longest + "\n", 10, 1025, {1.0f}},
+  };
+  for (const PlainLinesCase& c : cases) {
+    std::vector<float> values;
+    const char* end = grd2ccp4::read_plain_value_lines(c.text.data(), c.text.data() + c.text.size(),
+                                                       1024, c.room, values);
+    EXPECT_EQ(end - c.text.data(), static_cast<std::ptrdiff_t>(c.read)) << c.text.substr(0, 20);
+    EXPECT_EQ(values, c.values) << c.text.substr(0, 20);
   }
 }
 
