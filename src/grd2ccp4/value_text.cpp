@@ -169,12 +169,14 @@ const char* read_decimal_float(const char* first, const char* last, float& value
 
 const char* read_plain_value_lines(const char* line, const char* last, std::size_t longest,
                                    std::size_t room, std::vector<float>& values) {
-  for (float value = 0.0f; line != last && values.size() < room; values.push_back(value)) {
+  while (line != last && values.size() < room) {
+    float value = 0.0f;
     const char* p = read_number(after_blanks(line, last), last, value);
     if (p == nullptr) break;
     p = after_blanks(p, last);
     if (p != last && *p == '\r') ++p;
     if (p == last || *p != '\n' || static_cast<std::size_t>(p - line) > longest) break;
+    values.push_back(value);
     line = p + 1;
   }
   return line;
