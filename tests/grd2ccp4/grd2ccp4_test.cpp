@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <gemmi/ccp4.hpp>
@@ -245,14 +247,6 @@ INSTANTIATE_TEST_SUITE_P(
                       "M.grd, line 7: the file ends after 3 of the 4 values of a 2 x 1 x 2 grid"},
         MalformedCase{"DivisionsCallForMore", with_line(kSmall, 3, "   2   2   2"),
                       "M.grd, line 8: the file ends after 4 of the 8 values of a 2 x 2 x 2 grid"},
-        MalformedCase{"ValueWithTwoCarriageReturns", with_line(kSmall, 5, "  1.0\r\r"),
-                      "M.grd, line 5: the value is not a finite number: \"1.0?\""},
-        MalformedCase{"ValueWithPlusSign", with_line(kSmall, 5, "  +1.0"),
-                      "M.grd, line 5: the value is not a finite number: \"+1.0\""},
-        MalformedCase{"TwoValues", with_line(kSmall, 6, "  1.0 2.0"),
-                      "M.grd, line 6: the value is not a finite number: \"1.0 2.0\""},
-        MalformedCase{"CutExponent", with_line(kSmall, 7, "  1.0E+"),
-                      "M.grd, line 7: the value is not a finite number: \"1.0E+\""},
         MalformedCase{"TooManyValues", kSmall + "  1.0\n",
                       "M.grd, line 8: more lines than the 4 values of a 2 x 1 x 2 grid"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -409,33 +403,26 @@ TEST(LargeGridTest, ProblemsNameTheirLine) {
 
 namespace {
 
-// Value lines in every form that the reader meets: mapconv's own, read quickly, and the rarer
-// forms (many digits, large exponents, tabs, odd blanks) that it reads the slow way.
+// Value lines in the forms that the reader takes quickly and in those that it reads the slow
+// way (many digits, a long exponent, a long line), one after the other.
 TEST(ValueFormsTest, EveryFormGivesTheNearestFloat) {
   const std::vector<std::pair<std::string, float>> lines = {
-      {"  1.10789824\r", 1.10789824f},
-      {"  -0.0123456789\r", -0.0123456789f},
-      {"  0.\r", 0.0f},
       {"  -0.\r", -0.0f},
       {"  1.23456789E-005\r", 1.23456789E-5f},
-      {"  -3.81469727E+012\r", -3.81469727E+12f},
-      {"  16777217\r", 16777216.0f},  // halfway between two floats: to the even one
-      {"\t.5 \t\r", 0.5f},
-      {"1e5", 1e5f},
       {"  0.0000000000000000000012345", 1.2345e-21f},
-      {"  1.17549435E-038", 1.17549435E-38f},
+      {"\t.5 \t\r", 0.5f},
       {"  1.0E+0000000000000000001", 10.0f},
       {"  " + std::string(1000, '0') + "2.5  ", 2.5f},
-  };
-  std::string text = kTitle + "\n" + kCellLine + "\n   1   1  13\n";
+      {"  16777217\r", 16777216.0f}};  // halfway between two floats: to the even one
+  std::string text = kTitle + "\n" + kCellLine + "\n   1   1   7\n";
   for (const auto& [line, value] : lines) text += line + "\n";
   const support::RunResult run = run_grd2ccp4({"F.grd"}, {{"F.grd", text}});
   ASSERT_EQ(run.exit_status, 0) << run.standard_error;
   const gemmi::Ccp4<float> map = map_of(run.files.at("F.ccp4"));
   for (int k = 0; k < static_cast<int>(lines.size()); ++k) {
     const float value = map.grid.get_value_q(0, 0, k);
-    EXPECT_EQ(value, lines[k].second) << lines[k].first;
-    EXPECT_EQ(std::signbit(value), std::signbit(lines[k].second)) << lines[k].first;
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(value), std::bit_cast<std::uint32_t>(lines[k].second))
+        << lines[k].first;
   }
 }
 

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -74,7 +73,6 @@ TEST(DecimalFloatTest, ReadsWhatFromCharsReadsForRandomFloats) {
     // Halfway between f and the next float, near enough to test the second rounding.
     const double halfway = (double(f) + double(std::nextafter(f, INFINITY))) / 2;
     expect_as_from_chars(printed("%.17G", halfway));
-    expect_as_from_chars(printed("%.12G", halfway));
   }
 }
 
@@ -90,41 +88,31 @@ TEST(DecimalFloatTest, ReadsWhatFromCharsReadsAtTheEdges) {
   for (const std::string& text : words(texts)) expect_as_from_chars(text);
 }
 
-// Texts of any other form are refused, so that the caller reads them the slow way.
-TEST(DecimalFloatTest, RefusesOtherForms) {
-  std::vector<std::string> refused =
-      words("- . -. +1 e5 1e 1e+ 1E- 1E12345 inf nan 12345678901234567890 0.00000000000000000001");
-  refused.insert(refused.end(), {"", " 1"});
-  for (const std::string& text : refused) {
-    float value = 7.0f;
-    EXPECT_EQ(grd2ccp4::read_decimal_float(text.data(), text.data() + text.size(), value), nullptr)
-        << text;
-    EXPECT_EQ(value, 7.0f) << text;
+// Where a number ends: at the first character that cannot continue it, also within a run of
+// eight characters read at once; text of any other form is refused (0), so that the caller reads
+// it the slow way.
+TEST(DecimalFloatTest, EndsWhereTheNumberEndsOrRefuses) {
+  // Each text with the length of the number in it.
+  std::vector<std::pair<std::string, std::size_t>> cases = {
+      {"-1.5E+01x0", 8},   {"12345678:9", 8}, {"1.2345678/9", 9},
+      {"7654321\xf9!", 7}, {"", 0},           {" 1", 0}};
+  for (const std::string& text :
+       words("- . -. +1 e5 1e 1E- 1E12345 inf nan 12345678901234567890")) {
+    cases.emplace_back(text, 0);
   }
-  // A number ends at the first character that cannot continue it, also within a run of eight
-  // characters read at once.
-  const std::vector<std::pair<std::string, float>> cut = {
-      {"-1.5E+01x0", -15.0f},      {"12345678:9", 12345678.0f},
-      {"1.2345678/9", 1.2345678f}, {"7654321\xf9!", 7654321.0f},
-      {"0.1234567 8", 0.1234567f}, {"123456789012\r\n", 123456789012.0f}};
-  for (const auto& [text, expected] : cut) {
-    const std::size_t length = text.find_first_not_of("-+.0123456789E");
-    float value = 0.0f;
-    EXPECT_EQ(grd2ccp4::read_decimal_float(text.data(), text.data() + text.size(), value),
-              text.data() + length)
-        << text;
+  for (const auto& [text, length] : cases) {
+    float value = 7.0f;
+    const char* end = grd2ccp4::read_decimal_float(text.data(), text.data() + text.size(), value);
+    EXPECT_EQ(end, length == 0 ? nullptr : text.data() + length) << text;
+    float expected = 7.0f;
+    std::from_chars(text.data(), text.data() + length, expected);
     EXPECT_EQ(value, expected) << text;
   }
 }
 
-}  // namespace
-
-namespace {
-
 struct PlainLinesCase {
   std::string text;
-  std::size_t room;
-  std::size_t read;  // bytes
+  std::size_t room, read;
   std::vector<float> values;
 };
 
@@ -134,6 +122,7 @@ TEST(PlainValueLinesTest, StopsBeforeTheFirstLineOfAnotherForm) {
   const std::string lines = "  1.5\r\n\t-2.25 \n3\n";
   const std::string longest = std::string(1021, ' ') + "1.0";  // 1024 characters
   const std::vector<PlainLinesCase> cases = {
+      // text, room, bytes read, values
       {lines + "  x\n4\n", 10, lines.size(), {1.5f, -2.25f, 3.0f}},
       {lines, 2, 15, {1.5f, -2.25f}},
       {lines + "\n", 10, lines.size(), {1.5f, -2.25f, 3.0f}},
@@ -141,8 +130,7 @@ TEST(PlainValueLinesTest, StopsBeforeTheFirstLineOfAnotherForm) {
       {"  1.0 2.0\n", 10, 0, {}},
       {"  1.0", 10, 0, {}},
       {longest + "\r\n", 10, 0, {}},
-      {longest + "\n", 10, 1025, {1.0f}},
-  };
+      {longest + "\n", 10, 1025, {1.0f}}};
   for (const PlainLinesCase& c : cases) {
     std::vector<float> values;
     const char* end = grd2ccp4::read_plain_value_lines(c.text.data(), c.text.data() + c.text.size(),
