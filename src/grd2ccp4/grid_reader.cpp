@@ -8,10 +8,13 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <numbers>
 #include <optional>
 #include <string_view>
 #include <thread>
+
+#include "grd2ccp4/value_text.hpp"
 
 namespace grd2ccp4 {
 
@@ -205,9 +208,10 @@ std::string grid_size(const GridFile& grid) {
 }
 
 // The value lines are read in large blocks and parsed in place, two threads taking a half of each
-// block's lines. The file runs through z fastest and the map through x fastest: the values of a
-// few whole x planes are gathered before they go to their places in the map, which then takes
-// whole cache lines at a time instead of one value per line.
+// block's lines while a third reads the next block and takes the values of the block before to
+// the map. The file runs through z fastest and the map through x fastest: the values of a few
+// whole x planes are gathered before they go to their places in the map, which then takes whole
+// cache lines at a time instead of one value per line.
 constexpr std::size_t kBlockBytes = std::size_t{2} << 20;
 constexpr std::size_t kGatheredBytes = std::size_t{8} << 20;
 constexpr std::size_t kMostGatheredPlanes = 16;
@@ -216,45 +220,60 @@ std::string too_long_line() {
   return "the line is longer than " + std::to_string(kLongestLine) + " characters";
 }
 
-// What a part of a block's lines found: the first problem, by its line, if any.
-struct LineProblem {
-  std::uint64_t line = 0;  // 0: none
-  std::string text;
+// What parsing a run of lines found: the values of its lines up to the first problem, and that
+// problem (empty: none), which concerns the line after those values.
+struct ParsedLines {
+  std::vector<float> values;
+  std::string problem;
 };
 
-// The problems that a value line may have, in the order they are looked for; `values` receives
-// the line's value.
+// The two parts of a block's lines, parsed.
+struct BlockValues {
+  ParsedLines first, second;
+};
+
+// The problems that a value line may have, in the order they are looked for.
 class LineParser {
  public:
   LineParser(const GridFile& grid, std::uint64_t expected) : grid_(grid), expected_(expected) {}
 
-  // Parses the complete lines of `text` (each ending in LF), value number `first_value` (from
-  // 0, in file order) on line `first_line` first, into `values`.
-  LineProblem parse(std::string_view text, std::uint64_t first_value, std::uint64_t first_line,
-                    float* values) const {
-    std::uint64_t v = first_value;
-    for (std::uint64_t line = first_line; !text.empty(); ++line, ++v) {
-      const std::size_t end = text.find('\n');
-      std::string_view row = text.substr(0, end);
-      text.remove_prefix(end + 1);
-      if (row.size() > kLongestLine) {
-        return {line, too_long_line()};
-      }
-      if (v >= expected_) {
-        return {line, "more lines than the " + std::to_string(expected_) + " values of a " +
-                          grid_size(grid_) + " grid"};
-      }
-      if (row.ends_with('\r')) row.remove_suffix(1);
-      const std::string_view value_text = trimmed(row);
-      if (value_text.empty()) return {line, "the value line is blank"};
-      const std::optional<float> value = finite_real(value_text);
-      if (!value) return {line, "the value is not a finite number: " + quoted(value_text)};
-      *values++ = *value;
+  // Parses the complete lines of `text` (each ending in LF) into `parsed`; `room` is the number
+  // of values that the grid still has room for.
+  void parse(std::string_view text, std::uint64_t room, ParsedLines& parsed) const {
+    parsed.values.clear();
+    parsed.problem.clear();
+    const char* const last = text.data() + text.size();
+    for (const char* line = text.data(); line != last;) {
+      line = read_plain_value_lines(line, last, kLongestLine, room, parsed.values);
+      if (line == last) break;
+      // A line of another form, or one more line than the grid has room for.
+      const std::string_view rest(line, static_cast<std::size_t>(last - line));
+      const std::string_view row = rest.substr(0, rest.find('\n'));
+      float value = 0.0f;
+      parsed.problem = problem_of(row, parsed.values.size() < room, value);
+      if (!parsed.problem.empty()) return;
+      parsed.values.push_back(value);
+      line = row.data() + std::min(row.size() + 1, rest.size());
     }
-    return {};
   }
 
  private:
+  // The problem of a value line without its line end, if any; else `value` receives its value.
+  std::string problem_of(std::string_view row, bool fits, float& value) const {
+    if (row.size() > kLongestLine) return too_long_line();
+    if (!fits) {
+      return "more lines than the " + std::to_string(expected_) + " values of a " +
+             grid_size(grid_) + " grid";
+    }
+    if (row.ends_with('\r')) row.remove_suffix(1);
+    const std::string_view value_text = trimmed(row);
+    if (value_text.empty()) return "the value line is blank";
+    const std::optional<float> number = finite_real(value_text);
+    if (!number) return "the value is not a finite number: " + quoted(value_text);
+    value = *number;
+    return {};
+  }
+
   const GridFile& grid_;
   std::uint64_t expected_;
 };
@@ -262,14 +281,29 @@ class LineParser {
 // Takes the values in file order, a few x planes at a time, to their places in the map's order.
 class PlaneGatherer {
  public:
+  // Makes room for the map's values on a thread of its own: the system clears its memory page
+  // by page, which takes a while and is not needed before the first planes are placed.
   explicit PlaneGatherer(GridFile& grid)
       : n1_(static_cast<std::size_t>(grid.divisions[0])),
         n2_(static_cast<std::size_t>(grid.divisions[1])),
         n3_(static_cast<std::size_t>(grid.divisions[2])),
         planes_(std::clamp<std::size_t>(kGatheredBytes / (sizeof(float) * n2_ * n3_), 1,
                                         kMostGatheredPlanes)),
-        grid_(grid) {
+        grid_(grid),
+        map_made_(std::async(std::launch::async,
+                             [this] { grid_.values.assign(n1_ * n2_ * n3_, 0.0f); })) {
     gathered_.resize(planes_ * n2_ * n3_);
+  }
+
+  // Waits until the map's memory is ready; throws what making it threw.
+  void wait_for_map() {
+    if (map_made_.valid()) map_made_.get();
+  }
+
+  void append(const BlockValues& parsed) {
+    for (const ParsedLines* part : {&parsed.first, &parsed.second}) {
+      append(part->values.data(), part->values.size());
+    }
   }
 
   void append(const float* values, std::size_t count) {
@@ -283,13 +317,15 @@ class PlaneGatherer {
     }
   }
 
-  // Places the planes held; the file's values end with a whole plane.
+  // Places the planes held; the file's values end with a whole plane. The gathered planes are
+  // read in their order, each of them from start to end.
   void place_gathered() {
+    wait_for_map();
     const std::size_t plane = n2_ * n3_;
     const std::size_t planes = held_ / plane;
     float* map = grid_.values.data();
-    for (std::size_t k = 0; k < n3_; ++k) {
-      for (std::size_t j = 0; j < n2_; ++j) {
+    for (std::size_t j = 0; j < n2_; ++j) {
+      for (std::size_t k = 0; k < n3_; ++k) {
         float* to = map + first_plane_ + n1_ * (j + n2_ * k);
         const float* from = gathered_.data() + j * n3_ + k;
         for (std::size_t p = 0; p < planes; ++p) to[p] = from[p * plane];
@@ -302,36 +338,82 @@ class PlaneGatherer {
  private:
   std::size_t n1_, n2_, n3_, planes_;
   GridFile& grid_;
+  std::future<void> map_made_;  // until the first planes are placed
   std::vector<float> gathered_;
   std::size_t held_ = 0;
   std::size_t first_plane_ = 0;
 };
 
-std::size_t line_count(std::string_view text) {
-  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+std::uint64_t line_count(std::string_view text) {
+  return static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
-// The complete lines of `text` in two parts of about equal size, each parsed on its own thread
-// into `values`.
-LineProblem parse_block(const LineParser& parser, std::string_view text, std::uint64_t value,
-                        std::uint64_t line, float* values) {
+// The complete lines of `text` in two parts of about equal size, each parsed on its own thread.
+// The second part's room depends on the number of lines of the first, which is counted only when
+// the grid's room could run out within `text` (every line holds at least its line end).
+void parse_block(const LineParser& parser, std::string_view text, std::uint64_t room,
+                 BlockValues& parsed) {
   const std::size_t middle = text.find('\n', text.size() / 2);
   const std::string_view first =
       text.substr(0, middle == std::string_view::npos ? text.size() : middle + 1);
   const std::string_view second = text.substr(first.size());
-  if (second.empty()) return parser.parse(first, value, line, values);
-  const std::size_t first_lines = line_count(first);
-  LineProblem second_problem;
-  {
-    std::jthread helper([&] {
-      second_problem =
-          parser.parse(second, value + first_lines, line + first_lines, values + first_lines);
-    });
-    LineProblem problem = parser.parse(first, value, line, values);
-    if (problem.line != 0) return problem;
-  }
-  return second_problem;
+  parsed.second.values.clear();
+  parsed.second.problem.clear();
+  if (second.empty()) return parser.parse(first, room, parsed.first);
+  const std::uint64_t second_room =
+      room >= text.size() ? room : room - std::min(room, line_count(first));
+  std::jthread helper([&] { parser.parse(second, second_room, parsed.second); });
+  parser.parse(first, room, parsed.first);
 }
+
+// The text after the header in blocks of whole lines, the next block read while the lines of the
+// current one are parsed. A block's unfinished last line begins the next block.
+class BlockReader {
+ public:
+  explicit BlockReader(LineReader& reader) : reader_(reader) { fill(blocks_[0], {}); }
+
+  // False at the end of the file.
+  bool has_text() const { return current().size > 0; }
+  std::string_view lines() const { return {current().bytes.data(), current().complete}; }
+  std::size_t unfinished_bytes() const { return current().size - current().complete; }
+
+  // Reads the block after the current one; its lines may be parsed meanwhile. A line too long to
+  // be carried over is not: the caller fails on it.
+  void read_next() {
+    const Block& now = current();
+    const std::string_view unfinished(now.bytes.data() + now.complete, unfinished_bytes());
+    fill(blocks_[1 - current_], unfinished.size() <= kLongestLine ? unfinished : "");
+  }
+
+  void advance() { current_ = 1 - current_; }
+
+ private:
+  struct Block {
+    std::string bytes = std::string(kBlockBytes + kLongestLine + 2, '\0');
+    std::size_t size = 0;      // bytes held
+    std::size_t complete = 0;  // bytes up to the last line end
+  };
+
+  const Block& current() const { return blocks_[current_]; }
+
+  void fill(Block& block, std::string_view carried) {
+    std::copy(carried.begin(), carried.end(), block.bytes.begin());
+    block.size = carried.size();
+    if (!at_end_) {
+      const std::size_t read = reader_.read_bytes(block.bytes.data() + block.size, kBlockBytes);
+      at_end_ = read == 0;
+      block.size += read;
+      if (at_end_ && block.size > 0) block.bytes[block.size++] = '\n';  // a last line without one
+    }
+    const std::size_t last_end = std::string_view(block.bytes.data(), block.size).rfind('\n');
+    block.complete = last_end == std::string_view::npos ? 0 : last_end + 1;
+  }
+
+  LineReader& reader_;
+  std::array<Block, 2> blocks_;
+  std::size_t current_ = 0;
+  bool at_end_ = false;
+};
 
 void read_values(LineReader& reader, GridFile& grid) {
   const std::uint64_t expected = std::uint64_t(grid.divisions[0]) *
@@ -342,39 +424,39 @@ void read_values(LineReader& reader, GridFile& grid) {
   // short for its grid must fail, and is read for its first problem without taking the whole
   // map's memory.
   const std::optional<std::uint64_t> left = reader.bytes_left();
-  const bool kept = !left || *left + 1 >= 2 * expected;
-  if (kept) grid.values.assign(static_cast<std::size_t>(expected), 0.0f);
   std::optional<PlaneGatherer> gatherer;
-  if (kept) gatherer.emplace(grid);
-  std::string block(kBlockBytes + kLongestLine + 2, '\0');
-  std::vector<float> parsed;
-  std::size_t held = 0;  // bytes of an unfinished line carried over from the block before
+  if (!left || *left + 1 >= 2 * expected) gatherer.emplace(grid);
+  // A problem is reported once the map's memory is settled: a map too large for the memory is
+  // reported before any problem of the lines.
+  const auto fail_at = [&](std::uint64_t at, const std::string& problem) {
+    if (gatherer) gatherer->wait_for_map();
+    reader.fail_at(at, problem);
+  };
+  BlockReader blocks(reader);
+  std::array<BlockValues, 2> parsed;  // of the current block and of the one before
+  const BlockValues* before = nullptr;
   std::uint64_t value = 0, line = reader.line_number() + 1;
-  for (bool at_end = false; !at_end;) {
-    const std::size_t read = reader.read_bytes(block.data() + held, kBlockBytes);
-    std::size_t size = held + read;
-    at_end = read == 0;
-    if (at_end && held == 0) break;
-    if (at_end) block[size++] = '\n';  // a last line without its line end
-    const std::size_t last_end = std::string_view(block.data(), size).rfind('\n');
-    const std::size_t complete = last_end == std::string_view::npos ? 0 : last_end + 1;
-    const std::string_view lines(block.data(), complete);
-    const std::size_t count = line_count(lines);
-    parsed.resize(count);
-    LineProblem problem = parse_block(parser, lines, value, line, parsed.data());
-    if (problem.line != 0) reader.fail_at(problem.line, problem.text);
-    if (gatherer) gatherer->append(parsed.data(), count);
-    value += count;
-    line += count;
-    held = size - complete;
-    if (held > kLongestLine) reader.fail_at(line, too_long_line());
-    std::memmove(block.data(), block.data() + complete, held);
+  for (std::size_t current = 0; blocks.has_text(); current = 1 - current) {
+    std::future<void> side = std::async(std::launch::async, [&] {
+      blocks.read_next();
+      if (gatherer && before) gatherer->append(*before);
+    });
+    parse_block(parser, blocks.lines(), expected - value, parsed[current]);
+    side.get();
+    for (const ParsedLines* part : {&parsed[current].first, &parsed[current].second}) {
+      if (!part->problem.empty()) fail_at(line + part->values.size(), part->problem);
+      value += part->values.size();
+      line += part->values.size();
+    }
+    if (blocks.unfinished_bytes() > kLongestLine) fail_at(line, too_long_line());
+    blocks.advance();
+    before = &parsed[current];
   }
   if (value < expected) {
-    reader.fail_at(line, "the file ends after " + std::to_string(value) + " of the " +
-                             std::to_string(expected) + " values of a " + grid_size(grid) +
-                             " grid");
+    fail_at(line, "the file ends after " + std::to_string(value) + " of the " +
+                      std::to_string(expected) + " values of a " + grid_size(grid) + " grid");
   }
+  if (gatherer && before) gatherer->append(*before);
   if (gatherer) gatherer->place_gathered();
 }
 

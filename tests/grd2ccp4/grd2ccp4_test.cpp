@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <gemmi/ccp4.hpp>
@@ -376,6 +378,14 @@ TEST(LargeGridTest, ProblemsNameTheirLine) {
        "L.grd, line 180000: the line is longer than 1024 characters"},
       {large + "  1.0",
        "L.grd, line 255045: more lines than the 255041 values of a 37 x 61 x 113 grid"},
+      // Lines too long to be carried over from one block to the next: one that spans blocks, and
+      // last lines without a line end.
+      {with_value_line(large, 100000, std::string(3 << 20, '1')),
+       "L.grd, line 100000: the line is longer than 1024 characters"},
+      {large + std::string(1500, '7'),
+       "L.grd, line 255045: the line is longer than 1024 characters"},
+      {large + std::string(3 << 20, '7'),
+       "L.grd, line 255045: the line is longer than 1024 characters"},
       // Divisions that call for far more values than the file could hold fail at its end
       // without the memory of the whole grid.
       {kTitle + "\n" + kCellLine + "\n999999999999\n  1.0\n",
@@ -386,6 +396,33 @@ TEST(LargeGridTest, ProblemsNameTheirLine) {
     const support::RunResult run = run_grd2ccp4({"L.grd"}, {{"L.grd", file}});
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_EQ(run.standard_error, "grd2ccp4: " + message + "\n");
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Value lines in the forms that the reader takes quickly and in those that it reads the slow
+// way (many digits, a long exponent, a long line), one after the other.
+TEST(ValueFormsTest, EveryFormGivesTheNearestFloat) {
+  const std::vector<std::pair<std::string, float>> lines = {
+      {"  -0.\r", -0.0f},
+      {"  1.23456789E-005\r", 1.23456789E-5f},
+      {"  0.0000000000000000000012345", 1.2345e-21f},
+      {"\t.5 \t\r", 0.5f},
+      {"  1.0E+0000000000000000001", 10.0f},
+      {"  " + std::string(1000, '0') + "2.5  ", 2.5f},
+      {"  16777217\r", 16777216.0f}};  // halfway between two floats: to the even one
+  std::string text = kTitle + "\n" + kCellLine + "\n   1   1   7\n";
+  for (const auto& [line, value] : lines) text += line + "\n";
+  const support::RunResult run = run_grd2ccp4({"F.grd"}, {{"F.grd", text}});
+  ASSERT_EQ(run.exit_status, 0) << run.standard_error;
+  const gemmi::Ccp4<float> map = map_of(run.files.at("F.ccp4"));
+  for (int k = 0; k < static_cast<int>(lines.size()); ++k) {
+    const float value = map.grid.get_value_q(0, 0, k);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(value), std::bit_cast<std::uint32_t>(lines[k].second))
+        << lines[k].first;
   }
 }
 

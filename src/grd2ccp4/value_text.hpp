@@ -1,0 +1,25 @@
+// Reading the value lines of a grid file quickly, in the form that mapconv writes them, with
+// exactly the values that std::from_chars reads.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace grd2ccp4 {
+
+// Reads the number at the start of [first, last) when it is written the way mapconv writes its
+// values: [-]digits[.digits][(E|e)[+|-]digits], at least one digit before the exponent and at most
+// 19 in all, at most 4 in the exponent. `value` receives the float that std::from_chars reads from
+// the same text. Returns the end of the number, or nullptr, leaving `value` alone, for text of any
+// other form and for a number that is not a finite float (the caller then reads the text the slow
+// way, which words the problem).
+const char* read_decimal_float(const char* first, const char* last, float& value);
+
+// Reads the lines from `line` on that hold one such number each, with blanks or tabs around it,
+// end in CR LF or LF and have at most `longest` characters before the LF, appending their values
+// to `values`. Stops before the first line of another form, when `values` holds `room` values,
+// or at `last`; returns where it stopped.
+const char* read_plain_value_lines(const char* line, const char* last, std::size_t longest,
+                                   std::size_t room, std::vector<float>& values);
+
+}  // namespace grd2ccp4
