@@ -27,19 +27,11 @@ constexpr std::array<double, 23> kExactPowersOfTen = {
     1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr int kLargestExactPower = static_cast<int>(kExactPowersOfTen.size()) - 1;
-// 10^-k rounded to the nearest double: a product with one is a division's value within two
-// roundings.
-constexpr std::array<double, 23> kReciprocalPowersOfTen = {
-    1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,  1e-8,  1e-9,  1e-10, 1e-11,
-    1e-12, 1e-13, 1e-14, 1e-15, 1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
 
 // A float's significand has 29 bits fewer than a double's. A double that lies halfway between
 // two adjacent normal floats has exactly the highest of those 29 bits set.
 constexpr std::uint64_t kBitsBelowFloat = (std::uint64_t{1} << 29) - 1;
 constexpr std::uint64_t kHalfwayBits = std::uint64_t{1} << 28;
-// A product with a rounded reciprocal power lies within two units of the double's last place of
-// the exact value: a halfway point that near is taken for one.
-constexpr std::uint64_t kReciprocalSlack = 4;
 
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
@@ -119,15 +111,12 @@ struct Decimal {
 
 // The correctly rounded float of the decimal, when two roundings give it for sure.
 //
-// The mantissa and a power of ten from 10^0 up are exact doubles, so one multiplication rounds
+// The mantissa and the power of ten are exact doubles, so one multiplication or division rounds
 // the exact value x once, to the double d nearest to it. Rounding d to a float gives the float
 // nearest to x unless a point M halfway between two adjacent floats lies between x and d (M on
 // the side of d, or at d). Such an M is itself a double; unless it is d, it would be a double
 // nearer to x than d. So the two roundings agree except when d is a halfway point, which is
-// checked. Below 10^0 the product with the rounded 10^-k (a division would take several times
-// as long) lies within two units in the last place of x, rounded twice: the two roundings then
-// agree unless a halfway point lies within two units of it, and a few units are checked.
-// Floats below the normal range have fewer significand bits, so their halfway points
+// checked. Floats below the normal range have fewer significand bits, so their halfway points
 // are not those found here: such values, like values that are not finite, are left to
 // std::from_chars.
 [[gnu::always_inline]] inline bool quick_float(const Decimal& decimal, float& value) {
@@ -136,15 +125,10 @@ struct Decimal {
     return false;
   }
   const double mantissa = static_cast<double>(decimal.mantissa);
-  const bool exact_power = decimal.exponent >= 0;
-  const double magnitude = exact_power ? mantissa * kExactPowersOfTen[decimal.exponent]
-                                       : mantissa * kReciprocalPowersOfTen[-decimal.exponent];
+  const double magnitude = decimal.exponent >= 0 ? mantissa * kExactPowersOfTen[decimal.exponent]
+                                                 : mantissa / kExactPowersOfTen[-decimal.exponent];
   if (magnitude != 0.0 && !(magnitude >= FLT_MIN && magnitude <= FLT_MAX)) return false;
-  const std::uint64_t below_float = std::bit_cast<std::uint64_t>(magnitude) & kBitsBelowFloat;
-  if (exact_power ? below_float == kHalfwayBits
-                  : below_float + kReciprocalSlack - kHalfwayBits <= 2 * kReciprocalSlack) {
-    return false;
-  }
+  if ((std::bit_cast<std::uint64_t>(magnitude) & kBitsBelowFloat) == kHalfwayBits) return false;
   const float rounded = static_cast<float>(magnitude);
   value = decimal.negative ? -rounded : rounded;
   return true;
