@@ -86,9 +86,10 @@ VECTOR_CODE __m256i code_pairs(const BlockLayout& block, __m256i element, __m256
       _mm256_setzero_si256(), reinterpret_cast<const int*>(block.values), element, selected, 2);
 }
 
+// The same, read lane by lane: the processor's prefetcher follows such reads along a row, where
+// a gather leaves it behind.
 VECTOR_CODE __m256i loaded_pairs(const BlockLayout& block, __m256i element, __m256i selected) {
   const int lanes = _mm256_movemask_ps(_mm256_castsi256_ps(selected));
-  if (lanes == 0) return _mm256_setzero_si256();
   alignas(32) std::int32_t elements[8];
   alignas(32) std::uint32_t pairs[8];
   _mm256_store_si256(reinterpret_cast<__m256i*>(elements), element);
@@ -100,12 +101,14 @@ VECTOR_CODE __m256i loaded_pairs(const BlockLayout& block, __m256i element, __m2
   return _mm256_load_si256(reinterpret_cast<const __m256i*>(pairs));
 }
 
+// The first code of each pair.
 VECTOR_CODE __m256 first_code(__m256i pairs) {
   return _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16));
 }
 
-VECTOR_CODE __m256 second_code(__m256i pairs, __m256i stored) {
-  return _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srai_epi32(pairs, 16), stored));
+// The second code of each pair, where the lane's point has a stored neighbour along x; else 0.
+VECTOR_CODE __m256 second_code(__m256i pairs, __m256i has_next) {
+  return _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srai_epi32(pairs, 16), has_next));
 }
 
 // The eight corners' weights and codes, summed in the portable code's order, and decoded.
