@@ -84,7 +84,8 @@ class BatchCheck {
  private:
   void check(Tally& tally) {
     char out[textio::kListRealBatch * (textio::kListRealMaxLength + 1)];
-    std::string_view got(out, textio::format_list_real_lines(values_, "\n", out));
+    std::string_view got(out,
+                         textio::format_list_real_lines(values_, textio::ShortLineEnd("\n"), out));
     if (got != expected_) {
       report_failure(tally, std::bit_cast<std::uint32_t>(values_[0]), "batch", got, expected_);
     }

@@ -10,11 +10,9 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdint>
-#include <cstring>
 #include <exception>
 #include <mutex>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -137,8 +135,7 @@ struct ChunkPlan {
 // turn to write.
 struct Conversion {
   int unit;
-  std::string_view record_end;  // of the unit's records
-  textio::ShortLineEnd line_end;
+  textio::ShortLineEnd line_end;  // of the unit's records
   const MapBlock& block;
   const symmetry::OperatorSet& operators;
   const GridWalk& walk;
@@ -188,7 +185,7 @@ class ChunkWriter {
 
   void sample_and_format(PointIndex first, PointIndex end) {
     sample(first, end);
-    text_.resize(samples_.size() * (textio::kListRealMaxLength + shared_.record_end.size()));
+    text_.resize(samples_.size() * (textio::kListRealMaxLength + shared_.line_end.size()));
     char* out = text_.data();
     for (std::size_t i = 0; i < samples_.size();) {
       if (i + textio::kListRealBatch <= samples_.size() && all_interpolated(i)) {
@@ -216,7 +213,7 @@ class ChunkWriter {
   std::size_t format_interpolated(std::size_t first, char* out) const {
     float values[textio::kListRealBatch];
     for (std::size_t i = 0; i < textio::kListRealBatch; ++i) values[i] = samples_[first + i].value;
-    return textio::format_list_real_lines(values, shared_.record_end, out);
+    return textio::format_list_real_lines(values, shared_.line_end, out);
   }
 
   void sample(PointIndex first, PointIndex end) {
@@ -269,10 +266,8 @@ void write_grid_values(int unit, const MapBlock& block, const symmetry::Operator
   const GridWalk walk(block.grid_divisions);
   const ChunkPlan plan(walk.point_count(), std::max(thread_count, 1));
   WriteTurn turn;
-  const std::string_view record_end = textio::record_end(unit);
-  const textio::ShortLineEnd line_end(record_end);
-  const Conversion conversion{unit, record_end, line_end,     block, operators,
-                              walk, plan,       guess_points, turn};
+  const textio::ShortLineEnd line_end(textio::record_end(unit));
+  const Conversion conversion{unit, line_end, block, operators, walk, plan, guess_points, turn};
   {
     std::vector<std::jthread> helpers;
     try {

@@ -272,7 +272,7 @@ std::size_t format_list_real(double value, char* out) {
 
 static_assert(kListRealBatch == kListRealLanes);
 
-std::size_t format_list_real_lines(const float* values, std::string_view line_end, char* out) {
+std::size_t format_list_real_lines(const float* values, const ShortLineEnd& line_end, char* out) {
   static const bool in_vectors = list_real_vectors_available();
   ListRealHeads heads;
   if (in_vectors) {
@@ -280,7 +280,6 @@ std::size_t format_list_real_lines(const float* values, std::string_view line_en
   } else {
     std::fill(std::begin(heads.length), std::end(heads.length), 0);
   }
-  const ShortLineEnd end(line_end);
   char* const start = out;
   for (std::size_t i = 0; i < kListRealBatch; ++i) {
     if (heads.length[i] != 0) {
@@ -289,7 +288,7 @@ std::size_t format_list_real_lines(const float* values, std::string_view line_en
     } else {
       out += format_list_real(values[i], out);
     }
-    out += end.put(out);
+    out += line_end.put(out);
   }
   return static_cast<std::size_t>(out - start);
 }

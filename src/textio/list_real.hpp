@@ -25,6 +25,8 @@ class ShortLineEnd {
       : bytes_{text.empty() ? '\0' : text[0], text.size() > 1 ? text[1] : '\0'},
         size_(std::min<std::size_t>(text.size(), 2)) {}
 
+  std::size_t size() const { return size_; }
+
   // Writes the end to `out`, which has room for two characters; returns its length.
   std::size_t put(char* out) const {
     std::memcpy(out, bytes_, sizeof bytes_);
@@ -41,10 +43,9 @@ inline constexpr std::size_t kListRealBatch = 8;
 
 // The texts of kListRealBatch values, each followed by `line_end`, to `out`, which has room for
 // kListRealBatch x (kListRealMaxLength + line_end.size()) characters; returns how many it wrote.
-// The line end has one or two characters.
 // The characters are those of format_list_real, converted eight at a time where the processor
 // can.
-std::size_t format_list_real_lines(const float* values, std::string_view line_end, char* out);
+std::size_t format_list_real_lines(const float* values, const ShortLineEnd& line_end, char* out);
 
 // Remembers the text of the values it has formatted, one per slot chosen from the value's bits,
 // so that a value met again is copied instead of converted. A map decoded from 16-bit codes

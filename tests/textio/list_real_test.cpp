@@ -109,7 +109,8 @@ TEST(ListRealLines, BatchesGiveTheTextOfEachValue) {
     std::string want;
     for (float value : batch) want += library_text(value) + "\r\n";
     char out[kListRealBatch * (kListRealMaxLength + 2)];
-    ASSERT_EQ(std::string(out, format_list_real_lines(batch.data(), "\r\n", out)), want)
+    ASSERT_EQ(std::string(out, format_list_real_lines(batch.data(), ShortLineEnd("\r\n"), out)),
+              want)
         << std::bit_cast<std::uint32_t>(batch[0]);
     ListRealHeads heads;
     format_list_reals_in_vectors(batch.data(), heads);
