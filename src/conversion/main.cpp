@@ -5,6 +5,7 @@
 #include "expfile/atom_data.hpp"
 #include "textio/entry.hpp"
 #include "textio/standard_options.hpp"
+#include "textio/standard_streams.hpp"
 
 namespace {
 
@@ -61,6 +62,10 @@ void report_extra_arguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!textio::reserve_standard_descriptors()) {
+    std::fputs("mapconv: a closed standard stream could not be held; nothing was done\n", stderr);
+    return 1;
+  }
   if (textio::answer_standard_option(argc, argv, kUsage, "mapconv " MAPCONV_VERSION)) return 0;
   report_extra_arguments(argc, argv);
   // Inside the run: the entry starts each run from the program's start state.
