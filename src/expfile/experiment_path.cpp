@@ -4,7 +4,6 @@ namespace expfile {
 
 namespace {
 
-constexpr std::string_view kExperimentExtension = ".EXP";
 constexpr std::size_t kMapExtensionLength = 3;
 
 }  // namespace

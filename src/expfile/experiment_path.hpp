@@ -10,6 +10,9 @@
 
 namespace expfile {
 
+// The extension of every experiment file.
+inline constexpr std::string_view kExperimentExtension = ".EXP";
+
 // The four upper-case hexadecimal digits of `n` (0 to 65535), most significant first, into
 // `text`.
 void HEX4(std::string& text, int n);
@@ -25,7 +28,7 @@ struct ExperimentPath {
   static std::optional<ExperimentPath> of_file(std::string_view file_name);
 
   std::string stem() const { return directory + name; }
-  std::string experiment_file() const { return stem() + ".EXP"; }
+  std::string experiment_file() const { return stem() + std::string(kExperimentExtension); }
   // NAME. followed by the first three characters of the map type: NAME.FOB for "FOBS".
   std::string map_file(std::string_view map_type) const;
   std::string grid_file() const { return stem() + ".grd"; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "expfile/foreign_form.hpp"
@@ -12,6 +13,7 @@
 #include "startup/upgrade.hpp"
 #include "startup/working_copy.hpp"
 #include "textio/entry.hpp"
+#include "textio/file_lock.hpp"
 #include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
@@ -78,10 +80,16 @@ expfile::ExperimentPath typed_path(std::string_view text) {
   return path;
 }
 
-// An argument naming the experiment file itself (abc.exp) names the experiment ABC.
+// The argument names the experiment whole, blanks and dots included, as the shell passed it:
+// cutting it would open an experiment the user did not name. Only an argument naming the
+// experiment file itself (abc.exp) loses its extension, and only at its end.
 expfile::ExperimentPath path_from_argument(std::string_view argument) {
-  const expfile::ExperimentPath path = typed_path(argument);
-  return expfile::ExperimentPath::of_file(path.stem()).value_or(path);
+  expfile::ExperimentPath path = expfile::ExperimentPath::of_name(argument);
+  path.name = textio::upper_case(path.name);
+  if (path.name.ends_with(expfile::kExperimentExtension)) {
+    path.name.resize(path.name.size() - expfile::kExperimentExtension.size());
+  }
+  return path;
 }
 
 expfile::ExperimentPath path_from_prompt(std::string_view program_name) {
@@ -115,13 +123,56 @@ bool has_record(int unit, std::string_view key) {
   return expfile::KEYREAD(unit, key, value) == 0;
 }
 
+[[noreturn]] void refuse_experiment_file(const std::string& file_name, const std::string& reason) {
+  textio::write_record(
+      kTerminal, "(A)",
+      " **** ERROR - File " + file_name + " is left as it is: " + reason + " ****");
+  textio::stop_run(kLaterVersionStop);
+}
+
+// A version that is not a whole number from 0 up names no layout: taking it for one would
+// rewrite the records of one layout as if they were of another.
+[[noreturn]] void refuse_version(int unit, const std::string& value) {
+  refuse_experiment_file(textio::unit_file_name(unit),
+                         "its version record \"" + std::string(expfile::kVersionKey) +
+                             std::string(textio::trim_right(value)) +
+                             "\" does not hold a version of 0 or more");
+}
+
 // The version of the file open on `unit`: 0 without a version record.
 int file_version(int unit) {
   std::string value(expfile::kValueLength, ' ');
   if (expfile::KEYREAD(unit, expfile::kVersionKey, value) != 0) return 0;
   int version = 0;
-  textio::read_text(value, "(I5)", version);
+  if (textio::try_read_text(value, "(I5)", version) != textio::kOk || version < 0) {
+    refuse_version(unit, value);
+  }
   return version;
+}
+
+// A file that is not whole records (a copy cut short, another program's file) is never changed:
+// rewriting it would fill its last record out with bytes it never held.
+void require_whole_records(const std::string& file_name, int unit) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(file_name, error);
+  if (error) IOERR(error.value(), unit);
+  if (size % static_cast<std::uintmax_t>(expfile::kRecordLength) == 0) return;
+  refuse_experiment_file(file_name, "its " + std::to_string(size) + " bytes are not whole " +
+                                        std::to_string(expfile::kRecordLength) + "-byte records");
+}
+
+// Other runs may work on the same experiment at the same time. Every change of the experiment
+// file (upgrade, conversion of its form, working copy) is decided and made under this lock, so
+// that a run reads the version of the file it changes and finds another run's change complete.
+// A lock that cannot be had (no such file, a file system without locks) leaves the opening to
+// report what it finds, as it would without other runs.
+void lock_experiment(const std::string& file_name, textio::FileLock& lock) {
+  lock.acquire(file_name, [&file_name] {
+    textio::write_record(
+        textio::kErrorOutput, "(A)",
+        textio::program_name() + ": waiting for another run to finish with " + file_name);
+    textio::flush_unit(textio::kErrorOutput);
+  });
 }
 
 void warn_old_file(int version) {
@@ -206,6 +257,7 @@ void require_least_squares_data(int unit) {
 
 void prepare_access(std::string_view experiment_mode, const std::string& file_name, int& unit) {
   if (is_mode(experiment_mode, kCopyMode)) {
+    require_whole_records(file_name, unit);
     // The copy starts with the version record of a new file, which a file of version 0 lacks:
     // without the upgrade here the copy would pass for the current version unchanged.
     const bool unversioned = !has_record(unit, expfile::kVersionKey);
@@ -241,6 +293,8 @@ ExperimentName start_experiment(std::string_view program_name, std::string_view 
   terminal_unit = kTerminal;
   const ExperimentName experiment = GETNAM(program_name);
   const std::string file_name = experiment.path.experiment_file();
+  textio::FileLock lock;
+  lock_experiment(file_name, lock);
   if (int status = OPNEXP(kReadMode, file_name, experiment_unit)) {
     if (!is_mode(experiment_mode, kNewMode)) {
       report_unopened(experiment_mode, file_name, status, experiment_unit);
@@ -264,6 +318,7 @@ int OPNEXP(std::string_view open_mode, const std::string& file_name, int& unit) 
                                     .form = textio::Form::formatted,
                                     .record_length = expfile::kRecordLength};
   if (int status = textio::try_open_unit(unit, file_name, options)) return status;
+  if (!creating && !is_mode(open_mode, kReadMode)) require_whole_records(file_name, unit);
   if (creating) {
     expfile::WRITEXP(unit, expfile::kVersionKey,
                      textio::write_text(expfile::kValueLength, "(I5,5X,A)",

@@ -31,13 +31,6 @@ struct RunEnd {
   bool abort = false;
 };
 
-// The program's name without its directory, for the line that reports an unexpected error.
-std::string program_name() {
-  std::string path = argument(0) ? argument(0) : "";
-  std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 RunEnd unexpected_error(const char* what) {
   return {kExitFault, program_name() + ": run ended by an unexpected error: " + what + "\n"};
 }
@@ -72,6 +65,12 @@ int argument_count() {
 
 const char* argument(int index) {
   return index >= 0 && index < arguments().count ? arguments().values[index] : nullptr;
+}
+
+std::string program_name() {
+  std::string path = argument(0) ? argument(0) : "";
+  std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 int run_program(int argc, char** argv, const std::function<void(int, char**)>& body) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace textio {
 
@@ -18,5 +19,7 @@ int run_program(int argc, char** argv, const std::function<void(int, char**)>& b
 // The command-line arguments as the program received them (argument 0 is the program).
 int argument_count();
 const char* argument(int index);
+// The program's name without its directory, for the lines it writes on standard error.
+std::string program_name();
 
 }  // namespace textio
