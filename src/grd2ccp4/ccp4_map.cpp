@@ -66,15 +66,15 @@ namespace {
 
 // A temporary file beside the replaced file (a symbolic link's target), closed: gemmi's writer
 // opens it again by its name.
-textio::TemporaryFile make_temporary_file(const std::filesystem::path& path) {
+textio::TemporaryFile make_temporary_file(const std::filesystem::path& path,
+                                          const textio::ReplacementTarget& target) {
   textio::TemporaryFile temporary;
   // Like the grid file, the map can always be made again from its grid file.
   temporary.durable = false;
   std::FILE* file = nullptr;
-  std::string target;
-  int status = textio::replacement_target(path.string(), target);
-  if (status == 0) status = textio::create_temporary_file(target, false, temporary, file);
-  if (status != 0) fail_to_write(path, std::strerror(status));
+  if (int status = textio::create_temporary_file(target.path, false, temporary, file)) {
+    fail_to_write(path, std::strerror(status));
+  }
   if (std::fclose(file) != 0) {
     const int error = errno;
     textio::discard_temporary_file(temporary);
@@ -83,10 +83,18 @@ textio::TemporaryFile make_temporary_file(const std::filesystem::path& path) {
   return temporary;
 }
 
-}  // namespace
+// A device or a FIFO takes the map as it is written; there is no file to replace.
+void write_in_place(const gemmi::Ccp4<float>& map, const std::filesystem::path& path) {
+  try {
+    map.write_ccp4_map(path.string());
+  } catch (const std::exception& failure) {
+    fail_to_write(path, failure.what());
+  }
+}
 
-void write_ccp4_map(const gemmi::Ccp4<float>& map, const std::filesystem::path& path) {
-  const textio::TemporaryFile temporary = make_temporary_file(path);
+void write_through_temporary(const gemmi::Ccp4<float>& map, const std::filesystem::path& path,
+                             const textio::ReplacementTarget& target) {
+  const textio::TemporaryFile temporary = make_temporary_file(path, target);
   try {
     map.write_ccp4_map(temporary.path);
     // The writer does not report a failure that only shows when the file is closed; such a
@@ -100,6 +108,20 @@ void write_ccp4_map(const gemmi::Ccp4<float>& map, const std::filesystem::path& 
   }
   if (const int status = textio::put_temporary_in_place(temporary)) {
     fail_to_write(path, std::strerror(status));
+  }
+}
+
+}  // namespace
+
+void write_ccp4_map(const gemmi::Ccp4<float>& map, const std::filesystem::path& path) {
+  textio::ReplacementTarget target;
+  if (int status = textio::replacement_target(path.string(), target)) {
+    fail_to_write(path, std::strerror(status));
+  }
+  if (target.in_place) {
+    write_in_place(map, path);
+  } else {
+    write_through_temporary(map, path, target);
   }
 }
 

@@ -12,12 +12,24 @@ struct TemporaryFile {
   std::string path;      // the file written: the replaced path, ".partial-", process id, random
   std::string replaces;  // the file it takes the place of, symbolic links followed
   bool durable = true;   // synced to the disk, and its rename with it, before it counts as done
+  // Takes the name only where no file holds it (a file made with status "NEW"): a file that
+  // appeared under the name meanwhile is never replaced, and the temporary file is kept.
+  bool only_where_absent = false;
 };
 
-// Finds the file that a replacement of `name` must change: the target of a symbolic link, so
-// that the link keeps pointing at the new content; `name` itself otherwise. Returns 0, or the
-// error number of a check that failed for a reason other than the file's absence.
-int replacement_target(const std::string& name, std::string& target);
+// Where a replacement of a name puts the new content.
+struct ReplacementTarget {
+  // The target of a symbolic link, so that the link keeps pointing at the new content; the name
+  // itself otherwise.
+  std::string path;
+  // A device, a FIFO or another file that is not a regular file is written in place through its
+  // name and never replaced: a replacement would put a plain file where the device was.
+  bool in_place = false;
+};
+
+// Finds what a replacement of `name` must change. Returns 0, EISDIR for a directory, or the error
+// number of a check that failed for a reason other than the file's absence.
+int replacement_target(const std::string& name, ReplacementTarget& target);
 
 // Creates a temporary file that is to replace the file `replaces` and opens it for reading and
 // writing into `file`. It starts empty, or with a copy of the replaced file's bytes when
@@ -33,7 +45,8 @@ int sync_stream(std::FILE* file);
 // Renames the temporary file, already closed, over the file it replaces, and syncs the rename
 // when the file is durable; a file that is not durable exchanges names with the replaced file,
 // which is then removed. Returns 0 or the error number; on failure the temporary file is
-// removed and the replaced file left as it was.
+// removed and the replaced file left as it was, except that a temporary file that may take its
+// name only where it is absent, and finds it taken, is kept under its own name (kErrNewFileExists).
 int put_temporary_in_place(const TemporaryFile& temporary);
 
 // Makes a rename into the directory of `path` durable; a directory that refuses to be synced

@@ -109,10 +109,20 @@ std::FILE* open_stream(const std::string& name, bool exists, int& status) {
   return file;
 }
 
-int check_status_word(const std::string& status_word, bool exists) {
+// A device or a FIFO written in place is there for any status but takes no file's place.
+// A device or a FIFO takes what is written as it comes: it is opened for writing only, as a
+// shell would, and neither read nor cut.
+std::FILE* open_in_place(const std::string& name, bool keeps_contents, int& status) {
+  errno = 0;
+  std::FILE* file = std::fopen(name.c_str(), keeps_contents ? "r+b" : "wb");
+  if (!file) status = errno ? errno : kErrCantWrite;
+  return file;
+}
+
+int check_status_word(const std::string& status_word, bool exists, bool in_place) {
   std::string status = upper_case(trim_right(status_word));
   if (status == "OLD" && !exists) return ENOENT;
-  if (status == "NEW" && exists) return kErrNewFileExists;
+  if (status == "NEW" && exists && !in_place) return kErrNewFileExists;
   if (status != "OLD" && status != "NEW" && status != "UNKNOWN" && status != "SCRATCH") {
     return EINVAL;
   }
@@ -124,11 +134,18 @@ bool starts_from_old_contents(const OpenOptions& options) {
   return !options.starts_empty && (options.access == Access::direct || options.append);
 }
 
+// Devices and FIFOs have no end to cut the file at.
+bool is_regular_file(std::FILE* file) {
+  struct stat info {};
+  return fstat(fileno(file), &info) != 0 || S_ISREG(info.st_mode);
+}
+
 // Writes out what the unit holds, syncs it to the disk when asked, and closes its stream;
 // returns the first failure.
 int close_stream(Unit& unit, bool sync) {
   int status = flush_to_system(unit);
-  if (status == kOk && unit.access == Access::sequential && unit.written) {
+  if (status == kOk && unit.access == Access::sequential && unit.written &&
+      is_regular_file(unit.file)) {
     // A rewritten sequential file ends where its new content ends.
     long end = std::ftell(unit.file);
     if (end >= 0 && ftruncate(fileno(unit.file), end) != 0) status = kErrTruncationFailed;
@@ -138,9 +155,26 @@ int close_stream(Unit& unit, bool sync) {
   return status;
 }
 
+// What was written for a file made with status "NEW" whose name another file took meanwhile stays
+// under its temporary name, and the terminal says where.
+void report_kept_temporary(const TemporaryFile& temporary) {
+  Unit& terminal = table().units[kConsoleOutput];
+  if (!terminal.connected) return;
+  write_sequential_record(terminal,
+                          " **** " + temporary.replaces + " was made meanwhile: " +
+                              "what was written for it is kept as " + temporary.path + " ****",
+                          false);
+  flush_to_system(terminal);
+}
+
 // The temporary file takes the place of the named file only when all of it is on the disk.
 int finish_temporary(const TemporaryFile& temporary, bool keep, int status) {
-  if (keep && status == kOk) return put_temporary_in_place(temporary);
+  if (keep && status == kOk) {
+    status = put_temporary_in_place(temporary);
+    if (status != kErrNewFileExists) return status;
+    report_kept_temporary(temporary);
+    return kOk;
+  }
   discard_temporary_file(temporary);
   return status;
 }
@@ -195,21 +229,24 @@ int try_open_unit(int number, const std::string& name, const OpenOptions& option
   if (!scratch) {
     if (int status = check_file_exists(name, exists)) return status;
   }
-  if (int status = check_status_word(options.status, exists)) return status;
+  ReplacementTarget target{name, false};
+  if (options.through_temporary && !scratch) {
+    if (int status = replacement_target(name, target)) return status;
+  }
+  if (int status = check_status_word(options.status, exists, target.in_place)) return status;
   if (options.access == Access::direct && options.record_length <= 0) return EINVAL;
   int status = kOk;
   std::optional<TemporaryFile> temporary;
   std::FILE* file = nullptr;
   if (scratch) {
     file = std::tmpfile();
+  } else if (target.in_place) {
+    file = open_in_place(name, starts_from_old_contents(options), status);
   } else if (options.through_temporary) {
-    std::string target;
-    status = replacement_target(name, target);
-    if (status == kOk) {
-      status = create_temporary_file(target, starts_from_old_contents(options), temporary.emplace(),
-                                     file);
-    }
-    if (temporary) temporary->durable = options.durable;
+    status = create_temporary_file(target.path, starts_from_old_contents(options),
+                                   temporary.emplace(), file);
+    temporary->durable = options.durable;
+    temporary->only_where_absent = upper_case(trim_right(options.status)) == "NEW";
   } else {
     file = open_stream(name, exists, status);
   }
