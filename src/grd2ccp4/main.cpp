@@ -3,8 +3,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -32,8 +34,9 @@ constexpr const char* kUsage =
     "\n"
     "Exit status:\n"
     "  0  the map was written\n"
-    "  1  the grid file could not be read or is malformed, or the map could not be written\n"
-    "     (one line on standard error says which file, which line and what; no map is left)\n"
+    "  1  the grid file could not be read or is malformed, OUT is the grid file itself, or the\n"
+    "     map could not be written (one line on standard error says which file, which line and\n"
+    "     what; no map is left)\n"
     "  2  wrong arguments\n";
 
 // The grid file that the argument names: the argument itself, or, when no file of that name
@@ -52,7 +55,32 @@ std::filesystem::path default_output(const std::filesystem::path& input) {
   return output;
 }
 
+[[noreturn]] void refuse_output(const std::filesystem::path& output, const std::string& reason) {
+  throw std::runtime_error(output.string() + ": cannot write the map: " + reason);
+}
+
+// Writing the map over its own grid file, under whatever name, would destroy the grid it is made
+// from. An output that does not exist yet cannot be the grid file; one that cannot be looked at
+// for another reason might be, and is refused. A grid file that cannot be looked at is left to
+// the reader, which fails on it before anything is written.
+void refuse_output_that_is_input(const std::filesystem::path& input,
+                                 const std::filesystem::path& output) {
+  struct stat output_status;
+  if (stat(output.c_str(), &output_status) != 0) {
+    const int error = errno;
+    if (error == ENOENT) return;
+    refuse_output(output, "cannot tell whether it is the grid file " + input.string() + ": " +
+                              std::strerror(error));
+  }
+  struct stat input_status;
+  if (stat(input.c_str(), &input_status) != 0) return;
+  if (output_status.st_dev == input_status.st_dev && output_status.st_ino == input_status.st_ino) {
+    refuse_output(output, "it is the grid file " + input.string());
+  }
+}
+
 void convert(const std::filesystem::path& input, const std::filesystem::path& output) {
+  refuse_output_that_is_input(input, output);
   const gemmi::Ccp4<float> map = grd2ccp4::ccp4_map_of(grd2ccp4::read_grid_file(input));
   grd2ccp4::write_ccp4_map(map, output);
   std::printf("Wrote %s: %d x %d x %d points, minimum %g, maximum %g, mean %g, r.m.s. %g\n",

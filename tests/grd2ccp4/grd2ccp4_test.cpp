@@ -1,6 +1,7 @@
 // grd2ccp4 run as a real process on grid files written here in mapconv's layout; the maps it
 // writes are read back through gemmi.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <array>
@@ -13,6 +14,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "grd2ccp4/ccp4_map.hpp"
@@ -425,5 +427,104 @@ TEST(ValueFormsTest, EveryFormGivesTheNearestFloat) {
         << lines[k].first;
   }
 }
+
+}  // namespace
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ShellRun {
+  int exit_status = -1;
+  std::string standard_error;
+};
+
+// Runs grd2ccp4 through the shell in `directory` with its standard output redirected as
+// `redirection` says, for what a plain run cannot set up: closed streams and linked names.
+ShellRun run_grd2ccp4_in(const fs::path& directory, const std::string& arguments,
+                         const std::string& redirection) {
+  const auto [error, status] = support::run_shell_command("(cd '" + directory.string() +
+                                                          "' && LC_ALL=C '" GRD2CCP4_PROGRAM "' " +
+                                                          arguments + " " + redirection + ")");
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, error};
+}
+
+// The names in a directory with the bytes of each file, or the target of each symbolic link.
+Files contents_of(const fs::path& directory) {
+  Files contents;
+  for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
+    contents[entry.path().filename().string()] =
+        entry.is_symlink() ? "-> " + fs::read_symlink(entry.path()).string()
+                           : support::read_file_bytes(entry.path());
+  }
+  return contents;
+}
+
+struct SameFileCase {
+  const char* name;
+  std::string arguments;
+  std::string hard_link;                                   // made a hard link of ALPHA.grd
+  std::pair<std::string, std::string> symbolic_link = {};  // name, target
+  std::string message;
+};
+
+void PrintTo(const SameFileCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class SameFileTest : public ::testing::TestWithParam<SameFileCase> {};
+
+TEST_P(SameFileTest, RefusesBeforeWritingAnything) {
+  const SameFileCase& c = GetParam();
+  support::TempDirectory scratch;
+  const fs::path work = scratch / "work";
+  support::write_file_bytes(work / "ALPHA.grd", kSmall);
+  if (!c.hard_link.empty()) fs::create_hard_link(work / "ALPHA.grd", work / c.hard_link);
+  const auto& [link, target] = c.symbolic_link;
+  if (!link.empty()) fs::create_symlink(target, work / link);
+  const Files before = contents_of(work);
+
+  const ShellRun run = run_grd2ccp4_in(work, c.arguments, ">/dev/null");
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.standard_error, "grd2ccp4: " + c.message + "\n");
+  EXPECT_EQ(contents_of(work), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, SameFileTest,
+    ::testing::Values(
+        SameFileCase{"SameName",
+                     "ALPHA.grd ALPHA.grd",
+                     "",
+                     {},
+                     "ALPHA.grd: cannot write the map: it is the grid file ALPHA.grd"},
+        SameFileCase{"ThroughDot",
+                     "ALPHA.grd ./ALPHA.grd",
+                     "",
+                     {},
+                     "./ALPHA.grd: cannot write the map: it is the grid file ALPHA.grd"},
+        SameFileCase{"OtherPath",
+                     "ALPHA ../work/ALPHA.grd",
+                     "",
+                     {},
+                     "../work/ALPHA.grd: cannot write the map: it is the grid file ALPHA.grd"},
+        SameFileCase{"HardLink",
+                     "ALPHA.grd copy.ccp4",
+                     "copy.ccp4",
+                     {},
+                     "copy.ccp4: cannot write the map: it is the grid file ALPHA.grd"},
+        SameFileCase{"SymbolicLinkAsDefaultName",
+                     "ALPHA.grd",
+                     "",
+                     {"ALPHA.ccp4", "ALPHA.grd"},
+                     "ALPHA.ccp4: cannot write the map: it is the grid file ALPHA.grd"},
+        // Only "no such file" means that the output is absent.
+        SameFileCase{"LinkLoop",
+                     "ALPHA.grd loop.ccp4",
+                     "",
+                     {"loop.ccp4", "loop.ccp4"},
+                     "loop.ccp4: cannot write the map: cannot tell whether it is the grid file "
+                     "ALPHA.grd: Too many levels of symbolic links"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
