@@ -36,7 +36,8 @@ constexpr const char* kUsage =
     "  0  the map was written\n"
     "  1  the grid file could not be read or is malformed, OUT is the grid file itself, or the\n"
     "     map could not be written (one line on standard error says which file, which line and\n"
-    "     what; no map is left)\n"
+    "     what; no map is left); also when the report line could not be written, which\n"
+    "     standard error says (the map itself was written)\n"
     "  2  wrong arguments\n";
 
 // The grid file that the argument names: the argument itself, or, when no file of that name
@@ -79,13 +80,26 @@ void refuse_output_that_is_input(const std::filesystem::path& input,
   }
 }
 
+// The report line is the run's account of the map: a run whose account was lost (standard output
+// closed, or on a full device) does not report success. The map stays: it is whole.
+void report(const std::filesystem::path& output, const gemmi::Ccp4<float>& map) {
+  errno = 0;
+  const bool written =
+      std::printf("Wrote %s: %d x %d x %d points, minimum %g, maximum %g, mean %g, r.m.s. %g\n",
+                  output.c_str(), map.grid.nu, map.grid.nv, map.grid.nw, map.hstats.dmin,
+                  map.hstats.dmax, map.hstats.dmean, map.hstats.rms) >= 0 &&
+      std::fflush(stdout) == 0 && !std::ferror(stdout);
+  if (!written) {
+    throw std::runtime_error(std::string("the report could not be written: ") +
+                             std::strerror(errno != 0 ? errno : EIO));
+  }
+}
+
 void convert(const std::filesystem::path& input, const std::filesystem::path& output) {
   refuse_output_that_is_input(input, output);
   const gemmi::Ccp4<float> map = grd2ccp4::ccp4_map_of(grd2ccp4::read_grid_file(input));
   grd2ccp4::write_ccp4_map(map, output);
-  std::printf("Wrote %s: %d x %d x %d points, minimum %g, maximum %g, mean %g, r.m.s. %g\n",
-              output.c_str(), map.grid.nu, map.grid.nv, map.grid.nw, map.hstats.dmin,
-              map.hstats.dmax, map.hstats.dmean, map.hstats.rms);
+  report(output, map);
 }
 
 }  // namespace

@@ -528,3 +528,23 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+// The report line is the run's account of the map: a run that cannot give it fails, and the map
+// stays as a run that gave it writes it.
+TEST(ReportTest, AReportThatCannotBeWrittenFailsTheRun) {
+  const std::string map = run_grd2ccp4({"M.grd"}, {{"M.grd", kSmall}}).files.at("M.ccp4");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {">&-", "Bad file descriptor"}, {">/dev/full", "No space left on device"}};
+  for (const auto& [redirection, reason] : cases) {
+    support::TempDirectory work;
+    support::write_file_bytes(work / "M.grd", kSmall);
+    const ShellRun run = run_grd2ccp4_in(work.path(), "M.grd", redirection);
+    EXPECT_EQ(run.exit_status, 1) << redirection;
+    EXPECT_EQ(run.standard_error, "grd2ccp4: the report could not be written: " + reason + "\n");
+    EXPECT_EQ(contents_of(work.path()), (Files{{"M.grd", kSmall}, {"M.ccp4", map}})) << redirection;
+  }
+}
+
+}  // namespace
