@@ -13,6 +13,7 @@
 #include "grd2ccp4/ccp4_map.hpp"
 #include "grd2ccp4/grid_reader.hpp"
 #include "textio/standard_options.hpp"
+#include "textio/standard_streams.hpp"
 
 namespace {
 
@@ -105,6 +106,10 @@ void convert(const std::filesystem::path& input, const std::filesystem::path& ou
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!textio::reserve_standard_descriptors()) {
+    std::fputs("grd2ccp4: a closed standard stream could not be held; nothing was done\n", stderr);
+    return kFailure;
+  }
   if (textio::answer_standard_option(argc, argv, kUsage, "grd2ccp4 " MAPCONV_VERSION)) return 0;
   if (argc < 2 || argc > 3) {
     std::fputs("Usage: grd2ccp4 NAME.grd [OUT]   (grd2ccp4 --help tells more)\n", stderr);
