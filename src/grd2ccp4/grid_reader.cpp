@@ -121,10 +121,7 @@ std::string quoted(std::string_view text) {
 
 std::optional<float> finite_real(std::string_view text) {
   float value = 0.0f;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
-    return std::nullopt;
-  }
+  if (!read_finite_float(text.data(), text.data() + text.size(), value)) return std::nullopt;
   return value;
 }
 

@@ -415,8 +415,10 @@ TEST(ValueFormsTest, EveryFormGivesTheNearestFloat) {
       {"\t.5 \t\r", 0.5f},
       {"  1.0E+0000000000000000001", 10.0f},
       {"  " + std::string(1000, '0') + "2.5  ", 2.5f},
-      {"  16777217\r", 16777216.0f}};  // halfway between two floats: to the even one
-  std::string text = kTitle + "\n" + kCellLine + "\n   1   1   7\n";
+      {"  16777217\r", 16777216.0f},  // halfway between two floats: to the even one
+      {"  1.0E-50", 0.0f},            // too small for a float: zero, keeping its sign
+      {"  -1.0E-50\r", -0.0f}};
+  std::string text = kTitle + "\n" + kCellLine + "\n   1   1   9\n";
   for (const auto& [line, value] : lines) text += line + "\n";
   const support::RunResult run = run_grd2ccp4({"F.grd"}, {{"F.grd", text}});
   ASSERT_EQ(run.exit_status, 0) << run.standard_error;
