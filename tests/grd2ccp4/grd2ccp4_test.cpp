@@ -550,3 +550,34 @@ TEST(ReportTest, AReportThatCannotBeWrittenFailsTheRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// Editors and file transfers leave blank lines at the end of a file: after the last value they
+// are read as if they were not there, while any other line there is one too many.
+TEST(TrailingLinesTest, OnlyBlankLinesMayFollowTheLastValue) {
+  const std::string map = run_grd2ccp4({"M.grd"}, {{"M.grd", kSmall}}).files.at("M.ccp4");
+  GridText with_cr_lf = small_grid();
+  with_cr_lf.line_end = "\r\n";
+  const std::string more = "M.grd, line 10: more lines than the 4 values of a 2 x 1 x 2 grid";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      // file, error ("": read as kSmall)
+      {kSmall + "\n", ""},
+      {kSmall + "   \n\n", ""},
+      {kSmall + "  ", ""},
+      {grid_file(with_cr_lf) + "\r\n  \r\n", ""},
+      {kSmall + "\n\n  1.0\n", more},
+      {kSmall + "\n \n  x\n\n", more}};
+  for (const auto& [file, error] : cases) {
+    const support::RunResult run = run_grd2ccp4({"M.grd"}, {{"M.grd", file}});
+    if (error.empty()) {
+      EXPECT_EQ(run.exit_status, 0) << run.standard_error;
+      EXPECT_EQ(run.files, (Files{{"M.grd", file}, {"M.ccp4", map}})) << file;
+    } else {
+      EXPECT_EQ(run.exit_status, 1);
+      EXPECT_EQ(run.standard_error, "grd2ccp4: " + error + "\n");
+    }
+  }
+}
+
+}  // namespace
