@@ -121,10 +121,7 @@ std::string quoted(std::string_view text) {
 
 std::optional<float> finite_real(std::string_view text) {
   float value = 0.0f;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
-    return std::nullopt;
-  }
+  if (!read_finite_float(text.data(), text.data() + text.size(), value)) return std::nullopt;
   return value;
 }
 
@@ -220,11 +217,21 @@ std::string too_long_line() {
   return "the line is longer than " + std::to_string(kLongestLine) + " characters";
 }
 
-// What parsing a run of lines found: the values of its lines up to the first problem, and that
-// problem (empty: none), which concerns the line after those values.
+// What parsing a run of lines found: the values of its lines up to the first problem, the blank
+// lines after the grid's last value among them, and that problem (empty: none), which concerns
+// the line after those lines.
 struct ParsedLines {
   std::vector<float> values;
+  std::uint64_t blank_lines = 0;
   std::string problem;
+
+  std::uint64_t lines() const { return values.size() + blank_lines; }
+
+  void clear() {
+    values.clear();
+    blank_lines = 0;
+    problem.clear();
+  }
 };
 
 // The two parts of a block's lines, parsed.
@@ -240,8 +247,7 @@ class LineParser {
   // Parses the complete lines of `text` (each ending in LF) into `parsed`; `room` is the number
   // of values that the grid still has room for.
   void parse(std::string_view text, std::uint64_t room, ParsedLines& parsed) const {
-    parsed.values.clear();
-    parsed.problem.clear();
+    parsed.clear();
     const char* const last = text.data() + text.size();
     for (const char* line = text.data(); line != last;) {
       line = read_plain_value_lines(line, last, kLongestLine, room, parsed.values);
@@ -249,15 +255,33 @@ class LineParser {
       // A line of another form, or one more line than the grid has room for.
       const std::string_view rest(line, static_cast<std::size_t>(last - line));
       const std::string_view row = rest.substr(0, rest.find('\n'));
-      float value = 0.0f;
-      parsed.problem = problem_of(row, parsed.values.size() < room, value);
-      if (!parsed.problem.empty()) return;
-      parsed.values.push_back(value);
+      if (!take_line(row, room, parsed)) return;
       line = row.data() + std::min(row.size() + 1, rest.size());
     }
   }
 
  private:
+  // Takes the value of a line without its line end into `parsed`, or counts it as a blank line
+  // after the grid's last value, which editors and file transfers leave at the end of a file.
+  // Returns false, with the problem in `parsed`, for a line that is neither.
+  bool take_line(std::string_view row, std::uint64_t room, ParsedLines& parsed) const {
+    const bool fits = parsed.values.size() < room;
+    if (!fits && row.size() <= kLongestLine && value_text_of(row).empty()) {
+      ++parsed.blank_lines;
+      return true;
+    }
+    float value = 0.0f;
+    parsed.problem = problem_of(row, fits, value);
+    if (!parsed.problem.empty()) return false;
+    parsed.values.push_back(value);
+    return true;
+  }
+
+  static std::string_view value_text_of(std::string_view row) {
+    if (row.ends_with('\r')) row.remove_suffix(1);
+    return trimmed(row);
+  }
+
   // The problem of a value line without its line end, if any; else `value` receives its value.
   std::string problem_of(std::string_view row, bool fits, float& value) const {
     if (row.size() > kLongestLine) return too_long_line();
@@ -265,8 +289,7 @@ class LineParser {
       return "more lines than the " + std::to_string(expected_) + " values of a " +
              grid_size(grid_) + " grid";
     }
-    if (row.ends_with('\r')) row.remove_suffix(1);
-    const std::string_view value_text = trimmed(row);
+    const std::string_view value_text = value_text_of(row);
     if (value_text.empty()) return "the value line is blank";
     const std::optional<float> number = finite_real(value_text);
     if (!number) return "the value is not a finite number: " + quoted(value_text);
@@ -357,8 +380,7 @@ void parse_block(const LineParser& parser, std::string_view text, std::uint64_t 
   const std::string_view first =
       text.substr(0, middle == std::string_view::npos ? text.size() : middle + 1);
   const std::string_view second = text.substr(first.size());
-  parsed.second.values.clear();
-  parsed.second.problem.clear();
+  parsed.second.clear();
   if (second.empty()) return parser.parse(first, room, parsed.first);
   const std::uint64_t second_room =
       room >= text.size() ? room : room - std::min(room, line_count(first));
@@ -444,9 +466,9 @@ void read_values(LineReader& reader, GridFile& grid) {
     parse_block(parser, blocks.lines(), expected - value, parsed[current]);
     side.get();
     for (const ParsedLines* part : {&parsed[current].first, &parsed[current].second}) {
-      if (!part->problem.empty()) fail_at(line + part->values.size(), part->problem);
+      if (!part->problem.empty()) fail_at(line + part->lines(), part->problem);
       value += part->values.size();
-      line += part->values.size();
+      line += part->lines();
     }
     if (blocks.unfinished_bytes() > kLongestLine) fail_at(line, too_long_line());
     blocks.advance();

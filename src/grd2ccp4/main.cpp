@@ -3,14 +3,17 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "grd2ccp4/ccp4_map.hpp"
 #include "grd2ccp4/grid_reader.hpp"
 #include "textio/standard_options.hpp"
+#include "textio/standard_streams.hpp"
 
 namespace {
 
@@ -32,8 +35,10 @@ constexpr const char* kUsage =
     "\n"
     "Exit status:\n"
     "  0  the map was written\n"
-    "  1  the grid file could not be read or is malformed, or the map could not be written\n"
-    "     (one line on standard error says which file, which line and what; no map is left)\n"
+    "  1  the grid file could not be read or is malformed, OUT is the grid file itself, or the\n"
+    "     map could not be written (one line on standard error says which file, which line and\n"
+    "     what; no map is left); also when the report line could not be written, which\n"
+    "     standard error says (the map itself was written)\n"
     "  2  wrong arguments\n";
 
 // The grid file that the argument names: the argument itself, or, when no file of that name
@@ -52,17 +57,59 @@ std::filesystem::path default_output(const std::filesystem::path& input) {
   return output;
 }
 
+[[noreturn]] void refuse_output(const std::filesystem::path& output, const std::string& reason) {
+  throw std::runtime_error(output.string() + ": cannot write the map: " + reason);
+}
+
+// Writing the map over its own grid file, under whatever name, would destroy the grid it is made
+// from. An output that does not exist yet cannot be the grid file; one that cannot be looked at
+// for another reason might be, and is refused. A grid file that cannot be looked at is left to
+// the reader, which fails on it before anything is written.
+void refuse_output_that_is_input(const std::filesystem::path& input,
+                                 const std::filesystem::path& output) {
+  struct stat output_status;
+  if (stat(output.c_str(), &output_status) != 0) {
+    const int error = errno;
+    if (error == ENOENT) return;
+    refuse_output(output, "cannot tell whether it is the grid file " + input.string() + ": " +
+                              std::strerror(error));
+  }
+  struct stat input_status;
+  if (stat(input.c_str(), &input_status) != 0) return;
+  if (output_status.st_dev == input_status.st_dev && output_status.st_ino == input_status.st_ino) {
+    refuse_output(output, "it is the grid file " + input.string());
+  }
+}
+
+// The report line is the run's account of the map: a run whose account was lost (standard output
+// closed, or on a full device) does not report success. The map stays: it is whole.
+void report(const std::filesystem::path& output, const gemmi::Ccp4<float>& map) {
+  errno = 0;
+  const bool written =
+      std::printf("Wrote %s: %d x %d x %d points, minimum %g, maximum %g, mean %g, r.m.s. %g\n",
+                  output.c_str(), map.grid.nu, map.grid.nv, map.grid.nw, map.hstats.dmin,
+                  map.hstats.dmax, map.hstats.dmean, map.hstats.rms) >= 0 &&
+      std::fflush(stdout) == 0 && !std::ferror(stdout);
+  if (!written) {
+    throw std::runtime_error(std::string("the report could not be written: ") +
+                             std::strerror(errno != 0 ? errno : EIO));
+  }
+}
+
 void convert(const std::filesystem::path& input, const std::filesystem::path& output) {
+  refuse_output_that_is_input(input, output);
   const gemmi::Ccp4<float> map = grd2ccp4::ccp4_map_of(grd2ccp4::read_grid_file(input));
   grd2ccp4::write_ccp4_map(map, output);
-  std::printf("Wrote %s: %d x %d x %d points, minimum %g, maximum %g, mean %g, r.m.s. %g\n",
-              output.c_str(), map.grid.nu, map.grid.nv, map.grid.nw, map.hstats.dmin,
-              map.hstats.dmax, map.hstats.dmean, map.hstats.rms);
+  report(output, map);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!textio::reserve_standard_descriptors()) {
+    std::fputs("grd2ccp4: a closed standard stream could not be held; nothing was done\n", stderr);
+    return kFailure;
+  }
   if (textio::answer_standard_option(argc, argv, kUsage, "grd2ccp4 " MAPCONV_VERSION)) return 0;
   if (argc < 2 || argc > 3) {
     std::fputs("Usage: grd2ccp4 NAME.grd [OUT]   (grd2ccp4 --help tells more)\n", stderr);

@@ -6,8 +6,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <system_error>
 
 namespace grd2ccp4 {
@@ -118,7 +120,7 @@ struct Decimal {
 // nearer to x than d. So the two roundings agree except when d is a halfway point, which is
 // checked. Floats below the normal range have fewer significand bits, so their halfway points
 // are not those found here: such values, like values that are not finite, are left to
-// std::from_chars.
+// read_finite_float.
 [[gnu::always_inline]] inline bool quick_float(const Decimal& decimal, float& value) {
   if (decimal.mantissa >= kExactIntegers || decimal.exponent < -kLargestExactPower ||
       decimal.exponent > kLargestExactPower) {
@@ -134,22 +136,12 @@ struct Decimal {
   return true;
 }
 
-// The float of a decimal number read from [first, end), which is not one of those that quick_float
-// takes.
-bool slow_float(const char* first, const char* end, float& value) {
-  float slow = 0.0f;
-  const auto [slow_end, error] = std::from_chars(first, end, slow);
-  if (error != std::errc() || slow_end != end || !std::isfinite(slow)) return false;
-  value = slow;
-  return true;
-}
-
 [[gnu::always_inline]] inline const char* read_number(const char* first, const char* last,
                                                       float& value) {
   Decimal decimal;
   const char* const end = read_decimal(first, last, decimal);
   if (end == nullptr) return nullptr;
-  return quick_float(decimal, value) || slow_float(first, end, value) ? end : nullptr;
+  return quick_float(decimal, value) || read_finite_float(first, end, value) ? end : nullptr;
 }
 
 bool is_blank(char c) {
@@ -162,6 +154,22 @@ const char* after_blanks(const char* p, const char* last) {
 }
 
 }  // namespace
+
+bool read_finite_float(const char* first, const char* last, float& value) {
+  float read = 0.0f;
+  const auto [end, error] = std::from_chars(first, last, read);
+  // std::from_chars refuses a number too small for a float as out of range, as it does one too
+  // large; std::strtof gives the first its float and the second infinity. The program keeps the
+  // C locale, whose decimal point is the one that std::from_chars reads.
+  if (error == std::errc::result_out_of_range) {
+    read = std::strtof(std::string(first, end).c_str(), nullptr);
+  } else if (error != std::errc()) {
+    return false;
+  }
+  if (end != last || !std::isfinite(read)) return false;
+  value = read;
+  return true;
+}
 
 const char* read_decimal_float(const char* first, const char* last, float& value) {
   return read_number(first, last, value);

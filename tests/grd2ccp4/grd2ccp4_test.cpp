@@ -1,6 +1,7 @@
 // grd2ccp4 run as a real process on grid files written here in mapconv's layout; the maps it
 // writes are read back through gemmi.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <array>
@@ -13,6 +14,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "grd2ccp4/ccp4_map.hpp"
@@ -413,8 +415,10 @@ TEST(ValueFormsTest, EveryFormGivesTheNearestFloat) {
       {"\t.5 \t\r", 0.5f},
       {"  1.0E+0000000000000000001", 10.0f},
       {"  " + std::string(1000, '0') + "2.5  ", 2.5f},
-      {"  16777217\r", 16777216.0f}};  // halfway between two floats: to the even one
-  std::string text = kTitle + "\n" + kCellLine + "\n   1   1   7\n";
+      {"  16777217\r", 16777216.0f},  // halfway between two floats: to the even one
+      {"  1.0E-50", 0.0f},            // too small for a float: zero, keeping its sign
+      {"  -1.0E-50\r", -0.0f}};
+  std::string text = kTitle + "\n" + kCellLine + "\n   1   1   9\n";
   for (const auto& [line, value] : lines) text += line + "\n";
   const support::RunResult run = run_grd2ccp4({"F.grd"}, {{"F.grd", text}});
   ASSERT_EQ(run.exit_status, 0) << run.standard_error;
@@ -423,6 +427,120 @@ TEST(ValueFormsTest, EveryFormGivesTheNearestFloat) {
     const float value = map.grid.get_value_q(0, 0, k);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(value), std::bit_cast<std::uint32_t>(lines[k].second))
         << lines[k].first;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ShellRun {
+  int exit_status = -1;
+  std::string standard_error;
+};
+
+// Runs grd2ccp4 through the shell in `directory` with its standard output redirected as
+// `redirection` says, for what a plain run cannot set up: closed streams and linked names.
+ShellRun run_grd2ccp4_in(const fs::path& directory, const std::string& arguments,
+                         const std::string& redirection) {
+  const auto [error, status] = support::run_shell_command("(cd '" + directory.string() +
+                                                          "' && LC_ALL=C '" GRD2CCP4_PROGRAM "' " +
+                                                          arguments + " " + redirection + ")");
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, error};
+}
+
+// The names in a directory with the bytes of each file, or the target of each symbolic link.
+Files contents_of(const fs::path& directory) {
+  Files contents;
+  for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
+    contents[entry.path().filename().string()] =
+        entry.is_symlink() ? "-> " + fs::read_symlink(entry.path()).string()
+                           : support::read_file_bytes(entry.path());
+  }
+  return contents;
+}
+
+// The map would destroy the grid file that it is made from: an output that is the grid file,
+// under whatever name, is refused before anything is written.
+TEST(SameFileTest, AnOutputThatIsTheGridFileIsRefused) {
+  struct Case {
+    std::string links;  // shell commands that make them
+    std::string arguments, message;
+  };
+  const std::string same = ": cannot write the map: it is the grid file ALPHA.grd";
+  const std::vector<Case> cases = {
+      {"", "ALPHA.grd ALPHA.grd", "ALPHA.grd" + same},
+      {"", "ALPHA.grd ./ALPHA.grd", "./ALPHA.grd" + same},
+      {"", "ALPHA ../work/ALPHA.grd", "../work/ALPHA.grd" + same},
+      {"ln ALPHA.grd copy.ccp4", "ALPHA.grd copy.ccp4", "copy.ccp4" + same},
+      {"ln -s ALPHA.grd ALPHA.ccp4", "ALPHA.grd", "ALPHA.ccp4" + same},
+      // Only "no such file" means that the output is absent.
+      {"ln -s loop.ccp4 loop.ccp4", "ALPHA.grd loop.ccp4",
+       "loop.ccp4: cannot write the map: cannot tell whether it is the grid file ALPHA.grd: Too "
+       "many levels of symbolic links"}};
+  for (const Case& c : cases) {
+    support::TempDirectory scratch;
+    const fs::path work = scratch / "work";
+    support::write_file_bytes(work / "ALPHA.grd", kSmall);
+    if (!c.links.empty()) support::run_shell_command("cd '" + work.string() + "' && " + c.links);
+    const Files before = contents_of(work);
+    const ShellRun run = run_grd2ccp4_in(work, c.arguments, ">/dev/null");
+    EXPECT_EQ(run.exit_status, 1) << c.arguments;
+    EXPECT_EQ(run.standard_error, "grd2ccp4: " + c.message + "\n");
+    EXPECT_EQ(contents_of(work), before) << c.arguments;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The report line is the run's account of the map: a run that cannot give it fails, and the map
+// stays as a run that gave it writes it.
+TEST(ReportTest, AReportThatCannotBeWrittenFailsTheRun) {
+  const std::string map = run_grd2ccp4({"M.grd"}, {{"M.grd", kSmall}}).files.at("M.ccp4");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {">&-", "Bad file descriptor"}, {">/dev/full", "No space left on device"}};
+  for (const auto& [redirection, reason] : cases) {
+    support::TempDirectory work;
+    support::write_file_bytes(work / "M.grd", kSmall);
+    const ShellRun run = run_grd2ccp4_in(work.path(), "M.grd", redirection);
+    EXPECT_EQ(run.exit_status, 1) << redirection;
+    EXPECT_EQ(run.standard_error, "grd2ccp4: the report could not be written: " + reason + "\n");
+    EXPECT_EQ(contents_of(work.path()), (Files{{"M.grd", kSmall}, {"M.ccp4", map}})) << redirection;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Editors and file transfers leave blank lines at the end of a file: after the last value they
+// are read as if they were not there, while any other line there is one too many.
+TEST(TrailingLinesTest, OnlyBlankLinesMayFollowTheLastValue) {
+  const std::string map = run_grd2ccp4({"M.grd"}, {{"M.grd", kSmall}}).files.at("M.ccp4");
+  GridText with_cr_lf = small_grid();
+  with_cr_lf.line_end = "\r\n";
+  const std::string more = "M.grd, line 10: more lines than the 4 values of a 2 x 1 x 2 grid";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      // file, error ("": read as kSmall)
+      {kSmall + "\n", ""},
+      {kSmall + "   \n\n", ""},
+      {kSmall + "  ", ""},
+      {grid_file(with_cr_lf) + "\r\n  \r\n", ""},
+      {kSmall + "\n\n  1.0\n", more},
+      {kSmall + "\n \n  x\n\n", more}};
+  for (const auto& [file, error] : cases) {
+    const support::RunResult run = run_grd2ccp4({"M.grd"}, {{"M.grd", file}});
+    if (error.empty()) {
+      EXPECT_EQ(run.exit_status, 0) << run.standard_error;
+      EXPECT_EQ(run.files, (Files{{"M.grd", file}, {"M.ccp4", map}})) << file;
+    } else {
+      EXPECT_EQ(run.exit_status, 1);
+      EXPECT_EQ(run.standard_error, "grd2ccp4: " + error + "\n");
+    }
   }
 }
 
