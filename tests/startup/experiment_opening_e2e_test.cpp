@@ -275,6 +275,50 @@ TEST(VersionTest, LaterVersionEndsTheRunInEveryMode) {
   }
 }
 
+// A file whose version names no layout, or that is not whole records, is never changed: an
+// upgrade would rewrite records of one layout as another's, or fill a cut record out with bytes
+// the file never held.
+TEST(VersionTest, AFileThatIsNoExperimentOfAKnownLayoutIsLeftAsItIs) {
+  struct Case {
+    std::string version;
+    std::size_t bytes_cut;
+    std::vector<std::string> modes;
+    std::string reason;
+  };
+  const std::string kOldVersionFive =
+      " **** WARNING *****   This is an old EXP file\n"
+      "  It is version   5 and current files are version   6\n"
+      " Use VETRIS to convert it.\n";
+  const std::vector<Case> cases = {
+      {"   -3",
+       0,
+       {"SHARED", "READ", "COPY"},
+       "its version record \"     VERSION   -3\" does not hold a version of 0 or more"},
+      {"  abc",
+       0,
+       {"SHARED", "READ", "COPY"},
+       "its version record \"     VERSION  abc\" does not hold a version of 0 or more"},
+      {"    5", 2, {"SHARED", "COPY"}, "its 244 bytes are not whole 82-byte records"},
+      {"    6", 40, {"SHARED", "COPY"}, "its 206 bytes are not whole 82-byte records"},
+  };
+  for (const Case& c : cases) {
+    std::string bytes = file_of({{"     VERSION", c.version},
+                                 {"      DESCR ", "  Damaged"},
+                                 {"ZZZZZZZZZZZZ", "  Last EXP file record"}});
+    bytes.resize(bytes.size() - c.bytes_cut);
+    for (const std::string& mode : c.modes) {
+      const support::RunResult run =
+          start({.experiment_mode = mode, .name = {"abc"}, .files = {{"ABC.EXP", bytes}}});
+      const std::string warning = c.version == "    5" ? kOldVersionFive : "";
+      EXPECT_EQ(run.standard_output,
+                warning + " **** ERROR - File ABC.EXP is left as it is: " + c.reason + " ****\n")
+          << c.version << " " << mode;
+      EXPECT_EQ(run.standard_error, "STOP Program terminated in OPNEXP statement executed\n");
+      EXPECT_EQ(run.files, (Files{{"ABC.EXP", bytes}})) << c.version << " " << mode;
+    }
+  }
+}
+
 // The current experiment as 80-byte records without line ends: the form that CONVERT takes for
 // plain direct-access records.
 std::string without_line_ends(const Records& records) {

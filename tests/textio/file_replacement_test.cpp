@@ -9,7 +9,10 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <optional>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -257,6 +260,112 @@ TEST_F(FileReplacementTest, AFailedCloseNamesTheLatestTransfer) {
               "close: No such file or directory\n"
               "apparent state: unit 15 named old/map.bin\n"
               "lately reading direct unformatted external IO\n");
+  }
+}
+
+// A device or a FIFO is written through its name and stays what it was; a directory is refused
+// at the open, before anything is written.
+TEST_F(FileReplacementTest, ATargetThatIsNotARegularFileIsNeverReplaced) {
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+    int expected_status;
+  };
+  const std::vector<Case> cases = {
+      {"LinkToTheNullDevice", [] { fs::create_symlink("/dev/null", "out.grd"); }, kOk},
+      {"Fifo", [] { mkfifo("out.grd", 0600); }, kOk},
+      {"LinkToAFifo", [] { mkfifo("fifo", 0600), fs::create_symlink("fifo", "out.grd"); }, kOk},
+      {"Directory", [] { fs::create_directory("out.grd"); }, EISDIR},
+      {"LinkToADirectory",
+       [] { fs::create_directory("dir"), fs::create_symlink("dir", "out.grd"); }, EISDIR},
+  };
+  const OpenOptions kMacro{.status = "NEW", .through_temporary = true, .kept_at_the_end = true};
+  for (const Case& c : cases) {
+    for (const OpenOptions& options : {kSequential, kNotDurable, kMacro}) {
+      c.make();
+      const fs::file_status before = fs::symlink_status("out.grd");
+      const std::set<std::string> names = directory_names();
+      // What a FIFO takes is read on the far side, as another program would.
+      std::future<std::string> read = std::async(std::launch::async, [] {
+        return fs::is_fifo("out.grd") ? file_bytes("out.grd") : std::string("new\r\n");
+      });
+      const int status = try_open_unit(15, "out.grd", options);
+      EXPECT_EQ(status, c.expected_status) << c.name;
+      if (status == kOk) {
+        write_record(15, "(A)", "new");
+        close_unit(15);
+      } else if (fs::is_fifo("out.grd")) {
+        std::ofstream("out.grd");
+      }
+      EXPECT_EQ(read.get(), "new\r\n") << c.name;
+      EXPECT_EQ(fs::symlink_status("out.grd").type(), before.type()) << c.name;
+      EXPECT_EQ(directory_names(), names) << c.name;
+      for (const std::string& name : names) fs::remove_all(name);
+    }
+  }
+}
+
+// A file made with status "NEW" takes its name at the end only where no file holds it: what
+// appeared under the name meanwhile stays, and the new content stays under the name the terminal
+// reports.
+TEST_F(FileReplacementTest, AFileMadeNewNeverReplacesOneThatAppearedMeanwhile) {
+  std::FILE* console = std::tmpfile();
+  set_console_streams(nullptr, console, nullptr);
+  for (bool appears : {false, true}) {
+    open_unit(15, "macro.txt",
+              {.status = "NEW", .through_temporary = true, .kept_at_the_end = true});
+    write_record(15, "(A)", "@R");
+    if (appears) put_file("macro.txt", "grid\r\n");
+    close_all_units();
+    std::set<std::string> names = directory_names();
+    EXPECT_EQ(file_bytes("macro.txt"), appears ? "grid\r\n" : "@R\r\n");
+    names.erase("macro.txt");
+    ASSERT_EQ(names.size(), appears ? 1u : 0u);
+    fs::remove("macro.txt");
+    if (!appears) continue;
+    const std::string kept = *names.begin();
+    EXPECT_EQ(file_bytes(kept), "@R\r\n");
+    std::rewind(console);
+    std::string line(200, '\0');
+    line.resize(std::fread(line.data(), 1, line.size(), console));
+    EXPECT_EQ(line, " **** macro.txt was made meanwhile: what was written for it is kept as " +
+                        kept + " ****\n");
+    EXPECT_TRUE(std::regex_match(kept, std::regex(R"(macro\.txt\.partial-[0-9]+-[0-9a-f]{8})")));
+  }
+  std::fclose(console);
+}
+
+// The temporary file's name is cut to the room the directory gives a name, so that a file whose
+// own name fits can always be replaced.
+TEST_F(FileReplacementTest, ATemporaryNameFitsWhereTheFinalNameFits) {
+  const long limit = pathconf(".", _PC_NAME_MAX);
+  ASSERT_GT(limit, 20);
+  const std::string name = std::string(static_cast<std::size_t>(limit) - 4, 'A') + ".grd";
+  for (const OpenOptions& options : {kSequential, kDirect}) {
+    put_file(name, "old1old2");
+    open_unit(15, name, options);
+    write_new_content(15, options);
+    close_unit(15);
+    EXPECT_EQ(directory_names(), std::set<std::string>{name});
+  }
+  EXPECT_EQ(file_bytes(name), "old1NEW ");
+}
+
+// A run as the superuser on another user's file leaves it that user's file.
+TEST_F(FileReplacementTest, TheReplacedFileKeepsItsOwnerAndGroup) {
+  if (geteuid() != 0) GTEST_SKIP() << "only the superuser may give a file away";
+  constexpr uid_t kOwner = 4321;
+  constexpr gid_t kGroup = 8765;
+  for (const OpenOptions& options : {kSequential, kNotDurable, kDirect}) {
+    put_file("data.txt", "old1old2");
+    ASSERT_EQ(chown("data.txt", kOwner, kGroup), 0);
+    open_unit(15, "data.txt", options);
+    write_new_content(15, options);
+    close_unit(15);
+    struct stat replaced {};
+    ASSERT_EQ(stat("data.txt", &replaced), 0);
+    EXPECT_EQ(replaced.st_uid, kOwner);
+    EXPECT_EQ(replaced.st_gid, kGroup);
   }
 }
 
