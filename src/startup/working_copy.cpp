@@ -159,6 +159,7 @@ void WORKCOPY(int& unit, std::string_view disposition) {
     if (!disposition.starts_with('D')) backup = next_backup_name(*experiment);
     expfile::ISAMCLOSE(unit, "KEEP");
     expfile::ISAMCLOSE(new_unit, "KEEP");
+    textio::keep_owner_of(old_name, new_name);
     put_copy_in_place(new_name, old_name, backup);
   } catch (...) {
     discard_copy(new_unit, new_name);

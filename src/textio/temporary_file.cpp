@@ -158,6 +158,15 @@ int create_temporary_file(const std::string& replaces, bool copy_contents, Tempo
   return status;
 }
 
+void keep_owner_of(const std::string& replaced, const std::string& path) {
+  struct stat old_file {};
+  if (stat(replaced.c_str(), &old_file) != 0) return;
+  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return;
+  keep_owner(descriptor, old_file);
+  close(descriptor);
+}
+
 void sync_directory_of(const std::string& path) {
   const int descriptor = open(directory_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (descriptor < 0) return;

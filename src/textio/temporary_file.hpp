@@ -39,6 +39,10 @@ int replacement_target(const std::string& name, ReplacementTarget& target);
 int create_temporary_file(const std::string& replaces, bool copy_contents, TemporaryFile& temporary,
                           std::FILE*& file);
 
+// Gives the file `path`, made to take the place of `replaced`, the owner and group of `replaced`
+// where this process may set them; what cannot be set stays as the system made it.
+void keep_owner_of(const std::string& replaced, const std::string& path);
+
 // Syncs the written stream to the disk; returns 0 or the error number.
 int sync_stream(std::FILE* file);
 

@@ -367,6 +367,13 @@ TEST_F(FileReplacementTest, TheReplacedFileKeepsItsOwnerAndGroup) {
     EXPECT_EQ(replaced.st_uid, kOwner);
     EXPECT_EQ(replaced.st_gid, kGroup);
   }
+  // A file made whole beside the old one before it takes its place (a working copy).
+  put_file("copy.txt", "copy");
+  keep_owner_of("data.txt", "copy.txt");
+  struct stat copy {};
+  ASSERT_EQ(stat("copy.txt", &copy), 0);
+  EXPECT_EQ(copy.st_uid, kOwner);
+  EXPECT_EQ(copy.st_gid, kGroup);
 }
 
 // A record appended in part would be read back as a record: the file keeps its length instead.
