@@ -545,3 +545,55 @@ TEST(TrailingLinesTest, OnlyBlankLinesMayFollowTheLastValue) {
 }
 
 }  // namespace
+
+namespace {
+
+// Only a regular file is replaced: the null device, directly or through a link, and a FIFO take
+// the map as it is written and stay what they are; a directory is refused.
+TEST(OutputTargetTest, IsWrittenThroughOrRefusedButNeverReplaced) {
+  const std::string map = run_grd2ccp4({"M.grd"}, {{"M.grd", kSmall}}).files.at("M.ccp4");
+  const support::NullDevice null_device;
+  const std::string null = null_device.path().string();
+  struct Case {
+    const char* name;
+    std::string output;
+    std::vector<std::string> directories;
+    Files links;
+    std::vector<std::string> fifos;
+    Files inside;  // files in the directories
+    int exit_status;
+    std::string standard_error;
+  };
+  const std::vector<Case> cases = {
+      {"NullDevice", null, {}, {}, {}, {}, 0, ""},
+      {"LinkToTheNullDevice", "M.ccp4", {}, {{"M.ccp4", null}}, {}, {}, 0, ""},
+      {"Fifo", "M.ccp4", {}, {}, {"M.ccp4"}, {}, 0, ""},
+      {"Directory",
+       "maps",
+       {"maps"},
+       {},
+       {},
+       {{"maps/kept", "kept"}},
+       1,
+       "grd2ccp4: maps: cannot write the map: Is a directory\n"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    support::RunRequest request;
+    request.arguments = {"M.grd", c.output};
+    request.files = {{"M.grd", kSmall}};
+    request.files.insert(c.inside.begin(), c.inside.end());
+    request.environment = {{"LC_ALL", "C"}};
+    request.directories = c.directories;
+    request.symbolic_links = c.links;
+    request.fifos = c.fifos;
+    const support::RunResult run = support::run_built_program(GRD2CCP4_PROGRAM, request);
+    EXPECT_EQ(run.exit_status, c.exit_status);
+    EXPECT_EQ(run.standard_error, c.standard_error);
+    EXPECT_EQ(run.files, request.files);
+    EXPECT_EQ(run.other_entries, support::entries_made(request));
+    for (const std::string& name : c.fifos) EXPECT_TRUE(run.read_from_fifos.at(name) == map);
+  }
+  EXPECT_TRUE(fs::is_character_file(null_device.path()));
+}
+
+}  // namespace

@@ -1,6 +1,10 @@
 #include "support/files.hpp"
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -35,6 +39,23 @@ TempDirectory::TempDirectory() {
 TempDirectory::~TempDirectory() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+NullDevice::NullDevice() {
+  if (access("/dev", W_OK) != 0) return;
+  const std::filesystem::path system_device = path_;
+  struct stat device {};
+  if (stat(system_device.c_str(), &device) != 0) {
+    throw std::system_error(errno, std::generic_category(), "stat " + system_device.string());
+  }
+  path_ = directory_.emplace() / "null";
+  // A directory on a file system mounted without devices holds the node but cannot open it.
+  int opened = -1;
+  if (mknod(path_.c_str(), S_IFCHR | 0666, device.st_rdev) != 0 ||
+      (opened = open(path_.c_str(), O_WRONLY | O_CLOEXEC)) < 0) {
+    throw std::system_error(errno, std::generic_category(), "a null device in " + path_.string());
+  }
+  close(opened);
 }
 
 }  // namespace support

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,20 @@ class TempDirectory {
 
  private:
   std::filesystem::path path_;
+};
+
+// A null device for a program under test to write to. A program that replaced the file it was
+// given instead of writing through it would, run by a user who may make files in /dev, replace
+// the system's own null device: such a user gets a private one, made in a temporary directory.
+// Throws std::system_error when that cannot be made.
+class NullDevice {
+ public:
+  NullDevice();
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::optional<TempDirectory> directory_;
+  std::filesystem::path path_ = "/dev/null";
 };
 
 }  // namespace support

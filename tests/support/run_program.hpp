@@ -24,6 +24,15 @@ struct RunRequest {
   // ignored.
   std::optional<std::uint64_t> file_size_limit;
   bool file_size_signal_ignored = false;
+  // Where standard output and error go instead of being collected: the named file (such as
+  // /dev/full), or nowhere when the name is empty: the descriptor is then closed in the program.
+  std::optional<std::string> standard_output_to;
+  std::optional<std::string> standard_error_to;
+  // Made in the run's directory after the files: directories, symbolic links (relative name ->
+  // target) and FIFOs, which are read while the program runs.
+  std::vector<std::string> directories;
+  std::map<std::string, std::string> symbolic_links;
+  std::vector<std::string> fifos;
 };
 
 struct RunResult {
@@ -34,12 +43,19 @@ struct RunResult {
   std::string standard_output;
   std::string standard_error;
   std::map<std::string, std::string> files;  // relative name -> bytes, after the run
+  // Every other name after the run: "-> target" for a symbolic link, else "directory", "fifo"
+  // or "other". A link to a regular file is also in `files`.
+  std::map<std::string, std::string> other_entries;
+  std::map<std::string, std::string> read_from_fifos;  // FIFO name -> all the program wrote to it
 };
 
-// Starts `program` (made absolute) with the request's arguments, environment and standard input
+// Starts `program` (made absolute) with the request's arguments, environment and standard streams
 // in a new directory holding the request's files, waits for it, and removes the directory.
 // Throws std::system_error when the program cannot be started.
 RunResult run_built_program(const std::filesystem::path& program, const RunRequest& request);
+
+// The request's directories, links and FIFOs as `RunResult::other_entries` gives them.
+std::map<std::string, std::string> entries_made(const RunRequest& request);
 
 // Runs `command` through the shell and returns its standard output (with standard error when
 // `with_errors`) and its status as pclose gives it.

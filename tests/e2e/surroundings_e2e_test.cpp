@@ -1,0 +1,247 @@
+// mapconv in the surroundings that a user's shell gives it: standard streams closed or failing,
+// a grid file name that holds a link, a FIFO or a directory, a macro recorded under the grid
+// file's name, and experiment names with blanks, dots, many characters or letters beyond ASCII.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "experiment.hpp"
+#include "support/experiment_file.hpp"
+#include "support/files.hpp"
+#include "support/map_file.hpp"
+#include "support/run_program.hpp"
+
+namespace e2e {
+namespace {
+
+using Files = std::map<std::string, std::string>;
+using Records = std::vector<support::ExperimentRecord>;
+
+Records current_records(const std::string& title = "Surroundings") {
+  Crystal crystal;
+  crystal.lengths = {10, 10, 10};
+  crystal.angles = {90, 90, 90};
+  return experiment_records(title, "P 1", crystal);
+}
+
+// With a powder and a single-crystal histogram, whose scales and constraints the upgrade from
+// version 5 moves: the upgrade rewrites the file rather than only its version record.
+Records version_five_records() {
+  Records records = current_records();
+  records.front().value = "    5     Tue Dec  8 12:00:00 2026";
+  records.insert(records.end() - 1, {{" EXPR  NHST ", "    2"},
+                                     {" EXPR  HTYP1", "  PXC  SNC "},
+                                     {" EXPR NPHAS ", "    1"},
+                                     {"HAP1 1SCALE ", "   1.00000"},
+                                     {"HAP1 2SCALE1", "   3.00000"},
+                                     {"LEQV SCAL   ", "  scale"},
+                                     {"INST  ABCDEF", "  inst"}});
+  return records;
+}
+
+// P 1 on a grid of 1 x 1 x 2 points holding 0 and 2.
+support::MapFile two_point_map() {
+  support::MapFile map;
+  map.phase_name = "Two points";
+  map.grid_divisions = {1, 1, 2};
+  map.block_steps = {1, 1, 2};
+  map.values = {0.0f, 2.0f};
+  map.density_minimum = 0.0f;
+  map.density_maximum = 2.0f;
+  return map;
+}
+
+const std::string kGridFile = "Surroundings" + std::string(38, ' ') + " FOBS" +
+                              std::string(11, ' ') +
+                              "\r\n"
+                              "  10.00000  10.00000  10.00000   90.0000   90.0000   90.0000\r\n"
+                              "   1   1   2\r\n"
+                              "  0.\r\n"
+                              "  2.\r\n";
+
+Files experiment_files(const std::string& name, const Records& records) {
+  return {{name + ".EXP", support::experiment_file_bytes(records)},
+          {name + ".FOB", support::map_file_bytes(two_point_map())}};
+}
+
+support::RunRequest request_for(const Files& files, const std::string& name = "ALPHA",
+                                const std::string& input = "") {
+  support::RunRequest request;
+  request.arguments = {name};
+  request.files = files;
+  request.standard_input = input;
+  request.environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}, {"TARN", MAPCONV_SOURCE_DIR}};
+  return request;
+}
+
+struct StreamCase {
+  const char* name;
+  std::optional<std::string> output_to;  // "": closed
+  std::optional<std::string> error_to;   // "": closed
+  bool upgrade;                          // a version 5 file, which the run upgrades
+  int exit_status;
+  std::string standard_error;  // as collected; "" when redirected
+};
+
+void PrintTo(const StreamCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class StandardStreamRun : public ::testing::TestWithParam<StreamCase> {};
+
+// What becomes of the terminal output is no business of the files: they end as after a run with
+// every stream open, and no file the run opens takes a closed stream's place.
+TEST_P(StandardStreamRun, LeavesTheFilesOfARunWithEveryStreamOpen) {
+  const StreamCase& c = GetParam();
+  support::RunRequest request = request_for(
+      experiment_files("ALPHA", c.upgrade ? version_five_records() : current_records()));
+  const support::RunResult normal = support::run_built_program(MAPCONV_PROGRAM, request);
+  ASSERT_EQ(normal.exit_status, 0) << normal.standard_error;
+  ASSERT_EQ(normal.files.at("ALPHA.EXP") != request.files.at("ALPHA.EXP"), c.upgrade);
+  request.standard_output_to = c.output_to;
+  request.standard_error_to = c.error_to;
+  const support::RunResult run = support::run_built_program(MAPCONV_PROGRAM, request);
+  EXPECT_FALSE(run.signalled) << run.signal;
+  EXPECT_EQ(run.exit_status, c.exit_status);
+  EXPECT_EQ(run.standard_error, c.standard_error);
+  EXPECT_EQ(run.files, normal.files);
+}
+
+const std::string kLostOutput = "mapconv: the terminal output could not be written: ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, StandardStreamRun,
+    ::testing::Values(StreamCase{"OutputClosed", "", std::nullopt, false, 1,
+                                 kLostOutput + "Bad file descriptor\n"},
+                      StreamCase{"OutputOnAFullDevice", "/dev/full", std::nullopt, false, 1,
+                                 kLostOutput + "No space left on device\n"},
+                      StreamCase{"ErrorClosed", std::nullopt, "", false, 0, ""},
+                      StreamCase{"OutputClosedWhileUpgrading", "", std::nullopt, true, 1,
+                                 kLostOutput + "Bad file descriptor\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct TargetCase {
+  const char* name;
+  std::vector<std::string> directories;
+  Files links;
+  std::vector<std::string> fifos;
+  Files inside;  // files in the directories
+  bool refused;
+};
+
+// Only a regular file is replaced: whatever else the grid file's name holds is written through
+// and stays, or, being a directory, is refused before anything is written for it.
+TEST(GridFileTarget, IsWrittenThroughOrRefusedButNeverReplaced) {
+  const support::NullDevice null_device;
+  const std::vector<TargetCase> cases = {
+      {"LinkToTheNullDevice", {}, {{"ALPHA.grd", null_device.path().string()}}, {}, {}, false},
+      {"Fifo", {}, {}, {"ALPHA.grd"}, {}, false},
+      {"Directory", {"ALPHA.grd"}, {}, {}, {{"ALPHA.grd/kept", "kept"}}, true},
+      {"LinkToADirectory", {"maps"}, {{"ALPHA.grd", "maps"}}, {}, {{"maps/kept", "kept"}}, true}};
+  for (const TargetCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    support::RunRequest request = request_for(experiment_files("ALPHA", current_records()));
+    request.files.insert(c.inside.begin(), c.inside.end());
+    request.directories = c.directories;
+    request.symbolic_links = c.links;
+    request.fifos = c.fifos;
+    const support::RunResult run = support::run_built_program(MAPCONV_PROGRAM, request);
+    if (c.refused) {
+      EXPECT_TRUE(run.signalled && run.signal == SIGABRT) << run.exit_status;
+      EXPECT_NE(("\n" + run.standard_error).find("\nopen: Is a directory\n"), std::string::npos)
+          << run.standard_error;
+    } else {
+      EXPECT_FALSE(run.signalled) << run.signal;
+      EXPECT_EQ(run.exit_status, 0);
+      EXPECT_EQ(run.standard_error, "");
+    }
+    EXPECT_EQ(run.other_entries, support::entries_made(request));
+    EXPECT_EQ(run.files, request.files);  // no grid file and no temporary one
+    for (const std::string& name : c.fifos) EXPECT_EQ(run.read_from_fifos.at(name), kGridFile);
+  }
+  EXPECT_TRUE(std::filesystem::is_character_file(null_device.path()));
+}
+
+// The grid file and a macro recorded under its name are both made new in one run: neither may
+// take the other's place, so the recording stays under its temporary name, which the terminal
+// gives.
+TEST(MacroUnderTheGridFileName, KeepsTheGridFileAndTheRecording) {
+  Files files = experiment_files("ALPHA", current_records());
+  files["ALPHA.FCL"] = files.at("ALPHA.FOB");
+  const support::RunResult run = support::run_built_program(
+      MAPCONV_PROGRAM, request_for(files, "ALPHA", "@M\nALPHA.grd\nfobs\n"));
+  ASSERT_EQ(run.exit_status, 0) << run.standard_error;
+  EXPECT_EQ(run.standard_error, "");
+  std::smatch kept;
+  ASSERT_TRUE(std::regex_search(
+      run.standard_output, kept,
+      std::regex("\n \\*\\*\\*\\* ALPHA\\.grd was made meanwhile: what was written for it is kept "
+                 "as (ALPHA\\.grd\\.partial-[0-9]+-[0-9a-f]{8}) \\*\\*\\*\\*\n")))
+      << run.standard_output;
+  files["ALPHA.grd"] = kGridFile;
+  files[kept[1]] = "fobs\r\n";
+  EXPECT_EQ(run.files, files);
+}
+
+struct NameCase {
+  const char* label;
+  std::string argument;
+  std::string experiment;  // the experiment's files' names without their extension
+  std::string decoy;       // an experiment that a name taken in part would open; "": none
+  bool upgrade;            // a version 5 file, which the run upgrades
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
+class ExperimentName : public ::testing::TestWithParam<NameCase> {};
+
+// The name is taken whole: only a trailing ".exp" is dropped and only ASCII letters of its last
+// part are made capitals. Every file written stands beside the experiment file.
+TEST_P(ExperimentName, OpensTheWholeNameAndWritesBesideIt) {
+  const NameCase& c = GetParam();
+  const Records records = c.upgrade ? version_five_records() : current_records();
+  Files files = experiment_files(c.experiment, records);
+  if (!c.decoy.empty()) files.merge(experiment_files(c.decoy, current_records("Decoy")));
+  const support::RunResult run = run_mapconv(files, c.argument);
+  ASSERT_EQ(run.exit_status, 0) << run.standard_error;
+  EXPECT_EQ(run.standard_error, "");
+  Files expected = files;
+  expected[c.experiment + ".grd"] = kGridFile;
+  if (c.upgrade) {
+    const support::RunResult upgrade = support::run_built_program(
+        MAPCONV_PROGRAM, request_for(experiment_files("ALPHA", records)));
+    expected[c.experiment + ".EXP"] = upgrade.files.at("ALPHA.EXP");
+  }
+  EXPECT_EQ(run.files, expected);
+}
+
+// Room for ".grd" and no more in a directory's 255-byte names: a temporary name made by adding
+// to it has to be shortened.
+const std::string kLongName(240, 'A');
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ExperimentName,
+    ::testing::Values(NameCase{"BlankInTheDirectory", "my data/alpha", "my data/ALPHA", "MY",
+                               false},
+                      NameCase{"ExtensionLikePart", "al.exp1", "AL.EXP1", "AL", false},
+                      NameCase{"DotsAndTrailingExtension", "a.b.exp", "A.B", "A", false},
+                      NameCase{"LongestName", std::string(240, 'a'), kLongName, "", false},
+                      NameCase{"LongestNameUpgraded", std::string(240, 'a'), kLongName, "", true},
+                      NameCase{"LettersBeyondAscii",
+                               "donn\xC3\xA9"
+                               "es/\xC3\xA9t\xC3\xA9",
+                               "donn\xC3\xA9"
+                               "es/\xC3\xA9T\xC3\xA9",
+                               "", false}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+}  // namespace e2e
