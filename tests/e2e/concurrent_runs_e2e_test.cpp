@@ -217,8 +217,8 @@ TEST_P(SharedExperiment, RunsTogetherLeaveWhatRunsOneAfterAnotherLeave) {
 }
 
 constexpr int kUpgradePadding = 20000;
-// A working copy takes longer per record than an upgrade, and the runs share its file of the
-// copy from the start.
+// A working copy takes longer per record than an upgrade, and its runs meet from their start,
+// on the file of the copy: a smaller file does.
 constexpr int kWorkingCopyPadding = 2000;
 
 Files alpha_files(const Records& records) {
@@ -239,33 +239,21 @@ Files working_copy_files() {
           {"ABC.O01", "an earlier backup"}};
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, SharedExperiment,
-                         ::testing::Values(SharedCase{"UpgradeOfVersionFive",
-                                                      MAPCONV_PROGRAM,
-                                                      {"ALPHA"},
-                                                      "ALPHA.EXP",
-                                                      alpha_files(old_records(5)),
-                                                      8},
-                                           SharedCase{"UpgradeOfVersionZero",
-                                                      MAPCONV_PROGRAM,
-                                                      {"ALPHA"},
-                                                      "ALPHA.EXP",
-                                                      alpha_files(old_records(0)),
-                                                      4},
-                                           SharedCase{
-                                               "ConversionOfACurrentFile",
-                                               MAPCONV_PROGRAM,
-                                               {"ALPHA"},
-                                               "ALPHA.EXP",
-                                               alpha_files(experiment_records("Concurrent runs",
-                                                                              "P 1", cubic_cell())),
-                                               2},
-                                           SharedCase{"WorkingCopy",
-                                                      STRTRN_DRIVER,
-                                                      {"MAPCONV", "COPY", "TERM", "abc"},
-                                                      "ABC.EXP",
-                                                      working_copy_files(),
-                                                      4}),
+// Rounds: the upgrades fail in nearly every round before runs on one experiment wait for each
+// other, the working copies in every one.
+std::vector<SharedCase> shared_cases() {
+  const Records current = experiment_records("Concurrent runs", "P 1", cubic_cell());
+  const std::vector<std::string> alpha = {"ALPHA"};
+  const std::vector<std::string> copy = {"MAPCONV", "COPY", "TERM", "abc"};
+  return {
+      {"UpgradeOfVersionFive", MAPCONV_PROGRAM, alpha, "ALPHA.EXP", alpha_files(old_records(5)), 6},
+      {"UpgradeOfVersionZero", MAPCONV_PROGRAM, alpha, "ALPHA.EXP", alpha_files(old_records(0)), 4},
+      {"ConversionOfACurrentFile", MAPCONV_PROGRAM, alpha, "ALPHA.EXP", alpha_files(current), 2},
+      {"WorkingCopy", STRTRN_DRIVER, copy, "ABC.EXP", working_copy_files(), 3},
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SharedExperiment, ::testing::ValuesIn(shared_cases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
