@@ -63,6 +63,25 @@ std::vector<support::ExperimentRecord> experiment_records(const std::string& tit
   };
 }
 
+std::vector<support::ExperimentRecord> old_experiment_records(int version, const std::string& title,
+                                                              const std::string& symbol,
+                                                              const Crystal& crystal) {
+  std::vector<support::ExperimentRecord> records = experiment_records(title, symbol, crystal);
+  if (version == 0) {
+    records.erase(records.begin());
+  } else {
+    records.front().value = "    " + std::to_string(version) + "     Tue Dec  8 12:00:00 2026";
+  }
+  records.insert(records.end() - 1,
+                 {{" EXPR  NHST ", "    1"},
+                  {" EXPR  HTYP1", "  PXC "},
+                  {" EXPR NPHAS ", "    1"},
+                  {"HAP1 1SCALE1", "   1.2345"},
+                  {"HAP1 1SCALE2", "   9.8765"},
+                  {"HAP1 1PREFOR", "0123456789abcdefghijklmnopqrstuvwxyz0123WXYZPQRSTU"}});
+  return records;
+}
+
 support::MapFile map_of_field(const DensityField& field, const Triple& grid,
                               const Triple& block_end, int rotation) {
   // File axis a holds the x, y, z axis file_axis[a].

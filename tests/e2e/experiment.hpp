@@ -28,6 +28,14 @@ std::vector<support::ExperimentRecord> experiment_records(const std::string& tit
                                                           const std::string& symbol,
                                                           const Crystal& crystal);
 
+// The records of an experiment of an older `version` (0 to 5; 0 has no version record) whose
+// phase 1 holds a map and is in one powder histogram with two scale records and an old-form
+// preferred orientation. The upgrade from version 5 is not idempotent on them: applied twice, it
+// would make the second scale the phase fraction and reset the orientation to its default.
+std::vector<support::ExperimentRecord> old_experiment_records(int version, const std::string& title,
+                                                              const std::string& symbol,
+                                                              const Crystal& crystal);
+
 // A map file whose block holds `field` at the grid points from the origin to `block_end`
 // (grid indices, inclusive), stored with the file axes rotated `rotation` times.
 support::MapFile map_of_field(const DensityField& field, const Triple& grid,

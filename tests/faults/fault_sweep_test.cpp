@@ -2,8 +2,10 @@
 // kinds that touch files, with that call failing (ENOSPC, EIO) or the program killed at it, under
 // strace's fault injection. After every run each file must be its old bytes or what the clean run
 // made of it, never cut or mixed; a run that ends without its result must say so and leave no
-// temporary file. FAULT_SWEEP_FULL=1 fails every call; otherwise the reads and seeks, which
-// change nothing, are sampled. FAULT_SWEEP_SCENARIO=NAME runs one scenario only.
+// temporary file. A scenario may start a plain run of the same program beside each faulted one,
+// in the same directory: it must end as the clean run did, whatever the fault did to the other.
+// FAULT_SWEEP_FULL=1 fails every call; otherwise the reads and seeks, which change nothing, are
+// sampled. FAULT_SWEEP_SCENARIO=NAME runs one scenario only.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -12,6 +14,7 @@
 #include <filesystem>
 #include <future>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -19,6 +22,7 @@
 
 #include "../e2e/experiment.hpp"
 #include "support/experiment_file.hpp"
+#include "support/files.hpp"
 #include "support/map_file.hpp"
 #include "support/run_program.hpp"
 
@@ -46,6 +50,9 @@ struct Scenario {
   // Files that record what the run read (a macro): a run that stops keeps what it recorded, whole
   // records of what the clean run recorded.
   std::vector<std::string> recordings;
+  // A plain run started with each faulted run on the same files. The runs meet in the start-up,
+  // which runs on the main thread alone, so the scenario runs on one thread only.
+  bool beside_a_plain_run = false;
 };
 
 // ---- Scenarios ----
@@ -178,6 +185,17 @@ std::vector<Scenario> scenarios() {
        environment_with(),
        {},
        {"mac"}},
+      {"TwoUpgradesOfVersionFiveAtOnce",
+       MAPCONV_PROGRAM,
+       {"ALPHA"},
+       "",
+       {{"ALPHA.EXP", support::experiment_file_bytes(
+                          e2e::old_experiment_records(5, "Fault sweep", "P 1", cubic_cell()))},
+        {"ALPHA.FOB", map}},
+       environment_with(),
+       {},
+       {},
+       true},
   };
 }
 
@@ -267,21 +285,39 @@ std::vector<Fault> faults_of(const std::map<std::string, int>& calls, bool full)
 }
 
 struct FaultedRun {
-  support::RunResult run;
+  support::RunResult run;  // with the files of the directory, shared with the plain run if any
+  std::optional<support::RunResult> plain_run;
   // The fault met a write to standard output or standard error too: strace counts the calls of
   // each thread, so the n-th write of the thread that reports may fail with another thread's.
   bool console_write_failed = false;
 };
 
+// The faulted run and a plain one released together in a directory of the scenario's files. The
+// plain run is traced as the clean run is, so that neither starts the faster.
+FaultedRun beside_a_plain_run(const std::string& strace, const Scenario& scenario, int threads,
+                              const std::vector<std::string>& strace_options) {
+  const support::TempDirectory directory;
+  for (const auto& [name, bytes] : scenario.files) {
+    support::write_file_bytes(directory / name, bytes);
+  }
+  std::vector<support::RunResult> runs = support::run_together(
+      directory.path(), {{strace, request_for(scenario, threads, strace_options)},
+                         {strace, request_for(scenario, threads, {"-o", "/dev/null"})}});
+  runs[0].files = support::files_in(directory.path());
+  return {runs[0], runs[1]};
+}
+
 FaultedRun faulted_run(const std::string& strace, const Scenario& scenario, int threads,
                        const Fault& fault) {
   const std::string injection =
       fault.kind + ":" + fault.injection + ":when=" + std::to_string(fault.number);
-  FaultedRun faulted;
-  faulted.run = support::run_built_program(
-      strace,
-      request_for(scenario, threads,
-                  {"-o", kTraceFile, "-e", "trace=" + fault.kind, "-e", "inject=" + injection}));
+  std::vector<std::string> options = {"-o", kTraceFile, "-e", "trace=" + fault.kind};
+  options.insert(options.end(), {"-e", "inject=" + injection});
+  FaultedRun faulted =
+      scenario.beside_a_plain_run
+          ? beside_a_plain_run(strace, scenario, threads, options)
+          : FaultedRun{support::run_built_program(strace, request_for(scenario, threads, options)),
+                       std::nullopt};
   std::stringstream lines(faulted.run.files[kTraceFile]);
   faulted.run.files.erase(kTraceFile);
   for (std::string line; std::getline(lines, line);) {
@@ -329,11 +365,37 @@ Outcome outcome_of(const support::RunResult& run) {
   return run.exit_status == 1 ? Outcome::stopped : Outcome::other;
 }
 
+std::string end_of(const support::RunResult& run) {
+  return run.timed_out   ? "did not end"
+         : run.signalled ? "ended by signal " + std::to_string(run.signal)
+                         : "ended with status " + std::to_string(run.exit_status);
+}
+
+// The plain run beside a faulted one ends as the clean run did, and its result stands: the
+// faulted run may not undo it, nor make the plain run change the experiment a second time.
+std::vector<std::string> plain_run_breaches(const support::RunResult& clean,
+                                            const support::RunResult& plain,
+                                            const support::RunResult& run) {
+  if (outcome_of(plain) != Outcome::completed) {
+    return {"the plain run beside it " + end_of(plain) +
+            "\n  its standard error: " + plain.standard_error};
+  }
+  std::vector<std::string> found;
+  for (const auto& [name, bytes] : clean.files) {
+    if (!run.files.contains(name) || run.files.at(name) != bytes) {
+      found.push_back("the plain run beside it completed, but " + name +
+                      " is not what the clean run left");
+    }
+  }
+  return found;
+}
+
 // What is wrong with the files and the end of a faulted run; empty when nothing is.
 std::vector<std::string> breaches(const Scenario& scenario, const support::RunResult& clean,
                                   const FaultedRun& faulted) {
   const support::RunResult& run = faulted.run;
   std::vector<std::string> found;
+  if (faulted.plain_run) found = plain_run_breaches(clean, *faulted.plain_run, run);
   const Outcome outcome = outcome_of(run);
   if (run.timed_out) found.push_back("the run did not end");
   if (outcome == Outcome::completed) {
@@ -369,9 +431,7 @@ std::vector<std::string> breaches(const Scenario& scenario, const support::RunRe
   }
   if (outcome != Outcome::killed && !faulted.console_write_failed &&
       !says_it_did_not_complete(run)) {
-    found.push_back((run.signalled ? "ended by signal " + std::to_string(run.signal)
-                                   : "ended with status " + std::to_string(run.exit_status)) +
-                    " without a message");
+    found.push_back(end_of(run) + " without a message");
   }
   return found;
 }
@@ -408,6 +468,7 @@ TEST_P(FaultSweep, LosesNothingAtAnyFailingCall) {
   const char* only = std::getenv("FAULT_SWEEP_SCENARIO");
   for (const Scenario& scenario : scenarios()) {
     if (only != nullptr && *only != '\0' && scenario.name != only) continue;
+    if (scenario.beside_a_plain_run && threads != 1) continue;
     support::RunResult traced = support::run_built_program(
         strace,
         request_for(scenario, threads, {"-o", kTraceFile, "-e", "trace=" + joined_kinds()}));

@@ -8,12 +8,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <deque>
+#include <exception>
 #include <memory>
+#include <numeric>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "support/files.hpp"
 
@@ -30,7 +35,7 @@ class ExecStrings {
     for (std::string& s : strings_) pointers_.push_back(s.data());
     pointers_.push_back(nullptr);
   }
-  char** get() { return pointers_.data(); }
+  char* const* get() const { return pointers_.data(); }
 
  private:
   std::vector<std::string> strings_;
@@ -54,12 +59,30 @@ struct ChildSetup {
   const char* output;  // nullptr: closed
   const char* error;   // nullptr: closed
   const char* program;
-  char** argv;
-  char** envp;
+  char* const* argv;
+  char* const* envp;
   const rlimit* file_size_limit;  // nullptr: unlimited
   bool file_size_signal_ignored;
   int failure_pipe;  // close-on-exec: the child writes errno there when it cannot start
+  // The read end of the child's start gate (-1: none), and the write ends of every gate, which
+  // the child must not hold: a gate abandoned by the parent then reads as its end.
+  int gate = -1;
+  const std::vector<int>* gate_writers = nullptr;
 };
+
+// Waits for the byte that releases the child; false when the gate was abandoned instead.
+bool pass_gate(const ChildSetup& setup) {
+  if (setup.gate < 0) return true;
+  for (const int writer : *setup.gate_writers) {
+    if (writer >= 0) close(writer);
+  }
+  char released = 0;
+  ssize_t got = 0;
+  do {
+    got = read(setup.gate, &released, 1);
+  } while (got < 0 && errno == EINTR);
+  return got == 1;
+}
 
 // Limits apply to the program only, after its standard streams are open; an ignored signal
 // stays ignored across execve.
@@ -83,6 +106,7 @@ bool attach(int opened, int descriptor) {
 }
 
 [[noreturn]] void exec_child(const ChildSetup& setup) {
+  if (!pass_gate(setup)) _exit(127);
   const int in = open(setup.input, O_RDONLY);
   const int out = open_output(setup.output);
   const int err = open_output(setup.error);
@@ -95,8 +119,12 @@ bool attach(int opened, int descriptor) {
   _exit(127);
 }
 
-// Forks and execs; throws with the child's errno when the program could not be started.
-pid_t start_child(ChildSetup setup) {
+struct StartedChild {
+  pid_t pid = -1;
+  int failure_pipe = -1;  // the read end; closed once the start is confirmed
+};
+
+StartedChild fork_child(ChildSetup setup) {
   int pipe_ends[2];
   if (pipe2(pipe_ends, O_CLOEXEC) != 0)
     throw std::system_error(errno, std::generic_category(), "pipe2");
@@ -109,17 +137,22 @@ pid_t start_child(ChildSetup setup) {
     close(pipe_ends[0]);
     throw std::system_error(fork_error, std::generic_category(), "fork");
   }
+  return {child, pipe_ends[0]};
+}
+
+// Waits until the child has executed its program; throws with the child's errno, after
+// reaping it, when it could not.
+void confirm_start(const StartedChild& child, const std::string& program) {
   int failure = 0;
   ssize_t got = 0;
   do {
-    got = read(pipe_ends[0], &failure, sizeof failure);
+    got = read(child.failure_pipe, &failure, sizeof failure);
   } while (got < 0 && errno == EINTR);
-  close(pipe_ends[0]);
+  close(child.failure_pipe);
   if (got > 0) {
-    waitpid(child, nullptr, 0);
-    throw std::system_error(failure, std::generic_category(), std::string("exec ") + setup.program);
+    waitpid(child.pid, nullptr, 0);
+    throw std::system_error(failure, std::generic_category(), "exec " + program);
   }
-  return child;
 }
 
 int wait_with_limit(pid_t child, std::chrono::seconds limit, bool& timed_out) {
@@ -139,6 +172,113 @@ int wait_with_limit(pid_t child, std::chrono::seconds limit, bool& timed_out) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 }
+
+// A run ready to be forked: its program, arguments, environment and the scratch directory of
+// its standard streams. Not movable: the setup points into it.
+class PreparedRun {
+ public:
+  PreparedRun(const std::filesystem::path& program, const RunRequest& request,
+              const std::filesystem::path& directory)
+      : program_(std::filesystem::absolute(program).string()),
+        directory_(directory.string()),
+        input_((scratch_ / "stdin").string()),
+        output_(request.standard_output_to.value_or((scratch_ / "stdout").string())),
+        error_(request.standard_error_to.value_or((scratch_ / "stderr").string())),
+        output_redirected_(request.standard_output_to.has_value()),
+        error_redirected_(request.standard_error_to.has_value()),
+        argv_(with_program(program_, request.arguments)),
+        envp_(merged_environment(request.environment)),
+        limited_(request.file_size_limit.has_value()),
+        file_size_signal_ignored_(request.file_size_signal_ignored) {
+    write_file_bytes(input_, request.standard_input);
+    if (limited_) file_size_limit_.rlim_cur = file_size_limit_.rlim_max = *request.file_size_limit;
+  }
+  PreparedRun(const PreparedRun&) = delete;
+  PreparedRun& operator=(const PreparedRun&) = delete;
+
+  const std::string& program() const { return program_; }
+
+  ChildSetup setup() const {
+    return {directory_.c_str(),
+            input_.c_str(),
+            output_.empty() ? nullptr : output_.c_str(),
+            error_.empty() ? nullptr : error_.c_str(),
+            program_.c_str(),
+            argv_.get(),
+            envp_.get(),
+            limited_ ? &file_size_limit_ : nullptr,
+            file_size_signal_ignored_,
+            -1};
+  }
+
+  // The end of the run from its wait status, with what it wrote on its standard streams.
+  RunResult result(int status, bool timed_out) const {
+    RunResult result;
+    result.timed_out = timed_out;
+    result.signalled = WIFSIGNALED(status);
+    result.signal = result.signalled ? WTERMSIG(status) : 0;
+    result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (!output_redirected_) result.standard_output = read_file_bytes(output_);
+    if (!error_redirected_) result.standard_error = read_file_bytes(error_);
+    return result;
+  }
+
+ private:
+  static std::vector<std::string> with_program(const std::string& program,
+                                               const std::vector<std::string>& arguments) {
+    std::vector<std::string> all{program};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return all;
+  }
+
+  const TempDirectory scratch_;
+  const std::string program_, directory_, input_, output_, error_;
+  const bool output_redirected_, error_redirected_;
+  const ExecStrings argv_, envp_;
+  rlimit file_size_limit_{};
+  bool limited_;
+  bool file_size_signal_ignored_;
+};
+
+// One pipe per run held before its start: the byte written to it releases the run, and its
+// end without a byte sends the run away unstarted.
+class StartGates {
+ public:
+  StartGates() = default;
+  StartGates(const StartGates&) = delete;
+  StartGates& operator=(const StartGates&) = delete;
+  ~StartGates() {
+    for (const int reader : readers_) close_if_open(reader);
+    abandon();
+  }
+
+  void add() {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+      throw std::system_error(errno, std::generic_category(), "pipe2");
+    readers_.push_back(ends[0]);
+    writers_.push_back(ends[1]);
+  }
+  int reader(std::size_t i) const { return readers_[i]; }
+  const std::vector<int>& writers() const { return writers_; }
+  void close_reader(std::size_t i) { close_if_open(std::exchange(readers_[i], -1)); }
+
+  void release(std::size_t i) {
+    const char go = 1;
+    if (write(writers_[i], &go, 1) != 1)
+      throw std::system_error(errno, std::generic_category(), "release");
+    close_if_open(std::exchange(writers_[i], -1));
+  }
+  void abandon() {
+    for (int& writer : writers_) close_if_open(std::exchange(writer, -1));
+  }
+
+ private:
+  static void close_if_open(int descriptor) {
+    if (descriptor >= 0) close(descriptor);
+  }
+  std::vector<int> readers_, writers_;
+};
 
 // Reads a FIFO while the program runs. The read end is open before the program starts, so that
 // the program's open for writing does not wait for a reader; the reading ends only when told, after
@@ -245,45 +385,34 @@ void list_entries(const std::filesystem::path& directory, RunResult& result) {
 
 }  // namespace
 
+std::map<std::string, std::string> files_in(const std::filesystem::path& directory) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(directory)) {
+    if (entry.is_regular_file()) {
+      files[std::filesystem::relative(entry.path(), directory).string()] =
+          read_file_bytes(entry.path());
+    }
+  }
+  return files;
+}
+
 RunResult run_built_program(const std::filesystem::path& program, const RunRequest& request) {
   const TempDirectory scratch;
   const std::filesystem::path work = scratch / "work";
   std::filesystem::create_directory(work);
   for (const auto& [name, bytes] : request.files) write_file_bytes(work / name, bytes);
   make_entries(work, request);
-  write_file_bytes(scratch / "stdin", request.standard_input);
-
-  const std::string program_path = std::filesystem::absolute(program).string();
-  std::vector<std::string> arguments{program_path};
-  arguments.insert(arguments.end(), request.arguments.begin(), request.arguments.end());
-  ExecStrings argv(arguments);
-  ExecStrings envp(merged_environment(request.environment));
-  const std::string work_name = work.string();
-  const std::string input = (scratch / "stdin").string();
-  const std::string output = request.standard_output_to.value_or((scratch / "stdout").string());
-  const std::string error = request.standard_error_to.value_or((scratch / "stderr").string());
-
-  rlimit file_size_limit{};
-  if (request.file_size_limit) {
-    file_size_limit.rlim_cur = file_size_limit.rlim_max = *request.file_size_limit;
-  }
   std::map<std::string, std::unique_ptr<FifoReader>> readers;
   for (const std::string& name : request.fifos) {
     readers[name] = std::make_unique<FifoReader>(work / name);
   }
-  const pid_t child = start_child(
-      {work_name.c_str(), input.c_str(), output.empty() ? nullptr : output.c_str(),
-       error.empty() ? nullptr : error.c_str(), program_path.c_str(), argv.get(), envp.get(),
-       request.file_size_limit ? &file_size_limit : nullptr, request.file_size_signal_ignored, -1});
-
-  RunResult result;
-  const int status = wait_with_limit(child, request.time_limit, result.timed_out);
-  result.signalled = WIFSIGNALED(status);
-  result.signal = result.signalled ? WTERMSIG(status) : 0;
-  result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const PreparedRun run(program, request, work);
+  const StartedChild child = fork_child(run.setup());
+  confirm_start(child, run.program());
+  bool timed_out = false;
+  const int status = wait_with_limit(child.pid, request.time_limit, timed_out);
+  RunResult result = run.result(status, timed_out);
   for (auto& [name, reader] : readers) result.read_from_fifos[name] = reader->finish();
-  if (!request.standard_output_to) result.standard_output = read_file_bytes(output);
-  if (!request.standard_error_to) result.standard_error = read_file_bytes(error);
   list_entries(work, result);
   return result;
 }
@@ -294,6 +423,52 @@ std::map<std::string, std::string> entries_made(const RunRequest& request) {
   for (const auto& [name, target] : request.symbolic_links) entries[name] = "-> " + target;
   for (const std::string& name : request.fifos) entries[name] = "fifo";
   return entries;
+}
+
+std::vector<RunResult> run_together(const std::filesystem::path& directory,
+                                    const std::vector<SharedRun>& runs) {
+  std::deque<PreparedRun> prepared;
+  for (const SharedRun& run : runs) prepared.emplace_back(run.program, run.request, directory);
+  StartGates gates;
+  std::vector<StartedChild> children;
+  std::exception_ptr failure;
+  try {
+    for (std::size_t i = 0; i < runs.size(); ++i) gates.add();
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+      ChildSetup setup = prepared[i].setup();
+      setup.gate = gates.reader(i);
+      setup.gate_writers = &gates.writers();
+      children.push_back(fork_child(setup));
+      gates.close_reader(i);
+    }
+    std::vector<std::size_t> order(runs.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&runs](std::size_t a, std::size_t b) {
+      return runs[a].delay < runs[b].delay;
+    });
+    const auto first_release = std::chrono::steady_clock::now();
+    for (const std::size_t i : order) {
+      std::this_thread::sleep_until(first_release + runs[i].delay);
+      gates.release(i);
+    }
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  gates.abandon();  // a run never released ends without starting its program
+  std::vector<RunResult> results(children.size());
+  for (std::size_t i = 0; i < children.size(); ++i) {
+    try {
+      confirm_start(children[i], prepared[i].program());
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+      continue;
+    }
+    bool timed_out = false;
+    const int status = wait_with_limit(children[i].pid, runs[i].request.time_limit, timed_out);
+    results[i] = prepared[i].result(status, timed_out);
+  }
+  if (failure) std::rethrow_exception(failure);
+  return results;
 }
 
 std::pair<std::string, int> run_shell_command(const std::string& command, bool with_errors) {

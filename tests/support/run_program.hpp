@@ -57,6 +57,23 @@ RunResult run_built_program(const std::filesystem::path& program, const RunReque
 // The request's directories, links and FIFOs as `RunResult::other_entries` gives them.
 std::map<std::string, std::string> entries_made(const RunRequest& request);
 
+// One of several runs that share a directory.
+struct SharedRun {
+  std::filesystem::path program;
+  RunRequest request;  // its files are not placed: the runs find what their directory holds
+  std::chrono::milliseconds delay{0};  // how long after the first release this run is released
+};
+
+// Starts every run in `directory`, each held before it executes its program until its delay
+// has passed, and waits for all. The results' files are left empty: the directory is shared,
+// so the caller reads it once with files_in. Throws std::system_error when a program cannot be
+// started, after the runs that could have been started have ended.
+std::vector<RunResult> run_together(const std::filesystem::path& directory,
+                                    const std::vector<SharedRun>& runs);
+
+// Relative name -> bytes of every regular file under `directory`.
+std::map<std::string, std::string> files_in(const std::filesystem::path& directory);
+
 // Runs `command` through the shell and returns its standard output (with standard error when
 // `with_errors`) and its status as pclose gives it.
 std::pair<std::string, int> run_shell_command(const std::string& command, bool with_errors = true);

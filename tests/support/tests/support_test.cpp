@@ -2,12 +2,16 @@
 // would go unnoticed: the record split of map sections, the byte order, and the program runner.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "support/experiment_file.hpp"
+#include "support/files.hpp"
 #include "support/map_file.hpp"
 #include "support/run_program.hpp"
 
@@ -140,6 +144,43 @@ TEST(RunProgramTest, ReportsASignalAndAProgramThatCannotStart) {
   EXPECT_TRUE(result.signalled);
   EXPECT_EQ(result.signal, SIGABRT);
   EXPECT_THROW(support::run_built_program("/nonexistent/program", {}), std::system_error);
+}
+
+// Each run waits for the file the other makes: run one after the other, the first would never
+// end.
+TEST(RunTogetherTest, RunsShareTheDirectoryAndRunAtOnce) {
+  const support::TempDirectory directory;
+  std::vector<support::SharedRun> runs(2);
+  for (auto& run : runs) {
+    run.program = "/bin/sh";
+    run.request.time_limit = std::chrono::seconds(20);
+  }
+  runs[0].request.arguments = {"-c", "cat; until [ -e b ]; do sleep 0.01; done; printf A > a"};
+  runs[0].request.standard_input = "first";
+  runs[1].request.arguments = {"-c", "cat; printf B > b; until [ -e a ]; do sleep 0.01; done"};
+  runs[1].request.standard_input = "second";
+  runs[1].delay = std::chrono::milliseconds(20);
+  const std::vector<support::RunResult> results = support::run_together(directory.path(), runs);
+  ASSERT_EQ(results.size(), 2u);
+  for (const support::RunResult& result : results) {
+    EXPECT_FALSE(result.timed_out);
+    EXPECT_EQ(result.exit_status, 0);
+  }
+  EXPECT_EQ(results[0].standard_output, "first");
+  EXPECT_EQ(results[1].standard_output, "second");
+  EXPECT_EQ(support::files_in(directory.path()),
+            (std::map<std::string, std::string>{{"a", "A"}, {"b", "B"}}));
+}
+
+TEST(RunTogetherTest, ProgramThatCannotStartThrowsOnceTheOthersHaveEnded) {
+  const support::TempDirectory directory;
+  std::vector<support::SharedRun> runs(2);
+  runs[0].program = "/bin/sh";
+  runs[0].request.arguments = {"-c", "printf x > ran"};
+  runs[1].program = "/nonexistent/program";
+  EXPECT_THROW(support::run_together(directory.path(), runs), std::system_error);
+  EXPECT_EQ(support::files_in(directory.path()),
+            (std::map<std::string, std::string>{{"ran", "x"}}));
 }
 
 }  // namespace
