@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -161,18 +162,29 @@ void require_whole_records(const std::string& file_name, int unit) {
                                         std::to_string(expfile::kRecordLength) + "-byte records");
 }
 
+// Reasons a lock cannot be had that say nothing of other runs: no such file, or one this run
+// may not read (the opening reports both as it always has), and file systems without locks.
+bool lock_failure_is_harmless(int status) {
+  return status == ENOENT || status == EACCES || status == EPERM || status == ENOLCK ||
+         status == EOPNOTSUPP || status == ENOTSUP || status == ENOSYS;
+}
+
 // Other runs may work on the same experiment at the same time. Every change of the experiment
 // file (upgrade, conversion of its form, working copy) is decided and made under this lock, so
 // that a run reads the version of the file it changes and finds another run's change complete.
-// A lock that cannot be had (no such file, a file system without locks) leaves the opening to
-// report what it finds, as it would without other runs.
+// Any other failure to lock ends the run: going on unlocked could upgrade the file twice.
 void lock_experiment(const std::string& file_name, textio::FileLock& lock) {
-  lock.acquire(file_name, [&file_name] {
+  const int status = lock.acquire(file_name, [&file_name] {
     textio::write_record(
         textio::kErrorOutput, "(A)",
         textio::program_name() + ": waiting for another run to finish with " + file_name);
     textio::flush_unit(textio::kErrorOutput);
   });
+  if (status == textio::kOk || lock_failure_is_harmless(status)) return;
+  textio::write_record(kTerminal, "(A)",
+                       " **** ERROR - File " + file_name + " could not be locked against other " +
+                           "runs: " + textio::status_message(status) + " ****");
+  textio::stop_run(kErrorStop);
 }
 
 void warn_old_file(int version) {

@@ -33,8 +33,8 @@ using Files = std::map<std::string, std::string>;
 using Records = std::vector<support::ExperimentRecord>;
 
 const std::vector<std::string> kCallKinds = {
-    "openat",    "read",  "write",     "lseek",  "fsync",  "fdatasync",  "rename",
-    "renameat2", "close", "ftruncate", "unlink", "fchmod", "newfstatat", "link"};
+    "openat", "read",      "write",  "lseek",  "fsync",      "fdatasync", "rename", "renameat2",
+    "close",  "ftruncate", "unlink", "fchmod", "newfstatat", "link",      "flock"};
 // Calls that only read: in the short sweep a spread of their numbers is failed.
 const std::set<std::string> kSampledKinds = {"read", "lseek"};
 constexpr int kSampledNumbers = 12;
