@@ -36,7 +36,7 @@ TEST_P(OptionTest, AnswersInAnEmptyDirectoryWithoutTouchingAFile) {
 // What the usage text must tell: the synopsis, the files read and written, the environment and
 // the exit statuses.
 const char* const kUsage =
-    "Usage: mapconv \\[NAME\\]\n"
+    "Usage: mapconv \\[NAME \\[ANSWER\\.\\.\\.\\]\\]\n"
     "[^]*NAME\\.EXP[^]*NAME\\.FOB[^]*NAME\\.9FD[^]*NAME\\.grd[^]*"
     "TARN, tarn[^]*/share/mapconv\n[^]*LENPAGE[^]*"
     "Exit status:\n  0 [^]*\n  1 [^]*\n  2 [^]*\n  134 [^]*\n";
@@ -86,7 +86,8 @@ struct ExtraArgumentsCase {
 
 class ExtraArgumentsTest : public ::testing::TestWithParam<ExtraArgumentsCase> {};
 
-// Callers that pass more than the name keep working, but are told what was not used.
+// Answers after the name that no question takes (one map file: there is no question) are named
+// at the end; the run is as without them.
 TEST_P(ExtraArgumentsTest, ConvertAndNameWhatIsIgnored) {
   support::RunRequest request;
   request.files = small_experiment();
@@ -105,12 +106,11 @@ TEST_P(ExtraArgumentsTest, ConvertAndNameWhatIsIgnored) {
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ExtraArgumentsTest,
     ::testing::Values(
-        ExtraArgumentsCase{"One", {"ALPHA", "extra"}, "mapconv: extra arguments ignored: extra\n"},
-        ExtraArgumentsCase{"AnOptionAfterTheName",
-                           {"ALPHA", "--help"},
-                           "mapconv: extra arguments ignored: --help\n"},
+        ExtraArgumentsCase{"One", {"ALPHA", "extra"}, "mapconv: arguments not used: extra\n"},
         ExtraArgumentsCase{
-            "Two", {"ALPHA", "-V", "b"}, "mapconv: extra arguments ignored: -V b\n"}),
+            "AnOptionAfterTheName", {"ALPHA", "--help"}, "mapconv: arguments not used: --help\n"},
+        ExtraArgumentsCase{"Two", {"ALPHA", "-V", "b"}, "mapconv: arguments not used: -V b\n"},
+        ExtraArgumentsCase{"OnlyBlanks", {"ALPHA", " ", ""}, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -98,5 +98,48 @@ INSTANTIATE_TEST_SUITE_P(
                                    1}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Answers after the experiment name are taken as if typed ahead on one line: the questions they
+// answer show no prompt, and what no question took is named at the end.
+INSTANTIATE_TEST_SUITE_P(CommandLineAnswers, DialogueTest,
+                         ::testing::Values(
+                             DialogueCase{
+                                 "TakenWithoutAsking", {"ALPHA", "fobs"}, {}, "", " A FOBS", "", 0},
+                             DialogueCase{"InOrderAfterAReasonWithTheRestNamed",
+                                          {"ALPHA", "fclc", "fobs", "left over"},
+                                          {},
+                                          "",
+                                          kNoFclcRecord + " A FOBS",
+                                          "mapconv: arguments not used: left over\n",
+                                          0},
+                             DialogueCase{"CommasSeparateAnswersInOneArgument",
+                                          {"ALPHA", "fclc,fobs"},
+                                          {},
+                                          "",
+                                          kNoFclcRecord + " A FOBS",
+                                          "",
+                                          0},
+                             DialogueCase{"UsedUpThenTheTerminalIsAsked",
+                                          {"ALPHA", "fclc"},
+                                          {},
+                                          "fobs\n",
+                                          kNoFclcRecord + kPrompt + " A FOBS",
+                                          "",
+                                          0},
+                             DialogueCase{"QuitStopsAndTheRestIsNamedAfterTheStop",
+                                          {"ALPHA", "quit", "x"},
+                                          {},
+                                          "",
+                                          "",
+                                          kQuitStop + "mapconv: arguments not used: x\n",
+                                          1},
+                             DialogueCase{"NoQuestionWithOneMapFile",
+                                          {"ALPHA", "FOBS"},
+                                          {"ALPHA.FCL", "ALPHA.DEL/inside"},
+                                          "",
+                                          " A FOBS",
+                                          "mapconv: arguments not used: FOBS\n",
+                                          0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace e2e
