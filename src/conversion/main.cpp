@@ -44,7 +44,8 @@ constexpr const char* kUsage =
     "              how many threads write the grid file (1 to 16); by default one per\n"
     "              processor, at most 4. The file is the same for any number\n"
     "\n"
-    "Options (only as the first argument; any other first argument is the experiment name):\n"
+    "Options (only as the first argument; any other first argument starting with \"-\" is\n"
+    "refused with status 2, so give a name starting with \"-\" as ./-name):\n"
     "  -h, --help     show this text\n"
     "  -V, --version  show the version\n"
     "\n"
@@ -54,8 +55,13 @@ constexpr const char* kUsage =
     "       standard error says where; when standard error is empty, a failed file operation\n"
     "       was reported on standard output (\" FORTRAN error number ... on unit ...\");\n"
     "       also when the terminal output could not be written, which standard error says\n"
-    "  2    an unexpected error of the program; one line on standard error names it\n"
+    "  2    an unexpected error of the program, or an unknown option; one line on standard\n"
+    "       error names it\n"
     "  134  (abort signal) a file operation failed; its report is on standard error\n";
+
+constexpr const char* kUsageLine =
+    "Usage: mapconv [NAME [ANSWER...]]   (mapconv --help tells more)\n";
+constexpr int kUsageError = 2;
 
 // An answer that no question took may be a mistake in a script: it is named, and the run's
 // status stays what the run made it.
@@ -72,6 +78,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (textio::answer_standard_option(argc, argv, kUsage, "mapconv " MAPCONV_VERSION)) return 0;
+  if (textio::refuse_unknown_option(argc, argv, kUsageLine)) return kUsageError;
   // Inside the run: the entry starts each run from the program's start state.
   const int status = textio::run_program(argc, argv, [](int, char**) {
     expfile::set_installed_directory(MAPCONV_INSTALLED_DIRECTORY);

@@ -324,8 +324,12 @@ void UPCASE(std::string& text, int length) {
 }
 
 void IOERR(int status, int unit) {
-  textio::write_record(kTerminal, "(A,I4,A,I3)", " FORTRAN error number", status, " on unit", unit);
+  write_io_error_report(status, unit);
   textio::stop_run("");
+}
+
+void write_io_error_report(int status, int unit) {
+  textio::write_record(kTerminal, "(A,I4,A,I3)", " FORTRAN error number", status, " on unit", unit);
 }
 
 }  // namespace startup

@@ -47,4 +47,7 @@ void UPCASE(std::string& text, int length);
 // Reports a failed I/O operation on the terminal and stops the run with an empty stop text.
 [[noreturn]] void IOERR(int status, int unit);
 
+// IOERR's report line alone, for callers that add a line before they stop.
+void write_io_error_report(int status, int unit);
+
 }  // namespace startup

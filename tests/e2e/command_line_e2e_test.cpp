@@ -54,13 +54,21 @@ INSTANTIATE_TEST_SUITE_P(Options, OptionTest,
                                            OptionCase{"--version", kVersion}),
                          [](const auto& info) { return option_case_name(info.param.argument); });
 
-// Near misses are experiment names like any other: the start-up looks for their files.
-TEST(OptionTest, AnyOtherArgumentIsAnExperimentName) {
-  for (const char* name : {"-help", "--HELP", "-v", "--versions", "-h2"}) {
-    const support::RunResult run = run_mapconv({}, name);
-    EXPECT_NE(run.standard_output.find(" does not exist - check your directory"), std::string::npos)
-        << name << ": " << run.standard_output;
+// Any other first argument starting with "-" is refused before anything is opened; a name that
+// starts with "-" is given with its directory.
+TEST(OptionTest, AnyOtherOptionIsRefusedWithTheUsageLine) {
+  for (const char* argument : {"-x", "-help", "--HELP", "-v", "--versions", "-h2", "-"}) {
+    const support::RunResult run = run_mapconv({}, argument);
+    EXPECT_EQ(run.exit_status, 2) << argument;
+    EXPECT_EQ(run.standard_output, "") << argument;
+    EXPECT_EQ(run.standard_error,
+              "Usage: mapconv [NAME [ANSWER...]]   (mapconv --help tells more)\n")
+        << argument;
   }
+  const support::RunResult run = run_mapconv({}, "./-x");
+  EXPECT_EQ(run.standard_output,
+            " ERROR - File ./-X.EXP does not exist - check your directory\n"
+            " FORTRAN error number   2 on unit 11\n");
 }
 
 // A P 1 experiment with a 2 x 2 x 2 map of the values 0 and 1.
