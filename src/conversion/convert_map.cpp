@@ -1,5 +1,6 @@
 #include "conversion/convert_map.hpp"
 
+#include <cstdint>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -9,6 +10,7 @@
 #include "conversion/map_block.hpp"
 #include "conversion/map_file.hpp"
 #include "symmetry/operator_set.hpp"
+#include "textio/entry.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
@@ -33,6 +35,18 @@ std::vector<float> allocate_work_buffer(int section_size, int terminal_unit) {
   textio::stop_run("REDFMP");
 }
 
+// A block too small for its group leaves points without an image, written as 0 like any other
+// value: the file alone cannot tell them from density 0.
+void report_uncovered_points(std::int64_t uncovered, const Triple& grid_divisions) {
+  if (uncovered == 0) return;
+  const std::int64_t points =
+      std::int64_t{grid_divisions[0]} * grid_divisions[1] * grid_divisions[2];
+  textio::write_record(textio::kErrorOutput, "(A)",
+                       textio::program_name() + ": warning: " + std::to_string(uncovered) + " of " +
+                           std::to_string(points) +
+                           " grid points are not covered by the stored block and are written as 0");
+}
+
 }  // namespace
 
 void convert_map(int experiment_unit, int terminal_unit, const ConversionRequest& request,
@@ -52,8 +66,10 @@ void convert_map(int experiment_unit, int terminal_unit, const ConversionRequest
   textio::write_list(terminal_unit, "Writing file: ",
                      textio::fit(textio::unit_file_name(grid_unit), kShownNameLength));
   write_grid_header(grid_unit, map.title_line, request.cell, map.block.grid_divisions);
-  write_grid_values(grid_unit, map.block, map.operators, thread_count);
+  const std::int64_t uncovered =
+      write_grid_values(grid_unit, map.block, map.operators, thread_count);
   textio::close_unit(grid_unit);
+  report_uncovered_points(uncovered, map.block.grid_divisions);
 }
 
 }  // namespace conversion

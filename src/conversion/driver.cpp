@@ -10,6 +10,7 @@
 #include "expfile/keys.hpp"
 #include "expfile/store.hpp"
 #include "startup/banner.hpp"
+#include "startup/console_input.hpp"
 #include "startup/experiment_opening.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
@@ -80,6 +81,8 @@ ConversionRequest conversion_request(int experiment_unit, int terminal_unit) {
 }
 
 void MAPCONV() {
+  // A script names its answers after the experiment, as a user types them ahead on one line.
+  startup::type_ahead_arguments(2);
   int experiment_unit = 0, listing_unit = 0, terminal_unit = 0;
   const startup::ExperimentName experiment = startup::start_experiment(
       "MAPCONV", "SHARED", "TERM", experiment_unit, listing_unit, terminal_unit);

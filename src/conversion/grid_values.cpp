@@ -83,10 +83,12 @@ class WriteTurn {
     return !failure_;
   }
 
-  void pass_on(SearchStart end_of_chunk) {
+  // Passes the turn on after a chunk was written with `uncovered` points that had no image.
+  void pass_on(SearchStart end_of_chunk, PointIndex uncovered) {
     {
       std::lock_guard lock(mutex_);
       end_of_written_ = end_of_chunk;
+      uncovered_written_ += uncovered;
       ++next_chunk_;
     }
     changed_.notify_all();
@@ -109,11 +111,15 @@ class WriteTurn {
     if (failure_) std::rethrow_exception(failure_);
   }
 
+  // Read once every thread has ended.
+  PointIndex uncovered_written() const { return uncovered_written_; }
+
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
   PointIndex next_chunk_ = 0;
   SearchStart end_of_written_;
+  PointIndex uncovered_written_ = 0;
   std::exception_ptr failure_;
 };
 
@@ -170,7 +176,7 @@ class ChunkWriter {
         sample_and_format(first, end);
       }
       textio::write_whole_records(shared_.unit, text_);
-      turn.pass_on(sampler_.search_start());
+      turn.pass_on(sampler_.search_start(), uncovered_in_chunk_);
       last_written = chunk;
       if (turn.failed()) return;
     }
@@ -184,7 +190,10 @@ class ChunkWriter {
   }
 
   void sample_and_format(PointIndex first, PointIndex end) {
+    // Only the sampling that is written counts: a guess, or a chunk sampled again, is not.
+    const std::int64_t uncovered_before = sampler_.uncovered_points();
     sample(first, end);
+    uncovered_in_chunk_ = sampler_.uncovered_points() - uncovered_before;
     text_.resize(samples_.size() * (textio::kListRealMaxLength + shared_.line_end.size()));
     char* out = text_.data();
     for (std::size_t i = 0; i < samples_.size();) {
@@ -247,6 +256,7 @@ class ChunkWriter {
   MapSampler sampler_;
   textio::ListRealCache cache_;
   std::vector<Sample> samples_;
+  PointIndex uncovered_in_chunk_ = 0;  // of the samples in hand
   std::string text_;
 };
 
@@ -261,8 +271,9 @@ void write_share(const Conversion& c, PointIndex first_chunk) {
 
 }  // namespace
 
-void write_grid_values(int unit, const MapBlock& block, const symmetry::OperatorSet& operators,
-                       int thread_count, std::int64_t guess_points) {
+std::int64_t write_grid_values(int unit, const MapBlock& block,
+                               const symmetry::OperatorSet& operators, int thread_count,
+                               std::int64_t guess_points) {
   const GridWalk walk(block.grid_divisions);
   const ChunkPlan plan(walk.point_count(), std::max(thread_count, 1));
   WriteTurn turn;
@@ -280,6 +291,7 @@ void write_grid_values(int unit, const MapBlock& block, const symmetry::Operator
     if (!turn.failed()) write_share(conversion, 0);
   }
   turn.rethrow_failure();
+  return turn.uncovered_written();
 }
 
 }  // namespace conversion

@@ -14,15 +14,17 @@ namespace conversion {
 inline constexpr std::int64_t kGuessPoints = 512;
 
 // Writes the value of every grid point of the cell to `unit`, sampled from `block` through
-// `operators` on `thread_count` threads (at least 1). The file is the same byte for byte whatever
-// the thread count and `guess_points`. A failed write ends the run with the same report from
-// whichever thread met it.
+// `operators` on `thread_count` threads (at least 1), and returns how many points had no image in
+// the block and were written as 0. The file is the same byte for byte whatever the thread count
+// and `guess_points`. A failed write ends the run with the same report from whichever thread met
+// it.
 //
 // Threads: called from the main thread. Its worker threads only read `block` and `operators`,
 // format with textio's stateless list-real functions and write through
 // textio::write_whole_records, one thread at a time in grid order; nothing else of textio, and
 // no program-wide state, is touched from them.
-void write_grid_values(int unit, const MapBlock& block, const symmetry::OperatorSet& operators,
-                       int thread_count, std::int64_t guess_points = kGuessPoints);
+std::int64_t write_grid_values(int unit, const MapBlock& block,
+                               const symmetry::OperatorSet& operators, int thread_count,
+                               std::int64_t guess_points = kGuessPoints);
 
 }  // namespace conversion

@@ -3,6 +3,7 @@
 
 #include "conversion/driver.hpp"
 #include "expfile/atom_data.hpp"
+#include "startup/console_input.hpp"
 #include "textio/entry.hpp"
 #include "textio/standard_options.hpp"
 #include "textio/standard_streams.hpp"
@@ -10,12 +11,19 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: mapconv [NAME]\n"
+    "Usage: mapconv [NAME [ANSWER...]]\n"
     "\n"
     "Writes the Fourier map computed for one phase of the experiment NAME as the grid file\n"
     "NAME.grd: the map value at every point of the map's grid over the whole unit cell, rebuilt\n"
     "from the stored block through the space group's symmetry. Without NAME the program asks\n"
     "for the experiment name.\n"
+    "\n"
+    "ANSWERs after NAME answer the program's questions (the map type, asked when several map\n"
+    "files exist) in order, as if typed ahead on one line: blanks, tabs and commas separate\n"
+    "answers, also inside one argument, and a question they answer is not shown. When they\n"
+    "run out the terminal is asked. Answers no question took are named at the end on standard\n"
+    "error (\"mapconv: arguments not used: ...\"); the exit status is as without them. For\n"
+    "example: mapconv SILICON FOBS\n"
     "\n"
     "Reads:\n"
     "  NAME.EXP   the experiment file, brought to the current version when it is older\n"
@@ -36,8 +44,8 @@ constexpr const char* kUsage =
     "              how many threads write the grid file (1 to 16); by default one per\n"
     "              processor, at most 4. The file is the same for any number\n"
     "\n"
-    "Options (only as the first argument; any other first argument is the experiment name,\n"
-    "and arguments after it are ignored with a warning):\n"
+    "Options (only as the first argument; any other first argument starting with \"-\" is\n"
+    "refused with status 2, so give a name starting with \"-\" as ./-name):\n"
     "  -h, --help     show this text\n"
     "  -V, --version  show the version\n"
     "\n"
@@ -47,16 +55,19 @@ constexpr const char* kUsage =
     "       standard error says where; when standard error is empty, a failed file operation\n"
     "       was reported on standard output (\" FORTRAN error number ... on unit ...\");\n"
     "       also when the terminal output could not be written, which standard error says\n"
-    "  2    an unexpected error of the program; one line on standard error names it\n"
+    "  2    an unexpected error of the program, or an unknown option; one line on standard\n"
+    "       error names it\n"
     "  134  (abort signal) a file operation failed; its report is on standard error\n";
 
-// The start-up takes the experiment name from the first argument only; callers that pass more
-// keep working, but are told that the rest is not used.
-void report_extra_arguments(int argc, char** argv) {
-  if (argc <= 2) return;
-  std::string extra;
-  for (int i = 2; i < argc; ++i) extra += std::string(" ") + argv[i];
-  std::fprintf(stderr, "mapconv: extra arguments ignored:%s\n", extra.c_str());
+constexpr const char* kUsageLine =
+    "Usage: mapconv [NAME [ANSWER...]]   (mapconv --help tells more)\n";
+constexpr int kUsageError = 2;
+
+// An answer that no question took may be a mistake in a script: it is named, and the run's
+// status stays what the run made it.
+void report_untaken_answers() {
+  const std::string untaken = startup::untaken_typed_ahead_answers();
+  if (!untaken.empty()) std::fprintf(stderr, "mapconv: arguments not used: %s\n", untaken.c_str());
 }
 
 }  // namespace
@@ -67,10 +78,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (textio::answer_standard_option(argc, argv, kUsage, "mapconv " MAPCONV_VERSION)) return 0;
-  report_extra_arguments(argc, argv);
+  if (textio::refuse_unknown_option(argc, argv, kUsageLine)) return kUsageError;
   // Inside the run: the entry starts each run from the program's start state.
-  return textio::run_program(argc, argv, [](int, char**) {
+  const int status = textio::run_program(argc, argv, [](int, char**) {
     expfile::set_installed_directory(MAPCONV_INSTALLED_DIRECTORY);
     conversion::MAPCONV();
   });
+  report_untaken_answers();
+  return status;
 }

@@ -1,6 +1,8 @@
 #include "conversion/map_file.hpp"
 
+#include <cerrno>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "conversion/map_reader.hpp"
@@ -31,23 +33,46 @@ std::vector<std::string> map_types() {
   return types;
 }
 
-int record_length_words(int experiment_unit, const std::string& type) {
-  std::string value(expfile::kValueLength, ' ');
-  expfile::KEYREAD(experiment_unit, expfile::map_record_length_key(type), value);
+// The record length of the map files of `type` as the experiment file holds it: words, 0 when
+// the record is missing or holds no number.
+struct RecordLength {
+  std::string key;
+  bool recorded = false;
   int words = 0;
-  if (textio::try_read_text(value, "(I10)", words) != textio::kOk) words = 0;
-  return words;
+};
+
+RecordLength record_length(int experiment_unit, const std::string& type) {
+  RecordLength length{expfile::map_record_length_key(type)};
+  std::string value(expfile::kValueLength, ' ');
+  length.recorded = expfile::KEYREAD(experiment_unit, length.key, value) == 0;
+  if (textio::try_read_text(value, "(I10)", length.words) != textio::kOk) length.words = 0;
+  return length;
 }
 
-bool try_open_map(int unit, const std::string& name, int words) {
+// Why the file `name` is not opened without a usable length. A missing file comes first: it is
+// what a mistyped map type meets.
+std::string unusable_length_reason(const std::string& name, const RecordLength& length) {
+  if (!textio::file_exists(name)) return textio::status_message(ENOENT);
+  const std::string quoted_key = "\"" + length.key + "\"";
+  return length.recorded ? "its record-length record " + quoted_key + " holds no usable length"
+                         : "the experiment file has no record-length record " + quoted_key;
+}
+
+// Opens the map file `name` on `unit`; returns why it cannot be opened, or nothing.
+std::optional<std::string> try_open_map(int unit, const std::string& name,
+                                        const RecordLength& length) {
+  const long long bytes = static_cast<long long>(length.words) * kWordBytes;
+  if (bytes <= 0 || bytes > std::numeric_limits<int>::max()) {
+    return unusable_length_reason(name, length);
+  }
   textio::OpenOptions options;
   options.status = "OLD";
   options.access = textio::Access::direct;
   options.form = textio::Form::unformatted;
-  long long bytes = static_cast<long long>(words) * kWordBytes;
-  if (bytes <= 0 || bytes > std::numeric_limits<int>::max()) return false;
   options.record_length = static_cast<int>(bytes);
-  return textio::try_open_unit(unit, name, options) == textio::kOk;
+  const int status = textio::try_open_unit(unit, name, options);
+  if (status == textio::kOk) return std::nullopt;
+  return textio::status_message(status);
 }
 
 // The map types of `experiment` whose files exist, each followed by a comma.
@@ -138,11 +163,16 @@ OpenedMap open_map_file(const expfile::ExperimentPath& experiment, int experimen
   }
   for (bool ask = available_count > 1;; ask = true) {
     const std::string type = chosen_map_type(available, ask);
-    if (try_open_map(map.unit, experiment.map_file(type),
-                     record_length_words(experiment_unit, type))) {
+    const std::string name = experiment.map_file(type);
+    const std::optional<std::string> unopened =
+        try_open_map(map.unit, name, record_length(experiment_unit, type));
+    if (!unopened) {
       map.type = type;
       break;
     }
+    // Asked again with no word of why, the user could only guess.
+    textio::write_record(terminal_unit, "(A)",
+                         " **** " + name + " cannot be opened: " + *unopened + " ****");
   }
   textio::write_record(terminal_unit, "(A)", " A " + map.type + " file has been opened");
   return map;

@@ -212,7 +212,10 @@ void MapSampler::resume_search_at(const SearchStart& start) {
 }
 
 Sample MapSampler::sample(const Point& point) {
-  if (operator_count_ <= 0 || centring_count_ <= 0) return {};
+  if (operator_count_ <= 0 || centring_count_ <= 0) {
+    ++uncovered_points_;
+    return {};
+  }
   follow_row(point[0], point[1]);
   for (int tried = 0; tried < operator_count_; ++tried) {
     const Point q = image(current_operator_, point[2]);
@@ -223,6 +226,7 @@ Sample MapSampler::sample(const Point& point) {
     }
     current_operator_ = (current_operator_ + 1) % operator_count_;
   }
+  ++uncovered_points_;
   return {};
 }
 
@@ -233,6 +237,7 @@ Sample MapSampler::sample(const Point& point) {
 void MapSampler::sample_row(float x, float y, const float* z, std::size_t count, Sample* out) {
   if (operator_count_ <= 0 || centring_count_ <= 0) {
     std::fill(out, out + count, Sample{});
+    uncovered_points_ += static_cast<std::int64_t>(count);
     return;
   }
   follow_row(x, y);

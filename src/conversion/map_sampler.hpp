@@ -51,6 +51,9 @@ class MapSampler {
   // Whether the batches run in vector registers.
   bool batches_in_vectors() const { return vector_batches_; }
 
+  // How many of the points sampled so far had no image in the stored block (and so the value 0).
+  std::int64_t uncovered_points() const { return uncovered_points_; }
+
  private:
   // An operator's rotation as floats and its translation in fractions of the cell edges.
   struct Operator {
@@ -119,6 +122,9 @@ class MapSampler {
 
   int current_operator_ = 0;
   int current_centring_ = 0;
+
+  // Counted where the search gives up, which points with an image never reach.
+  std::int64_t uncovered_points_ = 0;
 };
 
 }  // namespace conversion

@@ -14,6 +14,7 @@
 #include "grd2ccp4/grid_reader.hpp"
 #include "textio/standard_options.hpp"
 #include "textio/standard_streams.hpp"
+#include "textio/text.hpp"
 
 namespace {
 
@@ -29,7 +30,8 @@ constexpr const char* kUsage =
     "rows along y, sections along z, sampled N1 N2 N3 over the whole cell from the origin,\n"
     "space group P 1, with the minimum, maximum, mean and r.m.s. deviation in the header.\n"
     "\n"
-    "Options (as the first argument):\n"
+    "Options (as the first argument; any other first argument starting with \"-\" is refused,\n"
+    "so give a name starting with \"-\" as ./-name):\n"
     "  -h, --help     show this text\n"
     "  -V, --version  show the version\n"
     "\n"
@@ -39,16 +41,33 @@ constexpr const char* kUsage =
     "     map could not be written (one line on standard error says which file, which line and\n"
     "     what; no map is left); also when the report line could not be written, which\n"
     "     standard error says (the map itself was written)\n"
-    "  2  wrong arguments\n";
+    "  2  wrong arguments (none, more than two, or an unknown option)\n";
+
+constexpr const char* kUsageLine =
+    "Usage: grd2ccp4 NAME.grd [OUT]   (grd2ccp4 --help tells more)\n";
+
+bool is_absent(const std::string& name) {
+  struct stat status;
+  return stat(name.c_str(), &status) != 0 && errno == ENOENT;
+}
+
+// The grid file that `mapconv NAME` writes: the directory part as typed, the file-name part in
+// capitals, ".grd" added.
+std::string mapconv_grid_file(const std::string& name) {
+  const std::size_t name_start = name.find_last_of('/') + 1;  // 0 without a directory part
+  return name.substr(0, name_start) + textio::upper_case(name.substr(name_start)) + ".grd";
+}
 
 // The grid file that the argument names: the argument itself, or, when no file of that name
-// exists, the argument with ".grd" added, so that `grd2ccp4 NAME` finds what `mapconv NAME`
-// wrote. Only "no such file" counts as absent; any other failure is left to the reader to report.
+// exists, the grid file that `mapconv NAME` writes. A NAME.grd kept in the case as typed is still
+// found when that one is absent. Only "no such file" counts as absent; any other failure is left
+// to the reader to report.
 std::filesystem::path grid_file_named(const std::string& argument) {
-  if (argument.ends_with(".grd")) return argument;
-  struct stat status;
-  if (stat(argument.c_str(), &status) != 0 && errno == ENOENT) return argument + ".grd";
-  return argument;
+  if (argument.ends_with(".grd") || !is_absent(argument)) return argument;
+  const std::string written_by_mapconv = mapconv_grid_file(argument);
+  const std::string as_typed = argument + ".grd";
+  if (is_absent(written_by_mapconv) && !is_absent(as_typed)) return as_typed;
+  return written_by_mapconv;
 }
 
 std::filesystem::path default_output(const std::filesystem::path& input) {
@@ -111,8 +130,9 @@ int main(int argc, char** argv) {
     return kFailure;
   }
   if (textio::answer_standard_option(argc, argv, kUsage, "grd2ccp4 " MAPCONV_VERSION)) return 0;
+  if (textio::refuse_unknown_option(argc, argv, kUsageLine)) return kUsageError;
   if (argc < 2 || argc > 3) {
-    std::fputs("Usage: grd2ccp4 NAME.grd [OUT]   (grd2ccp4 --help tells more)\n", stderr);
+    std::fputs(kUsageLine, stderr);
     return kUsageError;
   }
   const std::filesystem::path input = grid_file_named(argv[1]);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "textio/entry.hpp"
 #include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
@@ -55,6 +56,8 @@ struct AnswerState {
   int position = 0;  // 0 until the first line is read
   std::string token = std::string(kAnswerLineWidth, ' ');
   int token_length = 0;
+  bool line_from_arguments = false;  // the line holds the command line's answers
+  std::string untaken_arguments;     // what of them was left when a new line was read
 };
 
 LineReaderState& reader() {
@@ -208,7 +211,45 @@ int token_start(std::string_view line, int position) {
   return std::min(column, end + 1);
 }
 
+// The answer line from the position on, without the separators around it.
+std::string rest_of_answer_line(const AnswerState& state) {
+  const std::size_t from =
+      std::min(static_cast<std::size_t>(std::max(state.position, 1)) - 1, state.line.size());
+  std::string_view rest = std::string_view(state.line).substr(from);
+  while (!rest.empty() && is_separator(rest.front())) rest.remove_prefix(1);
+  while (!rest.empty() && is_separator(rest.back())) rest.remove_suffix(1);
+  return std::string(rest);
+}
+
+// A new line replaces the command line's answers: what is left of them was not taken.
+void leave_answers_from_arguments(AnswerState& state) {
+  if (!state.line_from_arguments) return;
+  state.untaken_arguments = rest_of_answer_line(state);
+  state.line_from_arguments = false;
+  state.line.assign(kAnswerLineWidth, ' ');
+}
+
 }  // namespace
+
+void type_ahead_arguments(int first) {
+  std::string line;
+  for (int i = first; i < textio::argument_count(); ++i) {
+    if (i > first) line += ' ';
+    line += textio::argument(i);
+  }
+  if (std::all_of(line.begin(), line.end(), is_separator)) return;
+  AnswerState& state = answers();
+  // The line is as long as the arguments: none is cut at the width of a typed line.
+  line.resize(std::max(line.size(), kAnswerLineWidth), ' ');
+  state.line = line;
+  state.position = 1;
+  state.line_from_arguments = true;
+}
+
+std::string untaken_typed_ahead_answers() {
+  const AnswerState& state = answers();
+  return state.line_from_arguments ? rest_of_answer_line(state) : state.untaken_arguments;
+}
 
 void RDLINE(std::string_view prompt, std::string& line) {
   const std::string prompt_text = write_prompt_lines(prompt);
@@ -241,6 +282,7 @@ void GETANS(std::string_view prompt, int mode, std::string& answer) {
   int working_mode = mode;
   for (;;) {
     if (working_mode == kNewLine || state.position == 0) {
+      leave_answers_from_arguments(state);
       RDLINE(prompt, state.line);
       state.position = 1;
     }
@@ -282,8 +324,12 @@ void UPCASE(std::string& text, int length) {
 }
 
 void IOERR(int status, int unit) {
-  textio::write_record(kTerminal, "(A,I4,A,I3)", " FORTRAN error number", status, " on unit", unit);
+  write_io_error_report(status, unit);
   textio::stop_run("");
+}
+
+void write_io_error_report(int status, int unit) {
+  textio::write_record(kTerminal, "(A,I4,A,I3)", " FORTRAN error number", status, " on unit", unit);
 }
 
 }  // namespace startup

@@ -26,6 +26,16 @@ void RDLINE(std::string_view prompt, std::string& line);
 // `answer` on entry is the default kept by a line that starts with ",".
 void GETANS(std::string_view prompt, int mode, std::string& answer);
 
+// Takes the command-line arguments from number `first` on as answers typed ahead: joined by
+// blanks into the answer line, as if typed before the first question, so that questions taking
+// the next token take them in order. Blanks, tabs and commas inside an argument separate answers
+// as on a typed line. Nothing changes when they hold no answer.
+void type_ahead_arguments(int first);
+
+// The answers typed ahead by type_ahead_arguments that no question took, as they were given;
+// empty when every one was taken. A question that reads a new line leaves the rest untaken.
+std::string untaken_typed_ahead_answers();
+
 // Finds the next token of `line` from the 1-based column `position`, which moves past the token
 // and its separator (blank, tab or comma). `token` keeps its width; it receives the token's
 // characters followed by the separator.
@@ -36,5 +46,8 @@ void UPCASE(std::string& text, int length);
 
 // Reports a failed I/O operation on the terminal and stops the run with an empty stop text.
 [[noreturn]] void IOERR(int status, int unit);
+
+// IOERR's report line alone, for callers that add a line before they stop.
+void write_io_error_report(int status, int unit);
 
 }  // namespace startup

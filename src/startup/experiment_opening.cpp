@@ -4,8 +4,10 @@
 #include <array>
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "expfile/foreign_form.hpp"
 #include "expfile/store.hpp"
@@ -229,13 +231,35 @@ void create_experiment(const ExperimentName& experiment, int& unit) {
   expfile::WRITEXP(unit, expfile::kDescriptionKey, "  " + title);
 }
 
+// A file beside `file_name` whose name differs from it only in case (the first in name order),
+// or nothing. Names are taken in capitals, so a file named in small letters is never opened.
+std::optional<std::string> same_file_name_but_case(const std::string& file_name) {
+  const std::size_t name_start = file_name.find_last_of('/') + 1;  // 0 without a directory part
+  const std::string directory = file_name.substr(0, name_start);
+  const std::string wanted = textio::upper_case(file_name.substr(name_start));
+  std::vector<std::string> found;
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry(directory.empty() ? "." : directory, error), end;
+       !error && entry != end; entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
+    if (textio::upper_case(name) == wanted) found.push_back(name);
+  }
+  if (found.empty()) return std::nullopt;
+  return directory + *std::min_element(found.begin(), found.end());
+}
+
 [[noreturn]] void report_unopened(std::string_view experiment_mode, const std::string& file_name,
                                   int status, int unit) {
   const std::string_view reason = is_mode(experiment_mode, kNotNeededMode)
                                       ? " is in error or else not accessible"
                                       : " does not exist - check your directory";
   textio::write_record(kTerminal, "(3A)", " ERROR - File ", file_name, reason);
-  IOERR(status, unit);
+  write_io_error_report(status, unit);
+  if (const std::optional<std::string> other = same_file_name_but_case(file_name)) {
+    textio::write_record(kTerminal, "(3A)", " **** ", *other,
+                         " is there, but experiment names are upper-cased: rename it ****");
+  }
+  textio::stop_run("");
 }
 
 // Only the suite's experiment editor offers to reformat an incomplete file.

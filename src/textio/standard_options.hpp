@@ -25,4 +25,13 @@ inline bool answer_standard_option(int argc, char** argv, const char* usage,
   return false;
 }
 
+// True when the first argument starts with "-" and is none of the options: it is refused with
+// `usage_line` on standard error (the program then ends with status 2), since taken as a name it
+// would only lead to a file the user did not mean. A name starting with "-" is given as ./-name.
+inline bool refuse_unknown_option(int argc, char** argv, const char* usage_line) {
+  if (argc < 2 || argv[1][0] != '-') return false;
+  std::fputs(usage_line, stderr);
+  return true;
+}
+
 }  // namespace textio

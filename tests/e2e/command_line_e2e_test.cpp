@@ -36,7 +36,7 @@ TEST_P(OptionTest, AnswersInAnEmptyDirectoryWithoutTouchingAFile) {
 // What the usage text must tell: the synopsis, the files read and written, the environment and
 // the exit statuses.
 const char* const kUsage =
-    "Usage: mapconv \\[NAME\\]\n"
+    "Usage: mapconv \\[NAME \\[ANSWER\\.\\.\\.\\]\\]\n"
     "[^]*NAME\\.EXP[^]*NAME\\.FOB[^]*NAME\\.9FD[^]*NAME\\.grd[^]*"
     "TARN, tarn[^]*/share/mapconv\n[^]*LENPAGE[^]*"
     "Exit status:\n  0 [^]*\n  1 [^]*\n  2 [^]*\n  134 [^]*\n";
@@ -54,13 +54,21 @@ INSTANTIATE_TEST_SUITE_P(Options, OptionTest,
                                            OptionCase{"--version", kVersion}),
                          [](const auto& info) { return option_case_name(info.param.argument); });
 
-// Near misses are experiment names like any other: the start-up looks for their files.
-TEST(OptionTest, AnyOtherArgumentIsAnExperimentName) {
-  for (const char* name : {"-help", "--HELP", "-v", "--versions", "-h2"}) {
-    const support::RunResult run = run_mapconv({}, name);
-    EXPECT_NE(run.standard_output.find(" does not exist - check your directory"), std::string::npos)
-        << name << ": " << run.standard_output;
+// Any other first argument starting with "-" is refused before anything is opened; a name that
+// starts with "-" is given with its directory.
+TEST(OptionTest, AnyOtherOptionIsRefusedWithTheUsageLine) {
+  for (const char* argument : {"-x", "-help", "--HELP", "-v", "--versions", "-h2", "-"}) {
+    const support::RunResult run = run_mapconv({}, argument);
+    EXPECT_EQ(run.exit_status, 2) << argument;
+    EXPECT_EQ(run.standard_output, "") << argument;
+    EXPECT_EQ(run.standard_error,
+              "Usage: mapconv [NAME [ANSWER...]]   (mapconv --help tells more)\n")
+        << argument;
   }
+  const support::RunResult run = run_mapconv({}, "./-x");
+  EXPECT_EQ(run.standard_output,
+            " ERROR - File ./-X.EXP does not exist - check your directory\n"
+            " FORTRAN error number   2 on unit 11\n");
 }
 
 // A P 1 experiment with a 2 x 2 x 2 map of the values 0 and 1.
@@ -86,7 +94,8 @@ struct ExtraArgumentsCase {
 
 class ExtraArgumentsTest : public ::testing::TestWithParam<ExtraArgumentsCase> {};
 
-// Callers that pass more than the name keep working, but are told what was not used.
+// Answers after the name that no question takes (one map file: there is no question) are named
+// at the end; the run is as without them.
 TEST_P(ExtraArgumentsTest, ConvertAndNameWhatIsIgnored) {
   support::RunRequest request;
   request.files = small_experiment();
@@ -105,12 +114,11 @@ TEST_P(ExtraArgumentsTest, ConvertAndNameWhatIsIgnored) {
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ExtraArgumentsTest,
     ::testing::Values(
-        ExtraArgumentsCase{"One", {"ALPHA", "extra"}, "mapconv: extra arguments ignored: extra\n"},
-        ExtraArgumentsCase{"AnOptionAfterTheName",
-                           {"ALPHA", "--help"},
-                           "mapconv: extra arguments ignored: --help\n"},
+        ExtraArgumentsCase{"One", {"ALPHA", "extra"}, "mapconv: arguments not used: extra\n"},
         ExtraArgumentsCase{
-            "Two", {"ALPHA", "-V", "b"}, "mapconv: extra arguments ignored: -V b\n"}),
+            "AnOptionAfterTheName", {"ALPHA", "--help"}, "mapconv: arguments not used: --help\n"},
+        ExtraArgumentsCase{"Two", {"ALPHA", "-V", "b"}, "mapconv: arguments not used: -V b\n"},
+        ExtraArgumentsCase{"OnlyBlanks", {"ALPHA", " ", ""}, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -196,6 +196,33 @@ TEST(MapFileRun, TranslationConflictIsAWarningAndTheRunGoesOn) {
   EXPECT_EQ(crlf_lines(run.files.at("ALPHA.grd")).size(), 3u + 64u);
 }
 
+// P 21/c takes y to y + 1/2, -y and 1/2 - y: a block of y from 0 to 1/12 on a grid of 12 reaches
+// the rows y = 0, 1, 5, 6, 7 and 11 only, half of the 1728 points. The others are written as 0,
+// and standard error says how many.
+TEST(MapFileRun, PointsTheBlockDoesNotCoverAreCountedOnStandardError) {
+  support::MapFile map;
+  map.phase_name = "Phase one";
+  map.grid_divisions = {12, 12, 12};
+  map.block_steps = {12, 2, 12};
+  map.values.assign(12 * 2 * 12, 1.0f);
+  map.density_maximum = 2.0f;
+  const support::RunResult run = run_mapconv(
+      {{"ALPHA.EXP", experiment("P 21/c")}, {"ALPHA.FOB", support::map_file_bytes(map)}}, "ALPHA");
+  ASSERT_EQ(run.exit_status, 0) << run.standard_error;
+  EXPECT_EQ(run.standard_error,
+            "mapconv: warning: 864 of 1728 grid points are not covered by the stored block and "
+            "are written as 0\n");
+  const std::vector<std::string> lines = crlf_lines(run.files.at("ALPHA.grd"));
+  ASSERT_EQ(lines.size(), 3u + 1728u);
+  const std::string covered_rows = "110001110001";
+  std::size_t wrong = 0;
+  for (std::size_t line = 3; line < lines.size(); ++line) {
+    const std::size_t j = (line - 3) / 12 % 12;
+    wrong += lines[line] != (covered_rows[j] == '1' ? "  1." : "  0.");
+  }
+  EXPECT_EQ(wrong, 0u);
+}
+
 // The largest grid the grid file's header can hold is still written.
 TEST(MapFileRun, GridDivisionsOf9999AreWritten) {
   support::MapFile map = cell_map({4, 4, 4});

@@ -186,6 +186,19 @@ TEST(MissingExperiment, EndsWithItsTwoLinesAndStatusOne) {
   EXPECT_EQ(run.standard_error, "");
 }
 
+// Names are taken in capitals: a file named in small letters is never opened, and the user is
+// told so.
+TEST(MissingExperiment, AFileThatDiffersOnlyInCaseIsNamed) {
+  const support::RunResult run = run_mapconv({{"data/silicon.exp", ""}}, "data/silicon");
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(
+      run.standard_output,
+      " ERROR - File data/SILICON.EXP does not exist - check your directory\n"
+      " FORTRAN error number   2 on unit 11\n"
+      " **** data/silicon.exp is there, but experiment names are upper-cased: rename it ****\n");
+  EXPECT_EQ(run.standard_error, "");
+}
+
 struct GroupCase {
   const char* name;
   const char* symbol;

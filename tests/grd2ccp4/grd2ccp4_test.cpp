@@ -157,6 +157,17 @@ INSTANTIATE_TEST_SUITE_P(
                        {"run/ALPHA"},
                        "run/ALPHA.grd",
                        "run/ALPHA.ccp4"},
+        // mapconv's rule: the directory as typed, the name in capitals.
+        ConversionCase{"ExperimentNameInSmallLetters",
+                       GridText{},
+                       {"run/alpha"},
+                       "run/ALPHA.grd",
+                       "run/ALPHA.ccp4"},
+        ConversionCase{"SmallLettersKeptWhenOnlyThatFileExists",
+                       GridText{},
+                       {"run/alpha"},
+                       "run/alpha.grd",
+                       "run/alpha.ccp4"},
         ConversionCase{
             "TriclinicWithLfLines", triclinic_with_lf_lines(), {"T.grd"}, "T.grd", "T.ccp4"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -284,7 +295,9 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{"ShortHelp", {"-h"}, 0, "Usage: grd2ccp4 NAME.grd [OUT]\n\n", ""},
         CommandLineCase{"LongVersion", {"--version"}, 0, "grd2ccp4 " MAPCONV_TEST_VERSION "\n", ""},
         CommandLineCase{"NoArgument", {}, 2, "", kUsageError},
-        CommandLineCase{"ThreeArguments", {"a.grd", "b.ccp4", "c"}, 2, "", kUsageError}),
+        CommandLineCase{"ThreeArguments", {"a.grd", "b.ccp4", "c"}, 2, "", kUsageError},
+        CommandLineCase{"UnknownOption", {"-x", "a.grd"}, 2, "", kUsageError},
+        CommandLineCase{"NearMissOfAnOption", {"--HELP"}, 2, "", kUsageError}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A flat map has no spread: its r.m.s. deviation must come out as a number, not NaN.

@@ -362,4 +362,52 @@ TEST_F(ViewerMap, OpensAndContoursInPymol) {
             "REAL mesh\n4.7602 4.7602 12.9933 90.0000 90.0000 120.0000\nP 1\n");
 }
 
+// What the README says of PyMOL holds: a map loaded as it is comes normalised (mean 0, standard
+// deviation 1, so a level is in sigma); loaded with normalize_ccp4_maps off it keeps the grid
+// file's values, so a level is in the map's own units; and a mesh drawn around pseudoatoms at
+// the cell's corners spans the whole cell, its far faces filled from the near ones.
+TEST(ViewerAdvice, LevelsAndTheWholeCellHoldInPymol) {
+  support::TempDirectory work;
+  const Conversion conversion = convert(kRockSalt);
+  ASSERT_EQ(conversion.run.exit_status, 0) << conversion.run.standard_error;
+  support::write_file_bytes(work / "NACL.grd", conversion.run.files.at("REAL.grd"));
+  ASSERT_EQ(run_command(work.path(), std::string(GRD2CCP4_PROGRAM) + " NACL").second, 0);
+  support::write_file_bytes(
+      work / "look.pml",
+      "load NACL.ccp4, normalised\n"
+      "set normalize_ccp4_maps, off\n"
+      "load NACL.ccp4, own\n"
+      "pseudoatom cell_corners, pos=[0, 0, 0]\n"
+      "pseudoatom cell_corners, pos=[5.6402, 5.6402, 5.6402]\n"
+      "isomesh mesh, own, 1.0, cell_corners\n"
+      "python\n"
+      "import mrcfile, numpy\n"
+      "normalised = cmd.get_volume_field('normalised')\n"
+      "own = cmd.get_volume_field('own')\n"
+      "grid = mrcfile.open('NACL.ccp4').data.transpose()\n"
+      "state = [n for n in cmd.get_session('mesh')['names'] if n and n[0] == 'mesh'][0][5][2][0]\n"
+      "values = state[16][2][6]\n"
+      "points = numpy.array(state[16][3][6]).reshape(-1, 3)\n"
+      "step = 5.6402 / 48\n"
+      "off = sum(abs(v - own[tuple(int(round(c / step)) % 48 for c in p)]) > 1e-5 * own.max()\n"
+      "          for v, p in zip(values, points))\n"
+      "with open('seen.txt', 'w') as seen:\n"
+      "    seen.write('normalised %.3f %.3f\\n' % (normalised.mean(), normalised.std()))\n"
+      "    seen.write('normalised values are the file values %s\\n'\n"
+      "               % numpy.array_equal(normalised, grid))\n"
+      "    seen.write('own values are the file values %s\\n' % numpy.array_equal(own, grid))\n"
+      "    seen.write('mesh from %s to %s\\n' % (points.min(axis=0).round(4) <= 0,\n"
+      "                                          points.max(axis=0).round(4) >= 5.6402))\n"
+      "    seen.write('mesh values not the map values %d\\n' % off)\n"
+      "python end\n");
+  const auto [output, status] = run_command(work.path(), "pymol -cq look.pml");
+  EXPECT_EQ(status, 0) << output;
+  EXPECT_EQ(support::read_file_bytes(work / "seen.txt"),
+            "normalised 0.000 1.000\n"
+            "normalised values are the file values False\n"
+            "own values are the file values True\n"
+            "mesh from [ True  True  True] to [ True  True  True]\n"
+            "mesh values not the map values 0\n");
+}
+
 }  // namespace
