@@ -82,6 +82,30 @@ std::vector<support::ExperimentRecord> old_experiment_records(int version, const
   return records;
 }
 
+std::vector<support::ExperimentRecord> as_version_five(
+    std::vector<support::ExperimentRecord> records) {
+  records.front().value = "    5     Tue Dec  8 12:00:00 2026";
+  records.insert(records.end() - 1, {{" EXPR  NHST ", "    2"},
+                                     {" EXPR  HTYP1", "  PXC  SNC "},
+                                     {" EXPR NPHAS ", "    1"},
+                                     {"HAP1 1SCALE ", "   1.00000"},
+                                     {"HAP1 2SCALE1", "   3.00000"},
+                                     {"LEQV SCAL   ", "  scale"},
+                                     {"INST  ABCDEF", "  inst"}});
+  return records;
+}
+
+support::MapFile two_point_map() {
+  support::MapFile map;
+  map.phase_name = "Two points";
+  map.grid_divisions = {1, 1, 2};
+  map.block_steps = {1, 1, 2};
+  map.values = {0.0f, 2.0f};
+  map.density_minimum = 0.0f;
+  map.density_maximum = 2.0f;
+  return map;
+}
+
 support::MapFile map_of_field(const DensityField& field, const Triple& grid,
                               const Triple& block_end, int rotation) {
   // File axis a holds the x, y, z axis file_axis[a].

@@ -36,6 +36,15 @@ std::vector<support::ExperimentRecord> old_experiment_records(int version, const
                                                               const std::string& symbol,
                                                               const Crystal& crystal);
 
+// `current` as a version-5 file with a powder and a single-crystal histogram, whose scales and
+// constraints the upgrade from version 5 moves: the upgrade rewrites the file rather than only
+// its version record.
+std::vector<support::ExperimentRecord> as_version_five(
+    std::vector<support::ExperimentRecord> current);
+
+// P 1 on a grid of 1 x 1 x 2 points holding 0 and 2.
+support::MapFile two_point_map();
+
 // A map file whose block holds `field` at the grid points from the origin to `block_end`
 // (grid indices, inclusive), stored with the file axes rotated `rotation` times.
 support::MapFile map_of_field(const DensityField& field, const Triple& grid,

@@ -14,18 +14,6 @@
 namespace e2e {
 namespace {
 
-// P 1 on a grid of 1 x 1 x 2 points holding 0 and 2.
-support::MapFile two_point_map() {
-  support::MapFile map;
-  map.phase_name = "Two points";
-  map.grid_divisions = {1, 1, 2};
-  map.block_steps = {1, 1, 2};
-  map.values = {0.0f, 2.0f};
-  map.density_minimum = 0.0f;
-  map.density_maximum = 2.0f;
-  return map;
-}
-
 const std::string kGridFile = "Path test" + std::string(41, ' ') + " FOBS" + std::string(11, ' ') +
                               "\r\n"
                               "  10.00000  10.00000  10.00000   90.0000   90.0000   90.0000\r\n"

@@ -30,31 +30,8 @@ Records current_records(const std::string& title = "Surroundings") {
   return experiment_records(title, "P 1", crystal);
 }
 
-// With a powder and a single-crystal histogram, whose scales and constraints the upgrade from
-// version 5 moves: the upgrade rewrites the file rather than only its version record.
 Records version_five_records() {
-  Records records = current_records();
-  records.front().value = "    5     Tue Dec  8 12:00:00 2026";
-  records.insert(records.end() - 1, {{" EXPR  NHST ", "    2"},
-                                     {" EXPR  HTYP1", "  PXC  SNC "},
-                                     {" EXPR NPHAS ", "    1"},
-                                     {"HAP1 1SCALE ", "   1.00000"},
-                                     {"HAP1 2SCALE1", "   3.00000"},
-                                     {"LEQV SCAL   ", "  scale"},
-                                     {"INST  ABCDEF", "  inst"}});
-  return records;
-}
-
-// P 1 on a grid of 1 x 1 x 2 points holding 0 and 2.
-support::MapFile two_point_map() {
-  support::MapFile map;
-  map.phase_name = "Two points";
-  map.grid_divisions = {1, 1, 2};
-  map.block_steps = {1, 1, 2};
-  map.values = {0.0f, 2.0f};
-  map.density_minimum = 0.0f;
-  map.density_maximum = 2.0f;
-  return map;
+  return as_version_five(current_records());
 }
 
 const std::string kGridFile = "Surroundings" + std::string(38, ' ') + " FOBS" +

@@ -94,19 +94,8 @@ Records version_zero_records() {
   return records;
 }
 
-// A powder and a single-crystal histogram, with the scales and constraints that the upgrade
-// from version 5 moves.
 Records version_five_records() {
-  Records records = current_records();
-  records.front().value = "    5     Tue Dec  8 12:00:00 2026";
-  records.insert(records.end() - 1, {{" EXPR  NHST ", "    2"},
-                                     {" EXPR  HTYP1", "  PXC  SNC "},
-                                     {" EXPR NPHAS ", "    1"},
-                                     {"HAP1 1SCALE ", "   1.00000"},
-                                     {"HAP1 2SCALE1", "   3.00000"},
-                                     {"LEQV SCAL   ", "  scale"},
-                                     {"INST  ABCDEF", "  inst"}});
-  return records;
+  return e2e::as_version_five(current_records());
 }
 
 // A current file with a deleted record, which the working copy leaves out.
