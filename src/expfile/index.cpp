@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -94,6 +95,19 @@ IndexSlot& take_free_slot(int unit) {
   textio::stop_run("Halt in STARTISAM");
 }
 
+// Records read at once while the index is built: about a megabyte, so that even the largest
+// file is read in a few system calls.
+constexpr std::size_t kRecordsPerRead = 12800;
+
+// The key of the record that starts at `record`, of which `available` bytes were read: the last
+// record of a file cut short reads as if blank-padded.
+RecordKey key_of_record(const std::byte* record, std::size_t available) {
+  RecordKey key;
+  key.fill(' ');
+  std::memcpy(key.data(), record, std::min(available, key.size()));
+  return key == kBlankKey ? kDeleted : key;
+}
+
 // Enters the key of every record up to the end of the file. Any other failure ends the run:
 // an index that silently missed records would let later appends overwrite them.
 void read_all_keys(IndexSlot& slot) {
@@ -102,13 +116,20 @@ void read_all_keys(IndexSlot& slot) {
   slot.keys.reserve(kSlotCapacity);
   slot.order.reserve(kSlotCapacity);
   slot.keys.clear();
-  std::string key(kKeyLength, ' ');
-  for (int record = 1;; ++record) {
-    const int status = textio::try_read_direct(slot.unit, record, "(A)", key);
-    if (status == textio::kEndOfFile) break;
+  const std::size_t record_length =
+      static_cast<std::size_t>(std::max(textio::unit_record_length(slot.unit), 1));
+  const std::size_t block_length = kRecordsPerRead * record_length;
+  // Left uninitialised: only the pages that a small file fills are ever touched.
+  const auto block = std::make_unique_for_overwrite<std::byte[]>(block_length);
+  for (int first_record = 1;; first_record += static_cast<int>(kRecordsPerRead)) {
+    std::size_t got = 0;
+    const int status = textio::try_read_direct_records(slot.unit, first_record,
+                                                       std::span(block.get(), block_length), got);
     if (status != textio::kOk) textio::raise_io_failure(status);
-    const RecordKey entered = to_key(key);
-    slot.keys.push_back(entered == kBlankKey ? kDeleted : entered);
+    for (std::size_t start = 0; start < got; start += record_length) {
+      slot.keys.push_back(key_of_record(block.get() + start, got - start));
+    }
+    if (got < block_length) break;
   }
   slot.record_count = static_cast<int>(slot.keys.size());
 }

@@ -473,6 +473,19 @@ int read_direct_record(Unit& unit, int record, std::span<std::byte> bytes, bool 
   return kOk;
 }
 
+int read_direct_records(Unit& unit, int first_record, std::span<std::byte> bytes,
+                        std::size_t& got) {
+  got = 0;
+  if (int status = seek_record(unit, first_record)) return status;
+  got = std::fread(bytes.data(), 1, bytes.size(), unit.file);
+  if (got < bytes.size()) {
+    const bool failed = std::ferror(unit.file);
+    std::clearerr(unit.file);
+    if (failed) return kErrCantRead;
+  }
+  return kOk;
+}
+
 int write_direct_record(Unit& unit, int record, std::span<const std::byte> bytes) {
   if (bytes.size() > unit.record_length) return kErrOffEndOfRecord;
   if (int status = seek_record(unit, record)) return status;

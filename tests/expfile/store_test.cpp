@@ -457,5 +457,35 @@ TEST_F(StoreTest, FileLargerThanTheSlotCapacityIsIndexedWhole) {
   EXPECT_EQ(value, fit("000000" + std::string(5, ' ') + "appended", 68));
 }
 
+// The record that does not fit: a full slot takes one more, appended after the last record.
+TEST_F(StoreTest, FullSlotTakesTheRecordThatDoesNotFit) {
+  std::vector<ExperimentRecord> records;
+  for (int n = 1; n <= expfile::kSlotCapacity; ++n)
+    records.push_back({"K" + std::to_string(n), ""});
+  open_experiment(kUnit, "FULL.EXP", records);
+  WRITEXP(kUnit, "K0", "one too many");
+  const std::vector<std::string> written = file_records("FULL.EXP");
+  ASSERT_EQ(written.size(), static_cast<std::size_t>(expfile::kSlotCapacity + 1));
+  EXPECT_EQ(written.back(), record_text("K0", "one too many"));
+  std::string value(68, ' ');
+  ASSERT_EQ(KEYREAD(kUnit, "K", value), 0);
+  EXPECT_EQ(value, fit("0", 11) + "one too many" + std::string(45, ' '));
+  EXPECT_EQ(remaining_keys(kUnit).size(), static_cast<std::size_t>(expfile::kSlotCapacity));
+}
+
+// A file cut short within its last record: that record is indexed with what it holds.
+TEST_F(StoreTest, LastRecordCutShortIsIndexedBlankPadded) {
+  support::write_file_bytes(directory_ / "CUT.EXP",
+                            support::experiment_record("B", "whole") + "A  SHORT");
+  textio::open_unit(kUnit, (directory_ / "CUT.EXP").string(),
+                    {.status = "OLD", .access = textio::Access::direct, .record_length = 82});
+  EXPECT_EQ(remaining_keys(kUnit), (std::vector<std::string>{"A  SHORT", "B"}));
+  WRITEXP(kUnit, "C", "appended");
+  const std::string bytes = file_bytes("CUT.EXP");
+  ASSERT_EQ(bytes.size(), 3u * 82);
+  EXPECT_EQ(bytes.substr(82, 8), "A  SHORT");
+  EXPECT_EQ(bytes.substr(164), support::experiment_record("C", "appended"));
+}
+
 }  // namespace
 }  // namespace expfile_test
