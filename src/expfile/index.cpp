@@ -17,14 +17,29 @@ namespace expfile {
 namespace {
 
 // Positions in the key order count from 1, as the read position does: position 0 is "before the
-// first record". Entry numbers are record numbers and count from 1 too.
+// first record". Record numbers count from 1 too.
+//
+// Each position holds its key with the deleted flag beside it, so that a deleted record keeps
+// its place among the keys around it. The live keys stay in ascending order (see
+// live_keys_ascend), which lets every lookup search the order in logarithmic time instead of
+// walking it; where they might not, the lookups walk it as its definition says.
+struct OrderEntry {
+  RecordKey key;
+  int record = 0;
+  bool deleted = false;
+};
+
 struct IndexSlot {
   int unit = 0;  // 0 marks a free slot
   int record_count = 0;
-  std::vector<RecordKey> keys;  // keys[n - 1] is the key of record n
-  std::vector<int> order;       // order[p - 1] is the entry at key order position p
-  int order_length = 0;         // positions 1..order_length are searched
+  std::vector<OrderEntry> order;  // order[p - 1] is key order position p; all are searched
   int read_position = 0;
+  // False only after a key sorting after the deleted marker was inserted behind a deleted
+  // record: the old insertion rule can then put live keys out of order.
+  bool live_keys_ascend = true;
+  // Reused by every build: the key of each record by number, and its sorted permutation.
+  std::vector<RecordKey> record_keys;
+  std::vector<int> sorted;
 };
 
 // The one home of the index state for the whole run.
@@ -54,13 +69,18 @@ bool is_next_request(std::string_view key) {
   return key.size() == static_cast<std::size_t>(kKeyLength) && textio::trim_right(key).empty();
 }
 
-bool starts_with(const RecordKey& key, std::string_view prefix) {
-  return std::equal(prefix.begin(), prefix.end(), key.begin());
-}
-
 // Key order compares the key bytes as unsigned values.
 int compare_keys(const RecordKey& a, const RecordKey& b, int length) {
   return std::memcmp(a.data(), b.data(), static_cast<std::size_t>(length));
+}
+
+int compare_prefix(const RecordKey& key, std::string_view prefix) {
+  return std::memcmp(key.data(), prefix.data(), prefix.size());
+}
+
+// What the insertion rule compares a new key with: a deleted record counts as the marker.
+const RecordKey& effective_key(const OrderEntry& entry) {
+  return entry.deleted ? kDeleted : entry.key;
 }
 
 IndexSlot* slot_of(int unit) {
@@ -75,12 +95,12 @@ IndexSlot& started_slot(int unit) {
   return *slot_of(unit);
 }
 
-int entry_at(const IndexSlot& slot, int position) {
-  return slot.order[position - 1];
+int order_length(const IndexSlot& slot) {
+  return static_cast<int>(slot.order.size());
 }
 
-const RecordKey& key_at(const IndexSlot& slot, int position) {
-  return slot.keys[entry_at(slot, position) - 1];
+const OrderEntry& entry_at(const IndexSlot& slot, int position) {
+  return slot.order[static_cast<std::size_t>(position - 1)];
 }
 
 IndexSlot& take_free_slot(int unit) {
@@ -113,9 +133,10 @@ RecordKey key_of_record(const std::byte* record, std::size_t available) {
 void read_all_keys(IndexSlot& slot) {
   // Allocated once per slot; a file beyond the capacity grows the tables rather than losing
   // records.
-  slot.keys.reserve(kSlotCapacity);
+  slot.record_keys.reserve(kSlotCapacity);
+  slot.sorted.reserve(kSlotCapacity);
   slot.order.reserve(kSlotCapacity);
-  slot.keys.clear();
+  slot.record_keys.clear();
   const std::size_t record_length =
       static_cast<std::size_t>(std::max(textio::unit_record_length(slot.unit), 1));
   const std::size_t block_length = kRecordsPerRead * record_length;
@@ -127,60 +148,162 @@ void read_all_keys(IndexSlot& slot) {
                                                        std::span(block.get(), block_length), got);
     if (status != textio::kOk) textio::raise_io_failure(status);
     for (std::size_t start = 0; start < got; start += record_length) {
-      slot.keys.push_back(key_of_record(block.get() + start, got - start));
+      slot.record_keys.push_back(key_of_record(block.get() + start, got - start));
     }
     if (got < block_length) break;
   }
-  slot.record_count = static_cast<int>(slot.keys.size());
+  slot.record_count = static_cast<int>(slot.record_keys.size());
+}
+
+// Sorts the records into key order. Where no two searched keys are equal the order is fixed by
+// the keys alone, and a library sort gives what KEYSORT gives; equal keys (a file edited by hand,
+// a run cut short) keep the order that KEYSORT puts them in. Returns how many sorted records are
+// searched: the deleted records, which sort last, are not.
+std::size_t sort_records(IndexSlot& slot) {
+  const std::vector<RecordKey>& keys = slot.record_keys;
+  std::vector<int>& sorted = slot.sorted;
+  sorted.resize(keys.size());
+  for (std::size_t i = 0; i < sorted.size(); ++i) sorted[i] = static_cast<int>(i) + 1;
+  const auto key_of = [&keys](int record) -> const RecordKey& { return keys[record - 1]; };
+  std::sort(sorted.begin(), sorted.end(), [&](int a, int b) {
+    const int order = compare_keys(key_of(a), key_of(b), kKeyLength);
+    return order != 0 ? order < 0 : a < b;
+  });
+  std::size_t searched = sorted.size();
+  while (searched > 0 && is_deleted(key_of(sorted[searched - 1]))) --searched;
+  for (std::size_t p = 1; p < searched; ++p) {
+    if (key_of(sorted[p - 1]) == key_of(sorted[p])) {
+      KEYSORT(keys, sorted, slot.record_count, kKeyLength);
+      break;
+    }
+  }
+  return searched;
+}
+
+// The first live position at or after `position`, up to `end`; `end` when there is none.
+int live_at_or_after(const IndexSlot& slot, int position, int end) {
+  while (position < end && entry_at(slot, position).deleted) ++position;
+  return position;
+}
+
+// The first live position whose key is not below `target` by `compare`, or past the end. A binary
+// search among the live keys, passing over deleted records where it lands on them.
+template <typename Compare>
+int first_live_not_below(const IndexSlot& slot, Compare compare) {
+  int low = 1;
+  int high = order_length(slot) + 1;
+  int found = high;
+  while (low < high) {
+    const int middle = low + (high - low) / 2;
+    const int live = live_at_or_after(slot, middle, high);
+    if (live == high) {
+      high = middle;
+    } else if (compare(entry_at(slot, live).key) < 0) {
+      low = live + 1;
+    } else {
+      found = live;
+      high = middle;
+    }
+  }
+  return found;
 }
 
 // The record at the position that follows the read position, deleted entries skipped, or 0.
 int step_to_next(IndexSlot& slot) {
   int& position = slot.read_position;
-  if (position >= slot.order_length) return 0;
+  const int length = order_length(slot);
+  if (position >= length) return 0;
   ++position;
-  while (position < slot.order_length && is_deleted(key_at(slot, position))) ++position;
-  return is_deleted(key_at(slot, position)) ? 0 : entry_at(slot, position);
+  while (position < length && entry_at(slot, position).deleted) ++position;
+  const OrderEntry& entry = entry_at(slot, position);
+  return entry.deleted ? 0 : entry.record;
+}
+
+// The first live position whose key begins with `prefix`, or past the end.
+int find_prefix(const IndexSlot& slot, std::string_view prefix) {
+  const int length = order_length(slot);
+  if (slot.live_keys_ascend) {
+    const int position = first_live_not_below(
+        slot, [prefix](const RecordKey& key) { return compare_prefix(key, prefix); });
+    const bool matches =
+        position <= length && compare_prefix(entry_at(slot, position).key, prefix) == 0;
+    return matches ? position : length + 1;
+  }
+  for (int position = 1; position <= length; ++position) {
+    const OrderEntry& entry = entry_at(slot, position);
+    if (!entry.deleted && compare_prefix(entry.key, prefix) == 0) return position;
+  }
+  return length + 1;
 }
 
 // The first live record in key order whose key begins with `prefix`, or 0. The read position
 // ends on it, or at the end of the key order.
 int search(IndexSlot& slot, std::string_view prefix) {
-  slot.read_position = 0;
-  for (int position = 1; position <= slot.order_length; ++position) {
-    slot.read_position = position;
-    const RecordKey& key = key_at(slot, position);
-    if (!is_deleted(key) && starts_with(key, prefix)) return entry_at(slot, position);
+  const int position = find_prefix(slot, prefix);
+  if (position > order_length(slot)) {
+    slot.read_position = order_length(slot);
+    return 0;
   }
-  return 0;
+  slot.read_position = position;
+  return entry_at(slot, position).record;
 }
 
 int locate(IndexSlot& slot, std::string_view key) {
   return is_next_request(key) ? step_to_next(slot) : search(slot, key);
 }
 
-// The record with exactly this key among the searched positions, or 0.
+// The first position whose key is exactly this one, the deleted marker matching deleted records,
+// or 0.
 int find_exact(const IndexSlot& slot, const RecordKey& key) {
-  for (int position = 1; position <= slot.order_length; ++position) {
-    if (key_at(slot, position) == key) return entry_at(slot, position);
+  if (is_deleted(key)) {
+    for (int position = 1; position <= order_length(slot); ++position) {
+      if (entry_at(slot, position).deleted) return position;
+    }
+    return 0;
   }
-  return 0;
+  const int position = find_prefix(slot, std::string_view(key.data(), key.size()));
+  return position <= order_length(slot) ? position : 0;
+}
+
+// Where a new key goes: after the last position whose key is not above it, a deleted record
+// counting as the deleted marker.
+int insertion_index(const IndexSlot& slot, const RecordKey& key) {
+  if (slot.live_keys_ascend && compare_keys(key, kDeleted, kKeyLength) < 0) {
+    // Deleted records count as above every such key: the new key follows the last live one
+    // not above it.
+    int after = first_live_not_below(slot, [&key](const RecordKey& other) {
+      return compare_keys(other, key, kKeyLength) > 0 ? 0 : -1;
+    });
+    while (after > 1 && entry_at(slot, after - 1).deleted) --after;
+    return after - 1;
+  }
+  int index = order_length(slot);
+  while (index > 0 && compare_keys(key, effective_key(entry_at(slot, index)), kKeyLength) < 0) {
+    --index;
+  }
+  return index;
+}
+
+bool live_keys_in_order(const IndexSlot& slot) {
+  const OrderEntry* previous = nullptr;
+  for (const OrderEntry& entry : slot.order) {
+    if (entry.deleted) continue;
+    if (previous && compare_keys(previous->key, entry.key, kKeyLength) > 0) return false;
+    previous = &entry;
+  }
+  return true;
 }
 
 // Enters a new record after the last one and inserts it at its place in the key order.
 int append_entry(IndexSlot& slot, const RecordKey& key) {
-  slot.keys.push_back(key);
-  slot.record_count = static_cast<int>(slot.keys.size());
-  slot.order.resize(static_cast<std::size_t>(slot.record_count));
-  int position = slot.order_length;
-  while (position > 0 && compare_keys(key, key_at(slot, position), kKeyLength) < 0) {
-    slot.order[position] = slot.order[position - 1];
-    --position;
-  }
-  slot.order[position] = slot.record_count;
-  ++slot.order_length;
+  const int index = insertion_index(slot, key);
+  ++slot.record_count;
+  slot.order.insert(slot.order.begin() + index,
+                    OrderEntry{key, slot.record_count, is_deleted(key)});
+  if (compare_keys(key, kDeleted, kKeyLength) >= 0)
+    slot.live_keys_ascend = live_keys_in_order(slot);
   // The read position is a place in the key order: it stays on the record it stood on.
-  if (position + 1 <= slot.read_position) ++slot.read_position;
+  if (index + 1 <= slot.read_position) ++slot.read_position;
   return slot.record_count;
 }
 
@@ -208,12 +331,13 @@ void STARTISAM(int unit) {
   IndexSlot* indexed = slot_of(unit);
   IndexSlot& slot = indexed != nullptr ? *indexed : take_free_slot(unit);
   read_all_keys(slot);
-  slot.order.resize(slot.keys.size());
-  KEYSORT(slot.keys, slot.order, slot.record_count, kKeyLength);
-  slot.order_length = slot.record_count;
-  while (slot.order_length > 0 && is_deleted(key_at(slot, slot.order_length))) {
-    --slot.order_length;
+  const std::size_t searched = sort_records(slot);
+  slot.order.clear();
+  for (std::size_t p = 0; p < searched; ++p) {
+    const RecordKey& key = slot.record_keys[slot.sorted[p] - 1];
+    slot.order.push_back(OrderEntry{key, slot.sorted[p], is_deleted(key)});
   }
+  slot.live_keys_ascend = true;
   slot.read_position = 0;
 }
 
@@ -236,24 +360,26 @@ std::optional<std::string> find_record_key(int unit, std::string_view key) {
   IndexSlot& slot = started_slot(unit);
   const int record = locate(slot, key);
   if (record == 0) return std::nullopt;
-  const RecordKey& found = slot.keys[record - 1];
+  const RecordKey& found = entry_at(slot, slot.read_position).key;
   return std::string(found.begin(), found.end());
 }
 
 void ISAMWRITE(int unit, std::string_view key, std::string_view value) {
   IndexSlot& slot = started_slot(unit);
   const RecordKey record_key = to_key(key);
-  int record = find_exact(slot, record_key);
-  if (record == 0) record = append_entry(slot, record_key);
+  const int position = find_exact(slot, record_key);
+  const int record =
+      position != 0 ? entry_at(slot, position).record : append_entry(slot, record_key);
   write_record_text(unit, record, record_key, value);
 }
 
 void ISAMDELETE(int unit, std::string_view key) {
   IndexSlot& slot = started_slot(unit);
-  const int record = find_exact(slot, to_key(key));
-  if (record == 0) return;
-  slot.keys[record - 1] = kDeleted;
-  write_record_text(unit, record, kDeleted, "");
+  const int position = find_exact(slot, to_key(key));
+  if (position == 0) return;
+  OrderEntry& entry = slot.order[static_cast<std::size_t>(position - 1)];
+  entry.deleted = true;
+  write_record_text(unit, entry.record, kDeleted, "");
 }
 
 bool release_index(int unit) {
@@ -261,6 +387,7 @@ bool release_index(int unit) {
   if (slot == nullptr) return false;
   slot->unit = 0;
   slot->record_count = 0;
+  slot->order.clear();
   return true;
 }
 
