@@ -123,9 +123,11 @@ INSTANTIATE_TEST_SUITE_P(
                  "my data/AL PHA.EXP",
                  kOpenedOnElevenToTerminal},
         NameCase{"NonAsciiLettersKeptAsTyped",
-                 {"donn\xc3\xa9es/\xc3\xa9t\xc3\xa9"},
+                 {"donn\xc3\xa9"
+                  "es/\xc3\xa9t\xc3\xa9"},
                  "",
-                 "donn\xc3\xa9es/\xc3\xa9T\xc3\xa9.EXP",
+                 "donn\xc3\xa9"
+                 "es/\xc3\xa9T\xc3\xa9.EXP",
                  kOpenedOnElevenToTerminal},
         NameCase{"Prompted", {}, "abc\n", "ABC.EXP", kNamePrompt + kOpenedOnElevenToTerminal},
         NameCase{"EmptyReplyAsksAgainAndTwoWordsTakeTheFirst",
