@@ -37,6 +37,9 @@ struct IndexSlot {
   // False only after a key sorting after the deleted marker was inserted behind a deleted
   // record: the old insertion rule can then put live keys out of order.
   bool live_keys_ascend = true;
+  // The file the index was built from, while nothing has been written through it.
+  std::optional<textio::FileIdentity> built_from;
+  bool kept = false;  // free, with the tables of a file that may be opened again
   // Reused by every build: the key of each record by number, and its sorted permutation.
   std::vector<RecordKey> record_keys;
   std::vector<int> sorted;
@@ -104,10 +107,14 @@ const OrderEntry& entry_at(const IndexSlot& slot, int position) {
 }
 
 IndexSlot& take_free_slot(int unit) {
-  for (IndexSlot& slot : index_slots()) {
-    if (slot.unit == 0) {
-      slot.unit = unit;
-      return slot;
+  // A slot whose tables are kept for a reopening is taken last.
+  for (bool kept : {false, true}) {
+    for (IndexSlot& slot : index_slots()) {
+      if (slot.unit == 0 && slot.kept == kept) {
+        slot.unit = unit;
+        slot.kept = false;
+        return slot;
+      }
     }
   }
   textio::write_record(textio::kTerminal, "(A)",
@@ -330,6 +337,7 @@ bool ISAMSTARTED(int unit) {
 void STARTISAM(int unit) {
   IndexSlot* indexed = slot_of(unit);
   IndexSlot& slot = indexed != nullptr ? *indexed : take_free_slot(unit);
+  slot.built_from = textio::unit_file_identity(unit);
   read_all_keys(slot);
   const std::size_t searched = sort_records(slot);
   slot.order.clear();
@@ -366,6 +374,7 @@ std::optional<std::string> find_record_key(int unit, std::string_view key) {
 
 void ISAMWRITE(int unit, std::string_view key, std::string_view value) {
   IndexSlot& slot = started_slot(unit);
+  slot.built_from.reset();
   const RecordKey record_key = to_key(key);
   const int position = find_exact(slot, record_key);
   const int record =
@@ -377,6 +386,7 @@ void ISAMDELETE(int unit, std::string_view key) {
   IndexSlot& slot = started_slot(unit);
   const int position = find_exact(slot, to_key(key));
   if (position == 0) return;
+  slot.built_from.reset();
   OrderEntry& entry = slot.order[static_cast<std::size_t>(position - 1)];
   entry.deleted = true;
   write_record_text(unit, entry.record, kDeleted, "");
@@ -388,7 +398,26 @@ bool release_index(int unit) {
   slot->unit = 0;
   slot->record_count = 0;
   slot->order.clear();
+  slot->built_from.reset();
   return true;
+}
+
+bool release_index_for_reopening(int unit) {
+  IndexSlot* slot = slot_of(unit);
+  if (slot == nullptr) return false;
+  slot->unit = 0;
+  slot->kept = slot->built_from.has_value();
+  return true;
+}
+
+void adopt_kept_index(int unit) {
+  for (IndexSlot& slot : index_slots()) {
+    if (!slot.kept) continue;
+    slot.kept = false;
+    if (ISAMSTARTED(unit) || textio::unit_file_identity(unit) != slot.built_from) continue;
+    slot.unit = unit;
+    slot.read_position = 0;
+  }
 }
 
 bool next_keysort_gap(int& gap, int& divisor) {

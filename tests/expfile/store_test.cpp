@@ -487,5 +487,33 @@ TEST_F(StoreTest, LastRecordCutShortIsIndexedBlankPadded) {
   EXPECT_EQ(bytes.substr(164), support::experiment_record("C", "appended"));
 }
 
+// The start-up reads the file, closes it and opens it again: the index of the first opening is
+// taken over only while the file is the one it was built from.
+TEST_F(StoreTest, IndexIsKeptForAReopeningOfTheUnchangedFileOnly) {
+  const auto reopen = [this](const std::string& name) {
+    expfile::close_for_reopening(kUnit);
+    textio::open_unit(kUnit, (directory_ / name).string(),
+                      {.status = "OLD", .access = textio::Access::direct, .record_length = 82});
+    expfile::adopt_kept_index(kUnit);
+    return expfile::ISAMSTARTED(kUnit);
+  };
+  open_experiment(kUnit, "K.EXP", records_named({"B", "A"}));
+  EXPECT_EQ(remaining_keys(kUnit), (std::vector<std::string>{"A", "B"}));
+  ASSERT_TRUE(reopen("K.EXP"));
+  EXPECT_EQ(remaining_keys(kUnit), (std::vector<std::string>{"A", "B"}));
+
+  // Another program adds a record between the openings.
+  support::write_file_bytes(directory_ / "K.EXP",
+                            file_bytes("K.EXP") + support::experiment_record("C", "outside"));
+  EXPECT_FALSE(reopen("K.EXP"));
+  EXPECT_EQ(remaining_keys(kUnit), (std::vector<std::string>{"A", "B", "C"}));
+
+  // A record deleted through the first opening.
+  std::string value = "DELETE";
+  ASSERT_EQ(KEYREAD(kUnit, "A           ", value), 0);
+  EXPECT_FALSE(reopen("K.EXP"));
+  EXPECT_EQ(remaining_keys(kUnit), (std::vector<std::string>{"B", "C"}));
+}
+
 }  // namespace
 }  // namespace expfile_test
