@@ -1,5 +1,7 @@
 #include "conversion/convert_map.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -35,11 +37,16 @@ std::vector<float> allocate_work_buffer(int section_size, int terminal_unit) {
 
 }  // namespace
 
+int ThreadCount::for_grid(std::int64_t points) const {
+  if (!fitted_to_grid) return most;
+  return static_cast<int>(std::clamp<std::int64_t>(points / kPointsPerThread, 1, most));
+}
+
 void convert_map(int experiment_unit, int terminal_unit, const ConversionRequest& request,
-                 int thread_count) {
-  if (thread_count < 1) {
+                 ThreadCount threads) {
+  if (threads.most < 1) {
     throw std::invalid_argument("convert_map needs at least one thread, not " +
-                                std::to_string(thread_count));
+                                std::to_string(threads.most));
   }
   const OpenedMap map_file = open_map_file(request.experiment, experiment_unit, terminal_unit);
   const MapHeader header = read_map_header(map_file.unit);
@@ -52,7 +59,9 @@ void convert_map(int experiment_unit, int terminal_unit, const ConversionRequest
   textio::write_list(terminal_unit, "Writing file: ",
                      textio::fit(textio::unit_file_name(grid_unit), kShownNameLength));
   write_grid_header(grid_unit, map.title_line, request.cell, map.block.grid_divisions);
-  write_grid_values(grid_unit, map.block, map.operators, thread_count);
+  const Triple& divisions = map.block.grid_divisions;
+  const std::int64_t points = std::int64_t{divisions[0]} * divisions[1] * divisions[2];
+  write_grid_values(grid_unit, map.block, map.operators, threads.for_grid(points));
   textio::close_unit(grid_unit);
 }
 
