@@ -1,6 +1,8 @@
 #include "expfile/index.hpp"
 
 #include <algorithm>
+#include <compare>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -29,6 +31,32 @@ struct OrderEntry {
   bool deleted = false;
 };
 
+// A key as two unsigned integers whose order is the key order (its bytes read most significant
+// first), then its record number: entries sort by comparing integers, without reaching back to
+// the keys through their record numbers.
+struct SortEntry {
+  std::uint64_t head;  // key bytes 0-7
+  std::uint32_t tail;  // key bytes 8-11
+  int record;
+
+  auto operator<=>(const SortEntry&) const = default;
+  bool same_key(const SortEntry& other) const { return head == other.head && tail == other.tail; }
+};
+
+template <typename Unsigned>
+Unsigned big_endian(const char* bytes) {
+  Unsigned value = 0;
+  for (std::size_t i = 0; i < sizeof(Unsigned); ++i) {
+    value = static_cast<Unsigned>(value << 8 | static_cast<unsigned char>(bytes[i]));
+  }
+  return value;
+}
+
+SortEntry sort_entry(const RecordKey& key, int record) {
+  static_assert(sizeof(RecordKey) == 12);
+  return {big_endian<std::uint64_t>(key.data()), big_endian<std::uint32_t>(key.data() + 8), record};
+}
+
 struct IndexSlot {
   int unit = 0;  // 0 marks a free slot
   int record_count = 0;
@@ -40,8 +68,10 @@ struct IndexSlot {
   // The file the index was built from, while nothing has been written through it.
   std::optional<textio::FileIdentity> built_from;
   bool kept = false;  // free, with the tables of a file that may be opened again
-  // Reused by every build: the key of each record by number, and its sorted permutation.
+  // Reused by every build: the key of each record by number, the keys being sorted, and the
+  // record numbers in key order.
   std::vector<RecordKey> record_keys;
+  std::vector<SortEntry> sort_entries;
   std::vector<int> sorted;
 };
 
@@ -141,6 +171,7 @@ void read_all_keys(IndexSlot& slot) {
   // Allocated once per slot; a file beyond the capacity grows the tables rather than losing
   // records.
   slot.record_keys.reserve(kSlotCapacity);
+  slot.sort_entries.reserve(kSlotCapacity);
   slot.sorted.reserve(kSlotCapacity);
   slot.order.reserve(kSlotCapacity);
   slot.record_keys.clear();
@@ -168,18 +199,21 @@ void read_all_keys(IndexSlot& slot) {
 // searched: the deleted records, which sort last, are not.
 std::size_t sort_records(IndexSlot& slot) {
   const std::vector<RecordKey>& keys = slot.record_keys;
+  std::vector<SortEntry>& entries = slot.sort_entries;
+  entries.clear();
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    entries.push_back(sort_entry(keys[i], static_cast<int>(i) + 1));
+  }
+  std::sort(entries.begin(), entries.end());
   std::vector<int>& sorted = slot.sorted;
-  sorted.resize(keys.size());
-  for (std::size_t i = 0; i < sorted.size(); ++i) sorted[i] = static_cast<int>(i) + 1;
-  const auto key_of = [&keys](int record) -> const RecordKey& { return keys[record - 1]; };
-  std::sort(sorted.begin(), sorted.end(), [&](int a, int b) {
-    const int order = compare_keys(key_of(a), key_of(b), kKeyLength);
-    return order != 0 ? order < 0 : a < b;
-  });
-  std::size_t searched = sorted.size();
-  while (searched > 0 && is_deleted(key_of(sorted[searched - 1]))) --searched;
+  sorted.resize(entries.size());
+  for (std::size_t p = 0; p < entries.size(); ++p) sorted[p] = entries[p].record;
+  std::size_t searched = entries.size();
+  while (searched > 0 && is_deleted(keys[static_cast<std::size_t>(sorted[searched - 1] - 1)])) {
+    --searched;
+  }
   for (std::size_t p = 1; p < searched; ++p) {
-    if (key_of(sorted[p - 1]) == key_of(sorted[p])) {
+    if (entries[p - 1].same_key(entries[p])) {
       KEYSORT(keys, sorted, slot.record_count, kKeyLength);
       break;
     }
