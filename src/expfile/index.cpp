@@ -41,6 +41,7 @@ struct SortEntry {
 
   auto operator<=>(const SortEntry&) const = default;
   bool same_key(const SortEntry& other) const { return head == other.head && tail == other.tail; }
+  RecordKey key() const;
 };
 
 template <typename Unsigned>
@@ -52,9 +53,23 @@ Unsigned big_endian(const char* bytes) {
   return value;
 }
 
+template <typename Unsigned>
+void put_big_endian(Unsigned value, char* bytes) {
+  for (std::size_t i = sizeof(Unsigned); i-- > 0; value = static_cast<Unsigned>(value >> 8)) {
+    bytes[i] = static_cast<char>(value & 0xFF);
+  }
+}
+
 SortEntry sort_entry(const RecordKey& key, int record) {
   static_assert(sizeof(RecordKey) == 12);
   return {big_endian<std::uint64_t>(key.data()), big_endian<std::uint32_t>(key.data() + 8), record};
+}
+
+RecordKey SortEntry::key() const {
+  RecordKey key;
+  put_big_endian(head, key.data());
+  put_big_endian(tail, key.data() + 8);
+  return key;
 }
 
 struct IndexSlot {
@@ -68,11 +83,8 @@ struct IndexSlot {
   // The file the index was built from, while nothing has been written through it.
   std::optional<textio::FileIdentity> built_from;
   bool kept = false;  // free, with the tables of a file that may be opened again
-  // Reused by every build: the key of each record by number, the keys being sorted, and the
-  // record numbers in key order.
-  std::vector<RecordKey> record_keys;
+  // Reused by every build: the key and number of each record, sorted into key order.
   std::vector<SortEntry> sort_entries;
-  std::vector<int> sorted;
 };
 
 // The one home of the index state for the whole run.
@@ -152,9 +164,9 @@ IndexSlot& take_free_slot(int unit) {
   textio::stop_run("Halt in STARTISAM");
 }
 
-// Records read at once while the index is built: about a megabyte, so that even the largest
-// file is read in a few system calls.
-constexpr std::size_t kRecordsPerRead = 12800;
+// Records read at once while the index is built: about 256 KB, so that the largest file is read
+// in ten system calls, and the buffer's pages, each made on first touch, stay few.
+constexpr std::size_t kRecordsPerRead = 3200;
 
 // The key of the record that starts at `record`, of which `available` bytes were read: the last
 // record of a file cut short reads as if blank-padded.
@@ -170,11 +182,10 @@ RecordKey key_of_record(const std::byte* record, std::size_t available) {
 void read_all_keys(IndexSlot& slot) {
   // Allocated once per slot; a file beyond the capacity grows the tables rather than losing
   // records.
-  slot.record_keys.reserve(kSlotCapacity);
   slot.sort_entries.reserve(kSlotCapacity);
-  slot.sorted.reserve(kSlotCapacity);
   slot.order.reserve(kSlotCapacity);
-  slot.record_keys.clear();
+  std::vector<SortEntry>& entries = slot.sort_entries;
+  entries.clear();
   const std::size_t record_length =
       static_cast<std::size_t>(std::max(textio::unit_record_length(slot.unit), 1));
   const std::size_t block_length = kRecordsPerRead * record_length;
@@ -186,11 +197,24 @@ void read_all_keys(IndexSlot& slot) {
                                                        std::span(block.get(), block_length), got);
     if (status != textio::kOk) textio::raise_io_failure(status);
     for (std::size_t start = 0; start < got; start += record_length) {
-      slot.record_keys.push_back(key_of_record(block.get() + start, got - start));
+      const int record = static_cast<int>(entries.size()) + 1;
+      entries.push_back(sort_entry(key_of_record(block.get() + start, got - start), record));
     }
     if (got < block_length) break;
   }
-  slot.record_count = static_cast<int>(slot.record_keys.size());
+  slot.record_count = static_cast<int>(entries.size());
+}
+
+// Puts the entries, one for each record, in the order that KEYSORT gives their keys.
+void sort_as_keysort(std::vector<SortEntry>& entries) {
+  std::vector<RecordKey> keys(entries.size());
+  for (const SortEntry& entry : entries)
+    keys[static_cast<std::size_t>(entry.record - 1)] = entry.key();
+  std::vector<int> order(entries.size());
+  KEYSORT(keys, order, static_cast<int>(order.size()), kKeyLength);
+  for (std::size_t p = 0; p < order.size(); ++p) {
+    entries[p] = sort_entry(keys[static_cast<std::size_t>(order[p] - 1)], order[p]);
+  }
 }
 
 // Sorts the records into key order. Where no two searched keys are equal the order is fixed by
@@ -198,23 +222,13 @@ void read_all_keys(IndexSlot& slot) {
 // a run cut short) keep the order that KEYSORT puts them in. Returns how many sorted records are
 // searched: the deleted records, which sort last, are not.
 std::size_t sort_records(IndexSlot& slot) {
-  const std::vector<RecordKey>& keys = slot.record_keys;
   std::vector<SortEntry>& entries = slot.sort_entries;
-  entries.clear();
-  for (std::size_t i = 0; i < keys.size(); ++i) {
-    entries.push_back(sort_entry(keys[i], static_cast<int>(i) + 1));
-  }
   std::sort(entries.begin(), entries.end());
-  std::vector<int>& sorted = slot.sorted;
-  sorted.resize(entries.size());
-  for (std::size_t p = 0; p < entries.size(); ++p) sorted[p] = entries[p].record;
   std::size_t searched = entries.size();
-  while (searched > 0 && is_deleted(keys[static_cast<std::size_t>(sorted[searched - 1] - 1)])) {
-    --searched;
-  }
+  while (searched > 0 && is_deleted(entries[searched - 1].key())) --searched;
   for (std::size_t p = 1; p < searched; ++p) {
     if (entries[p - 1].same_key(entries[p])) {
-      KEYSORT(keys, sorted, slot.record_count, kKeyLength);
+      sort_as_keysort(entries);
       break;
     }
   }
@@ -376,8 +390,9 @@ void STARTISAM(int unit) {
   const std::size_t searched = sort_records(slot);
   slot.order.clear();
   for (std::size_t p = 0; p < searched; ++p) {
-    const RecordKey& key = slot.record_keys[slot.sorted[p] - 1];
-    slot.order.push_back(OrderEntry{key, slot.sorted[p], is_deleted(key)});
+    const SortEntry& entry = slot.sort_entries[p];
+    const RecordKey key = entry.key();
+    slot.order.push_back(OrderEntry{key, entry.record, is_deleted(key)});
   }
   slot.live_keys_ascend = true;
   slot.read_position = 0;
