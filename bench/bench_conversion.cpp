@@ -75,7 +75,7 @@ void convert(const fs::path& directory, int threads) {
   textio::open_unit(experiment_unit, (directory / "BENCH.EXP").string(), options);
   conversion::convert_map(experiment_unit, textio::kConsoleOutput,
                           conversion::conversion_request(experiment_unit, textio::kConsoleOutput),
-                          threads);
+                          conversion::ThreadCount{threads});
   expfile::ISAMCLOSE(experiment_unit, "KEEP");
 }
 

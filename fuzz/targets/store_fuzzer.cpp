@@ -1,6 +1,7 @@
 // The experiment-file store: arbitrary bytes as FUZZ.EXP, then exact, prefix and next reads,
 // deletes, writes and reopenings. Every answer is checked against a model worked out from the
-// records alone, and at the end the file, indexed afresh, must hold what the model holds.
+// records alone, and at the end the file, indexed afresh, must hold what the model holds. The
+// index as its definition words it must give every answer and every byte of the file exactly.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include "expfile/index.hpp"
 #include "expfile/store.hpp"
 #include "fuzzing/inputs.hpp"
+#include "fuzzing/literal_index.hpp"
 #include "fuzzing/session.hpp"
 #include "fuzzing/store_model.hpp"
 #include "support/files.hpp"
@@ -57,7 +59,8 @@ struct ReadPosition {
 
 class StoreRun {
  public:
-  StoreRun(fuzzing::Session& session, StoreModel& model) : session_(session), model_(model) {}
+  StoreRun(fuzzing::Session& session, StoreModel& model, fuzzing::LiteralIndex& literal)
+      : session_(session), model_(model), literal_(literal) {}
 
   void apply(const StoreOp& op) {
     if (op.action == StoreAction::reopen) {
@@ -91,6 +94,7 @@ class StoreRun {
       expfile::ISAMCLOSE(kUnit, "KEEP");
       open_file();
     });
+    literal_.reopen();
     position_ = {};
   }
 
@@ -186,6 +190,7 @@ class StoreRun {
     int status = 1;
     run([&] { status = expfile::KEYREAD(kUnit, key, value); });
     if (value.size() != static_cast<std::size_t>(width)) fuzzing::fail("a value changed width");
+    check_literal(request, std::string(value.size(), ' '), status, key, value);
     // A prefix read delivers the rest of the key found at the start of the value.
     const std::size_t rest = fuzzing::kStoreKeyLength - request.size();
     if (is_prefix(request) && status == 0 && value.size() < rest) {
@@ -199,6 +204,20 @@ class StoreRun {
                    bracketed(found_key) + " " + bracketed(value));
     check_read(request, status, found_key, value);
     position_ = {status == 0, found_key, false};
+  }
+
+  // The same request of the literal index, which must answer exactly as the store did.
+  void check_literal(const std::string& request, const std::string& request_value, int status,
+                     const std::string& key, const std::string& value) {
+    std::string literal_key = request;
+    std::string literal_value = request_value;
+    const int literal_status = literal_.read(literal_key, literal_value);
+    if (literal_status != status || literal_key != key || literal_value != value) {
+      fuzzing::fail("a read of " + bracketed(request) + " gives " + std::to_string(status) + " " +
+                    bracketed(key) + " " + bracketed(value) + " where the literal index gives " +
+                    std::to_string(literal_status) + " " + bracketed(literal_key) + " " +
+                    bracketed(literal_value));
+    }
   }
 
   void check_found(const std::string& request, int status) const {
@@ -267,6 +286,7 @@ class StoreRun {
     std::string value = kDeleteRequest;
     int status = 1;
     run([&] { status = expfile::KEYREAD(kUnit, request, value); });
+    check_literal(request, kDeleteRequest, status, request, value);
     if ((status == 0) != target.has_value()) {
       fuzzing::fail("a delete of " + bracketed(request) + " returns " + std::to_string(status));
     }
@@ -291,6 +311,7 @@ class StoreRun {
     }
     fuzzing::trace("write " + bracketed(key) + " " + bracketed(stored));
     if (too_long) return;
+    literal_.write(request, std::string_view(value).substr(0, fuzzing::stored_length(value)));
     // A deleted record takes the deleted marker as its key, and a new record is placed by
     // comparing with that marker: where it lands beside a deleted record the read position
     // stands on is not fixed by the key order.
@@ -300,6 +321,7 @@ class StoreRun {
 
   fuzzing::Session& session_;
   StoreModel& model_;
+  fuzzing::LiteralIndex& literal_;
   ReadPosition position_;
 };
 
@@ -319,7 +341,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzing::Session session;
   support::write_file_bytes(kFileName, file);
   StoreModel model(file);
-  StoreRun store(session, model);
+  fuzzing::LiteralIndex literal(file);
+  StoreRun store(session, model, literal);
   session.run(open_file);
   for (const StoreOp& op : input.ops) store.apply(op);
   store.check_contents();
@@ -328,5 +351,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (bytes.size() % fuzzing::kStoreRecordLength != 0 || bytes.size() < file.size()) {
     fuzzing::fail("the file holds " + std::to_string(bytes.size()) + " bytes after the run");
   }
+  if (bytes != literal.file()) fuzzing::fail("the file differs from the literal index's file");
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "conversion/convert_map.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <stdexcept>
@@ -37,10 +38,8 @@ std::vector<float> allocate_work_buffer(int section_size, int terminal_unit) {
 
 // A block too small for its group leaves points without an image, written as 0 like any other
 // value: the file alone cannot tell them from density 0.
-void report_uncovered_points(std::int64_t uncovered, const Triple& grid_divisions) {
+void report_uncovered_points(std::int64_t uncovered, std::int64_t points) {
   if (uncovered == 0) return;
-  const std::int64_t points =
-      std::int64_t{grid_divisions[0]} * grid_divisions[1] * grid_divisions[2];
   textio::write_record(textio::kErrorOutput, "(A)",
                        textio::program_name() + ": warning: " + std::to_string(uncovered) + " of " +
                            std::to_string(points) +
@@ -49,11 +48,16 @@ void report_uncovered_points(std::int64_t uncovered, const Triple& grid_division
 
 }  // namespace
 
+int ThreadCount::for_grid(std::int64_t points) const {
+  if (!fitted_to_grid) return most;
+  return static_cast<int>(std::clamp<std::int64_t>(points / kPointsPerThread, 1, most));
+}
+
 void convert_map(int experiment_unit, int terminal_unit, const ConversionRequest& request,
-                 int thread_count) {
-  if (thread_count < 1) {
+                 ThreadCount threads) {
+  if (threads.most < 1) {
     throw std::invalid_argument("convert_map needs at least one thread, not " +
-                                std::to_string(thread_count));
+                                std::to_string(threads.most));
   }
   const OpenedMap map_file = open_map_file(request.experiment, experiment_unit, terminal_unit);
   const MapHeader header = read_map_header(map_file.unit);
@@ -66,10 +70,12 @@ void convert_map(int experiment_unit, int terminal_unit, const ConversionRequest
   textio::write_list(terminal_unit, "Writing file: ",
                      textio::fit(textio::unit_file_name(grid_unit), kShownNameLength));
   write_grid_header(grid_unit, map.title_line, request.cell, map.block.grid_divisions);
+  const Triple& divisions = map.block.grid_divisions;
+  const std::int64_t points = std::int64_t{divisions[0]} * divisions[1] * divisions[2];
   const std::int64_t uncovered =
-      write_grid_values(grid_unit, map.block, map.operators, thread_count);
+      write_grid_values(grid_unit, map.block, map.operators, threads.for_grid(points));
   textio::close_unit(grid_unit);
-  report_uncovered_points(uncovered, map.block.grid_divisions);
+  report_uncovered_points(uncovered, points);
 }
 
 }  // namespace conversion

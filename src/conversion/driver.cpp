@@ -44,18 +44,18 @@ constexpr int kMostDefaultThreads = 4;
 
 }  // namespace
 
-int conversion_threads() {
+ThreadCount conversion_threads() {
   const char* setting = std::getenv("MAPCONV_THREADS");
   if (setting != nullptr) {
     char* end = nullptr;
     errno = 0;
     const long count = std::strtol(setting, &end, 10);
     if (errno == 0 && end != setting && *end == '\0' && count >= 1) {
-      return static_cast<int>(std::min<long>(count, kMostThreads));
+      return {static_cast<int>(std::min<long>(count, kMostThreads)), false};
     }
   }
   const int processors = static_cast<int>(std::thread::hardware_concurrency());
-  return std::clamp(processors, 1, kMostDefaultThreads);
+  return {std::clamp(processors, 1, kMostDefaultThreads), true};
 }
 
 ConversionRequest conversion_request(const expfile::ExperimentPath& experiment, int experiment_unit,

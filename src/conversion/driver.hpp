@@ -15,8 +15,9 @@ ConversionRequest conversion_request(const expfile::ExperimentPath& experiment, 
 ConversionRequest conversion_request(int experiment_unit, int terminal_unit);
 
 // How many threads convert the map: the environment variable MAPCONV_THREADS when it holds a
-// whole number from 1 (at most 16 are used), else one per processor, at most 4.
-int conversion_threads();
+// whole number from 1 (at most 16 are used), else one per processor, at most 4, fitted to the
+// grid.
+ThreadCount conversion_threads();
 
 // The program MAPCONV: converts the Fourier map of the experiment named on the command line.
 void MAPCONV();

@@ -154,7 +154,9 @@ struct Conversion {
 class ChunkWriter {
  public:
   explicit ChunkWriter(const Conversion& shared)
-      : shared_(shared), sampler_(shared.block, shared.operators) {}
+      : shared_(shared),
+        sampler_(shared.block, shared.operators),
+        cache_(shared.block.values.size()) {}
 
   // Writes chunks `first_chunk`, then every `plan.threads`-th after it, when their turns come.
   void write_chunks(PointIndex first_chunk) {
@@ -235,7 +237,8 @@ class ChunkWriter {
   }
 
   // A stored point's value recurs wherever symmetry brings that point back, and its code keeps
-  // it in the cache; an interpolated value seldom recurs and is formatted straight away.
+  // it in the cache (which has a slot for each of the block's values, up to one per code); an
+  // interpolated value seldom recurs and is formatted straight away.
   std::size_t text_of(const Sample& sample, char* out) {
     if (sample.code == Sample::kNoCode) return textio::format_list_real(sample.value, out);
     return cache_.format(sample.value, slot_of(sample), out);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 
 #include "conversion/vector_batch.hpp"
 
@@ -58,15 +59,21 @@ MapSampler::MapSampler(const MapBlock& block, const symmetry::OperatorSet& opera
     }
   }
   summed_in_row_.fill(kNoRow);
-  code_values_.resize(std::size_t{1} << 16);
-  for (int code = std::numeric_limits<std::int16_t>::min();
-       code <= std::numeric_limits<std::int16_t>::max(); ++code) {
-    code_values_[static_cast<std::size_t>(code - std::numeric_limits<std::int16_t>::min())] =
-        decoded(static_cast<float>(code));
-  }
+  decode_codes();
   // A NaN's coordinate is NaN, so every slot starts out true for this NaN.
   const float nan = std::numeric_limits<float>::quiet_NaN();
   memos_.assign(3 * kMemoSlots, {~std::uint32_t{0}, nan, nan});
+}
+
+// A table of every code pays where the block holds more values than there are codes. A smaller
+// block's codes are decoded as they are met, which gives the same bits.
+void MapSampler::decode_codes() {
+  if (block_.values.size() < kCodeCount) return;
+  code_values_ = std::make_unique_for_overwrite<float[]>(kCodeCount);
+  for (int code = std::numeric_limits<std::int16_t>::min();
+       code <= std::numeric_limits<std::int16_t>::max(); ++code) {
+    code_values_[code_index(static_cast<std::int16_t>(code))] = decoded(static_cast<float>(code));
+  }
 }
 
 // The upper boundary belongs to the block. A coordinate below 0 only arises when a block start

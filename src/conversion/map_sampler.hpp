@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "conversion/map_block.hpp"
@@ -82,8 +83,12 @@ class MapSampler {
   void prefetch_ahead(std::ptrdiff_t element);
   Sample interpolate(const Point& grid);
   float decoded(float code) const;
+  void decode_codes();
+  static std::size_t code_index(std::int16_t code) {
+    return static_cast<std::size_t>(code - std::numeric_limits<std::int16_t>::min());
+  }
   float decoded_code(std::int16_t code) const {
-    return code_values_[static_cast<std::size_t>(code - std::numeric_limits<std::int16_t>::min())];
+    return code_values_ ? code_values_[code_index(code)] : decoded(static_cast<float>(code));
   }
 
   const MapBlock& block_;
@@ -108,8 +113,10 @@ class MapSampler {
   static constexpr std::size_t kMemoSlots = std::size_t{1} << kMemoBits;
   std::vector<CoordinateMemo> memos_;  // kMemoSlots for each axis
 
-  // The value of every code, decoded once: a stored point's value is that of its code.
-  std::vector<float> code_values_;
+  // The value of every code, decoded once, for a large block (none for a small one): a stored
+  // point's value is that of its code.
+  static constexpr std::size_t kCodeCount = std::size_t{1} << 16;
+  std::unique_ptr<float[]> code_values_;
 
   // Points of a row whose block coordinates are computed together, before they are tested:
   // at most kBatchPoints, starting from this many.

@@ -1,7 +1,10 @@
 #include "expfile/index.hpp"
 
 #include <algorithm>
+#include <compare>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -16,14 +19,72 @@ namespace expfile {
 namespace {
 
 // Positions in the key order count from 1, as the read position does: position 0 is "before the
-// first record". Entry numbers are record numbers and count from 1 too.
+// first record". Record numbers count from 1 too.
+//
+// Each position holds its key with the deleted flag beside it, so that a deleted record keeps
+// its place among the keys around it. The live keys stay in ascending order (see
+// live_keys_ascend), which lets every lookup search the order in logarithmic time instead of
+// walking it; where they might not, the lookups walk it as its definition says.
+struct OrderEntry {
+  RecordKey key;
+  int record = 0;
+  bool deleted = false;
+};
+
+// A key as two unsigned integers whose order is the key order (its bytes read most significant
+// first), then its record number: entries sort by comparing integers, without reaching back to
+// the keys through their record numbers.
+struct SortEntry {
+  std::uint64_t head;  // key bytes 0-7
+  std::uint32_t tail;  // key bytes 8-11
+  int record;
+
+  auto operator<=>(const SortEntry&) const = default;
+  bool same_key(const SortEntry& other) const { return head == other.head && tail == other.tail; }
+  RecordKey key() const;
+};
+
+template <typename Unsigned>
+Unsigned big_endian(const char* bytes) {
+  Unsigned value = 0;
+  for (std::size_t i = 0; i < sizeof(Unsigned); ++i) {
+    value = static_cast<Unsigned>(value << 8 | static_cast<unsigned char>(bytes[i]));
+  }
+  return value;
+}
+
+template <typename Unsigned>
+void put_big_endian(Unsigned value, char* bytes) {
+  for (std::size_t i = sizeof(Unsigned); i-- > 0; value = static_cast<Unsigned>(value >> 8)) {
+    bytes[i] = static_cast<char>(value & 0xFF);
+  }
+}
+
+SortEntry sort_entry(const RecordKey& key, int record) {
+  static_assert(sizeof(RecordKey) == 12);
+  return {big_endian<std::uint64_t>(key.data()), big_endian<std::uint32_t>(key.data() + 8), record};
+}
+
+RecordKey SortEntry::key() const {
+  RecordKey key;
+  put_big_endian(head, key.data());
+  put_big_endian(tail, key.data() + 8);
+  return key;
+}
+
 struct IndexSlot {
   int unit = 0;  // 0 marks a free slot
   int record_count = 0;
-  std::vector<RecordKey> keys;  // keys[n - 1] is the key of record n
-  std::vector<int> order;       // order[p - 1] is the entry at key order position p
-  int order_length = 0;         // positions 1..order_length are searched
+  std::vector<OrderEntry> order;  // order[p - 1] is key order position p; all are searched
   int read_position = 0;
+  // False only after a key sorting after the deleted marker was inserted behind a deleted
+  // record: the old insertion rule can then put live keys out of order.
+  bool live_keys_ascend = true;
+  // The file the index was built from, while nothing has been written through it.
+  std::optional<textio::FileIdentity> built_from;
+  bool kept = false;  // free, with the tables of a file that may be opened again
+  // Reused by every build: the key and number of each record, sorted into key order.
+  std::vector<SortEntry> sort_entries;
 };
 
 // The one home of the index state for the whole run.
@@ -53,13 +114,18 @@ bool is_next_request(std::string_view key) {
   return key.size() == static_cast<std::size_t>(kKeyLength) && textio::trim_right(key).empty();
 }
 
-bool starts_with(const RecordKey& key, std::string_view prefix) {
-  return std::equal(prefix.begin(), prefix.end(), key.begin());
-}
-
 // Key order compares the key bytes as unsigned values.
 int compare_keys(const RecordKey& a, const RecordKey& b, int length) {
   return std::memcmp(a.data(), b.data(), static_cast<std::size_t>(length));
+}
+
+int compare_prefix(const RecordKey& key, std::string_view prefix) {
+  return std::memcmp(key.data(), prefix.data(), prefix.size());
+}
+
+// What the insertion rule compares a new key with: a deleted record counts as the marker.
+const RecordKey& effective_key(const OrderEntry& entry) {
+  return entry.deleted ? kDeleted : entry.key;
 }
 
 IndexSlot* slot_of(int unit) {
@@ -74,19 +140,23 @@ IndexSlot& started_slot(int unit) {
   return *slot_of(unit);
 }
 
-int entry_at(const IndexSlot& slot, int position) {
-  return slot.order[position - 1];
+int order_length(const IndexSlot& slot) {
+  return static_cast<int>(slot.order.size());
 }
 
-const RecordKey& key_at(const IndexSlot& slot, int position) {
-  return slot.keys[entry_at(slot, position) - 1];
+const OrderEntry& entry_at(const IndexSlot& slot, int position) {
+  return slot.order[static_cast<std::size_t>(position - 1)];
 }
 
 IndexSlot& take_free_slot(int unit) {
-  for (IndexSlot& slot : index_slots()) {
-    if (slot.unit == 0) {
-      slot.unit = unit;
-      return slot;
+  // A slot whose tables are kept for a reopening is taken last.
+  for (bool kept : {false, true}) {
+    for (IndexSlot& slot : index_slots()) {
+      if (slot.unit == 0 && slot.kept == kept) {
+        slot.unit = unit;
+        slot.kept = false;
+        return slot;
+      }
     }
   }
   textio::write_record(textio::kTerminal, "(A)",
@@ -94,72 +164,201 @@ IndexSlot& take_free_slot(int unit) {
   textio::stop_run("Halt in STARTISAM");
 }
 
+// Records read at once while the index is built: about 256 KB, so that the largest file is read
+// in ten system calls, and the buffer's pages, each made on first touch, stay few.
+constexpr std::size_t kRecordsPerRead = 3200;
+
+// The key of the record that starts at `record`, of which `available` bytes were read: the last
+// record of a file cut short reads as if blank-padded.
+RecordKey key_of_record(const std::byte* record, std::size_t available) {
+  RecordKey key;
+  key.fill(' ');
+  std::memcpy(key.data(), record, std::min(available, key.size()));
+  return key == kBlankKey ? kDeleted : key;
+}
+
 // Enters the key of every record up to the end of the file. Any other failure ends the run:
 // an index that silently missed records would let later appends overwrite them.
 void read_all_keys(IndexSlot& slot) {
   // Allocated once per slot; a file beyond the capacity grows the tables rather than losing
   // records.
-  slot.keys.reserve(kSlotCapacity);
+  slot.sort_entries.reserve(kSlotCapacity);
   slot.order.reserve(kSlotCapacity);
-  slot.keys.clear();
-  std::string key(kKeyLength, ' ');
-  for (int record = 1;; ++record) {
-    const int status = textio::try_read_direct(slot.unit, record, "(A)", key);
-    if (status == textio::kEndOfFile) break;
+  std::vector<SortEntry>& entries = slot.sort_entries;
+  entries.clear();
+  const std::size_t record_length =
+      static_cast<std::size_t>(std::max(textio::unit_record_length(slot.unit), 1));
+  const std::size_t block_length = kRecordsPerRead * record_length;
+  // Left uninitialised: only the pages that a small file fills are ever touched.
+  const auto block = std::make_unique_for_overwrite<std::byte[]>(block_length);
+  for (int first_record = 1;; first_record += static_cast<int>(kRecordsPerRead)) {
+    std::size_t got = 0;
+    const int status = textio::try_read_direct_records(slot.unit, first_record,
+                                                       std::span(block.get(), block_length), got);
     if (status != textio::kOk) textio::raise_io_failure(status);
-    const RecordKey entered = to_key(key);
-    slot.keys.push_back(entered == kBlankKey ? kDeleted : entered);
+    for (std::size_t start = 0; start < got; start += record_length) {
+      const int record = static_cast<int>(entries.size()) + 1;
+      entries.push_back(sort_entry(key_of_record(block.get() + start, got - start), record));
+    }
+    if (got < block_length) break;
   }
-  slot.record_count = static_cast<int>(slot.keys.size());
+  slot.record_count = static_cast<int>(entries.size());
+}
+
+// Puts the entries, one for each record, in the order that KEYSORT gives their keys.
+void sort_as_keysort(std::vector<SortEntry>& entries) {
+  std::vector<RecordKey> keys(entries.size());
+  for (const SortEntry& entry : entries)
+    keys[static_cast<std::size_t>(entry.record - 1)] = entry.key();
+  std::vector<int> order(entries.size());
+  KEYSORT(keys, order, static_cast<int>(order.size()), kKeyLength);
+  for (std::size_t p = 0; p < order.size(); ++p) {
+    entries[p] = sort_entry(keys[static_cast<std::size_t>(order[p] - 1)], order[p]);
+  }
+}
+
+// Sorts the records into key order. Where no two searched keys are equal the order is fixed by
+// the keys alone, and a library sort gives what KEYSORT gives; equal keys (a file edited by hand,
+// a run cut short) keep the order that KEYSORT puts them in. Returns how many sorted records are
+// searched: the deleted records, which sort last, are not.
+std::size_t sort_records(IndexSlot& slot) {
+  std::vector<SortEntry>& entries = slot.sort_entries;
+  std::sort(entries.begin(), entries.end());
+  std::size_t searched = entries.size();
+  while (searched > 0 && is_deleted(entries[searched - 1].key())) --searched;
+  for (std::size_t p = 1; p < searched; ++p) {
+    if (entries[p - 1].same_key(entries[p])) {
+      sort_as_keysort(entries);
+      break;
+    }
+  }
+  return searched;
+}
+
+// The first live position at or after `position`, up to `end`; `end` when there is none.
+int live_at_or_after(const IndexSlot& slot, int position, int end) {
+  while (position < end && entry_at(slot, position).deleted) ++position;
+  return position;
+}
+
+// The first live position whose key is not below `target` by `compare`, or past the end. A binary
+// search among the live keys, passing over deleted records where it lands on them.
+template <typename Compare>
+int first_live_not_below(const IndexSlot& slot, Compare compare) {
+  int low = 1;
+  int high = order_length(slot) + 1;
+  int found = high;
+  while (low < high) {
+    const int middle = low + (high - low) / 2;
+    const int live = live_at_or_after(slot, middle, high);
+    if (live == high) {
+      high = middle;
+    } else if (compare(entry_at(slot, live).key) < 0) {
+      low = live + 1;
+    } else {
+      found = live;
+      high = middle;
+    }
+  }
+  return found;
 }
 
 // The record at the position that follows the read position, deleted entries skipped, or 0.
 int step_to_next(IndexSlot& slot) {
   int& position = slot.read_position;
-  if (position >= slot.order_length) return 0;
+  const int length = order_length(slot);
+  if (position >= length) return 0;
   ++position;
-  while (position < slot.order_length && is_deleted(key_at(slot, position))) ++position;
-  return is_deleted(key_at(slot, position)) ? 0 : entry_at(slot, position);
+  while (position < length && entry_at(slot, position).deleted) ++position;
+  const OrderEntry& entry = entry_at(slot, position);
+  return entry.deleted ? 0 : entry.record;
+}
+
+// The first live position whose key begins with `prefix`, or past the end.
+int find_prefix(const IndexSlot& slot, std::string_view prefix) {
+  const int length = order_length(slot);
+  if (slot.live_keys_ascend) {
+    const int position = first_live_not_below(
+        slot, [prefix](const RecordKey& key) { return compare_prefix(key, prefix); });
+    const bool matches =
+        position <= length && compare_prefix(entry_at(slot, position).key, prefix) == 0;
+    return matches ? position : length + 1;
+  }
+  for (int position = 1; position <= length; ++position) {
+    const OrderEntry& entry = entry_at(slot, position);
+    if (!entry.deleted && compare_prefix(entry.key, prefix) == 0) return position;
+  }
+  return length + 1;
 }
 
 // The first live record in key order whose key begins with `prefix`, or 0. The read position
 // ends on it, or at the end of the key order.
 int search(IndexSlot& slot, std::string_view prefix) {
-  slot.read_position = 0;
-  for (int position = 1; position <= slot.order_length; ++position) {
-    slot.read_position = position;
-    const RecordKey& key = key_at(slot, position);
-    if (!is_deleted(key) && starts_with(key, prefix)) return entry_at(slot, position);
+  const int position = find_prefix(slot, prefix);
+  if (position > order_length(slot)) {
+    slot.read_position = order_length(slot);
+    return 0;
   }
-  return 0;
+  slot.read_position = position;
+  return entry_at(slot, position).record;
 }
 
 int locate(IndexSlot& slot, std::string_view key) {
   return is_next_request(key) ? step_to_next(slot) : search(slot, key);
 }
 
-// The record with exactly this key among the searched positions, or 0.
+// The first position whose key is exactly this one, the deleted marker matching deleted records,
+// or 0.
 int find_exact(const IndexSlot& slot, const RecordKey& key) {
-  for (int position = 1; position <= slot.order_length; ++position) {
-    if (key_at(slot, position) == key) return entry_at(slot, position);
+  if (is_deleted(key)) {
+    for (int position = 1; position <= order_length(slot); ++position) {
+      if (entry_at(slot, position).deleted) return position;
+    }
+    return 0;
   }
-  return 0;
+  const int position = find_prefix(slot, std::string_view(key.data(), key.size()));
+  return position <= order_length(slot) ? position : 0;
+}
+
+// Where a new key goes: after the last position whose key is not above it, a deleted record
+// counting as the deleted marker.
+int insertion_index(const IndexSlot& slot, const RecordKey& key) {
+  if (slot.live_keys_ascend && compare_keys(key, kDeleted, kKeyLength) < 0) {
+    // Deleted records count as above every such key: the new key follows the last live one
+    // not above it.
+    int after = first_live_not_below(slot, [&key](const RecordKey& other) {
+      return compare_keys(other, key, kKeyLength) > 0 ? 0 : -1;
+    });
+    while (after > 1 && entry_at(slot, after - 1).deleted) --after;
+    return after - 1;
+  }
+  int index = order_length(slot);
+  while (index > 0 && compare_keys(key, effective_key(entry_at(slot, index)), kKeyLength) < 0) {
+    --index;
+  }
+  return index;
+}
+
+bool live_keys_in_order(const IndexSlot& slot) {
+  const OrderEntry* previous = nullptr;
+  for (const OrderEntry& entry : slot.order) {
+    if (entry.deleted) continue;
+    if (previous && compare_keys(previous->key, entry.key, kKeyLength) > 0) return false;
+    previous = &entry;
+  }
+  return true;
 }
 
 // Enters a new record after the last one and inserts it at its place in the key order.
 int append_entry(IndexSlot& slot, const RecordKey& key) {
-  slot.keys.push_back(key);
-  slot.record_count = static_cast<int>(slot.keys.size());
-  slot.order.resize(static_cast<std::size_t>(slot.record_count));
-  int position = slot.order_length;
-  while (position > 0 && compare_keys(key, key_at(slot, position), kKeyLength) < 0) {
-    slot.order[position] = slot.order[position - 1];
-    --position;
-  }
-  slot.order[position] = slot.record_count;
-  ++slot.order_length;
+  const int index = insertion_index(slot, key);
+  ++slot.record_count;
+  slot.order.insert(slot.order.begin() + index,
+                    OrderEntry{key, slot.record_count, is_deleted(key)});
+  if (compare_keys(key, kDeleted, kKeyLength) >= 0)
+    slot.live_keys_ascend = live_keys_in_order(slot);
   // The read position is a place in the key order: it stays on the record it stood on.
-  if (position + 1 <= slot.read_position) ++slot.read_position;
+  if (index + 1 <= slot.read_position) ++slot.read_position;
   return slot.record_count;
 }
 
@@ -186,13 +385,16 @@ bool ISAMSTARTED(int unit) {
 void STARTISAM(int unit) {
   IndexSlot* indexed = slot_of(unit);
   IndexSlot& slot = indexed != nullptr ? *indexed : take_free_slot(unit);
+  slot.built_from = textio::unit_file_identity(unit);
   read_all_keys(slot);
-  slot.order.resize(slot.keys.size());
-  KEYSORT(slot.keys, slot.order, slot.record_count, kKeyLength);
-  slot.order_length = slot.record_count;
-  while (slot.order_length > 0 && is_deleted(key_at(slot, slot.order_length))) {
-    --slot.order_length;
+  const std::size_t searched = sort_records(slot);
+  slot.order.clear();
+  for (std::size_t p = 0; p < searched; ++p) {
+    const SortEntry& entry = slot.sort_entries[p];
+    const RecordKey key = entry.key();
+    slot.order.push_back(OrderEntry{key, entry.record, is_deleted(key)});
   }
+  slot.live_keys_ascend = true;
   slot.read_position = 0;
 }
 
@@ -215,24 +417,28 @@ std::optional<std::string> find_record_key(int unit, std::string_view key) {
   IndexSlot& slot = started_slot(unit);
   const int record = locate(slot, key);
   if (record == 0) return std::nullopt;
-  const RecordKey& found = slot.keys[record - 1];
+  const RecordKey& found = entry_at(slot, slot.read_position).key;
   return std::string(found.begin(), found.end());
 }
 
 void ISAMWRITE(int unit, std::string_view key, std::string_view value) {
   IndexSlot& slot = started_slot(unit);
+  slot.built_from.reset();
   const RecordKey record_key = to_key(key);
-  int record = find_exact(slot, record_key);
-  if (record == 0) record = append_entry(slot, record_key);
+  const int position = find_exact(slot, record_key);
+  const int record =
+      position != 0 ? entry_at(slot, position).record : append_entry(slot, record_key);
   write_record_text(unit, record, record_key, value);
 }
 
 void ISAMDELETE(int unit, std::string_view key) {
   IndexSlot& slot = started_slot(unit);
-  const int record = find_exact(slot, to_key(key));
-  if (record == 0) return;
-  slot.keys[record - 1] = kDeleted;
-  write_record_text(unit, record, kDeleted, "");
+  const int position = find_exact(slot, to_key(key));
+  if (position == 0) return;
+  slot.built_from.reset();
+  OrderEntry& entry = slot.order[static_cast<std::size_t>(position - 1)];
+  entry.deleted = true;
+  write_record_text(unit, entry.record, kDeleted, "");
 }
 
 bool release_index(int unit) {
@@ -240,7 +446,27 @@ bool release_index(int unit) {
   if (slot == nullptr) return false;
   slot->unit = 0;
   slot->record_count = 0;
+  slot->order.clear();
+  slot->built_from.reset();
   return true;
+}
+
+bool release_index_for_reopening(int unit) {
+  IndexSlot* slot = slot_of(unit);
+  if (slot == nullptr) return false;
+  slot->unit = 0;
+  slot->kept = slot->built_from.has_value();
+  return true;
+}
+
+void adopt_kept_index(int unit) {
+  for (IndexSlot& slot : index_slots()) {
+    if (!slot.kept) continue;
+    slot.kept = false;
+    if (ISAMSTARTED(unit) || textio::unit_file_identity(unit) != slot.built_from) continue;
+    slot.unit = unit;
+    slot.read_position = 0;
+  }
 }
 
 bool next_keysort_gap(int& gap, int& divisor) {

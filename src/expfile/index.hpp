@@ -42,6 +42,17 @@ void ISAMDELETE(int unit, std::string_view key);
 // Frees the slot of `unit`. Returns false when no slot held it.
 bool release_index(int unit);
 
+// Frees the slot of `unit` as release_index does, but keeps its tables for the next opening of the
+// same file when nothing was written through it since it was built: the start-up reads a file,
+// closes it and opens it again for update, and building the index twice doubled its cost.
+bool release_index_for_reopening(int unit);
+
+// Gives `unit` the kept index when the file open on it is the file that index was built from,
+// with the same identity, size and times, and so holds what a new build would give; otherwise the
+// next access builds the index afresh. Either way nothing is kept afterwards. Call it only under
+// the experiment's lock, which every writer of the file takes.
+void adopt_kept_index(int unit);
+
 // Fills order[0..count) with the entry numbers 1..count and sorts it so that the keys they
 // designate (entry n is keys[n - 1]) ascend over their first `key_length` characters, compared
 // as unsigned bytes.

@@ -83,4 +83,9 @@ void ISAMCLOSE(int unit, std::string_view disposition) {
   textio::close_unit(unit, remove ? textio::Disposition::remove : textio::Disposition::keep);
 }
 
+void close_for_reopening(int unit) {
+  if (!release_index_for_reopening(unit)) return;
+  textio::close_unit(unit, textio::Disposition::keep);
+}
+
 }  // namespace expfile

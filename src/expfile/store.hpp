@@ -40,6 +40,10 @@ void WRITEXP(int unit, std::string_view key, std::string_view value);
 // "D". A unit without an index is left untouched.
 void ISAMCLOSE(int unit, std::string_view disposition);
 
+// ISAMCLOSE with "KEEP" for a file that the run opens again at once: its index is kept for
+// adopt_kept_index (index.hpp).
+void close_for_reopening(int unit);
+
 // The text without its trailing blanks and NULs: what fixed-width fields from other programs
 // are padded with.
 std::string_view without_trailing_padding(std::string_view text);

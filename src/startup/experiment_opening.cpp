@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "expfile/foreign_form.hpp"
+#include "expfile/index.hpp"
 #include "expfile/store.hpp"
 #include "startup/console_input.hpp"
 #include "startup/platform.hpp"
@@ -302,7 +303,8 @@ void prepare_access(std::string_view experiment_mode, const std::string& file_na
     return;
   }
   if (is_mode(experiment_mode, kReadMode) || is_mode(experiment_mode, kNotNeededMode)) return;
-  expfile::ISAMCLOSE(unit, kKeepFile);
+  // The file is opened again under the same lock: its index is taken over if it is unchanged.
+  expfile::close_for_reopening(unit);
   if (int status = OPNEXP(kSharedMode, file_name, unit)) IOERR(status, unit);
 }
 
@@ -354,6 +356,7 @@ int OPNEXP(std::string_view open_mode, const std::string& file_name, int& unit) 
                                     .form = textio::Form::formatted,
                                     .record_length = expfile::kRecordLength};
   if (int status = textio::try_open_unit(unit, file_name, options)) return status;
+  expfile::adopt_kept_index(unit);
   if (!creating && !is_mode(open_mode, kReadMode)) require_whole_records(file_name, unit);
   if (creating) {
     expfile::WRITEXP(unit, expfile::kVersionKey,

@@ -293,26 +293,22 @@ std::size_t format_list_real_lines(const float* values, const ShortLineEnd& line
   return static_cast<std::size_t>(out - start);
 }
 
-ListRealCache::ListRealCache() : entries_(std::make_unique<Entry[]>(kSlots)) {
-  // Every slot starts out holding +0.0, whose bits are all zero: no slot is ever empty.
-  ListText zero = finite_text(0);
-  Entry entry{};
-  entry.length = zero.length;
-  std::memcpy(entry.head, &zero.head, sizeof entry.head);
-  std::fill_n(entries_.get(), kSlots, entry);
-}
+ListRealCache::ListRealCache(std::size_t distinct_values)
+    : slot_bits_(std::bit_width(std::clamp(distinct_values, kLeastSlots, kMostSlots) - 1)),
+      slot_mask_(static_cast<std::uint16_t>((std::size_t{1} << slot_bits_) - 1)),
+      entries_(std::make_unique<Entry[]>(std::size_t{1} << slot_bits_)) {}
 
 std::size_t ListRealCache::format(float value, char* out) {
   // Fibonacci hashing spreads neighbouring bit patterns over the whole table.
   const std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
-  return format(value, static_cast<std::uint16_t>((bits * 0x9E3779B1u) >> (32 - kSlotBits)), out);
+  return format(value, static_cast<std::uint16_t>((bits * 0x9E3779B1u) >> (32 - slot_bits_)), out);
 }
 
 std::size_t ListRealCache::format(float value, std::uint16_t slot, char* out) {
   std::uint32_t bits = std::bit_cast<std::uint32_t>(value);
   if ((bits & kInfinityBits) == kInfinityBits) return format_list_real(value, out);
-  Entry& entry = entries_[slot];
-  if (entry.bits == bits) {
+  Entry& entry = entry_of(slot);
+  if (entry.bits == bits && entry.length != 0) {
     std::memcpy(out, entry.head, sizeof entry.head);
     std::memcpy(out + sizeof entry.head, &entry.tail, sizeof entry.tail);
     return entry.length;

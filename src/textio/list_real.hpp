@@ -49,11 +49,13 @@ std::size_t format_list_real_lines(const float* values, const ShortLineEnd& line
 
 // Remembers the text of the values it has formatted, one per slot chosen from the value's bits,
 // so that a value met again is copied instead of converted. A map decoded from 16-bit codes
-// holds at most 65,535 different values at its stored points. The cache has a fixed size; an
-// instance is used by one thread at a time.
+// holds at most 65,535 different values at its stored points. An instance is used by one thread
+// at a time.
 class ListRealCache {
  public:
-  ListRealCache();
+  // A cache with room for `distinct_values` values, at most 65,536: a small map's few values get
+  // a small table, which costs less to make than it would save when full.
+  explicit ListRealCache(std::size_t distinct_values = kMostSlots);
 
   // Writes the list-directed text of `value` to `out`, which has room for kListRealMaxLength
   // characters, and returns its length.
@@ -64,20 +66,24 @@ class ListRealCache {
   std::size_t format(float value, std::uint16_t slot, char* out);
   // Asks the processor to fetch a slot that is about to be used: the table is larger than a
   // core's own cache, and keys that jump about would otherwise wait for memory at every value.
-  void prefetch(std::uint16_t slot) const { __builtin_prefetch(&entries_[slot]); }
+  void prefetch(std::uint16_t slot) const { __builtin_prefetch(&entries_[slot & slot_mask_]); }
 
  private:
-  static constexpr int kSlotBits = 16;
-  static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
-  // The text as the conversion stores it: characters 0-15, then 16 and 17.
+  static constexpr std::size_t kMostSlots = std::size_t{1} << 16;
+  static constexpr std::size_t kLeastSlots = 256;
+  // The text as the conversion stores it: characters 0-15, then 16 and 17. A length of 0 marks
+  // a slot not yet filled, so that a zeroed table is an empty one.
   struct Entry {
     std::uint32_t bits;
     std::uint8_t length;
     std::uint16_t tail;
     char head[16];
   };
+  Entry& entry_of(std::uint16_t slot) { return entries_[slot & slot_mask_]; }
+
+  int slot_bits_;
+  std::uint16_t slot_mask_;
   std::unique_ptr<Entry[]> entries_;
-  static_assert(kSlots == std::size_t{1} << 16, "a slot is any 16-bit number");
 };
 
 }  // namespace textio

@@ -313,6 +313,15 @@ int try_read_direct_items(int unit, int record, std::string_view format,
   });
 }
 
+int try_read_direct_records(int unit, int first_record, std::span<std::byte> bytes,
+                            std::size_t& got) {
+  got = 0;
+  int status = kOk;
+  Unit* source = start_transfer(kDirectRead, unit, "(A)", status);
+  if (!source) return status;
+  return read_direct_records(*source, first_record, bytes, got);
+}
+
 // ---- Unformatted direct ----
 
 int try_read_direct_bytes(int unit, int record, std::span<std::byte> bytes) {

@@ -56,6 +56,14 @@ int try_read_direct(int unit, int record, std::string_view format, T&... targets
 template <typename... T>
 void read_direct(int unit, int record, std::string_view format, T&... targets);
 
+// The records from `first_record` on, as many as `bytes` holds, in one transfer rather than a
+// seek and a read for each: a reader of a whole file pays system calls for its size, not for its
+// record count. `got` receives the number of bytes read, fewer than asked only at the end of the
+// file (0 there); the last record of a file cut short comes in part. A failure is reported as
+// the failure of the "(A)" read of one record would be.
+int try_read_direct_records(int unit, int first_record, std::span<std::byte> bytes,
+                            std::size_t& got);
+
 // ---- Unformatted direct-access records: raw bytes of one record ----
 // Reads up to bytes.size() bytes from the start of the record (at most the record length).
 // A record beyond the end of the file gives -1; a request longer than the record gives 110.

@@ -70,5 +70,7 @@ int append_output(Unit& unit, const char* text, std::size_t length);
 // Direct-access records of the unit's record length.
 int read_direct_record(Unit& unit, int record, std::span<std::byte> bytes, bool pad_with_blanks);
 int write_direct_record(Unit& unit, int record, std::span<const std::byte> bytes);
+// Consecutive records from `first_record` on, into `bytes`; `got` is the number of bytes read.
+int read_direct_records(Unit& unit, int first_record, std::span<std::byte> bytes, std::size_t& got);
 
 }  // namespace textio

@@ -349,6 +349,24 @@ void flush_unit(int number) {
   flush_to_system(table().units[number]);
 }
 
+std::optional<FileIdentity> unit_file_identity(int number) {
+  if (!unit_connected(number)) return std::nullopt;
+  Unit& unit = table().units[number];
+  struct stat info {};
+  if (unit.console || flush_to_system(unit) != kOk || fstat(fileno(unit.file), &info) != 0) {
+    return std::nullopt;
+  }
+  // Without inode numbers two files cannot be told apart.
+  if (info.st_ino == 0) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                      static_cast<std::uint64_t>(info.st_ino),
+                      static_cast<std::int64_t>(info.st_size),
+                      info.st_mtim.tv_sec,
+                      info.st_mtim.tv_nsec,
+                      info.st_ctim.tv_sec,
+                      info.st_ctim.tv_nsec};
+}
+
 void sync_unit(int number) {
   begin_transfer("sync", number, "", false, !unit_is_direct(number), true);
   if (!unit_connected(number)) return;
@@ -469,6 +487,19 @@ int read_direct_record(Unit& unit, int record, std::span<std::byte> bytes, bool 
     if (failed) return kErrCantRead;
     if (got == 0 || !pad_with_blanks) return kEndOfFile;
     std::memset(bytes.data() + got, ' ', bytes.size() - got);
+  }
+  return kOk;
+}
+
+int read_direct_records(Unit& unit, int first_record, std::span<std::byte> bytes,
+                        std::size_t& got) {
+  got = 0;
+  if (int status = seek_record(unit, first_record)) return status;
+  got = std::fread(bytes.data(), 1, bytes.size(), unit.file);
+  if (got < bytes.size()) {
+    const bool failed = std::ferror(unit.file);
+    std::clearerr(unit.file);
+    if (failed) return kErrCantRead;
   }
   return kOk;
 }

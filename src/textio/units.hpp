@@ -6,7 +6,9 @@
 // threads may make is write_whole_records (records.hpp).
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace textio {
@@ -83,6 +85,25 @@ bool file_exists(const std::string& name);
 // The first unit, counting up from `unit`, that is not connected; a start value below 11 or
 // above 90 is replaced by 11 first.
 void NEWUNT(int& unit);
+
+// What tells one state of a file from another: the file itself, its size, and the times of its
+// last change of content and of status. A file changed in place within one tick of the system's
+// clock keeps its times, so only under a lock that every writer takes do equal identities mean
+// equal contents.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = 0;
+  std::int64_t modified_seconds = 0;
+  std::int64_t modified_nanoseconds = 0;
+  std::int64_t changed_seconds = 0;
+  std::int64_t changed_nanoseconds = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the file open on `unit`, its buffered output written first; nothing for a free
+// or console unit, or when the system cannot tell.
+std::optional<FileIdentity> unit_file_identity(int unit);
 
 // Writes any buffered output of `unit` to its file.
 void flush_unit(int unit);

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 #include <thread>
 
@@ -18,7 +19,7 @@ namespace {
 TEST(ConvertMap, NeedsAtLeastOneThread) {
   const ConversionRequest request{{}, 1, {}, "never_written.grd"};
   for (int thread_count : {0, -1, -64}) {
-    EXPECT_THROW(convert_map(11, textio::kConsoleOutput, request, thread_count),
+    EXPECT_THROW(convert_map(11, textio::kConsoleOutput, request, ThreadCount{thread_count}),
                  std::invalid_argument)
         << thread_count;
     EXPECT_FALSE(textio::unit_connected(11)) << thread_count;
@@ -26,7 +27,7 @@ TEST(ConvertMap, NeedsAtLeastOneThread) {
   }
 }
 
-TEST(ConversionThreads, ComeFromTheEnvironmentOrTheProcessors) {
+TEST(ConversionThreads, ComeFromTheEnvironmentOrTheProcessorsAndTheGrid) {
   const int by_default = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
   const struct {
     const char* setting;
@@ -43,10 +44,22 @@ TEST(ConversionThreads, ComeFromTheEnvironmentOrTheProcessors) {
                {" ", by_default}};
   for (const auto& c : cases) {
     setenv("MAPCONV_THREADS", c.setting, 1);
-    EXPECT_EQ(conversion_threads(), c.threads) << '"' << c.setting << '"';
+    const ThreadCount threads = conversion_threads();
+    EXPECT_EQ(threads.most, c.threads) << '"' << c.setting << '"';
+    // A count asked for holds for the smallest grid too.
+    EXPECT_EQ(threads.for_grid(1), threads.fitted_to_grid ? 1 : c.threads) << c.setting;
   }
   unsetenv("MAPCONV_THREADS");
-  EXPECT_EQ(conversion_threads(), by_default);
+  const ThreadCount fitted = conversion_threads();
+  EXPECT_EQ(fitted.most, by_default);
+  const struct {
+    std::int64_t points;
+    int threads;
+  } grids[] = {{0, 1}, {2 * kPointsPerThread - 1, 1}, {2 * kPointsPerThread, 2}, {1 << 30, 4}};
+  for (const auto& g : grids) {
+    EXPECT_EQ(ThreadCount({4, true}).for_grid(g.points), g.threads) << g.points;
+    EXPECT_EQ(fitted.for_grid(g.points), std::min(g.threads, by_default)) << g.points;
+  }
 }
 
 }  // namespace

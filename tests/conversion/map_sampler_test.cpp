@@ -114,6 +114,27 @@ TEST(MapSampler, InterpolatesBetweenStoredPoints) {
   EXPECT_NEAR(sampler.MAPVAL({0.6875f, 0.0f, 0.0f}), decoded(27500), 1e-6);
 }
 
+// A block with as many values as there are codes decodes them through a table, a smaller one
+// as it meets them: a stored point's value must be the same bits either way.
+TEST(MapSampler, StoredValuesAgreeWithAndWithoutTheCodeTable) {
+  std::vector<std::int16_t> every_code;
+  for (int code = -32768; code <= 32767; ++code)
+    every_code.push_back(static_cast<std::int16_t>(code));
+  const symmetry::OperatorSet set = identity_only(0);
+  const MapBlock large = line_block(65536, 0, every_code);
+  MapSampler through_table(large, set);
+  for (int u : {0, 1, 12345, 32767, 32768, 40000, 65535}) {
+    const MapBlock single = line_block(65536, u, {every_code[static_cast<std::size_t>(u)]});
+    MapSampler as_met(single, set);
+    const Point point = {static_cast<float>(u) / 65536.0f, 0.0f, 0.0f};
+    const float value = through_table.MAPVAL(point);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(value),
+              std::bit_cast<std::uint32_t>(as_met.MAPVAL(point)))
+        << u;
+    EXPECT_FLOAT_EQ(value, decoded(u - 32768)) << u;
+  }
+}
+
 TEST(MapSampler, KeepsTheSuccessfulOperatorForTheNextPoint) {
   MapBlock block = line_block(48, 0, ramp(25));
   symmetry::OperatorSet set = identity_only(0);

@@ -457,5 +457,63 @@ TEST_F(StoreTest, FileLargerThanTheSlotCapacityIsIndexedWhole) {
   EXPECT_EQ(value, fit("000000" + std::string(5, ' ') + "appended", 68));
 }
 
+// The record that does not fit: a full slot takes one more, appended after the last record.
+TEST_F(StoreTest, FullSlotTakesTheRecordThatDoesNotFit) {
+  std::vector<ExperimentRecord> records;
+  for (int n = 1; n <= expfile::kSlotCapacity; ++n)
+    records.push_back({"K" + std::to_string(n), ""});
+  open_experiment(kUnit, "FULL.EXP", records);
+  WRITEXP(kUnit, "K0", "one too many");
+  const std::vector<std::string> written = file_records("FULL.EXP");
+  ASSERT_EQ(written.size(), static_cast<std::size_t>(expfile::kSlotCapacity + 1));
+  EXPECT_EQ(written.back(), record_text("K0", "one too many"));
+  std::string value(68, ' ');
+  ASSERT_EQ(KEYREAD(kUnit, "K", value), 0);
+  EXPECT_EQ(value, fit("0", 11) + "one too many" + std::string(45, ' '));
+  EXPECT_EQ(remaining_keys(kUnit).size(), static_cast<std::size_t>(expfile::kSlotCapacity));
+}
+
+// A file cut short within its last record: that record is indexed with what it holds.
+TEST_F(StoreTest, LastRecordCutShortIsIndexedBlankPadded) {
+  support::write_file_bytes(directory_ / "CUT.EXP",
+                            support::experiment_record("B", "whole") + "A  SHORT");
+  textio::open_unit(kUnit, (directory_ / "CUT.EXP").string(),
+                    {.status = "OLD", .access = textio::Access::direct, .record_length = 82});
+  EXPECT_EQ(remaining_keys(kUnit), (std::vector<std::string>{"A  SHORT", "B"}));
+  WRITEXP(kUnit, "C", "appended");
+  const std::string bytes = file_bytes("CUT.EXP");
+  ASSERT_EQ(bytes.size(), 3u * 82);
+  EXPECT_EQ(bytes.substr(82, 8), "A  SHORT");
+  EXPECT_EQ(bytes.substr(164), support::experiment_record("C", "appended"));
+}
+
+// The start-up reads the file, closes it and opens it again: the index of the first opening is
+// taken over only while the file is the one it was built from.
+TEST_F(StoreTest, IndexIsKeptForAReopeningOfTheUnchangedFileOnly) {
+  const auto reopen = [this](const std::string& name) {
+    expfile::close_for_reopening(kUnit);
+    textio::open_unit(kUnit, (directory_ / name).string(),
+                      {.status = "OLD", .access = textio::Access::direct, .record_length = 82});
+    expfile::adopt_kept_index(kUnit);
+    return expfile::ISAMSTARTED(kUnit);
+  };
+  open_experiment(kUnit, "K.EXP", records_named({"B", "A"}));
+  EXPECT_EQ(remaining_keys(kUnit), (std::vector<std::string>{"A", "B"}));
+  ASSERT_TRUE(reopen("K.EXP"));
+  EXPECT_EQ(remaining_keys(kUnit), (std::vector<std::string>{"A", "B"}));
+
+  // Another program adds a record between the openings.
+  support::write_file_bytes(directory_ / "K.EXP",
+                            file_bytes("K.EXP") + support::experiment_record("C", "outside"));
+  EXPECT_FALSE(reopen("K.EXP"));
+  EXPECT_EQ(remaining_keys(kUnit), (std::vector<std::string>{"A", "B", "C"}));
+
+  // A record deleted through the first opening.
+  std::string value = "DELETE";
+  ASSERT_EQ(KEYREAD(kUnit, "A           ", value), 0);
+  EXPECT_FALSE(reopen("K.EXP"));
+  EXPECT_EQ(remaining_keys(kUnit), (std::vector<std::string>{"B", "C"}));
+}
+
 }  // namespace
 }  // namespace expfile_test

@@ -130,8 +130,10 @@ TEST(ListRealCache, ValuesThatShareASlotKeepTheirOwnText) {
       ASSERT_EQ(cached_text(cache, value), direct_text(value)) << i;
     }
   }
-  // A fresh cache is filled with the text of +0.0; -0.0 has other bits and the same text.
-  ListRealCache fresh;
+  // A fresh cache's slots are zeroed: +0.0, whose bits are all zero, must not be taken for a
+  // value already there. -0.0 has other bits and the same text. The smallest cache shares
+  // its slots the most.
+  ListRealCache fresh(1);
   EXPECT_EQ(cached_text(fresh, 0.0f), "  0.");
   EXPECT_EQ(cached_text(fresh, -0.0f), "  0.");
   EXPECT_EQ(cached_text(fresh, -std::numeric_limits<float>::quiet_NaN()), " -NAN");
