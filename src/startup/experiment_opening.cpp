@@ -47,7 +47,7 @@ constexpr std::string_view kNoLeastSquaresData = " *** ERROR - No data available
 // A declined question ends the run with one stop text, an error with the other.
 constexpr std::string_view kDeclinedStop = "Run terminated in STRTRN";
 constexpr std::string_view kErrorStop = " Run terminated in STRTRN";
-constexpr std::string_view kLaterVersionStop = "Program terminated in OPNEXP";
+constexpr std::string_view kRefusedFileStop = "Program terminated in OPNEXP";
 
 // Mode words of the callers, and the programs that the start-up treats apart.
 constexpr std::string_view kNewMode = "NEW";
@@ -131,7 +131,7 @@ bool has_record(int unit, std::string_view key) {
   textio::write_record(
       kTerminal, "(A)",
       " **** ERROR - File " + file_name + " is left as it is: " + reason + " ****");
-  textio::stop_run(kLaterVersionStop);
+  textio::stop_run(kRefusedFileStop);
 }
 
 // A version that is not a whole number from 0 up names no layout: taking it for one would
@@ -204,7 +204,7 @@ void warn_old_file(int version) {
       " ******" + bell + "  This file is from a " + "later version of TARN than this one.");
   textio::write_record(kTerminal, "(1X,A)",
                        bell + " It cannot be processed with" + " this version of TARN.");
-  textio::stop_run(kLaterVersionStop);
+  textio::stop_run(kRefusedFileStop);
 }
 
 void check_version(std::string_view open_mode, int unit) {
