@@ -17,14 +17,27 @@ function(mapconv_subsystem name)
 endfunction()
 
 # mapconv_test_binary(<name> DIRECTORY <dir> LINKS <library>... [PROGRAMS <DEFINE>=<target>...]
-#                     [DEFINITIONS <definition>...])
-# A test binary of every .cpp in <dir>, linked with GoogleTest's main. Each PROGRAMS entry builds
+#                     [DEFINITIONS <definition>...] [NOT_ON_WINDOWS "<file>: <reason>"...])
+# A test binary of every .cpp in <dir>, linked with GoogleTest's main. The Windows build leaves
+# out the end-to-end tests (*_e2e_test.cpp), which the Linux build runs against the Windows
+# programs, and each NOT_ON_WINDOWS file, saying why. Each PROGRAMS entry builds
 # the target before the tests and hands its path to them as the macro DEFINE. The CTest names come
 # from the test names alone, never from printed parameter values (raw bytes, addresses), so two
 # builds list the same names.
 function(mapconv_test_binary name)
-  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "DIRECTORY" "LINKS;PROGRAMS;DEFINITIONS")
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "DIRECTORY" "LINKS;PROGRAMS;DEFINITIONS;NOT_ON_WINDOWS")
   file(GLOB sources CONFIGURE_DEPENDS ${ARG_DIRECTORY}/*.cpp)
+  if(WIN32)
+    list(FILTER sources EXCLUDE REGEX "_e2e_test\\.cpp$")
+    foreach(entry ${ARG_NOT_ON_WINDOWS})
+      string(REGEX REPLACE ":.*$" "" file ${entry})
+      list(REMOVE_ITEM sources ${ARG_DIRECTORY}/${file})
+      message(STATUS "Not in the Windows tests: ${name}: ${entry}")
+    endforeach()
+    if(NOT sources)
+      return()
+    endif()
+  endif()
   if(NOT sources)
     message(FATAL_ERROR "The test binary ${name} has no sources in ${ARG_DIRECTORY}/")
   endif()

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,7 @@ constexpr std::array<Point, 8> kAtoms = {{{0.125, 0.125, 0.125},
 // The density at a fractional point: the Gaussians of every atom and of its images in the
 // neighbouring cells.
 double density(const Point& point) {
-  const double c = std::cos(90.0 * M_PI / 180.0);
+  const double c = std::cos(90.0 * std::numbers::pi / 180.0);
   const double diagonal = kCellEdge * kCellEdge;
   const double off_diagonal = kCellEdge * kCellEdge * c;
   const double metric[3][3] = {{diagonal, off_diagonal, off_diagonal},

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "os/os.hpp"
 #include "fuzzing/inputs.hpp"
 #include "fuzzing/session.hpp"
 #include "fuzzing/store_model.hpp"
@@ -147,9 +148,9 @@ void check_files(const RunChoice& choice, const std::string& original, bool retu
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  setenv("TARN", MAPCONV_SOURCE_DIR, 1);
-  unsetenv("tarn");
-  unsetenv("LENPAGE");
+  os::set_environment_variable("TARN", MAPCONV_SOURCE_DIR);
+  os::unset_environment_variable("tarn");
+  os::unset_environment_variable("LENPAGE");
   return 0;
 }
 

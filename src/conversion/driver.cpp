@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -11,6 +12,7 @@
 #include "expfile/store.hpp"
 #include "startup/banner.hpp"
 #include "startup/console_input.hpp"
+#include "os/os.hpp"
 #include "startup/experiment_opening.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
@@ -45,12 +47,12 @@ constexpr int kMostDefaultThreads = 4;
 }  // namespace
 
 ThreadCount conversion_threads() {
-  const char* setting = std::getenv("MAPCONV_THREADS");
-  if (setting != nullptr) {
+  if (const std::optional<std::string> setting = os::environment_variable("MAPCONV_THREADS")) {
+    const char* text = setting->c_str();
     char* end = nullptr;
     errno = 0;
-    const long count = std::strtol(setting, &end, 10);
-    if (errno == 0 && end != setting && *end == '\0' && count >= 1) {
+    const long count = std::strtol(text, &end, 10);
+    if (errno == 0 && end != text && *end == '\0' && count >= 1) {
       return {static_cast<int>(std::min<long>(count, kMostThreads)), false};
     }
   }

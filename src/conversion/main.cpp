@@ -6,7 +6,7 @@
 #include "startup/console_input.hpp"
 #include "textio/entry.hpp"
 #include "textio/standard_options.hpp"
-#include "textio/standard_streams.hpp"
+#include "os/os.hpp"
 
 namespace {
 
@@ -74,7 +74,7 @@ void report_untaken_answers() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!textio::reserve_standard_descriptors()) {
+  if (!os::hold_standard_streams()) {
     std::fputs("mapconv: a closed standard stream could not be held; nothing was done\n", stderr);
     return 1;
   }

@@ -1,7 +1,5 @@
 #include "conversion/map_reader.hpp"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -11,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "os/os.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/units.hpp"
@@ -36,8 +35,8 @@ void read_header_record(int map_unit, int record, std::span<std::byte> bytes) {
 }
 
 long long file_size(const std::string& name) {
-  struct stat info;
-  return stat(name.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
+  os::FileStatus status;
+  return os::file_status(name, status) == 0 ? static_cast<long long>(status.size) : -1;
 }
 
 void check_grid_divisions(const Triple& divisions) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "expfile/store.hpp"
+#include "os/os.hpp"
 #include "expfile/terminal.hpp"
 #include "textio/program_state.hpp"
 #include "textio/records.hpp"
@@ -128,9 +129,9 @@ std::string& installed_directory() {
 
 std::string installation_directory() {
   for (const char* name : {"TARN", "tarn"}) {
-    const char* value = std::getenv(name);
-    if (value == nullptr) continue;
-    const std::string_view directory = textio::trim_right(value);
+    const std::optional<std::string> value = os::environment_variable(name);
+    if (!value) continue;
+    const std::string_view directory = textio::trim_right(*value);
     if (!directory.empty()) return std::string(directory);
   }
   const std::string& installed = installed_directory();

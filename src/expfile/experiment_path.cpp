@@ -1,5 +1,7 @@
 #include "expfile/experiment_path.hpp"
 
+#include "os/os.hpp"
+
 namespace expfile {
 
 namespace {
@@ -9,8 +11,7 @@ constexpr std::size_t kMapExtensionLength = 3;
 }  // namespace
 
 ExperimentPath ExperimentPath::of_name(std::string_view name) {
-  const std::size_t slash = name.find_last_of('/');
-  const std::size_t name_start = slash == std::string_view::npos ? 0 : slash + 1;
+  const std::size_t name_start = os::file_name_start(name);
   return {std::string(name.substr(0, name_start)), std::string(name.substr(name_start))};
 }
 

@@ -3,10 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <span>
-#include <system_error>
 
+#include "os/os.hpp"
 #include "expfile/experiment_path.hpp"
 #include "expfile/file_rename.hpp"
 #include "expfile/store.hpp"
@@ -25,11 +24,10 @@ constexpr std::string_view kRecordEnd = "\r\n";
 // The size of the file, 0 when there is none, which is taken for the 80-byte form; returns 0 or
 // the error number of a size that cannot be had, which would decide the form by chance.
 int size_or_zero(const std::string& name, std::uintmax_t& size) {
-  std::error_code error;
-  size = std::filesystem::file_size(name, error);
-  if (!error) return 0;
-  size = 0;
-  return error.value() == ENOENT ? 0 : error.value();
+  os::FileStatus file;
+  const int status = os::file_status(name, file);
+  size = status == 0 ? static_cast<std::uintmax_t>(file.size) : 0;
+  return status == ENOENT ? 0 : status;
 }
 
 // NAME.CRP, the old file under a second name, as the conversion found it.
@@ -42,8 +40,7 @@ struct KeptSource {
 // name.
 void restore_experiment(const KeptSource& source, const std::string& experiment_name,
                         const std::string& source_name) {
-  std::error_code ignored;
-  if (source.kept && source.linked) std::filesystem::remove(source_name, ignored);
+  if (source.kept && source.linked) os::remove_file(source_name);
   if (source.kept && !source.linked) RENAME(source_name, experiment_name);
 }
 

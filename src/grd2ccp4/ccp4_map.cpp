@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "os/os.hpp"
 #include "textio/temporary_file.hpp"
 
 namespace grd2ccp4 {
@@ -99,7 +100,10 @@ void write_through_temporary(const gemmi::Ccp4<float>& map, const std::filesyste
     map.write_ccp4_map(temporary.path);
     // The writer does not report a failure that only shows when the file is closed; such a
     // failure leaves the file short.
-    if (std::filesystem::file_size(temporary.path) != file_bytes_of(map)) {
+    os::FileStatus written;
+    const int status = os::file_status(temporary.path, written);
+    if (status != 0) throw std::runtime_error(std::strerror(status));
+    if (static_cast<std::uintmax_t>(written.size) != file_bytes_of(map)) {
       throw std::runtime_error("the file was not written whole");
     }
   } catch (const std::exception& failure) {

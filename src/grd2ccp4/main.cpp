@@ -1,6 +1,4 @@
 // grd2ccp4: turns a grid file written by mapconv into a CCP4/MRC map that map viewers open.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,11 +7,12 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "grd2ccp4/ccp4_map.hpp"
 #include "grd2ccp4/grid_reader.hpp"
+#include "os/os.hpp"
 #include "textio/standard_options.hpp"
-#include "textio/standard_streams.hpp"
 #include "textio/text.hpp"
 
 namespace {
@@ -47,14 +46,14 @@ constexpr const char* kUsageLine =
     "Usage: grd2ccp4 NAME.grd [OUT]   (grd2ccp4 --help tells more)\n";
 
 bool is_absent(const std::string& name) {
-  struct stat status;
-  return stat(name.c_str(), &status) != 0 && errno == ENOENT;
+  os::FileStatus status;
+  return os::file_status(name, status) == ENOENT;
 }
 
 // The grid file that `mapconv NAME` writes: the directory part as typed, the file-name part in
 // capitals, ".grd" added.
 std::string mapconv_grid_file(const std::string& name) {
-  const std::size_t name_start = name.find_last_of('/') + 1;  // 0 without a directory part
+  const std::size_t name_start = os::file_name_start(name);  // 0 without a directory part
   return name.substr(0, name_start) + textio::upper_case(name.substr(name_start)) + ".grd";
 }
 
@@ -86,16 +85,15 @@ std::filesystem::path default_output(const std::filesystem::path& input) {
 // the reader, which fails on it before anything is written.
 void refuse_output_that_is_input(const std::filesystem::path& input,
                                  const std::filesystem::path& output) {
-  struct stat output_status;
-  if (stat(output.c_str(), &output_status) != 0) {
-    const int error = errno;
+  os::FileStatus output_status;
+  if (const int error = os::file_status(output.string(), output_status)) {
     if (error == ENOENT) return;
     refuse_output(output, "cannot tell whether it is the grid file " + input.string() + ": " +
                               std::strerror(error));
   }
-  struct stat input_status;
-  if (stat(input.c_str(), &input_status) != 0) return;
-  if (output_status.st_dev == input_status.st_dev && output_status.st_ino == input_status.st_ino) {
+  os::FileStatus input_status;
+  if (os::file_status(input.string(), input_status) != 0) return;
+  if (output_status.identity_known && output_status.identity == input_status.identity) {
     refuse_output(output, "it is the grid file " + input.string());
   }
 }
@@ -106,7 +104,7 @@ void report(const std::filesystem::path& output, const gemmi::Ccp4<float>& map) 
   errno = 0;
   const bool written =
       std::printf("Wrote %s: %d x %d x %d points, minimum %g, maximum %g, mean %g, r.m.s. %g\n",
-                  output.c_str(), map.grid.nu, map.grid.nv, map.grid.nw, map.hstats.dmin,
+                  output.string().c_str(), map.grid.nu, map.grid.nv, map.grid.nw, map.hstats.dmin,
                   map.hstats.dmax, map.hstats.dmean, map.hstats.rms) >= 0 &&
       std::fflush(stdout) == 0 && !std::ferror(stdout);
   if (!written) {
@@ -125,7 +123,7 @@ void convert(const std::filesystem::path& input, const std::filesystem::path& ou
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!textio::reserve_standard_descriptors()) {
+  if (!os::hold_standard_streams()) {
     std::fputs("grd2ccp4: a closed standard stream could not be held; nothing was done\n", stderr);
     return kFailure;
   }
@@ -135,9 +133,10 @@ int main(int argc, char** argv) {
     std::fputs(kUsageLine, stderr);
     return kUsageError;
   }
-  const std::filesystem::path input = grid_file_named(argv[1]);
+  const std::vector<std::string> arguments = os::program_arguments(argc, argv);
+  const std::filesystem::path input = grid_file_named(arguments[1]);
   try {
-    convert(input, argc == 3 ? std::filesystem::path(argv[2]) : default_output(input));
+    convert(input, argc == 3 ? std::filesystem::path(arguments[2]) : default_output(input));
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "grd2ccp4: %s\n", failure.what());
     return kFailure;

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <filesystem>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "os/os.hpp"
 #include "expfile/foreign_form.hpp"
 #include "expfile/index.hpp"
 #include "expfile/store.hpp"
@@ -110,9 +109,7 @@ expfile::ExperimentPath path_from_prompt(std::string_view program_name) {
 }
 
 std::string current_directory() {
-  std::error_code error;
-  const std::filesystem::path directory = std::filesystem::current_path(error);
-  return error ? std::string() : directory.string();
+  return os::current_directory();
 }
 
 bool ask_yes_no(std::string_view question) {
@@ -157,10 +154,10 @@ int file_version(int unit) {
 // A file that is not whole records (a copy cut short, another program's file) is never changed:
 // rewriting it would fill its last record out with bytes it never held.
 void require_whole_records(const std::string& file_name, int unit) {
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(file_name, error);
-  if (error) IOERR(error.value(), unit);
-  if (size % static_cast<std::uintmax_t>(expfile::kRecordLength) == 0) return;
+  os::FileStatus file;
+  if (int status = os::file_status(file_name, file)) IOERR(status, unit);
+  const std::int64_t size = file.size;
+  if (size % expfile::kRecordLength == 0) return;
   refuse_experiment_file(file_name, "its " + std::to_string(size) + " bytes are not whole " +
                                         std::to_string(expfile::kRecordLength) + "-byte records");
 }
@@ -235,14 +232,11 @@ void create_experiment(const ExperimentName& experiment, int& unit) {
 // A file beside `file_name` whose name differs from it only in case (the first in name order),
 // or nothing. Names are taken in capitals, so a file named in small letters is never opened.
 std::optional<std::string> same_file_name_but_case(const std::string& file_name) {
-  const std::size_t name_start = file_name.find_last_of('/') + 1;  // 0 without a directory part
+  const std::size_t name_start = os::file_name_start(file_name);  // 0 without a directory part
   const std::string directory = file_name.substr(0, name_start);
   const std::string wanted = textio::upper_case(file_name.substr(name_start));
   std::vector<std::string> found;
-  std::error_code error;
-  for (std::filesystem::directory_iterator entry(directory.empty() ? "." : directory, error), end;
-       !error && entry != end; entry.increment(error)) {
-    const std::string name = entry->path().filename().string();
+  for (const std::string& name : os::directory_entries(directory)) {
     if (textio::upper_case(name) == wanted) found.push_back(name);
   }
   if (found.empty()) return std::nullopt;

@@ -1,9 +1,8 @@
 #include "startup/platform.hpp"
 
-#include <sys/stat.h>
-
 #include <cstdio>
-#include <cstdlib>
+
+#include "os/os.hpp"
 
 #include "textio/entry.hpp"
 #include "textio/text.hpp"
@@ -24,7 +23,7 @@ std::string blank_date() {
 
 std::string ctime_text(std::time_t time) {
   std::tm parts{};
-  if (localtime_r(&time, &parts) == nullptr) return blank_date();
+  if (!os::local_time(time, parts)) return blank_date();
   if (parts.tm_wday < 0 || parts.tm_wday > 6 || parts.tm_mon < 0 || parts.tm_mon > 11) {
     return blank_date();
   }
@@ -36,13 +35,13 @@ std::string ctime_text(std::time_t time) {
 }
 
 std::string file_modification_date(const std::string& path) {
-  struct stat status {};
-  if (path.empty() || stat(path.c_str(), &status) != 0) return blank_date();
-  return ctime_text(status.st_mtime);
+  os::FileStatus status;
+  if (path.empty() || os::file_status(path, status) != 0) return blank_date();
+  return ctime_text(static_cast<std::time_t>(status.modified_seconds));
 }
 
 std::string PRGDAT() {
-  std::string date = file_modification_date("/proc/self/exe");
+  std::string date = file_modification_date(os::executable_path());
   if (textio::trim_right(date).empty() && textio::argument_count() > 0) {
     const char* program = textio::argument(0);
     if (program != nullptr) date = file_modification_date(program);
@@ -51,8 +50,8 @@ std::string PRGDAT() {
 }
 
 int ENVVAL(std::string_view name, std::string& value) {
-  const char* text = std::getenv(std::string(name).c_str());
-  textio::assign_field(value, text == nullptr ? "" : text);
+  const std::optional<std::string> text = os::environment_variable(std::string(name));
+  textio::assign_field(value, text.value_or(""));
   return textio::trim_right(value).empty() ? 0 : static_cast<int>(value.size());
 }
 

@@ -1,17 +1,14 @@
 #include "startup/working_copy.hpp"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <string>
-#include <system_error>
 
 #include "expfile/experiment_path.hpp"
 #include "expfile/file_rename.hpp"
 #include "expfile/store.hpp"
+#include "os/os.hpp"
 #include "startup/console_input.hpp"
 #include "startup/experiment_opening.hpp"
 #include "textio/records.hpp"
@@ -70,10 +67,8 @@ void copy_experiment(int unit, int new_unit) {
 // name is this run's: a stale one was removed before the copy was created.
 void discard_copy(int new_unit, const std::string& new_name) {
   if (textio::unit_file_name(new_unit) == new_name) textio::try_close_unit(new_unit);
-  std::error_code ignored;
-  if (!std::filesystem::is_directory(std::filesystem::symlink_status(new_name, ignored))) {
-    std::filesystem::remove(new_name, ignored);
-  }
+  // A directory of that name is refused by the removal, as it should be.
+  os::remove_file(new_name);
 }
 
 [[noreturn]] void stop_without_copy(const std::string& reason) {
@@ -111,8 +106,7 @@ void put_copy_in_place(const std::string& new_name, const std::string& old_name,
   if (backup) {
     const int status = expfile::add_second_name(old_name, *backup, linked);
     if (status == EEXIST) {
-      std::error_code ignored;
-      std::filesystem::remove(new_name, ignored);
+      os::remove_file(new_name);
       textio::write_record(
           kTerminal, "(A)",
           " **** No working copy made: the backup name " + *backup + " is in use ****");
@@ -122,12 +116,11 @@ void put_copy_in_place(const std::string& new_name, const std::string& old_name,
       stop_without_copy(because("the backup " + *backup + " could not be made", status));
     }
   }
-  if (std::rename(new_name.c_str(), old_name.c_str()) != 0) {
-    const int status = errno;
+  if (const int status = os::replace_file(new_name, old_name)) {
     if (linked) {
-      unlink(backup->c_str());
+      os::remove_file(*backup);
     } else if (backup) {
-      std::rename(backup->c_str(), old_name.c_str());
+      os::replace_file(*backup, old_name);
     }
     stop_without_copy(because(new_name + " could not replace " + old_name, status));
   }
@@ -145,8 +138,7 @@ void WORKCOPY(int& unit, std::string_view disposition) {
 
   // A NAME.NEW left behind by an interrupted copy would be opened as it stands and its stale
   // records mixed into the copy.
-  std::error_code ignored;
-  std::filesystem::remove(new_name, ignored);
+  os::remove_file(new_name);
   int new_unit = 0;
 
   try {

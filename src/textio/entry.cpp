@@ -4,19 +4,22 @@
 #include <cstdlib>
 #include <exception>
 #include <string>
+#include <vector>
 
+#include "os/os.hpp"
 #include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
+#include "textio/text.hpp"
 #include "textio/units.hpp"
 
 namespace textio {
 
 namespace {
 
+// The program's arguments as UTF-8 text, whatever the system handed over.
 struct Arguments {
-  int count = 0;
-  char** values = nullptr;
+  std::vector<std::string> values;
 };
 
 Arguments& arguments() {
@@ -60,23 +63,27 @@ void write_error_text(const std::string& text) {
 }  // namespace
 
 int argument_count() {
-  return arguments().count;
+  return static_cast<int>(arguments().values.size());
 }
 
 const char* argument(int index) {
-  return index >= 0 && index < arguments().count ? arguments().values[index] : nullptr;
+  const std::vector<std::string>& values = arguments().values;
+  return index >= 0 && index < argument_count() ? values[static_cast<std::size_t>(index)].c_str()
+                                                : nullptr;
 }
 
 std::string program_name() {
   std::string path = argument(0) ? argument(0) : "";
-  std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string name = path.substr(os::file_name_start(path));
+  // "mapconv", not "mapconv.exe", on systems that name programs by their extension.
+  if (name.size() > 4 && upper_case(name.substr(name.size() - 4)) == ".EXE") name.resize(name.size() - 4);
+  return name;
 }
 
 int run_program(int argc, char** argv, const std::function<void(int, char**)>& body) {
   // A run starts from the program's start state, however many ran in this process before it.
   reset_program_state();
-  arguments() = {argc, argv};
+  arguments() = {os::program_arguments(argc, argv)};
   RunEnd end = run_body(argc, argv, body);
   // Every end of a run, normal or not, closes the units here and only here.
   close_all_units();
@@ -90,7 +97,7 @@ int run_program(int argc, char** argv, const std::function<void(int, char**)>& b
                       "\n";
   }
   if (!end.error_text.empty()) write_error_text(end.error_text);
-  if (end.abort) std::abort();
+  if (end.abort) os::abort_process();
   return end.exit_status;
 }
 

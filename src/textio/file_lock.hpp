@@ -1,10 +1,12 @@
 // An exclusive advisory lock on a file that other runs replace by renaming a new file over it.
-// The lock is held on an open descriptor, so the system drops it with the process however the
+// The lock is held on an open file, so the system drops it with the process however the
 // process ends: no lock file is left behind by a run that was killed. Threads: the main thread.
 #pragma once
 
 #include <functional>
 #include <string>
+
+#include "os/os.hpp"
 
 namespace textio {
 
@@ -24,7 +26,7 @@ class FileLock {
   void release();
 
  private:
-  int descriptor_ = -1;
+  os::FileLockHandle handle_;
 };
 
 }  // namespace textio

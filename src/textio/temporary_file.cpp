@@ -1,16 +1,11 @@
 #include "textio/temporary_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <random>
-#include <system_error>
 #include <vector>
 
+#include "os/os.hpp"
 #include "textio/status.hpp"
 
 namespace textio {
@@ -19,8 +14,6 @@ namespace {
 constexpr int kNameAttempts = 100;
 constexpr std::size_t kCopyChunk = 1 << 16;
 constexpr std::size_t kRandomLength = 8;
-// The usual room for one name in a directory, where the system does not say.
-constexpr std::size_t kCommonNameLimit = 255;
 
 std::string random_part() {
   std::random_device source;
@@ -29,25 +22,18 @@ std::string random_part() {
   return text;
 }
 
-std::filesystem::path directory_of(const std::string& path) {
-  std::filesystem::path directory = std::filesystem::path(path).parent_path();
-  return directory.empty() ? "." : directory;
-}
-
-// The longest name that the directory of `path` holds.
-std::size_t name_limit(const std::string& path) {
-  const long limit = pathconf(directory_of(path).c_str(), _PC_NAME_MAX);
-  return limit > 0 ? static_cast<std::size_t>(limit) : kCommonNameLimit;
+std::string directory_of(const std::string& path) {
+  const std::size_t start = os::file_name_start(path);
+  return start == 0 ? std::string(".") : path.substr(0, start);
 }
 
 // The temporary file's name up to its random part: the replaced name, shortened where the
 // additions would pass the directory's limit, so that the temporary file can be made wherever
 // the file it replaces can be.
 std::string temporary_stem(const std::string& replaces) {
-  const std::string addition = ".partial-" + std::to_string(getpid()) + "-";
-  const std::size_t slash = replaces.find_last_of('/');
-  const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
-  const std::size_t limit = name_limit(replaces);
+  const std::string addition = ".partial-" + std::to_string(os::process_id()) + "-";
+  const std::size_t name_start = os::file_name_start(replaces);
+  const std::size_t limit = os::longest_file_name(directory_of(replaces));
   const std::size_t added = addition.size() + kRandomLength;
   const std::size_t longest_kept = limit > added ? limit - added : 1;
   std::string stem = replaces;
@@ -56,173 +42,111 @@ std::string temporary_stem(const std::string& replaces) {
 }
 
 // Creates a file under a name that no other run can be using (the process id and a random
-// part), never opening one that exists; returns its descriptor, or -1 with errno set.
-int open_unique(TemporaryFile& temporary) {
+// part), never opening one that exists.
+int create_unique(TemporaryFile& temporary, std::FILE*& file) {
   const std::string stem = temporary_stem(temporary.replaces);
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+  int status = EEXIST;
+  for (int attempt = 0; attempt < kNameAttempts && status == EEXIST; ++attempt) {
     temporary.path = stem + random_part();
-    const int descriptor =
-        open(temporary.path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (descriptor >= 0 || errno != EEXIST) return descriptor;
+    status = os::create_new_file(temporary.path, file);
   }
-  return -1;
-}
-
-// The kernel may take a write in parts (a file-size limit, a full disk): the rest is offered
-// again until it fails with a reason.
-int write_all(int descriptor, const char* bytes, std::size_t length) {
-  while (length > 0) {
-    const ssize_t written = write(descriptor, bytes, length);
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) return errno;
-    bytes += written;
-    length -= static_cast<std::size_t>(written);
-  }
-  return 0;
-}
-
-int copy_contents_into(const std::string& source_path, int target) {
-  const int source = open(source_path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (source < 0) return errno;
-  std::vector<char> buffer(kCopyChunk);
-  int status = 0;
-  while (status == 0) {
-    const ssize_t got = read(source, buffer.data(), buffer.size());
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno != EINTR) status = errno;
-      continue;
-    }
-    status = write_all(target, buffer.data(), static_cast<std::size_t>(got));
-  }
-  close(source);
   return status;
 }
 
-// The new file keeps the owner and group of the file it replaces where this process may set
-// them, so that a run as another user does not take the file over; the group alone is tried
-// when the owner may not be given away. What cannot be set stays as the system made it.
-void keep_owner(int descriptor, const struct stat& replaced) {
-  if (fchown(descriptor, replaced.st_uid, replaced.st_gid) == 0) return;
-  [[maybe_unused]] const int group_only =
-      fchown(descriptor, static_cast<uid_t>(-1), replaced.st_gid);
+int copy_contents_into(const std::string& source_path, std::FILE* target) {
+  int status = 0;
+  std::FILE* source = os::open_file(source_path, "rb", status);
+  if (source == nullptr) return status;
+  std::vector<char> buffer(kCopyChunk);
+  while (status == 0) {
+    errno = 0;
+    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), source);
+    if (got < buffer.size() && std::ferror(source)) status = errno != 0 ? errno : EIO;
+    if (status == 0 && got > 0 && std::fwrite(buffer.data(), 1, got, target) != got) {
+      status = errno != 0 ? errno : EIO;
+    }
+    if (got < buffer.size()) break;
+  }
+  std::fclose(source);
+  if (status == 0 && std::fflush(target) != 0) status = errno != 0 ? errno : EIO;
+  return status;
 }
 
 }  // namespace
 
 int replacement_target(const std::string& name, ReplacementTarget& target) {
   target = {name, false};
-  struct stat file {};
+  os::FileStatus file;
   // No such file, or a link whose target is missing: the new file takes the name.
-  if (stat(name.c_str(), &file) != 0) return errno == ENOENT ? 0 : errno;
-  if (S_ISDIR(file.st_mode)) return EISDIR;
-  if (!S_ISREG(file.st_mode)) {
+  if (int status = os::file_status(name, file)) return status == ENOENT ? 0 : status;
+  if (file.kind == os::FileKind::directory) return EISDIR;
+  if (file.kind != os::FileKind::regular) {
     target.in_place = true;
     return 0;
   }
-  struct stat link {};
-  if (lstat(name.c_str(), &link) != 0) return errno;
-  if (!S_ISLNK(link.st_mode)) return 0;
-  std::error_code error;
-  const std::filesystem::path resolved = std::filesystem::canonical(name, error);
-  if (error) return error.value();
-  target.path = resolved.string();
-  return 0;
+  os::FileStatus link;
+  if (int status = os::link_status(name, link)) return status;
+  if (!link.symbolic_link) return 0;
+  return os::resolved_path(name, target.path);
 }
 
 int create_temporary_file(const std::string& replaces, bool copy_contents, TemporaryFile& temporary,
                           std::FILE*& file) {
   temporary.replaces = replaces;
-  struct stat replaced {};
+  os::FileStatus replaced;
   // Only a file that is not there may be taken for absent: a check that failed otherwise would
   // have the new file, without the old one's contents, replace it.
-  const bool exists = stat(temporary.replaces.c_str(), &replaced) == 0;
-  if (!exists && errno != ENOENT) return errno;
-  if (exists && access(temporary.replaces.c_str(), W_OK) != 0) return errno;
-  const int descriptor = open_unique(temporary);
-  if (descriptor < 0) return errno;
-  if (exists) keep_owner(descriptor, replaced);
-  int status = 0;
-  if (exists && fchmod(descriptor, replaced.st_mode & 07777) != 0) status = errno;
-  if (status == 0 && exists && copy_contents) {
-    status = copy_contents_into(temporary.replaces, descriptor);
+  const int checked = os::file_status(temporary.replaces, replaced);
+  if (checked != 0 && checked != ENOENT) return checked;
+  const bool exists = checked == 0;
+  if (exists) {
+    if (int status = os::check_writable(temporary.replaces)) return status;
   }
-  if (status == 0) {
-    file = fdopen(descriptor, "w+b");
-    if (file == nullptr) status = errno;
+  if (int status = create_unique(temporary, file)) return status;
+  // The new file keeps the owner and group of the file it replaces where this process may set
+  // them, so that a run as another user does not take the file over.
+  if (exists) os::copy_owner(file, replaced);
+  int status = exists ? os::copy_permissions(file, replaced) : 0;
+  if (status == 0 && exists && copy_contents) {
+    status = copy_contents_into(temporary.replaces, file);
   }
   if (status != 0) {
-    close(descriptor);
-    unlink(temporary.path.c_str());
+    std::fclose(file);
+    file = nullptr;
+    os::remove_file(temporary.path);
   }
   return status;
 }
 
 void keep_owner_of(const std::string& replaced, const std::string& path) {
-  struct stat old_file {};
-  if (stat(replaced.c_str(), &old_file) != 0) return;
-  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) return;
-  keep_owner(descriptor, old_file);
-  close(descriptor);
+  os::FileStatus old_file;
+  if (os::file_status(replaced, old_file) == 0) os::copy_owner(path, old_file);
 }
 
 void sync_directory_of(const std::string& path) {
-  const int descriptor = open(directory_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (descriptor < 0) return;
-  fsync(descriptor);
-  close(descriptor);
+  os::sync_directory(directory_of(path));
 }
 
 int sync_stream(std::FILE* file) {
-  return fsync(fileno(file)) == 0 ? 0 : errno;
+  return os::sync_file(file);
 }
 
 namespace {
 
-// Swaps the names of the temporary file and the file it replaces; false, with both left as they
-// were, when the replaced file does not exist or the file system cannot swap names.
-bool exchange_names(const TemporaryFile& temporary) {
-#ifdef RENAME_EXCHANGE
-  return renameat2(AT_FDCWD, temporary.path.c_str(), AT_FDCWD, temporary.replaces.c_str(),
-                   RENAME_EXCHANGE) == 0;
-#else
-  (void)temporary;
-  return false;
-#endif
-}
-
 // After the exchange the old content lies under the temporary name. When it cannot be removed,
 // the names are swapped back, so that a failure leaves the replaced file as it was.
 int remove_exchanged(const TemporaryFile& temporary) {
-  if (unlink(temporary.path.c_str()) == 0) return 0;
-  const int status = errno;
-  if (exchange_names(temporary)) discard_temporary_file(temporary);
+  const int status = os::remove_file(temporary.path);
+  if (status == 0) return 0;
+  if (os::exchange_names(temporary.path, temporary.replaces)) discard_temporary_file(temporary);
   return status;
 }
 
-// Gives the temporary file the replaced name only where no file holds it: without the exchange
-// of names, a second name is made and the temporary one removed. Returns kErrNewFileExists,
-// with the temporary file kept, when the name is taken.
+// Gives the temporary file the replaced name only where no file holds it. Returns
+// kErrNewFileExists, with the temporary file kept, when the name is taken.
 int take_name_where_absent(const TemporaryFile& temporary) {
-#ifdef RENAME_NOREPLACE
-  if (renameat2(AT_FDCWD, temporary.path.c_str(), AT_FDCWD, temporary.replaces.c_str(),
-                RENAME_NOREPLACE) == 0) {
-    return 0;
-  }
-  if (errno == EEXIST) return kErrNewFileExists;
-  if (errno != EINVAL && errno != ENOSYS) return errno;
-#endif
-  if (link(temporary.path.c_str(), temporary.replaces.c_str()) == 0) {
-    unlink(temporary.path.c_str());
-    return 0;
-  }
-  if (errno == EEXIST) return kErrNewFileExists;
-  // A file system without second names leaves a check before the rename.
-  struct stat existing {};
-  if (lstat(temporary.replaces.c_str(), &existing) == 0) return kErrNewFileExists;
-  if (errno != ENOENT) return errno;
-  return std::rename(temporary.path.c_str(), temporary.replaces.c_str()) == 0 ? 0 : errno;
+  const int status = os::rename_where_absent(temporary.path, temporary.replaces);
+  return status == EEXIST ? kErrNewFileExists : status;
 }
 
 }  // namespace
@@ -238,9 +162,10 @@ int put_temporary_in_place(const TemporaryFile& temporary) {
     if (status == 0 && temporary.durable) sync_directory_of(temporary.replaces);
     return status;
   }
-  if (!temporary.durable && exchange_names(temporary)) return remove_exchanged(temporary);
-  if (std::rename(temporary.path.c_str(), temporary.replaces.c_str()) != 0) {
-    const int status = errno;
+  if (!temporary.durable && os::exchange_names(temporary.path, temporary.replaces)) {
+    return remove_exchanged(temporary);
+  }
+  if (const int status = os::replace_file(temporary.path, temporary.replaces)) {
     discard_temporary_file(temporary);
     return status;
   }
@@ -251,7 +176,7 @@ int put_temporary_in_place(const TemporaryFile& temporary) {
 }
 
 void discard_temporary_file(const TemporaryFile& temporary) {
-  unlink(temporary.path.c_str());
+  os::remove_file(temporary.path);
 }
 
 }  // namespace textio

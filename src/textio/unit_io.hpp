@@ -21,6 +21,11 @@ struct TransferMode {
   bool formatted = true;
 };
 
+// What the C stream under a unit did last. A stream that was written must be flushed before it is
+// read, and one that was read positioned before it is written; flushing a stream being read would
+// lose its buffered input on some systems.
+enum class StreamDirection { none, reading, writing };
+
 struct Unit {
   int number = 0;
   bool connected = false;
@@ -32,6 +37,7 @@ struct Unit {
   std::size_t record_length = 0;
   bool written = false;  // a sequential file is cut at the end of what was written
   std::string pending;   // sequential output not yet handed to the C library
+  StreamDirection stream_direction = StreamDirection::none;
   // Set when the unit writes through a temporary file; `name` is still the file it replaces.
   std::optional<TemporaryFile> temporary;
   bool kept_at_the_end = false;  // the end of the run keeps the temporary file

@@ -1,12 +1,10 @@
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 
+#include "os/os.hpp"
 #include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
@@ -70,8 +68,13 @@ int noted_failure(const Unit& unit, int status) {
   return status;
 }
 
+// A stream that was read last must be positioned before it is written.
 int write_to_file(Unit& unit, const char* text, std::size_t length) {
   errno = 0;
+  if (unit.stream_direction == StreamDirection::reading && !unit.console) {
+    if (int status = os::seek_to(unit.file, os::position_of(unit.file))) return status;
+  }
+  unit.stream_direction = StreamDirection::writing;
   if (std::fwrite(text, 1, length, unit.file) == length) return kOk;
   return noted_failure(unit, errno ? errno : kErrCantWrite);
 }
@@ -83,11 +86,15 @@ int flush_pending(Unit& unit) {
   return status;
 }
 
+// Only a stream that was written is flushed: some C libraries drop what a stream being read holds
+// in its buffer when it is flushed.
 int flush_to_system(Unit& unit) {
   int status = flush_pending(unit);
+  if (unit.stream_direction != StreamDirection::writing) return status;
   if (std::fflush(unit.file) != 0 && status == kOk) {
     status = noted_failure(unit, errno ? errno : kErrCantWrite);
   }
+  if (!unit.console) unit.stream_direction = StreamDirection::none;
   return status;
 }
 
@@ -102,10 +109,10 @@ void flush_console_output() {
 }
 
 std::FILE* open_stream(const std::string& name, bool exists, int& status) {
-  errno = 0;
-  std::FILE* file = exists ? std::fopen(name.c_str(), "r+b") : std::fopen(name.c_str(), "w+b");
-  if (!file && exists && (errno == EACCES || errno == EROFS)) file = std::fopen(name.c_str(), "rb");
-  if (!file) status = errno ? errno : kErrCantRead;
+  std::FILE* file = os::open_file(name, exists ? "r+b" : "w+b", status);
+  if (!file && exists && (status == EACCES || status == EROFS)) {
+    file = os::open_file(name, "rb", status);
+  }
   return file;
 }
 
@@ -113,10 +120,7 @@ std::FILE* open_stream(const std::string& name, bool exists, int& status) {
 // A device or a FIFO takes what is written as it comes: it is opened for writing only, as a
 // shell would, and neither read nor cut.
 std::FILE* open_in_place(const std::string& name, bool keeps_contents, int& status) {
-  errno = 0;
-  std::FILE* file = std::fopen(name.c_str(), keeps_contents ? "r+b" : "wb");
-  if (!file) status = errno ? errno : kErrCantWrite;
-  return file;
+  return os::open_file(name, keeps_contents ? "r+b" : "wb", status);
 }
 
 int check_status_word(const std::string& status_word, bool exists, bool in_place) {
@@ -136,8 +140,8 @@ bool starts_from_old_contents(const OpenOptions& options) {
 
 // Devices and FIFOs have no end to cut the file at.
 bool is_regular_file(std::FILE* file) {
-  struct stat info {};
-  return fstat(fileno(file), &info) != 0 || S_ISREG(info.st_mode);
+  os::FileStatus status;
+  return os::open_file_status(file, status) != 0 || status.kind == os::FileKind::regular;
 }
 
 // Writes out what the unit holds, syncs it to the disk when asked, and closes its stream;
@@ -147,8 +151,8 @@ int close_stream(Unit& unit, bool sync) {
   if (status == kOk && unit.access == Access::sequential && unit.written &&
       is_regular_file(unit.file)) {
     // A rewritten sequential file ends where its new content ends.
-    long end = std::ftell(unit.file);
-    if (end >= 0 && ftruncate(fileno(unit.file), end) != 0) status = kErrTruncationFailed;
+    const std::int64_t end = os::position_of(unit.file);
+    if (end >= 0 && os::truncate_file(unit.file, end) != 0) status = kErrTruncationFailed;
   }
   if (status == kOk && sync) status = sync_stream(unit.file);
   if (std::fclose(unit.file) != 0 && status == kOk) status = errno ? errno : kErrCantWrite;
@@ -239,7 +243,7 @@ int try_open_unit(int number, const std::string& name, const OpenOptions& option
   std::optional<TemporaryFile> temporary;
   std::FILE* file = nullptr;
   if (scratch) {
-    file = std::tmpfile();
+    file = os::open_scratch_file(status);
   } else if (target.in_place) {
     file = open_in_place(name, starts_from_old_contents(options), status);
   } else if (options.through_temporary) {
@@ -251,7 +255,7 @@ int try_open_unit(int number, const std::string& name, const OpenOptions& option
     file = open_stream(name, exists, status);
   }
   if (!file) return status ? status : kErrCantWrite;
-  if (options.append && std::fseek(file, 0, SEEK_END) != 0) {
+  if (options.append && os::seek_to_end(file) != 0) {
     std::fclose(file);
     if (temporary) discard_temporary_file(*temporary);
     return kErrCantAppend;
@@ -288,7 +292,10 @@ int try_close_unit(int number, Disposition disposition) {
   const std::string name = unit.name;
   release(unit);
   if (temporary) return finish_temporary(*temporary, keep, status);
-  if (!keep && std::remove(name.c_str()) != 0 && status == kOk) status = errno;
+  if (!keep) {
+    const int removed = os::remove_file(name);
+    if (status == kOk) status = removed;
+  }
   return status;
 }
 
@@ -326,12 +333,10 @@ int unit_record_length(int number) {
 int check_file_exists(const std::string& name, bool& exists) {
   exists = false;
   if (trim_right(name).empty()) return kOk;
-  struct stat info;
-  if (stat(std::string(trim_right(name)).c_str(), &info) == 0) {
-    exists = true;
-    return kOk;
-  }
-  return errno == ENOENT ? kOk : errno;
+  os::FileStatus status;
+  const int checked = os::file_status(std::string(trim_right(name)), status);
+  exists = checked == 0;
+  return checked == ENOENT ? kOk : checked;
 }
 
 bool file_exists(const std::string& name) {
@@ -352,19 +357,15 @@ void flush_unit(int number) {
 std::optional<FileIdentity> unit_file_identity(int number) {
   if (!unit_connected(number)) return std::nullopt;
   Unit& unit = table().units[number];
-  struct stat info {};
-  if (unit.console || flush_to_system(unit) != kOk || fstat(fileno(unit.file), &info) != 0) {
+  os::FileStatus status;
+  if (unit.console || flush_to_system(unit) != kOk || os::open_file_status(unit.file, status) != 0) {
     return std::nullopt;
   }
-  // Without inode numbers two files cannot be told apart.
-  if (info.st_ino == 0) return std::nullopt;
-  return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
-                      static_cast<std::uint64_t>(info.st_ino),
-                      static_cast<std::int64_t>(info.st_size),
-                      info.st_mtim.tv_sec,
-                      info.st_mtim.tv_nsec,
-                      info.st_ctim.tv_sec,
-                      info.st_ctim.tv_nsec};
+  if (!status.identity_known) return std::nullopt;
+  return FileIdentity{status.identity.device,     status.identity.number,
+                      status.size,                status.modified_seconds,
+                      status.modified_nanoseconds, status.changed_seconds,
+                      status.changed_nanoseconds};
 }
 
 void sync_unit(int number) {
@@ -444,6 +445,7 @@ int read_sequential_record(Unit& unit, std::string& text) {
     return status;
   }
   text.clear();
+  unit.stream_direction = StreamDirection::reading;
   int c;
   bool any = false;
   while ((c = std::getc(unit.file)) != EOF) {
@@ -469,10 +471,9 @@ int seek_record(Unit& unit, int record) {
   if (unit.access != Access::direct) return kErrSequentialNotAllowed;
   if (record <= 0) return kErrNonPositiveRecord;
   if (int status = flush_to_system(unit)) return status;
-  long long offset =
-      static_cast<long long>(record - 1) * static_cast<long long>(unit.record_length);
-  if (fseeko(unit.file, static_cast<off_t>(offset), SEEK_SET) != 0) return errno;
-  return kOk;
+  const std::int64_t offset =
+      static_cast<std::int64_t>(record - 1) * static_cast<std::int64_t>(unit.record_length);
+  return os::seek_to(unit.file, offset);
 }
 
 }  // namespace
@@ -480,6 +481,7 @@ int seek_record(Unit& unit, int record) {
 int read_direct_record(Unit& unit, int record, std::span<std::byte> bytes, bool pad_with_blanks) {
   if (bytes.size() > unit.record_length) return kErrOffEndOfRecord;
   if (int status = seek_record(unit, record)) return status;
+  unit.stream_direction = StreamDirection::reading;
   std::size_t got = std::fread(bytes.data(), 1, bytes.size(), unit.file);
   if (got < bytes.size()) {
     bool failed = std::ferror(unit.file);
@@ -495,6 +497,7 @@ int read_direct_records(Unit& unit, int first_record, std::span<std::byte> bytes
                         std::size_t& got) {
   got = 0;
   if (int status = seek_record(unit, first_record)) return status;
+  unit.stream_direction = StreamDirection::reading;
   got = std::fread(bytes.data(), 1, bytes.size(), unit.file);
   if (got < bytes.size()) {
     const bool failed = std::ferror(unit.file);
@@ -507,8 +510,8 @@ int read_direct_records(Unit& unit, int first_record, std::span<std::byte> bytes
 int write_direct_record(Unit& unit, int record, std::span<const std::byte> bytes) {
   if (bytes.size() > unit.record_length) return kErrOffEndOfRecord;
   if (int status = seek_record(unit, record)) return status;
-  struct stat before;
-  if (fstat(fileno(unit.file), &before) != 0) return errno;
+  os::FileStatus before;
+  if (int status = os::open_file_status(unit.file, before)) return status;
   errno = 0;
   // Every write reaches the file at once.
   if (std::fwrite(bytes.data(), 1, bytes.size(), unit.file) == bytes.size() &&
@@ -519,7 +522,7 @@ int write_direct_record(Unit& unit, int record, std::span<const std::byte> bytes
   // A record appended in part (a full disk, a file-size limit) would be read back as a record
   // of its own: the file is cut back to its length before the write.
   std::clearerr(unit.file);
-  [[maybe_unused]] const int cut = ftruncate(fileno(unit.file), before.st_size);
+  os::truncate_file(unit.file, before.size);
   return status;
 }
 

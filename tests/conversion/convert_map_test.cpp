@@ -1,5 +1,6 @@
 // The conversion's entry point refuses a thread count below one before it touches any unit or
 // file; the driver takes the count from MAPCONV_THREADS when it is a whole number from 1.
+#include "os/os.hpp"
 #include "conversion/convert_map.hpp"
 
 #include <gtest/gtest.h>
@@ -43,13 +44,13 @@ TEST(ConversionThreads, ComeFromTheEnvironmentOrTheProcessorsAndTheGrid) {
                {"", by_default},
                {" ", by_default}};
   for (const auto& c : cases) {
-    setenv("MAPCONV_THREADS", c.setting, 1);
+    os::set_environment_variable("MAPCONV_THREADS", c.setting);
     const ThreadCount threads = conversion_threads();
     EXPECT_EQ(threads.most, c.threads) << '"' << c.setting << '"';
     // A count asked for holds for the smallest grid too.
     EXPECT_EQ(threads.for_grid(1), threads.fitted_to_grid ? 1 : c.threads) << c.setting;
   }
-  unsetenv("MAPCONV_THREADS");
+  os::unset_environment_variable("MAPCONV_THREADS");
   const ThreadCount fitted = conversion_threads();
   EXPECT_EQ(fitted.most, by_default);
   const struct {

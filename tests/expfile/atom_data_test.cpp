@@ -1,3 +1,4 @@
+#include "os/os.hpp"
 #include "expfile/atom_data.hpp"
 
 #include <gtest/gtest.h>
@@ -39,16 +40,16 @@ class ScopedVariable {
   ScopedVariable(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
     if (value == nullptr) {
-      unsetenv(name);
+      os::unset_environment_variable(name);
     } else {
-      setenv(name, value, 1);
+      os::set_environment_variable(name, value);
     }
   }
   ~ScopedVariable() {
     if (old_) {
-      setenv(name_, old_->c_str(), 1);
+      os::set_environment_variable(name_, *old_);
     } else {
-      unsetenv(name_);
+      os::unset_environment_variable(name_);
     }
   }
   ScopedVariable(const ScopedVariable&) = delete;

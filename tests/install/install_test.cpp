@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "os/os.hpp"
 #include "support/experiment_file.hpp"
 #include "support/files.hpp"
 #include "support/map_file.hpp"
@@ -28,8 +29,8 @@ const std::string kNoInstallationStop =
 class InstalledTree : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    unsetenv("TARN");
-    unsetenv("tarn");
+    os::unset_environment_variable("TARN");
+    os::unset_environment_variable("tarn");
     work_ = new support::TempDirectory;
     const fs::path log = *work_ / "make.log";
     // The nested make must not join the job server of a make that may be running the tests, and

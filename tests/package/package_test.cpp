@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "os/os.hpp"
 #include "support/files.hpp"
 #include "support/run_program.hpp"
 
@@ -31,8 +32,8 @@ std::string quoted(const fs::path& path) {
 class DebianPackage : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    unsetenv("TARN");
-    unsetenv("tarn");
+    os::unset_environment_variable("TARN");
+    os::unset_environment_variable("tarn");
     work_ = new support::TempDirectory;
     const fs::path build = *work_ / "build";
     // Like the installation test: no job server of an outer make, no package check.

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "os/os.hpp"
 #include "support/files.hpp"
 #include "support/mapconv_banner.hpp"
 #include "support/run_program.hpp"
@@ -28,10 +29,10 @@ class BannerRunTest : public ::testing::Test {
     const timespec times[2] = {{kProgramTime, 0}, {kProgramTime, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, program.c_str(), times, 0), 0);
     if (const char* lenpage = std::getenv("LENPAGE")) inherited_lenpage = lenpage;
-    unsetenv("LENPAGE");
+    os::unset_environment_variable("LENPAGE");
   }
   void TearDown() override {
-    if (inherited_lenpage) setenv("LENPAGE", inherited_lenpage->c_str(), 1);
+    if (inherited_lenpage) os::set_environment_variable("LENPAGE", *inherited_lenpage);
   }
 
   // LENPAGE is left unset when `lenpage` holds no value.

@@ -1,3 +1,4 @@
+#include "os/os.hpp"
 #include "startup/platform.hpp"
 
 #include <gtest/gtest.h>
@@ -22,15 +23,15 @@ struct EnvvalCase {
 
 class EnvvalTest : public ::testing::TestWithParam<EnvvalCase> {
  protected:
-  void TearDown() override { unsetenv(kVariable); }
+  void TearDown() override { os::unset_environment_variable(kVariable); }
 };
 
 TEST_P(EnvvalTest, FillsTheFieldAndTellsWhetherItIsBlank) {
   const EnvvalCase& c = GetParam();
   if (c.value) {
-    setenv(kVariable, c.value->c_str(), 1);
+    os::set_environment_variable(kVariable, *c.value);
   } else {
-    unsetenv(kVariable);
+    os::unset_environment_variable(kVariable);
   }
   std::string field(c.width, '?');
   EXPECT_EQ(ENVVAL(kVariable, field), c.returned);
@@ -50,14 +51,14 @@ class CtimeTextTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (const char* tz = std::getenv("TZ")) saved_tz = tz;
-    setenv("TZ", "UTC", 1);
+    os::set_environment_variable("TZ", "UTC");
     tzset();
   }
   void TearDown() override {
     if (saved_tz) {
-      setenv("TZ", saved_tz->c_str(), 1);
+      os::set_environment_variable("TZ", *saved_tz);
     } else {
-      unsetenv("TZ");
+      os::unset_environment_variable("TZ");
     }
     tzset();
   }

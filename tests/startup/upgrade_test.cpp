@@ -1,4 +1,5 @@
 // The upgrade of old experiment files, from each older version to the current one.
+#include "os/os.hpp"
 #include "startup/upgrade.hpp"
 
 #include <gtest/gtest.h>
@@ -42,11 +43,11 @@ class UpgradeTest : public ExperimentTest {
   void SetUp() override {
     ExperimentTest::SetUp();
     support::write_file_bytes(directory_ / "tarn/data/atmdata.dat", kAtomData);
-    unsetenv("tarn");
-    setenv("TARN", (directory_ / "tarn").c_str(), 1);
+    os::unset_environment_variable("tarn");
+    os::set_environment_variable("TARN", (directory_ / "tarn").string());
   }
   void TearDown() override {
-    unsetenv("TARN");
+    os::unset_environment_variable("TARN");
     ExperimentTest::TearDown();
   }
 
@@ -91,7 +92,7 @@ TEST_F(UpgradeTest, VersionZeroTakesAtomTypesFromTheAtomData) {
 // Without the atom data the run stops before any old record has changed, so the file can be
 // upgraded once the installation is set up.
 TEST_F(UpgradeTest, VersionZeroWithoutInstallationStopsWithTheFileUnchanged) {
-  unsetenv("TARN");
+  os::unset_environment_variable("TARN");
   const Records records = {{" EXPR  NATYP", "    2"},
                            {" EXPR ATYP 1", "FE  1.0000" + std::string(40, 'x') + "ABCDEFGHIJK"},
                            {" EXPR ATYP 2", "O   2.0000" + std::string(40, 'y') + "abcdefghijk"},

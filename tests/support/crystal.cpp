@@ -1,5 +1,6 @@
 #include "support/crystal.hpp"
 
+#include <numbers>
 #include <cmath>
 #include <stdexcept>
 
@@ -130,7 +131,7 @@ std::vector<Atom> Crystal::expanded_atoms() const {
 DensityField::DensityField(const Crystal& crystal)
     : atoms_(crystal.expanded_atoms()), width_(crystal.width) {
   std::array<double, 3> c{};
-  for (int i = 0; i < 3; ++i) c[i] = std::cos(crystal.angles[i] * M_PI / 180.0);
+  for (int i = 0; i < 3; ++i) c[i] = std::cos(crystal.angles[i] * std::numbers::pi / 180.0);
   const auto& l = crystal.lengths;
   metric_ = {{{l[0] * l[0], l[0] * l[1] * c[2], l[0] * l[2] * c[1]},
               {l[0] * l[1] * c[2], l[1] * l[1], l[1] * l[2] * c[0]},

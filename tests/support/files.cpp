@@ -1,15 +1,19 @@
 #include "support/files.hpp"
 
+#ifndef _WIN32
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#endif
 
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
+
+#include "os/os.hpp"
 
 namespace support {
 
@@ -29,11 +33,15 @@ void write_file_bytes(const std::filesystem::path& path, std::string_view bytes)
 }
 
 TempDirectory::TempDirectory() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "mapconv-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::system_error(errno, std::generic_category(), "mkdtemp");
+  std::random_device random;
+  const std::string stem = "mapconv-test-" + std::to_string(os::process_id()) + "-";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    path_ = std::filesystem::temp_directory_path() / (stem + std::to_string(random()));
+    // Made by this call, not found: another process's directory is never taken over.
+    if (std::filesystem::create_directory(path_)) return;
   }
-  path_ = pattern;
+  throw std::runtime_error("no temporary directory could be made under " +
+                           std::filesystem::temp_directory_path().string());
 }
 
 TempDirectory::~TempDirectory() {
@@ -41,6 +49,9 @@ TempDirectory::~TempDirectory() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+#ifdef _WIN32
+NullDevice::NullDevice() : path_("NUL") {}
+#else
 NullDevice::NullDevice() {
   if (access("/dev", W_OK) != 0) return;
   const std::filesystem::path system_device = path_;
@@ -57,5 +68,6 @@ NullDevice::NullDevice() {
   }
   close(opened);
 }
+#endif
 
 }  // namespace support

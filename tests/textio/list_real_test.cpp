@@ -23,7 +23,8 @@ std::string library_text(float value) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.9G", static_cast<double>(value));
   std::string text = buffer;
-  std::string sign = text[0] == '-' ? "-" : " ";
+  // The sign of a NaN is the value's own: C libraries differ on whether they show it.
+  std::string sign = std::signbit(value) ? "-" : " ";
   if (text[0] == '-') text.erase(0, 1);
   std::string exponent;
   if (std::size_t e = text.find('E'); e != std::string::npos) {

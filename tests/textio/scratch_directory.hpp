@@ -3,13 +3,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "os/os.hpp"
 #include "textio/program_state.hpp"
 #include "textio/units.hpp"
 
@@ -31,7 +31,7 @@ class ScratchDirectoryTest : public ::testing::Test {
   void SetUp() override {
     reset_program_state();
     dir_ = std::filesystem::temp_directory_path() /
-           ("textio_" + std::to_string(::getpid()) + "_" +
+           ("textio_" + std::to_string(os::process_id()) + "_" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);

@@ -1,0 +1,153 @@
+// The operating-system layer where systems differ: files are bytes, never text; a file is
+// replaced while others hold it open; a sequential file is read whole between flushes. Each test
+// once caught a fault of the Windows build.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "os/os.hpp"
+#include "textio/program_state.hpp"
+#include "textio/records.hpp"
+#include "textio/status.hpp"
+#include "textio/text.hpp"
+#include "textio/units.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string bytes_of(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void put(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class OsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    textio::reset_program_state();
+    directory_ = fs::temp_directory_path() /
+                 ("os_" + std::to_string(os::process_id()) + "_" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(directory_);
+    fs::create_directories(directory_);
+    previous_ = fs::current_path();
+    fs::current_path(directory_);
+  }
+  void TearDown() override {
+    textio::close_all_units();
+    fs::current_path(previous_);
+    fs::remove_all(directory_);
+  }
+
+ private:
+  fs::path directory_;
+  fs::path previous_;
+};
+
+// Line ends and every other byte go to the file and come back as they are, whatever the way in.
+TEST_F(OsTest, FilesHoldTheirBytesAsWritten) {
+  const std::string bytes = std::string("a\r\nb\nc\r\r\n\x1a", 11) + std::string(1, '\0') + "end";
+  int status = 0;
+  std::FILE* file = os::open_file("raw", "wb", status);
+  ASSERT_NE(file, nullptr) << status;
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+  EXPECT_EQ(bytes_of("raw"), bytes);
+  file = os::open_file("raw", "rb", status);
+  ASSERT_NE(file, nullptr) << status;
+  std::string read(bytes.size() + 1, '?');
+  EXPECT_EQ(std::fread(read.data(), 1, read.size(), file), bytes.size());
+  std::fclose(file);
+
+  // Two direct-access records of 82 bytes are 164 bytes, at the offsets of their numbers.
+  const textio::OpenOptions direct{.status = "NEW", .access = textio::Access::direct,
+                                   .record_length = 82};
+  textio::open_unit(20, "DIRECT.EXP", direct);
+  const std::string first = std::string(80, '1') + "\r\n";
+  const std::string second = std::string(80, '2') + "\r\n";
+  textio::write_direct(20, 2, "(A)", second);
+  textio::write_direct(20, 1, "(A)", first);
+  textio::close_unit(20);
+  EXPECT_EQ(bytes_of("DIRECT.EXP"), first + second);
+
+  // A formatted sequential file ends every record with CR LF, once.
+  textio::open_unit(21, "LINES.grd", {.status = "NEW", .through_temporary = true});
+  textio::write_record(21, "(A)", "one");
+  textio::write_record(21, "(A)", "two");
+  textio::close_unit(21);
+  EXPECT_EQ(bytes_of("LINES.grd"), "one\r\ntwo\r\n");
+}
+
+// A file is replaced by the new one whole, however often. While a reader holds the old one open,
+// the replacement either happens or leaves both files as they were: nothing is lost either way.
+TEST_F(OsTest, ReplacesAnExistingFileAndLosesNothingWhileItIsOpen) {
+  put("TARGET.grd", "old");
+  for (const std::string content : {"new 1", "new 2"}) {
+    put("next", content);
+    EXPECT_EQ(os::replace_file("next", "TARGET.grd"), 0);
+    EXPECT_FALSE(fs::exists("next"));
+    EXPECT_EQ(bytes_of("TARGET.grd"), content);
+  }
+  put("next", "new 3");
+  int status = 0;
+  std::FILE* reader = os::open_file("TARGET.grd", "rb", status);
+  ASSERT_NE(reader, nullptr) << status;
+  if (os::replace_file("next", "TARGET.grd") == 0) {
+    EXPECT_FALSE(fs::exists("next"));
+    EXPECT_EQ(bytes_of("TARGET.grd"), "new 3");
+  } else {
+    EXPECT_EQ(bytes_of("next"), "new 3");
+    EXPECT_EQ(bytes_of("TARGET.grd"), "new 2");
+  }
+  char first = 0;
+  EXPECT_EQ(std::fread(&first, 1, 1, reader), 1u);
+  EXPECT_EQ(first, 'n');
+  std::fclose(reader);
+  const std::string target = bytes_of("TARGET.grd");
+  put("other", "x");
+  EXPECT_EQ(os::rename_where_absent("other", "TARGET.grd"), EEXIST);
+  EXPECT_EQ(bytes_of("TARGET.grd"), target);
+  EXPECT_EQ(os::rename_where_absent("other", "FREE"), 0);
+  EXPECT_EQ(bytes_of("FREE"), "x");
+}
+
+// A long sequential file read record by record, with the unit flushed between the reads (as a
+// macro being replayed is), gives every record back whole and in order.
+TEST_F(OsTest, SequentialRecordsSurviveAFlushBetweenReads) {
+  std::string text;
+  for (int i = 1; i <= 1000; ++i) text += "record " + std::to_string(i) + "\r\n";
+  put("MACRO.mac", text);
+  textio::open_unit(22, "MACRO.mac", {.status = "OLD"});
+  for (int i = 1; i <= 1000; ++i) {
+    std::string record(16, ' ');
+    textio::flush_unit(22);
+    textio::read_record(22, "(A)", record);
+    ASSERT_EQ(record, textio::fit("record " + std::to_string(i), 16));
+  }
+  std::string after(16, ' ');
+  EXPECT_EQ(textio::try_read_record(22, "(A)", after), textio::kEndOfFile);
+}
+
+// Names are split into directory and file name as the system writes them.
+TEST(OsNames, FileNameStartsAfterTheDirectoryPart) {
+  EXPECT_EQ(os::file_name_start("SILICON"), 0u);
+  EXPECT_EQ(os::file_name_start("runs/SILICON"), 5u);
+#ifdef _WIN32
+  EXPECT_EQ(os::file_name_start("runs\\SILICON"), 5u);
+  EXPECT_EQ(os::file_name_start("C:SILICON"), 2u);
+  EXPECT_EQ(os::file_name_start("C:\\data\\runs/SILICON"), 13u);
+#else
+  EXPECT_EQ(os::file_name_start("runs\\SILICON"), 0u);
+#endif
+}
+
+}  // namespace
