@@ -4,6 +4,8 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 BENCH_BUILD?= build-bench
 FUZZ_BUILD ?= build-fuzz
+WINDOWS_BUILD ?= build-windows
+FALLBACK_BUILD ?= build-fallbacks
 JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 # `make fuzz FUZZ_SECONDS=N` also runs every fuzz target for N seconds.
@@ -26,6 +28,9 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 # Added for the benchmarks and for `make deb` (dpkg-shlibdeps computes the dependencies).
 BENCH_PACKAGES := libbenchmark-dev
 DEB_PACKAGES := dpkg-dev
+# Added for the Windows build: the MinGW-w64 cross compiler (its posix flavour has std::thread)
+# and wine, which runs the Windows programs and tests.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64
 # `make ... PACKAGE_CHECK=no` skips the check, as the installation test does.
 PACKAGE_CHECK ?= yes
 # A build of its own for `make install` and `make deb`: the prefix is compiled into mapconv,
@@ -33,8 +38,9 @@ PACKAGE_CHECK ?= yes
 INSTALL_BUILD ?= build-install
 DEB_BUILD ?= build-deb
 
-.PHONY: all deps deps-build deps-test deps-fuzz deps-bench deps-deb build run test test-asan \
-        test-tsan fault-sweep bench check-formatting fuzz fuzz-smoke install deb clean format
+.PHONY: all deps deps-build deps-test deps-fuzz deps-bench deps-deb deps-windows build run test \
+        test-asan test-tsan test-fallbacks fault-sweep bench check-formatting fuzz fuzz-smoke \
+        install deb windows test-windows windows-zip clean format
 
 all: build
 
@@ -58,7 +64,8 @@ endef
 
 # Every list: what CI needs for the tests and the fuzz runs.
 deps:
-	$(call ensure_packages,$(BUILD_PACKAGES) $(TEST_PACKAGES) $(FUZZ_PACKAGES) $(BENCH_PACKAGES))
+	$(call ensure_packages,$(BUILD_PACKAGES) $(TEST_PACKAGES) $(FUZZ_PACKAGES) $(BENCH_PACKAGES) \
+	  $(WINDOWS_PACKAGES))
 deps-build:
 	$(call ensure_packages,$(BUILD_PACKAGES))
 deps-test:
@@ -69,6 +76,8 @@ deps-bench:
 	$(call ensure_packages,$(BUILD_PACKAGES) $(BENCH_PACKAGES))
 deps-deb:
 	$(call ensure_packages,$(BUILD_PACKAGES) $(DEB_PACKAGES))
+deps-windows:
+	$(call ensure_packages,$(BUILD_PACKAGES) $(TEST_PACKAGES) $(WINDOWS_PACKAGES))
 
 $(BUILD)/CMakeCache.txt: | deps-build
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -101,6 +110,59 @@ test-tsan: deps-test $(TSAN_BUILD)/CMakeCache.txt
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target conversion_tests e2e_tests
 	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/tests/conversion/conversion_tests
 	cd $(TSAN_BUILD)/tests/e2e && TSAN_OPTIONS=halt_on_error=1 ./e2e_tests
+
+# The POSIX fallbacks of the Linux-only calls, as a POSIX system without them builds them.
+$(FALLBACK_BUILD)/CMakeCache.txt: | deps-test
+	cmake -S . -B $(FALLBACK_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAPCONV_POSIX_FALLBACKS=ON
+
+test-fallbacks: deps-test $(FALLBACK_BUILD)/CMakeCache.txt
+	cmake -S . -B $(FALLBACK_BUILD) -DMAPCONV_WERROR=ON
+	cmake --build $(FALLBACK_BUILD) -j $(JOBS)
+	cd $(FALLBACK_BUILD) && ctest --output-on-failure -j $(JOBS) -E '^(package_tests|install_tests)$$'
+
+# The Windows build: both programs, their unit tests and the test drivers, cross-compiled with
+# MinGW-w64. Wine runs in a prefix of the build's own, with one wineserver for the whole run.
+WINE_ENV = WINEPREFIX=$(abspath $(WINDOWS_BUILD))/wine-prefix WINEDEBUG=-all
+WINDOWS_PROGRAMS = $(abspath $(WINDOWS_BUILD))/programs
+WINDOWS_ZIP = $(abspath $(WINDOWS_BUILD))/mapconv-$(VERSION)-windows-x86_64.zip
+# The third word of "project(mapconv VERSION 1.0 ...)".
+VERSION = $(word 3,$(shell grep -m1 '^project' CMakeLists.txt))
+
+$(WINDOWS_BUILD)/CMakeCache.txt: | deps-windows
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release
+
+windows: deps-windows $(WINDOWS_BUILD)/CMakeCache.txt
+	cmake -S . -B $(WINDOWS_BUILD) -DMAPCONV_WERROR=ON
+	$(WINE_ENV) wineboot -i >/dev/null 2>&1
+	$(WINE_ENV) cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	@mkdir -p $(WINDOWS_PROGRAMS)
+	cp $(WINDOWS_BUILD)/src/conversion/mapconv.exe $(WINDOWS_BUILD)/src/grd2ccp4/grd2ccp4.exe \
+	  $(WINDOWS_BUILD)/tests/startup/console_driver/console_driver.exe \
+	  $(WINDOWS_BUILD)/tests/startup/strtrn_driver/strtrn_driver.exe $(WINDOWS_PROGRAMS)
+
+windows-zip: windows
+	cmake --build $(WINDOWS_BUILD) --target windows_zip
+	@ls $(WINDOWS_ZIP)
+
+# The Windows unit tests under wine, then the end-to-end tests of the Linux build driving the
+# Windows programs (each run compared with the Linux program's files), and the zip unpacked.
+test-windows: windows-zip $(BUILD)/CMakeCache.txt
+	cmake -S . -B $(BUILD) -DMAPCONV_WERROR=ON
+	cmake --build $(BUILD) -j $(JOBS) --target e2e_tests startup_tests grd2ccp4_tests mapconv \
+	  make_example
+	@# The wineserver, and wine's services with it, started here: a service started by the first
+	@# test would hold that test's output open, and CTest would wait for it.
+	$(WINE_ENV) wineserver -p
+	$(WINE_ENV) wineboot -i >/dev/null 2>&1
+	status=0; \
+	(cd $(WINDOWS_BUILD) && $(WINE_ENV) ctest --output-on-failure -j $(JOBS)) || status=1; \
+	for t in e2e/e2e_tests startup/startup_tests grd2ccp4/grd2ccp4_tests; do \
+	  echo "---- $$t, driving the Windows programs"; \
+	  (cd $(BUILD)/tests/$$(dirname $$t) && $(WINE_ENV) MAPCONV_TEST_WINDOWS_PROGRAMS=$(WINDOWS_PROGRAMS) \
+	    MAPCONV_TEST_WINDOWS_ZIP=$(WINDOWS_ZIP) ./$$(basename $$t) --gtest_brief=1) || status=1; \
+	done; \
+	$(WINE_ENV) wineserver -k; exit $$status
 
 # Every scenario of the fault sweep, each call of the kinds that change files failed in turn (and
 # a spread of the reads and seeks); FULL=1 fails every call of every kind.
@@ -165,4 +227,4 @@ format:
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(INSTALL_BUILD) \
-	  $(DEB_BUILD)
+	  $(DEB_BUILD) $(WINDOWS_BUILD) $(FALLBACK_BUILD)

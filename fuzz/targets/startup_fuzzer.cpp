@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "os/os.hpp"
 #include "fuzzing/inputs.hpp"
 #include "fuzzing/session.hpp"
 #include "fuzzing/store_model.hpp"
+#include "os/os.hpp"
 #include "startup/experiment_opening.hpp"
 #include "support/files.hpp"
 

@@ -3,10 +3,10 @@
 
 #include "conversion/driver.hpp"
 #include "expfile/atom_data.hpp"
+#include "os/os.hpp"
 #include "startup/console_input.hpp"
 #include "textio/entry.hpp"
 #include "textio/standard_options.hpp"
-#include "os/os.hpp"
 
 namespace {
 
@@ -58,7 +58,8 @@ constexpr const char* kUsage =
     "       also when the terminal output could not be written, which standard error says\n"
     "  2    an unexpected error of the program, or an unknown option; one line on standard\n"
     "       error names it\n"
-    "  134  (abort signal) a file operation failed; its report is on standard error\n";
+    "  134  (abort signal; 3 on Windows) a file operation failed; its report is on\n"
+    "       standard error\n";
 
 constexpr const char* kUsageLine =
     "Usage: mapconv [NAME [ANSWER...]]   (mapconv --help tells more)\n";
@@ -69,6 +70,19 @@ constexpr int kUsageError = 2;
 void report_untaken_answers() {
   const std::string untaken = startup::untaken_typed_ahead_answers();
   if (!untaken.empty()) std::fprintf(stderr, "mapconv: arguments not used: %s\n", untaken.c_str());
+}
+
+// Where the atom data of the installation lies: under the installation prefix, or, where the
+// program is unpacked wherever the user likes (the Windows zip), beside the program itself.
+std::string installed_directory() {
+#if MAPCONV_ATOM_DATA_BESIDE_PROGRAM
+  const std::string program = os::executable_path();
+  std::string directory = program.substr(0, os::file_name_start(program));
+  if (!directory.empty()) directory.pop_back();  // the separator
+  return directory.empty() ? "." : directory;
+#else
+  return MAPCONV_INSTALLED_DIRECTORY;
+#endif
 }
 
 }  // namespace
@@ -82,7 +96,7 @@ int main(int argc, char** argv) {
   if (textio::refuse_unknown_option(argc, argv, kUsageLine)) return kUsageError;
   // Inside the run: the entry starts each run from the program's start state.
   const int status = textio::run_program(argc, argv, [](int, char**) {
-    expfile::set_installed_directory(MAPCONV_INSTALLED_DIRECTORY);
+    expfile::set_installed_directory(installed_directory());
     conversion::MAPCONV();
   });
   report_untaken_answers();

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "expfile/store.hpp"
-#include "os/os.hpp"
 #include "expfile/terminal.hpp"
+#include "os/os.hpp"
 #include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <span>
 
-#include "os/os.hpp"
 #include "expfile/experiment_path.hpp"
 #include "expfile/file_rename.hpp"
 #include "expfile/store.hpp"
 #include "expfile/terminal.hpp"
+#include "os/os.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"

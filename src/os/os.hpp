@@ -129,7 +129,7 @@ class FileLockHandle {
 
 // ---- The running program ---------------------------------------------------------------------
 
-// The program's arguments as UTF-8 text.
+// The program's arguments as UTF-8 text; a list the program made itself is taken as it is.
 std::vector<std::string> program_arguments(int argc, char** argv);
 // The path of the running executable; empty when the system does not say.
 std::string executable_path();

@@ -34,8 +34,8 @@ constexpr std::int64_t kTicksPerSecond = 10000000LL;
 
 std::wstring wide(const std::string& text) {
   if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring result(static_cast<std::size_t>(length), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
                       length);
@@ -44,8 +44,8 @@ std::wstring wide(const std::string& text) {
 
 std::string narrow(const wchar_t* text, std::size_t size) {
   if (size == 0) return {};
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(size), nullptr, 0,
-                                         nullptr, nullptr);
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(size), nullptr, 0, nullptr, nullptr);
   std::string result(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(size), result.data(), length, nullptr,
                       nullptr);
@@ -59,39 +59,56 @@ std::string narrow(const std::wstring& text) {
 // The system's error codes in the terms of <cerrno>.
 int error_number(DWORD code) {
   switch (code) {
-    case ERROR_SUCCESS: return 0;
+    case ERROR_SUCCESS:
+      return 0;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_NET_NAME:
-    case ERROR_INVALID_NAME: return ENOENT;
+    case ERROR_INVALID_NAME:
+      return ENOENT;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
     case ERROR_CANNOT_MAKE:
-    case ERROR_NETWORK_ACCESS_DENIED: return EACCES;
+    case ERROR_NETWORK_ACCESS_DENIED:
+      return EACCES;
     case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: return EEXIST;
+    case ERROR_ALREADY_EXISTS:
+      return EEXIST;
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return ENOSPC;
-    case ERROR_NOT_SAME_DEVICE: return EXDEV;
-    case ERROR_DIRECTORY: return ENOTDIR;
-    case ERROR_WRITE_PROTECT: return EROFS;
+    case ERROR_HANDLE_DISK_FULL:
+      return ENOSPC;
+    case ERROR_NOT_SAME_DEVICE:
+      return EXDEV;
+    case ERROR_DIRECTORY:
+      return ENOTDIR;
+    case ERROR_WRITE_PROTECT:
+      return EROFS;
     case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY: return ENOMEM;
-    case ERROR_TOO_MANY_OPEN_FILES: return EMFILE;
+    case ERROR_OUTOFMEMORY:
+      return ENOMEM;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return EMFILE;
     case ERROR_BUFFER_OVERFLOW:
-    case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
-    case ERROR_DIR_NOT_EMPTY: return ENOTEMPTY;
-    case ERROR_TOO_MANY_LINKS: return EMLINK;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENAMETOOLONG;
+    case ERROR_DIR_NOT_EMPTY:
+      return ENOTEMPTY;
+    case ERROR_TOO_MANY_LINKS:
+      return EMLINK;
     case ERROR_INVALID_FUNCTION:
-    case ERROR_NOT_SUPPORTED: return EOPNOTSUPP;
+    case ERROR_NOT_SUPPORTED:
+      return EOPNOTSUPP;
     case ERROR_INVALID_PARAMETER:
-    case ERROR_INVALID_HANDLE: return EINVAL;
+    case ERROR_INVALID_HANDLE:
+      return EINVAL;
     case ERROR_NEGATIVE_SEEK:
-    case ERROR_SEEK: return ESPIPE;
-    default: return EIO;
+    case ERROR_SEEK:
+      return ESPIPE;
+    default:
+      return EIO;
   }
 }
 
@@ -139,7 +156,8 @@ int status_of_handle(HANDLE handle, FileStatus& status) {
 
 // A handle for looking at a file (or a directory) without reading it.
 HANDLE open_for_status(const std::string& name, bool follow_links) {
-  const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+  const DWORD flags =
+      FILE_FLAG_BACKUP_SEMANTICS | (follow_links ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
   return CreateFileW(wide(name).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, flags, nullptr);
 }
 
@@ -160,12 +178,18 @@ struct OpenMode {
 };
 
 bool mode_of(const std::string& mode, OpenMode& open) {
-  if (mode == "rb") open = {GENERIC_READ, OPEN_EXISTING, _O_RDONLY};
-  else if (mode == "r+b") open = {GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, _O_RDWR};
-  else if (mode == "wb") open = {GENERIC_WRITE, OPEN_ALWAYS, _O_WRONLY, true};
-  else if (mode == "w+b") open = {GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, _O_RDWR, true};
-  else if (mode == "ab") open = {GENERIC_WRITE, OPEN_ALWAYS, _O_WRONLY | _O_APPEND, false, true};
-  else return false;
+  if (mode == "rb")
+    open = {GENERIC_READ, OPEN_EXISTING, _O_RDONLY};
+  else if (mode == "r+b")
+    open = {GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, _O_RDWR};
+  else if (mode == "wb")
+    open = {GENERIC_WRITE, OPEN_ALWAYS, _O_WRONLY, true};
+  else if (mode == "w+b")
+    open = {GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, _O_RDWR, true};
+  else if (mode == "ab")
+    open = {GENERIC_WRITE, OPEN_ALWAYS, _O_WRONLY | _O_APPEND, false, true};
+  else
+    return false;
   return true;
 }
 
@@ -210,9 +234,9 @@ bool rename_posix_style(const std::string& from, const std::string& to) {
   info->root = nullptr;
   info->length = static_cast<DWORD>(target.size() * sizeof(WCHAR));
   std::copy(target.begin(), target.end(), info->name);
-  const bool done = SetFileInformationByHandle(
-      handle, static_cast<FILE_INFO_BY_HANDLE_CLASS>(kFileRenameInfoEx), info,
-      static_cast<DWORD>(buffer.size()));
+  const bool done =
+      SetFileInformationByHandle(handle, static_cast<FILE_INFO_BY_HANDLE_CLASS>(kFileRenameInfoEx),
+                                 info, static_cast<DWORD>(buffer.size()));
   if (done) FlushFileBuffers(handle);
   CloseHandle(handle);
   return done;
@@ -247,8 +271,8 @@ int resolved_path(const std::string& name, std::string& path) {
   const HANDLE handle = open_for_status(name, true);
   if (handle == INVALID_HANDLE_VALUE) return last_error();
   std::vector<wchar_t> buffer(MAX_PATH);
-  DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(),
-                                           static_cast<DWORD>(buffer.size()), 0);
+  DWORD length =
+      GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
   if (length >= buffer.size()) {
     buffer.resize(length + 1);
     length = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
@@ -473,19 +497,37 @@ void FileLockHandle::release() {
   held_ = false;
 }
 
+namespace {
+
+std::string in_ansi_code_page(const wchar_t* text) {
+  const int size = static_cast<int>(wcslen(text));
+  if (size == 0) return {};
+  const int length = WideCharToMultiByte(CP_ACP, 0, text, size, nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, size, result.data(), length, nullptr, nullptr);
+  return result;
+}
+
+}  // namespace
+
+// The C library hands the arguments over in the ANSI code page, which cannot hold every letter:
+// a list that is the command line in that code page is taken again from the command line as
+// typed. Any other list was made by the program, in UTF-8 already.
 std::vector<std::string> program_arguments(int argc, char** argv) {
+  std::vector<std::string> given(argv, argv + argc);
   int count = 0;
-  wchar_t** wide_arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (wide_arguments == nullptr || count != argc) {
-    if (wide_arguments != nullptr) LocalFree(wide_arguments);
-    return std::vector<std::string>(argv, argv + argc);
+  wchar_t** typed = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (typed == nullptr) return given;
+  bool from_command_line = count == argc;
+  for (int i = 0; from_command_line && i < count; ++i) {
+    from_command_line = in_ansi_code_page(typed[i]) == given[static_cast<std::size_t>(i)];
   }
-  std::vector<std::string> arguments;
-  for (int i = 0; i < count; ++i) {
-    arguments.push_back(narrow(wide_arguments[i], wcslen(wide_arguments[i])));
+  if (from_command_line) {
+    for (int i = 0; i < count; ++i)
+      given[static_cast<std::size_t>(i)] = narrow(typed[i], wcslen(typed[i]));
   }
-  LocalFree(wide_arguments);
-  return arguments;
+  LocalFree(typed);
+  return given;
 }
 
 std::string executable_path() {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "os/os.hpp"
 #include "expfile/foreign_form.hpp"
 #include "expfile/index.hpp"
 #include "expfile/store.hpp"
+#include "os/os.hpp"
 #include "startup/console_input.hpp"
 #include "startup/platform.hpp"
 #include "startup/upgrade.hpp"

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "os/os.hpp"
-
 #include "textio/entry.hpp"
 #include "textio/text.hpp"
 

@@ -76,7 +76,8 @@ std::string program_name() {
   std::string path = argument(0) ? argument(0) : "";
   std::string name = path.substr(os::file_name_start(path));
   // "mapconv", not "mapconv.exe", on systems that name programs by their extension.
-  if (name.size() > 4 && upper_case(name.substr(name.size() - 4)) == ".EXE") name.resize(name.size() - 4);
+  if (name.size() > 4 && upper_case(name.substr(name.size() - 4)) == ".EXE")
+    name.resize(name.size() - 4);
   return name;
 }
 

@@ -358,14 +358,15 @@ std::optional<FileIdentity> unit_file_identity(int number) {
   if (!unit_connected(number)) return std::nullopt;
   Unit& unit = table().units[number];
   os::FileStatus status;
-  if (unit.console || flush_to_system(unit) != kOk || os::open_file_status(unit.file, status) != 0) {
+  if (unit.console || flush_to_system(unit) != kOk ||
+      os::open_file_status(unit.file, status) != 0) {
     return std::nullopt;
   }
   if (!status.identity_known) return std::nullopt;
-  return FileIdentity{status.identity.device,     status.identity.number,
-                      status.size,                status.modified_seconds,
-                      status.modified_nanoseconds, status.changed_seconds,
-                      status.changed_nanoseconds};
+  return FileIdentity{
+      status.identity.device,    status.identity.number,      status.size,
+      status.modified_seconds,   status.modified_nanoseconds, status.changed_seconds,
+      status.changed_nanoseconds};
 }
 
 void sync_unit(int number) {

@@ -1,6 +1,5 @@
 // The conversion's entry point refuses a thread count below one before it touches any unit or
 // file; the driver takes the count from MAPCONV_THREADS when it is a whole number from 1.
-#include "os/os.hpp"
 #include "conversion/convert_map.hpp"
 
 #include <gtest/gtest.h>
@@ -12,6 +11,7 @@
 #include <thread>
 
 #include "conversion/driver.hpp"
+#include "os/os.hpp"
 #include "textio/units.hpp"
 
 namespace conversion {

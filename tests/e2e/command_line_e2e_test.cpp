@@ -38,7 +38,7 @@ TEST_P(OptionTest, AnswersInAnEmptyDirectoryWithoutTouchingAFile) {
 const char* const kUsage =
     "Usage: mapconv \\[NAME \\[ANSWER\\.\\.\\.\\]\\]\n"
     "[^]*NAME\\.EXP[^]*NAME\\.FOB[^]*NAME\\.9FD[^]*NAME\\.grd[^]*"
-    "TARN, tarn[^]*/share/mapconv\n[^]*LENPAGE[^]*"
+    "TARN, tarn[^]*(/share/mapconv|the directory of mapconv\\.exe)\n[^]*LENPAGE[^]*"
     "Exit status:\n  0 [^]*\n  1 [^]*\n  2 [^]*\n  134 [^]*\n";
 const char* const kVersion = "mapconv [0-9]+\\.[0-9]+\n";
 

@@ -95,6 +95,14 @@ std::vector<support::ExperimentRecord> as_version_five(
   return records;
 }
 
+std::vector<support::ExperimentRecord> with_an_atom_type(
+    std::vector<support::ExperimentRecord> records) {
+  records.insert(records.end() - 1,
+                 {{" EXPR  NATYP", "    1"},
+                  {" EXPR ATYP 1", "SI        " + std::string(39, ' ') + " 14.00000   28.0860"}});
+  return records;
+}
+
 support::MapFile two_point_map() {
   support::MapFile map;
   map.phase_name = "Two points";

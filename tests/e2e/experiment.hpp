@@ -42,6 +42,11 @@ std::vector<support::ExperimentRecord> old_experiment_records(int version, const
 std::vector<support::ExperimentRecord> as_version_five(
     std::vector<support::ExperimentRecord> current);
 
+// The records with one atom type (Si) added before the last-record marker, whose scattering
+// factors the upgrade of a version 0 file takes from the atom data file.
+std::vector<support::ExperimentRecord> with_an_atom_type(
+    std::vector<support::ExperimentRecord> records);
+
 // P 1 on a grid of 1 x 1 x 2 points holding 0 and 2.
 support::MapFile two_point_map();
 

@@ -1,4 +1,3 @@
-#include "os/os.hpp"
 #include "expfile/atom_data.hpp"
 
 #include <gtest/gtest.h>
@@ -11,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "os/os.hpp"
 #include "store_fixture.hpp"
 #include "support/files.hpp"
 #include "textio/records.hpp"

@@ -101,6 +101,9 @@ class ConversionTest : public ::testing::TestWithParam<ConversionCase> {};
 
 TEST_P(ConversionTest, WritesTheWholeCellInTheMapsAxisOrder) {
   const ConversionCase& c = GetParam();
+  if (std::string_view(c.name) == "SmallLettersKeptWhenOnlyThatFileExists") {
+    MAPCONV_SKIP_ON_WINDOWS("names that differ only in case are one name there");
+  }
   const support::RunResult run = run_grd2ccp4(c.arguments, {{c.input, grid_file(c.grid)}});
   ASSERT_EQ(run.exit_status, 0) << run.standard_error;
   EXPECT_EQ(run.standard_error, "");

@@ -1,6 +1,8 @@
 // The operating-system layer where systems differ: files are bytes, never text; a file is
 // replaced while others hold it open; a sequential file is read whole between flushes. Each test
 // once caught a fault of the Windows build.
+#include "os/os.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,7 +10,6 @@
 #include <sstream>
 #include <string>
 
-#include "os/os.hpp"
 #include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
@@ -69,8 +70,8 @@ TEST_F(OsTest, FilesHoldTheirBytesAsWritten) {
   std::fclose(file);
 
   // Two direct-access records of 82 bytes are 164 bytes, at the offsets of their numbers.
-  const textio::OpenOptions direct{.status = "NEW", .access = textio::Access::direct,
-                                   .record_length = 82};
+  const textio::OpenOptions direct{
+      .status = "NEW", .access = textio::Access::direct, .record_length = 82};
   textio::open_unit(20, "DIRECT.EXP", direct);
   const std::string first = std::string(80, '1') + "\r\n";
   const std::string second = std::string(80, '2') + "\r\n";

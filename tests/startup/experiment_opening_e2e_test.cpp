@@ -60,7 +60,8 @@ std::vector<std::string> records_of(const std::string& bytes) {
 
 // The terminal output with the line that shows the working directory replaced by "<dir>".
 std::string with_directory_hidden(const std::string& output) {
-  return std::regex_replace(output, std::regex("\n /[^\n]*\n"), "\n <dir>\n");
+  // A Windows program shows the directory with its drive: wine's Z: for the Linux root.
+  return std::regex_replace(output, std::regex("\n (/|Z:\\\\)[^\n]*\n"), "\n <dir>\n");
 }
 
 struct NameCase {

@@ -1,4 +1,3 @@
-#include "os/os.hpp"
 #include "startup/platform.hpp"
 
 #include <gtest/gtest.h>
@@ -7,6 +6,8 @@
 #include <ctime>
 #include <optional>
 #include <string>
+
+#include "os/os.hpp"
 
 namespace startup {
 namespace {

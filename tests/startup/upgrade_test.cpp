@@ -1,5 +1,4 @@
 // The upgrade of old experiment files, from each older version to the current one.
-#include "os/os.hpp"
 #include "startup/upgrade.hpp"
 
 #include <gtest/gtest.h>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "experiment_fixture.hpp"
+#include "os/os.hpp"
 #include "support/files.hpp"
 #include "textio/status.hpp"
 

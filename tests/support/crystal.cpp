@@ -1,7 +1,7 @@
 #include "support/crystal.hpp"
 
-#include <numbers>
 #include <cmath>
+#include <numbers>
 #include <stdexcept>
 
 namespace support {

@@ -12,10 +12,12 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <exception>
 #include <memory>
 #include <numeric>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -173,21 +175,62 @@ int wait_with_limit(pid_t child, std::chrono::seconds limit, bool& timed_out) {
   }
 }
 
+constexpr int kWindowsAbortStatus = 3;
+
+std::optional<std::string> environment_value(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') return std::nullopt;
+  return std::string(value);
+}
+
+// The Windows program that stands for `program`, when the Windows programs are under test.
+std::optional<std::string> windows_program_for(const std::string& program) {
+  const std::optional<std::string> directory = environment_value("MAPCONV_TEST_WINDOWS_PROGRAMS");
+  if (!directory) return std::nullopt;
+  const std::filesystem::path exe = std::filesystem::path(*directory) /
+                                    (std::filesystem::path(program).filename().string() + ".exe");
+  if (!std::filesystem::exists(exe)) return std::nullopt;
+  return std::filesystem::absolute(exe).string();
+}
+
+// Wine hands the arguments over in the locale's character set: UTF-8, whatever the test asked of
+// the Linux program.
+std::map<std::string, std::string> for_wine(std::map<std::string, std::string> environment) {
+  environment["LC_ALL"] = "C.UTF-8";
+  return environment;
+}
+
+// A Windows console writes CR LF; the tests compare lines.
+std::string with_unix_line_ends(std::string text) {
+  std::string result;
+  result.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    result.push_back(text[i]);
+  }
+  return result;
+}
+
 // A run ready to be forked: its program, arguments, environment and the scratch directory of
 // its standard streams. Not movable: the setup points into it.
 class PreparedRun {
  public:
+  // `as_built` runs the Linux program even when the Windows programs are under test.
   PreparedRun(const std::filesystem::path& program, const RunRequest& request,
-              const std::filesystem::path& directory)
-      : program_(std::filesystem::absolute(program).string()),
+              const std::filesystem::path& directory, bool as_built = false)
+      : windows_program_(as_built ? std::nullopt : windows_copy_of(program)),
+        program_(windows_program_ ? wine_program() : std::filesystem::absolute(program).string()),
         directory_(directory.string()),
         input_((scratch_ / "stdin").string()),
         output_(request.standard_output_to.value_or((scratch_ / "stdout").string())),
         error_(request.standard_error_to.value_or((scratch_ / "stderr").string())),
         output_redirected_(request.standard_output_to.has_value()),
         error_redirected_(request.standard_error_to.has_value()),
-        argv_(with_program(program_, request.arguments)),
-        envp_(merged_environment(request.environment)),
+        argv_(windows_program_
+                  ? with_program(program_, with_program(*windows_program_, request.arguments))
+                  : with_program(program_, request.arguments)),
+        envp_(merged_environment(windows_program_ ? for_wine(request.environment)
+                                                  : request.environment)),
         limited_(request.file_size_limit.has_value()),
         file_size_signal_ignored_(request.file_size_signal_ignored) {
     write_file_bytes(input_, request.standard_input);
@@ -220,10 +263,28 @@ class PreparedRun {
     result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (!output_redirected_) result.standard_output = read_file_bytes(output_);
     if (!error_redirected_) result.standard_error = read_file_bytes(error_);
+    if (windows_program_) {
+      result.standard_output = with_unix_line_ends(result.standard_output);
+      result.standard_error = with_unix_line_ends(result.standard_error);
+      if (result.exit_status == kWindowsAbortStatus) {
+        result.signalled = true;
+        result.signal = SIGABRT;
+        result.exit_status = -1;
+      }
+    }
     return result;
   }
 
  private:
+  std::optional<std::string> windows_copy_of(const std::filesystem::path& program) const {
+    const std::optional<std::string> exe = windows_program_for(program.string());
+    if (!exe) return std::nullopt;
+    const std::filesystem::path copy = scratch_.path() / std::filesystem::path(*exe).filename();
+    std::filesystem::copy_file(*exe, copy);
+    std::filesystem::last_write_time(copy, std::filesystem::last_write_time(program));
+    return copy.string();
+  }
+
   static std::vector<std::string> with_program(const std::string& program,
                                                const std::vector<std::string>& arguments) {
     std::vector<std::string> all{program};
@@ -232,6 +293,8 @@ class PreparedRun {
   }
 
   const TempDirectory scratch_;
+  // Run from a copy in the scratch directory, which carries the Linux program's time.
+  const std::optional<std::string> windows_program_;
   const std::string program_, directory_, input_, output_, error_;
   const bool output_redirected_, error_redirected_;
   const ExecStrings argv_, envp_;
@@ -396,7 +459,10 @@ std::map<std::string, std::string> files_in(const std::filesystem::path& directo
   return files;
 }
 
-RunResult run_built_program(const std::filesystem::path& program, const RunRequest& request) {
+namespace {
+
+RunResult run_in_new_directory(const std::filesystem::path& program, const RunRequest& request,
+                               bool as_built) {
   const TempDirectory scratch;
   const std::filesystem::path work = scratch / "work";
   std::filesystem::create_directory(work);
@@ -406,7 +472,7 @@ RunResult run_built_program(const std::filesystem::path& program, const RunReque
   for (const std::string& name : request.fifos) {
     readers[name] = std::make_unique<FifoReader>(work / name);
   }
-  const PreparedRun run(program, request, work);
+  const PreparedRun run(program, request, work, as_built);
   const StartedChild child = fork_child(run.setup());
   confirm_start(child, run.program());
   bool timed_out = false;
@@ -414,6 +480,55 @@ RunResult run_built_program(const std::filesystem::path& program, const RunReque
   RunResult result = run.result(status, timed_out);
   for (auto& [name, reader] : readers) result.read_from_fifos[name] = reader->finish();
   list_entries(work, result);
+  return result;
+}
+
+// Files that must be the same bytes whichever system made them: all but listings (they carry
+// the program's date) and kept temporary files (their names carry the process id).
+std::map<std::string, std::string> compared_files(const RunResult& result) {
+  std::map<std::string, std::string> files;
+  for (const auto& [name, bytes] : result.files) {
+    const bool listing = name.ends_with(".LST") || name.ends_with(".lst");
+    if (!listing && name.find(".partial-") == std::string::npos) files[name] = bytes;
+  }
+  return files;
+}
+
+void expect_same_files_as_linux(const std::filesystem::path& program, const RunRequest& request,
+                                const RunResult& windows) {
+  const RunResult linux_run = run_in_new_directory(program, request, true);
+  const std::map<std::string, std::string> expected = compared_files(linux_run);
+  const std::map<std::string, std::string> got = compared_files(windows);
+  for (const auto& [name, bytes] : expected) {
+    const auto found = got.find(name);
+    if (found == got.end()) {
+      ADD_FAILURE() << "the Windows program left no " << name << ", the Linux one did";
+    } else if (found->second != bytes) {
+      ADD_FAILURE() << "the Windows program's " << name << " differs from the Linux one's";
+    }
+  }
+  for (const auto& [name, bytes] : got) {
+    if (!expected.contains(name)) ADD_FAILURE() << "only the Windows program left " << name;
+  }
+}
+
+}  // namespace
+
+std::string wine_program() {
+  if (const std::optional<std::string> wine = environment_value("MAPCONV_TEST_WINE")) return *wine;
+  for (const char* candidate : {"/usr/bin/wine", "/usr/local/bin/wine", "/usr/lib/wine/wine64"}) {
+    if (access(candidate, X_OK) == 0) return candidate;
+  }
+  return "wine";
+}
+
+bool testing_windows_programs() {
+  return environment_value("MAPCONV_TEST_WINDOWS_PROGRAMS").has_value();
+}
+
+RunResult run_built_program(const std::filesystem::path& program, const RunRequest& request) {
+  RunResult result = run_in_new_directory(program, request, false);
+  if (windows_program_for(program.string())) expect_same_files_as_linux(program, request, result);
   return result;
 }
 

@@ -2,6 +2,8 @@
 // exit status, standard output, standard error and the files in the directory.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -74,8 +76,22 @@ std::vector<RunResult> run_together(const std::filesystem::path& directory,
 // Relative name -> bytes of every regular file under `directory`.
 std::map<std::string, std::string> files_in(const std::filesystem::path& directory);
 
+// The Windows build's programs under test (`make test-windows`): when MAPCONV_TEST_WINDOWS_PROGRAMS
+// names a directory, a program NAME whose NAME.exe is there runs as that .exe under wine
+// (MAPCONV_TEST_WINE, or wine from the path). Its standard output and error then come back with
+// CR LF line ends taken as LF, and the Windows status of an abort (3) as the abort signal. Every
+// single run is also made with the Linux program beside it, and the two must leave the same
+// files, but for listings, which carry the program's date.
+bool testing_windows_programs();
+// The wine that runs them.
+std::string wine_program();
+
 // Runs `command` through the shell and returns its standard output (with standard error when
 // `with_errors`) and its status as pclose gives it.
 std::pair<std::string, int> run_shell_command(const std::string& command, bool with_errors = true);
 
 }  // namespace support
+
+// Skips a test that needs what Windows does not have, when the Windows programs are under test.
+#define MAPCONV_SKIP_ON_WINDOWS(reason) \
+  if (::support::testing_windows_programs()) GTEST_SKIP() << "not on Windows: " << (reason)

@@ -6,6 +6,7 @@
 //       listing unit.
 #include <vector>
 
+#include "os/os.hpp"
 #include "startup/experiment_opening.hpp"
 #include "textio/entry.hpp"
 #include "textio/records.hpp"
@@ -41,11 +42,12 @@ int main(int argc, char** argv) {
       textio::stop_run("strtrn_driver PROGRAM EXPERIMENT_MODE LISTING_MODE [NAME]");
     });
   }
-  const StartRequest request{argv[1], argv[2], argv[3]};
+  std::vector<std::string> typed = os::program_arguments(argc, argv);
+  const StartRequest request{typed[1].c_str(), typed[2].c_str(), typed[3].c_str()};
   // The start-up takes the experiment name from the first argument, so the program sees only
   // the name.
-  std::vector<char*> arguments = {argv[0]};
-  if (argc == 5) arguments.push_back(argv[4]);
+  std::vector<char*> arguments = {typed[0].data()};
+  if (argc == 5) arguments.push_back(typed[4].data());
   arguments.push_back(nullptr);
   return textio::run_program(static_cast<int>(arguments.size()) - 1, arguments.data(),
                              [&request](int, char**) { start(request); });
