@@ -124,7 +124,7 @@ class FileLockHandle {
 
  private:
   std::intptr_t handle_ = -1;
-  bool held_ = false;
+  [[maybe_unused]] bool held_ = false;  // whether this process owns the lock (Windows)
 };
 
 // ---- The running program ---------------------------------------------------------------------
