@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <future>
 #include <numbers>
@@ -384,8 +385,20 @@ void parse_block(const LineParser& parser, std::string_view text, std::uint64_t 
   if (second.empty()) return parser.parse(first, room, parsed.first);
   const std::uint64_t second_room =
       room >= text.size() ? room : room - std::min(room, line_count(first));
-  std::jthread helper([&] { parser.parse(second, second_room, parsed.second); });
-  parser.parse(first, room, parsed.first);
+  // A failure on the helper thread (no memory for the values, say) is the reader's failure, met
+  // on this thread once the helper has ended, rather than the end of the program.
+  std::exception_ptr helper_failure;
+  {
+    std::jthread helper([&] {
+      try {
+        parser.parse(second, second_room, parsed.second);
+      } catch (...) {
+        helper_failure = std::current_exception();
+      }
+    });
+    parser.parse(first, room, parsed.first);
+  }
+  if (helper_failure) std::rethrow_exception(helper_failure);
 }
 
 // The text after the header in blocks of whole lines, the next block read while the lines of the

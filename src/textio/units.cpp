@@ -227,7 +227,11 @@ int try_open_unit(int number, const std::string& name, const OpenOptions& option
   if (!valid_unit_number(number)) return kErrIllegalUnit;
   if (trim_right(name).empty()) return kErrNullFileName;
   Unit& unit = table().units[number];
-  if (unit.connected && !unit.console) try_close_unit(number);
+  // A failed close of the old connection (a temporary file that could not take its name) is
+  // this open's failure: it must not pass without a word.
+  if (unit.connected && !unit.console) {
+    if (int status = try_close_unit(number)) return status;
+  }
   bool scratch = upper_case(trim_right(options.status)) == "SCRATCH";
   bool exists = false;
   if (!scratch) {

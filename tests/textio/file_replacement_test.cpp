@@ -263,6 +263,18 @@ TEST_F(FileReplacementTest, AFailedCloseNamesTheLatestTransfer) {
   }
 }
 
+// Opening a unit that is still connected closes the old connection first; a close that could not
+// put the old file in place is the open's failure, and nothing is opened.
+TEST_F(FileReplacementTest, AFailedCloseOfTheOldConnectionFailsTheReopening) {
+  fs::create_directory("old");
+  open_unit(16, "old/first.grd", kSequential);
+  write_record(16, "(A)", "first");
+  fs::rename("old", "moved");
+  EXPECT_EQ(try_open_unit(16, "second.grd", kSequential), ENOENT);
+  EXPECT_FALSE(unit_connected(16));
+  EXPECT_FALSE(fs::exists("second.grd"));
+}
+
 // A device or a FIFO is written through its name and stays what it was; a directory is refused
 // at the open, before anything is written.
 TEST_F(FileReplacementTest, ATargetThatIsNotARegularFileIsNeverReplaced) {
