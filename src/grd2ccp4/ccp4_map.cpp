@@ -62,7 +62,7 @@ gemmi::Ccp4<float> ccp4_map_of(GridFile grid) {
 namespace {
 
 [[noreturn]] void fail_to_write(const std::filesystem::path& path, const std::string& reason) {
-  throw std::runtime_error(path.string() + ": cannot write the map: " + reason);
+  throw std::runtime_error(os::name_of(path) + ": cannot write the map: " + reason);
 }
 
 // A temporary file beside the replaced file (a symbolic link's target), closed: gemmi's writer
@@ -87,7 +87,7 @@ textio::TemporaryFile make_temporary_file(const std::filesystem::path& path,
 // A device or a FIFO takes the map as it is written; there is no file to replace.
 void write_in_place(const gemmi::Ccp4<float>& map, const std::filesystem::path& path) {
   try {
-    map.write_ccp4_map(path.string());
+    map.write_ccp4_map(os::name_of(path));
   } catch (const std::exception& failure) {
     fail_to_write(path, failure.what());
   }
@@ -119,7 +119,7 @@ void write_through_temporary(const gemmi::Ccp4<float>& map, const std::filesyste
 
 void write_ccp4_map(const gemmi::Ccp4<float>& map, const std::filesystem::path& path) {
   textio::ReplacementTarget target;
-  if (int status = textio::replacement_target(path.string(), target)) {
+  if (int status = textio::replacement_target(os::name_of(path), target)) {
     fail_to_write(path, std::strerror(status));
   }
   if (target.in_place) {

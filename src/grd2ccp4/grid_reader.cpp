@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "grd2ccp4/value_text.hpp"
+#include "os/os.hpp"
 
 namespace grd2ccp4 {
 
@@ -32,7 +33,7 @@ constexpr std::size_t kLongestQuote = 40;
 // with the file name and the number of the line concerned.
 class LineReader {
  public:
-  explicit LineReader(const std::filesystem::path& path) : name_(path.string()) {
+  explicit LineReader(const std::filesystem::path& path) : name_(os::name_of(path)) {
     if (std::filesystem::is_directory(path)) fail_file("is a directory");
     stream_.open(path, std::ios::binary);
     if (!stream_) fail_file(std::strerror(errno));

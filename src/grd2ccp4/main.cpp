@@ -62,11 +62,11 @@ std::string mapconv_grid_file(const std::string& name) {
 // found when that one is absent. Only "no such file" counts as absent; any other failure is left
 // to the reader to report.
 std::filesystem::path grid_file_named(const std::string& argument) {
-  if (argument.ends_with(".grd") || !is_absent(argument)) return argument;
+  if (argument.ends_with(".grd") || !is_absent(argument)) return os::path_of(argument);
   const std::string written_by_mapconv = mapconv_grid_file(argument);
   const std::string as_typed = argument + ".grd";
-  if (is_absent(written_by_mapconv) && !is_absent(as_typed)) return as_typed;
-  return written_by_mapconv;
+  if (is_absent(written_by_mapconv) && !is_absent(as_typed)) return os::path_of(as_typed);
+  return os::path_of(written_by_mapconv);
 }
 
 std::filesystem::path default_output(const std::filesystem::path& input) {
@@ -76,7 +76,7 @@ std::filesystem::path default_output(const std::filesystem::path& input) {
 }
 
 [[noreturn]] void refuse_output(const std::filesystem::path& output, const std::string& reason) {
-  throw std::runtime_error(output.string() + ": cannot write the map: " + reason);
+  throw std::runtime_error(os::name_of(output) + ": cannot write the map: " + reason);
 }
 
 // Writing the map over its own grid file, under whatever name, would destroy the grid it is made
@@ -86,15 +86,15 @@ std::filesystem::path default_output(const std::filesystem::path& input) {
 void refuse_output_that_is_input(const std::filesystem::path& input,
                                  const std::filesystem::path& output) {
   os::FileStatus output_status;
-  if (const int error = os::file_status(output.string(), output_status)) {
+  if (const int error = os::file_status(os::name_of(output), output_status)) {
     if (error == ENOENT) return;
-    refuse_output(output, "cannot tell whether it is the grid file " + input.string() + ": " +
+    refuse_output(output, "cannot tell whether it is the grid file " + os::name_of(input) + ": " +
                               std::strerror(error));
   }
   os::FileStatus input_status;
-  if (os::file_status(input.string(), input_status) != 0) return;
+  if (os::file_status(os::name_of(input), input_status) != 0) return;
   if (output_status.identity_known && output_status.identity == input_status.identity) {
-    refuse_output(output, "it is the grid file " + input.string());
+    refuse_output(output, "it is the grid file " + os::name_of(input));
   }
 }
 
@@ -104,8 +104,8 @@ void report(const std::filesystem::path& output, const gemmi::Ccp4<float>& map) 
   errno = 0;
   const bool written =
       std::printf("Wrote %s: %d x %d x %d points, minimum %g, maximum %g, mean %g, r.m.s. %g\n",
-                  output.string().c_str(), map.grid.nu, map.grid.nv, map.grid.nw, map.hstats.dmin,
-                  map.hstats.dmax, map.hstats.dmean, map.hstats.rms) >= 0 &&
+                  os::name_of(output).c_str(), map.grid.nu, map.grid.nv, map.grid.nw,
+                  map.hstats.dmin, map.hstats.dmax, map.hstats.dmean, map.hstats.rms) >= 0 &&
       std::fflush(stdout) == 0 && !std::ferror(stdout);
   if (!written) {
     throw std::runtime_error(std::string("the report could not be written: ") +
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> arguments = os::program_arguments(argc, argv);
   const std::filesystem::path input = grid_file_named(arguments[1]);
   try {
-    convert(input, argc == 3 ? std::filesystem::path(arguments[2]) : default_output(input));
+    convert(input, argc == 3 ? os::path_of(arguments[2]) : default_output(input));
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "grd2ccp4: %s\n", failure.what());
     return kFailure;

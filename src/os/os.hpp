@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -133,6 +134,11 @@ class FileLockHandle {
 std::vector<std::string> program_arguments(int argc, char** argv);
 // The path of the running executable; empty when the system does not say.
 std::string executable_path();
+// A name as the standard library's paths hold it, and back: UTF-8 text on every system, whatever
+// the system's own encoding of names.
+std::filesystem::path path_of(const std::string& name);
+std::string name_of(const std::filesystem::path& path);
+
 // Where the file-name part of a path starts: after its directory part ("runs/", and on Windows
 // also "runs\\" and a drive such as "C:"); 0 when there is none.
 std::size_t file_name_start(std::string_view path);

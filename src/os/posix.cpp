@@ -321,6 +321,15 @@ std::string executable_path() {
 #endif
 }
 
+// Names are bytes here, passed on as they are.
+std::filesystem::path path_of(const std::string& name) {
+  return std::filesystem::path(name);
+}
+
+std::string name_of(const std::filesystem::path& path) {
+  return path.string();
+}
+
 std::size_t file_name_start(std::string_view path) {
   const std::size_t slash = path.find_last_of('/');
   return slash == std::string_view::npos ? 0 : slash + 1;

@@ -541,6 +541,14 @@ std::string executable_path() {
   }
 }
 
+std::filesystem::path path_of(const std::string& name) {
+  return std::filesystem::path(wide(name));
+}
+
+std::string name_of(const std::filesystem::path& path) {
+  return narrow(path.wstring());
+}
+
 std::size_t file_name_start(std::string_view path) {
   const std::size_t separator = path.find_last_of("/\\");
   if (separator != std::string_view::npos) return separator + 1;

@@ -172,7 +172,13 @@ INSTANTIATE_TEST_SUITE_P(
                        "run/alpha.grd",
                        "run/alpha.ccp4"},
         ConversionCase{
-            "TriclinicWithLfLines", triclinic_with_lf_lines(), {"T.grd"}, "T.grd", "T.ccp4"}),
+            "TriclinicWithLfLines", triclinic_with_lf_lines(), {"T.grd"}, "T.grd", "T.ccp4"},
+        // Names are UTF-8 text on every system.
+        ConversionCase{"LettersBeyondAscii",
+                       GridText{},
+                       {"donn\u00e9es/\u00e9t\u00e9.grd"},
+                       "donn\u00e9es/\u00e9t\u00e9.grd",
+                       "donn\u00e9es/\u00e9t\u00e9.ccp4"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Replaces line `number` (from 1) of a text with LF line ends.
