@@ -122,7 +122,9 @@ test-fallbacks: deps-test $(FALLBACK_BUILD)/CMakeCache.txt
 
 # The Windows build: both programs, their unit tests and the test drivers, cross-compiled with
 # MinGW-w64. Wine runs in a prefix of the build's own, with one wineserver for the whole run.
-WINE_ENV = WINEPREFIX=$(abspath $(WINDOWS_BUILD))/wine-prefix WINEDEBUG=-all
+# A program that crashes under wine ends there, rather than waiting in wine's debugger.
+WINE_ENV = WINEPREFIX=$(abspath $(WINDOWS_BUILD))/wine-prefix WINEDEBUG=-all \
+  WINEDLLOVERRIDES=winedbg.exe=d
 WINDOWS_PROGRAMS = $(abspath $(WINDOWS_BUILD))/programs
 WINDOWS_ZIP = $(abspath $(WINDOWS_BUILD))/mapconv-$(VERSION)-windows-x86_64.zip
 # The third word of "project(mapconv VERSION 1.0 ...)".
@@ -134,8 +136,7 @@ $(WINDOWS_BUILD)/CMakeCache.txt: | deps-windows
 
 windows: deps-windows $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake -S . -B $(WINDOWS_BUILD) -DMAPCONV_WERROR=ON
-	$(WINE_ENV) wineboot -i >/dev/null 2>&1
-	$(WINE_ENV) cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 	@mkdir -p $(WINDOWS_PROGRAMS)
 	cp $(WINDOWS_BUILD)/src/conversion/mapconv.exe $(WINDOWS_BUILD)/src/grd2ccp4/grd2ccp4.exe \
 	  $(WINDOWS_BUILD)/tests/startup/console_driver/console_driver.exe \
@@ -153,6 +154,7 @@ test-windows: windows-zip $(BUILD)/CMakeCache.txt
 	  make_example
 	@# The wineserver, and wine's services with it, started here: a service started by the first
 	@# test would hold that test's output open, and CTest would wait for it.
+	@mkdir -p $(WINDOWS_BUILD)/wine-prefix
 	$(WINE_ENV) wineserver -p
 	$(WINE_ENV) wineboot -i >/dev/null 2>&1
 	status=0; \
