@@ -1,10 +1,10 @@
 #include "expfile/index.hpp"
 
 #include <algorithm>
-#include <compare>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -25,51 +25,78 @@ namespace {
 // its place among the keys around it. The live keys stay in ascending order (see
 // live_keys_ascend), which lets every lookup search the order in logarithmic time instead of
 // walking it; where they might not, the lookups walk it as its definition says.
+//
+// An entry takes sixteen bytes, so that the sort that builds the order moves it in one piece.
 struct OrderEntry {
   RecordKey key;
-  int record = 0;
-  bool deleted = false;
+  unsigned record : 31;
+  unsigned deleted : 1;
+};
+static_assert(sizeof(OrderEntry) == 16);
+
+// A key's bytes as two integers, to tell equal keys apart without a library call.
+struct KeyWords {
+  std::uint64_t head;
+  std::uint32_t tail;
+
+  explicit KeyWords(const RecordKey& key) {
+    std::memcpy(&head, key.data(), sizeof head);
+    std::memcpy(&tail, key.data() + sizeof head, sizeof tail);
+  }
 };
 
-// A key as two unsigned integers whose order is the key order (its bytes read most significant
-// first), then its record number: entries sort by comparing integers, without reaching back to
-// the keys through their record numbers.
-struct SortEntry {
-  std::uint64_t head;  // key bytes 0-7
-  std::uint32_t tail;  // key bytes 8-11
-  int record;
+bool same_key(const RecordKey& a, const RecordKey& b) {
+  const KeyWords x(a);
+  const KeyWords y(b);
+  return x.head == y.head && x.tail == y.tail;
+}
 
-  auto operator<=>(const SortEntry&) const = default;
-  bool same_key(const SortEntry& other) const { return head == other.head && tail == other.tail; }
-  RecordKey key() const;
-};
-
-template <typename Unsigned>
-Unsigned big_endian(const char* bytes) {
-  Unsigned value = 0;
-  for (std::size_t i = 0; i < sizeof(Unsigned); ++i) {
-    value = static_cast<Unsigned>(value << 8 | static_cast<unsigned char>(bytes[i]));
+// The key bytes in which some entry differs from the first, one bit each (bit b for byte b).
+unsigned varying_key_bytes(std::span<const OrderEntry> entries) {
+  const KeyWords first(entries.front().key);
+  std::uint64_t head_differs = 0;
+  std::uint32_t tail_differs = 0;
+  for (const OrderEntry& entry : entries) {
+    const KeyWords words(entry.key);
+    head_differs |= words.head ^ first.head;
+    tail_differs |= words.tail ^ first.tail;
   }
-  return value;
-}
-
-template <typename Unsigned>
-void put_big_endian(Unsigned value, char* bytes) {
-  for (std::size_t i = sizeof(Unsigned); i-- > 0; value = static_cast<Unsigned>(value >> 8)) {
-    bytes[i] = static_cast<char>(value & 0xFF);
+  std::array<unsigned char, sizeof(RecordKey)> differs;
+  std::memcpy(differs.data(), &head_differs, sizeof head_differs);
+  std::memcpy(differs.data() + sizeof head_differs, &tail_differs, sizeof tail_differs);
+  // Both words were read in memory order, so each byte of `differs` stands for its key byte.
+  unsigned varying = 0;
+  for (std::size_t b = 0; b < differs.size(); ++b) {
+    if (differs[b] != 0) varying |= 1U << b;
   }
+  return varying;
 }
 
-SortEntry sort_entry(const RecordKey& key, int record) {
-  static_assert(sizeof(RecordKey) == 12);
-  return {big_endian<std::uint64_t>(key.data()), big_endian<std::uint32_t>(key.data() + 8), record};
+// One stable pass of the radix sort: `from` ordered by key byte `b` into `to`.
+void distribute_by_byte(std::span<const OrderEntry> from, OrderEntry* to, std::size_t b) {
+  std::array<std::uint32_t, 256> starts{};
+  for (const OrderEntry& entry : from) ++starts[static_cast<unsigned char>(entry.key[b])];
+  std::exclusive_scan(starts.begin(), starts.end(), starts.begin(), std::uint32_t{0});
+  for (const OrderEntry& entry : from)
+    to[starts[static_cast<unsigned char>(entry.key[b])]++] = entry;
 }
 
-RecordKey SortEntry::key() const {
-  RecordKey key;
-  put_big_endian(head, key.data());
-  put_big_endian(tail, key.data() + 8);
-  return key;
+// Sorts entries that stand in record order into the order of their keys as unsigned bytes,
+// equal keys staying in record order. A radix sort: one stable pass for each key byte, from the
+// last; the bytes that every key shares take no part.
+void sort_in_record_order(std::vector<OrderEntry>& entries) {
+  if (entries.size() < 2) return;
+  const unsigned varying = varying_key_bytes(entries);
+  // Left uninitialised: every pass writes all of it before reading it.
+  const auto scratch = std::make_unique_for_overwrite<OrderEntry[]>(entries.size());
+  std::span<OrderEntry> sorted(entries);
+  std::span<OrderEntry> other(scratch.get(), entries.size());
+  for (std::size_t b = sizeof(RecordKey); b-- > 0;) {
+    if ((varying >> b & 1U) == 0) continue;
+    distribute_by_byte(sorted, other.data(), b);
+    std::swap(sorted, other);
+  }
+  if (sorted.data() != entries.data()) std::copy(sorted.begin(), sorted.end(), entries.begin());
 }
 
 struct IndexSlot {
@@ -83,8 +110,6 @@ struct IndexSlot {
   // The file the index was built from, while nothing has been written through it.
   std::optional<textio::FileIdentity> built_from;
   bool kept = false;  // free, with the tables of a file that may be opened again
-  // Reused by every build: the key and number of each record, sorted into key order.
-  std::vector<SortEntry> sort_entries;
 };
 
 // The one home of the index state for the whole run.
@@ -107,7 +132,7 @@ const RecordKey kDeleted = to_key(kDeletedKey);
 const RecordKey kBlankKey = to_key("");
 
 bool is_deleted(const RecordKey& key) {
-  return key == kDeleted;
+  return same_key(key, kDeleted);
 }
 
 bool is_next_request(std::string_view key) {
@@ -164,27 +189,36 @@ IndexSlot& take_free_slot(int unit) {
   textio::stop_run("Halt in STARTISAM");
 }
 
-// Records read at once while the index is built: about 256 KB, so that the largest file is read
-// in ten system calls, and the buffer's pages, each made on first touch, stay few.
-constexpr std::size_t kRecordsPerRead = 3200;
+// Records read at once while the index is built: 164 KB of 82-byte records, so that the largest
+// file is read in 15 system calls. The block is a whole number of pages for any even record
+// length, so that the C library reads it straight into the buffer, in one call.
+constexpr std::size_t kRecordsPerRead = 2048;
 
-// The key of the record that starts at `record`, of which `available` bytes were read: the last
-// record of a file cut short reads as if blank-padded.
-RecordKey key_of_record(const std::byte* record, std::size_t available) {
-  RecordKey key;
-  key.fill(' ');
-  std::memcpy(key.data(), record, std::min(available, key.size()));
-  return key == kBlankKey ? kDeleted : key;
+// Enters the record that starts at `bytes`, of which `available` were read, after the last: the
+// last record of a file cut short reads as if blank-padded, and a blank key as deleted. The entry
+// is written in place, a field at a time: one built aside and copied costs twice as much.
+void enter_record(std::vector<OrderEntry>& entries, const std::byte* bytes, std::size_t available) {
+  const auto record = static_cast<unsigned>(entries.size()) + 1;
+  OrderEntry& entry = entries.emplace_back();
+  if (available >= entry.key.size()) {
+    std::memcpy(entry.key.data(), bytes, entry.key.size());
+  } else {
+    entry.key.fill(' ');
+    std::memcpy(entry.key.data(), bytes, available);
+  }
+  entry.record = record;
+  entry.deleted = is_deleted(entry.key) || same_key(entry.key, kBlankKey);
+  if (entry.deleted) entry.key = kDeleted;
 }
 
-// Enters the key of every record up to the end of the file. Any other failure ends the run:
-// an index that silently missed records would let later appends overwrite them.
+// Enters every record up to the end of the file into the order, in record order. Any other
+// failure ends the run: an index that silently missed records would let later appends overwrite
+// them.
 void read_all_keys(IndexSlot& slot) {
-  // Allocated once per slot; a file beyond the capacity grows the tables rather than losing
+  // Allocated once per slot; a file beyond the capacity grows the table rather than losing
   // records.
-  slot.sort_entries.reserve(kSlotCapacity);
-  slot.order.reserve(kSlotCapacity);
-  std::vector<SortEntry>& entries = slot.sort_entries;
+  std::vector<OrderEntry>& entries = slot.order;
+  entries.reserve(kSlotCapacity);
   entries.clear();
   const std::size_t record_length =
       static_cast<std::size_t>(std::max(textio::unit_record_length(slot.unit), 1));
@@ -197,8 +231,7 @@ void read_all_keys(IndexSlot& slot) {
                                                        std::span(block.get(), block_length), got);
     if (status != textio::kOk) textio::raise_io_failure(status);
     for (std::size_t start = 0; start < got; start += record_length) {
-      const int record = static_cast<int>(entries.size()) + 1;
-      entries.push_back(sort_entry(key_of_record(block.get() + start, got - start), record));
+      enter_record(entries, block.get() + start, got - start);
     }
     if (got < block_length) break;
   }
@@ -206,33 +239,37 @@ void read_all_keys(IndexSlot& slot) {
 }
 
 // Puts the entries, one for each record, in the order that KEYSORT gives their keys.
-void sort_as_keysort(std::vector<SortEntry>& entries) {
+void sort_as_keysort(std::vector<OrderEntry>& entries) {
   std::vector<RecordKey> keys(entries.size());
-  for (const SortEntry& entry : entries)
-    keys[static_cast<std::size_t>(entry.record - 1)] = entry.key();
+  std::vector<bool> deleted(entries.size());
+  for (const OrderEntry& entry : entries) {
+    keys[static_cast<std::size_t>(entry.record - 1)] = entry.key;
+    deleted[static_cast<std::size_t>(entry.record - 1)] = entry.deleted;
+  }
   std::vector<int> order(entries.size());
   KEYSORT(keys, order, static_cast<int>(order.size()), kKeyLength);
   for (std::size_t p = 0; p < order.size(); ++p) {
-    entries[p] = sort_entry(keys[static_cast<std::size_t>(order[p] - 1)], order[p]);
+    const auto record = static_cast<std::size_t>(order[p] - 1);
+    entries[p] = OrderEntry{keys[record], static_cast<unsigned>(order[p]), deleted[record]};
   }
 }
 
-// Sorts the records into key order. Where no two searched keys are equal the order is fixed by
-// the keys alone, and a library sort gives what KEYSORT gives; equal keys (a file edited by hand,
-// a run cut short) keep the order that KEYSORT puts them in. Returns how many sorted records are
-// searched: the deleted records, which sort last, are not.
-std::size_t sort_records(IndexSlot& slot) {
-  std::vector<SortEntry>& entries = slot.sort_entries;
-  std::sort(entries.begin(), entries.end());
+// Sorts the records into key order and drops the deleted records that sort last, which are never
+// searched. Where no two searched keys are equal the order is fixed by the keys alone, and any
+// sort by key gives what KEYSORT gives; equal keys (a file edited by hand, a run cut short) keep
+// the order that KEYSORT puts them in.
+void sort_records(IndexSlot& slot) {
+  std::vector<OrderEntry>& entries = slot.order;
+  sort_in_record_order(entries);
   std::size_t searched = entries.size();
-  while (searched > 0 && is_deleted(entries[searched - 1].key())) --searched;
+  while (searched > 0 && entries[searched - 1].deleted) --searched;
   for (std::size_t p = 1; p < searched; ++p) {
-    if (entries[p - 1].same_key(entries[p])) {
+    if (same_key(entries[p - 1].key, entries[p].key)) {
       sort_as_keysort(entries);
       break;
     }
   }
-  return searched;
+  entries.resize(searched);
 }
 
 // The first live position at or after `position`, up to `end`; `end` when there is none.
@@ -354,7 +391,7 @@ int append_entry(IndexSlot& slot, const RecordKey& key) {
   const int index = insertion_index(slot, key);
   ++slot.record_count;
   slot.order.insert(slot.order.begin() + index,
-                    OrderEntry{key, slot.record_count, is_deleted(key)});
+                    OrderEntry{key, static_cast<unsigned>(slot.record_count), is_deleted(key)});
   if (compare_keys(key, kDeleted, kKeyLength) >= 0)
     slot.live_keys_ascend = live_keys_in_order(slot);
   // The read position is a place in the key order: it stays on the record it stood on.
@@ -387,13 +424,7 @@ void STARTISAM(int unit) {
   IndexSlot& slot = indexed != nullptr ? *indexed : take_free_slot(unit);
   slot.built_from = textio::unit_file_identity(unit);
   read_all_keys(slot);
-  const std::size_t searched = sort_records(slot);
-  slot.order.clear();
-  for (std::size_t p = 0; p < searched; ++p) {
-    const SortEntry& entry = slot.sort_entries[p];
-    const RecordKey key = entry.key();
-    slot.order.push_back(OrderEntry{key, entry.record, is_deleted(key)});
-  }
+  sort_records(slot);
   slot.live_keys_ascend = true;
   slot.read_position = 0;
 }
