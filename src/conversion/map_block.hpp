@@ -1,5 +1,5 @@
 // The stored block of a Fourier map: 16-bit codes of the scaled densities and their geometry,
-// filled once by REDFMP and read by the map sampler for every grid point.
+// filled once when the map file is read and read by the map sampler for every grid point.
 #pragma once
 
 #include <array>
@@ -20,9 +20,6 @@ struct MapBlock {
   // Point (u, v, w) from the block start is element u + Lx * (v + Ly * w).
   std::vector<std::int16_t> values;
 };
-
-// Symmetry translations are stored in twelfths of a cell edge: a whole edge is 12 of them.
-inline constexpr float kEdgeTwelfths = 12.0f;
 
 // Codes -32767 and +32767 stand for the density minimum and maximum.
 inline constexpr float kCodeScale = 32767.0f;

@@ -55,12 +55,13 @@ MapSampler::MapSampler(const MapBlock& block, const symmetry::OperatorSet& opera
       for (std::size_t j = 0; j < 3; ++j) {
         operators_[k].rotation[i][j] = static_cast<float>(op.rotation[i][j]);
       }
-      operators_[k].translation[i] = static_cast<float>(op.translation[i]) / kEdgeTwelfths;
+      operators_[k].translation[i] = static_cast<float>(op.translation[i]) / symmetry::kTwelfths;
     }
   }
   summed_in_row_.fill(kNoRow);
   decode_codes();
-  // A NaN's coordinate is NaN, so every slot starts out true for this NaN.
+  // Every slot starts out as the memo of the fraction whose bits are all ones, a NaN: its
+  // coordinates are NaN too, so an unused slot never answers for another fraction wrongly.
   const float nan = std::numeric_limits<float>::quiet_NaN();
   memos_.assign(3 * kMemoSlots, {~std::uint32_t{0}, nan, nan});
 }

@@ -11,8 +11,8 @@ namespace {
 
 // An F-centred tetragonal symbol is told by the sum of the codes of the third token of field 2
 // and the first token of field 3. The sum is 11 for a bare four-fold axis before a d glide
-// ("F 4 d 2") and for the planes c and m in either order ("F 4/c m ...", "F 4/m c ..."); the
-// sum, not the pair, is what the classification has always compared, so it stays a sum.
+// ("F 4 d 2") and for the planes c and m in either order ("F 4/c m ...", "F 4/m c ..."), and the
+// classification compares the sum, not the pair: these symbols must be told apart the same way.
 constexpr int kGlidePairCodeSum = kEmpty + kTokenD;
 static_assert(kTokenC + kTokenM == kGlidePairCodeSum && kTokenM + kTokenC == kGlidePairCodeSum);
 

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "symmetry/operator_set.hpp"
 #include "symmetry/tokens.hpp"
 
 namespace symmetry {
@@ -15,7 +16,6 @@ inline constexpr int kThird = 4;
 inline constexpr int kHalf = 6;
 inline constexpr int kTwoThirds = 8;
 inline constexpr int kThreeQuarters = 9;
-inline constexpr int kTwelfths = 12;
 
 // Origin shifts S(i, j), i, j = 1..3, in twelfths: column j belongs to the symmetry direction
 // along axis j. The values are kept as classification builds them (a sum may reach a whole cell

@@ -55,10 +55,6 @@ constexpr bool all_codes_differ() {
 }
 static_assert(all_codes_differ(), "each rotation appears once in the operation flag table");
 
-int modulo_cell(int twelfths) {
-  return ((twelfths % kTwelfths) + kTwelfths) % kTwelfths;
-}
-
 void update_codes(WorkingMatrix& m) {
   m.rotation_code = rotation_code(m.rotation);
   m.translation_code = translation_code(m.translation);
@@ -66,17 +62,7 @@ void update_codes(WorkingMatrix& m) {
 
 // M_j * M_i: M_i applied first.
 WorkingMatrix multiply(const WorkingMatrix& mj, const WorkingMatrix& mi) {
-  WorkingMatrix product;
-  for (int row = 0; row < 3; ++row) {
-    int shift = mj.translation[row];
-    for (int column = 0; column < 3; ++column) {
-      int sum = 0;
-      for (int k = 0; k < 3; ++k) sum += mj.rotation[row][k] * mi.rotation[k][column];
-      product.rotation[row][column] = sum;
-      shift += mj.rotation[row][column] * mi.translation[column];
-    }
-    product.translation[row] = modulo_cell(shift);
-  }
+  WorkingMatrix product{mj * mi};
   update_codes(product);
   return product;
 }
@@ -196,7 +182,7 @@ void start_group(GroupState& group, bool rhombohedral_cubic) {
   group.count = 0;
   auto store = [&group](const Rotation& r) {
     WorkingMatrix& m = group.matrices[group.count++];
-    m = WorkingMatrix{r, {0, 0, 0}, 0, 0};
+    m = WorkingMatrix{{r, {0, 0, 0}}, 0, 0};
     update_codes(m);
   };
   store({kX, kY, kZ});

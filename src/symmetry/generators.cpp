@@ -26,7 +26,7 @@ enum Rule : int {
 
 GeneratorRule built(const Rotation& rotation, int t1, int t2, int t3) {
   GeneratorRule rule;
-  rule.generator = WorkingMatrix{rotation, {t1, t2, t3}, 0, 0};
+  rule.generator = WorkingMatrix{{rotation, {t1, t2, t3}}, 0, 0};
   return rule;
 }
 

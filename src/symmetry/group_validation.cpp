@@ -1,7 +1,6 @@
 #include "symmetry/group_validation.hpp"
 
 #include <algorithm>
-#include <compare>
 #include <vector>
 
 #include "symmetry/classification.hpp"
@@ -10,29 +9,7 @@ namespace symmetry {
 namespace {
 
 // One element of the whole group; translations in twelfths, 0 to 11.
-struct Element {
-  Rotation rotation{};
-  Translation translation{};
-  auto operator<=>(const Element&) const = default;
-};
-
-int modulo_cell(int twelfths) {
-  return ((twelfths % kTwelfths) + kTwelfths) % kTwelfths;
-}
-
-// a * b: b applied first.
-Element product(const Element& a, const Element& b) {
-  Element p;
-  for (int i = 0; i < 3; ++i) {
-    int shift = a.translation[i];
-    for (int j = 0; j < 3; ++j) {
-      for (int k = 0; k < 3; ++k) p.rotation[i][j] += a.rotation[i][k] * b.rotation[k][j];
-      shift += a.rotation[i][j] * b.translation[j];
-    }
-    p.translation[i] = modulo_cell(shift);
-  }
-  return p;
-}
+using Element = SeitzOperator;
 
 std::vector<Element> whole_group(std::span<const WorkingMatrix> operators, int lattice_type,
                                  bool centric) {
@@ -62,7 +39,7 @@ bool is_closed_group(std::span<const WorkingMatrix> operators, int lattice_type,
   if (std::adjacent_find(elements.begin(), elements.end()) != elements.end()) return false;
   for (const Element& a : elements) {
     for (const Element& b : elements) {
-      if (!std::binary_search(elements.begin(), elements.end(), product(a, b))) return false;
+      if (!std::binary_search(elements.begin(), elements.end(), a * b)) return false;
     }
   }
   return true;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <compare>
 
 #include "symmetry/operator_set.hpp"
 
@@ -12,10 +13,37 @@ using Row = std::array<int, 3>;
 using Rotation = std::array<Row, 3>;
 using Translation = std::array<int, 3>;  // twelfths
 
-// A working matrix of the group closure, with its two identifying codes.
-struct WorkingMatrix {
+// A translation reduced into the cell: 0 to 11 twelfths.
+constexpr int modulo_cell(int twelfths) {
+  return ((twelfths % kTwelfths) + kTwelfths) % kTwelfths;
+}
+
+// A Seitz operator x' = R x + t, t in twelfths: the one form in which operators are combined.
+struct SeitzOperator {
   Rotation rotation{};
   Translation translation{};
+
+  auto operator<=>(const SeitzOperator&) const = default;
+};
+
+// a * b, b applied first; the translation is reduced into the cell.
+constexpr SeitzOperator operator*(const SeitzOperator& a, const SeitzOperator& b) {
+  SeitzOperator product;
+  for (std::size_t row = 0; row < 3; ++row) {
+    int shift = a.translation[row];
+    for (std::size_t column = 0; column < 3; ++column) {
+      for (std::size_t k = 0; k < 3; ++k) {
+        product.rotation[row][column] += a.rotation[row][k] * b.rotation[k][column];
+      }
+      shift += a.rotation[row][column] * b.translation[column];
+    }
+    product.translation[row] = modulo_cell(shift);
+  }
+  return product;
+}
+
+// A working matrix of the group closure, with its two identifying codes.
+struct WorkingMatrix : SeitzOperator {
   int rotation_code = 0;
   int translation_code = 0;
 };

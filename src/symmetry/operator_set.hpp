@@ -9,6 +9,7 @@
 namespace symmetry {
 
 inline constexpr int kMaxOperators = 24;
+inline constexpr int kTwelfths = 12;  // translations are whole twelfths of a cell edge
 inline constexpr int kMaxCentringVectors = 4;
 inline constexpr int kSymbolWidth = 20;
 
