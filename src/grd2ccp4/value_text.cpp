@@ -17,8 +17,7 @@ namespace grd2ccp4 {
 namespace {
 
 // What a plain value line passes through is kept inline (gnu::always_inline) in the loop over the
-// lines: the compiler would otherwise call a few of these pieces, at a cost of about a fifth of
-// the time of that loop.
+// lines: a call for each of these small pieces would cost more than the piece itself.
 
 constexpr int kMostMantissaDigits = 19;  // 10^19 - 1 still fits a std::uint64_t
 constexpr int kMostExponentDigits = 4;

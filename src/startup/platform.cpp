@@ -9,6 +9,8 @@
 namespace startup {
 namespace {
 
+// The platform text the suite's programs give on every system: it goes into stored fields
+// ("Win32 " in a six-character field), which must read the same whatever system wrote them.
 constexpr std::string_view kPlatformText = "Win32 6.0";
 constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
