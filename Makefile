@@ -8,6 +8,9 @@ WINDOWS_BUILD ?= build-windows
 FALLBACK_BUILD ?= build-fallbacks
 JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
+# Warnings stop the build only when asked (`make test WERROR=ON`, as CI does): each target sets
+# the option of its build folder anew, so no earlier call leaves it behind.
+WERROR     ?= OFF
 # `make fuzz FUZZ_SECONDS=N` also runs every fuzz target for N seconds.
 FUZZ_SECONDS ?=
 FUZZ_SMOKE_SECONDS ?= 15
@@ -27,6 +30,8 @@ TEST_PACKAGES := groff-base dpkg-dev lintian python3-mrcfile pymol strace
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # Added for the benchmarks and for `make deb` (dpkg-shlibdeps computes the dependencies).
 BENCH_PACKAGES := libbenchmark-dev
+# The formatter whose output the sources keep (`make format`, and CI's check).
+FORMAT_PACKAGES := clang-format-14
 DEB_PACKAGES := dpkg-dev
 # Added for the Windows build: the MinGW-w64 cross compiler (its posix flavour has std::thread)
 # and wine, which runs the Windows programs and tests.
@@ -38,7 +43,7 @@ PACKAGE_CHECK ?= yes
 INSTALL_BUILD ?= build-install
 DEB_BUILD ?= build-deb
 
-.PHONY: all deps deps-build deps-test deps-fuzz deps-bench deps-deb deps-windows build run test \
+.PHONY: all deps deps-build deps-test deps-fuzz deps-bench deps-deb deps-windows build run test check \
         test-asan test-tsan test-fallbacks fault-sweep bench check-formatting fuzz fuzz-smoke \
         install deb windows test-windows windows-zip clean format
 
@@ -65,7 +70,7 @@ endef
 # Every list: what CI needs for the tests and the fuzz runs.
 deps:
 	$(call ensure_packages,$(BUILD_PACKAGES) $(TEST_PACKAGES) $(FUZZ_PACKAGES) $(BENCH_PACKAGES) \
-	  $(WINDOWS_PACKAGES))
+	  $(FORMAT_PACKAGES) $(WINDOWS_PACKAGES))
 deps-build:
 	$(call ensure_packages,$(BUILD_PACKAGES))
 deps-test:
@@ -85,17 +90,23 @@ $(BUILD)/CMakeCache.txt: | deps-build
 build: deps-build $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The test targets build with warnings as errors (MAPCONV_WERROR), as CI does.
+# Every test, the package, installation and viewer tests (CTest label `system`) included.
 test: deps-test $(BUILD)/CMakeCache.txt
-	cmake -S . -B $(BUILD) -DMAPCONV_WERROR=ON
+	cmake -S . -B $(BUILD) -DMAPCONV_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The unit and end-to-end tests only (CTest labels `unit` and `e2e`): the quick check of a change.
+check: deps-test $(BUILD)/CMakeCache.txt
+	cmake -S . -B $(BUILD) -DMAPCONV_WERROR=$(WERROR)
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L '^(unit|e2e)$$'
 
 $(ASAN_BUILD)/CMakeCache.txt: | deps-test
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DMAPCONV_SANITIZE=ON
 
 test-asan: deps-test $(ASAN_BUILD)/CMakeCache.txt
-	cmake -S . -B $(ASAN_BUILD) -DMAPCONV_WERROR=ON
+	cmake -S . -B $(ASAN_BUILD) -DMAPCONV_WERROR=$(WERROR)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
@@ -106,7 +117,7 @@ $(TSAN_BUILD)/CMakeCache.txt: | deps-test
 	  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
 
 test-tsan: deps-test $(TSAN_BUILD)/CMakeCache.txt
-	cmake -S . -B $(TSAN_BUILD) -DMAPCONV_WERROR=ON
+	cmake -S . -B $(TSAN_BUILD) -DMAPCONV_WERROR=$(WERROR)
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target conversion_tests e2e_tests
 	TSAN_OPTIONS=halt_on_error=1 $(TSAN_BUILD)/tests/conversion/conversion_tests
 	cd $(TSAN_BUILD)/tests/e2e && TSAN_OPTIONS=halt_on_error=1 ./e2e_tests
@@ -116,9 +127,9 @@ $(FALLBACK_BUILD)/CMakeCache.txt: | deps-test
 	cmake -S . -B $(FALLBACK_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAPCONV_POSIX_FALLBACKS=ON
 
 test-fallbacks: deps-test $(FALLBACK_BUILD)/CMakeCache.txt
-	cmake -S . -B $(FALLBACK_BUILD) -DMAPCONV_WERROR=ON
+	cmake -S . -B $(FALLBACK_BUILD) -DMAPCONV_WERROR=$(WERROR)
 	cmake --build $(FALLBACK_BUILD) -j $(JOBS)
-	cd $(FALLBACK_BUILD) && ctest --output-on-failure -j $(JOBS) -E '^(package_tests|install_tests)$$'
+	cd $(FALLBACK_BUILD) && ctest --output-on-failure -j $(JOBS) -LE '^system$$'
 
 # The Windows build: both programs, their unit tests and the test drivers, cross-compiled with
 # MinGW-w64. Wine runs in a prefix of the build's own, with one wineserver for the whole run.
@@ -135,7 +146,7 @@ $(WINDOWS_BUILD)/CMakeCache.txt: | deps-windows
 	  -DCMAKE_BUILD_TYPE=Release
 
 windows: deps-windows $(WINDOWS_BUILD)/CMakeCache.txt
-	cmake -S . -B $(WINDOWS_BUILD) -DMAPCONV_WERROR=ON
+	cmake -S . -B $(WINDOWS_BUILD) -DMAPCONV_WERROR=$(WERROR)
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 	@mkdir -p $(WINDOWS_PROGRAMS)
 	cp $(WINDOWS_BUILD)/src/conversion/mapconv.exe $(WINDOWS_BUILD)/src/grd2ccp4/grd2ccp4.exe \
@@ -149,7 +160,7 @@ windows-zip: windows
 # The Windows unit tests under wine, then the end-to-end tests of the Linux build driving the
 # Windows programs (each run compared with the Linux program's files), and the zip unpacked.
 test-windows: windows-zip $(BUILD)/CMakeCache.txt
-	cmake -S . -B $(BUILD) -DMAPCONV_WERROR=ON
+	cmake -S . -B $(BUILD) -DMAPCONV_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j $(JOBS) --target e2e_tests startup_tests grd2ccp4_tests mapconv \
 	  make_example
 	@# The wineserver, and wine's services with it, started here: a service started by the first
@@ -194,7 +205,7 @@ $(FUZZ_BUILD)/CMakeCache.txt: | deps-fuzz
 	  -DCMAKE_CXX_COMPILER=clang++
 
 fuzz: deps-fuzz $(FUZZ_BUILD)/CMakeCache.txt
-	cmake -S . -B $(FUZZ_BUILD) -DMAPCONV_WERROR=ON
+	cmake -S . -B $(FUZZ_BUILD) -DMAPCONV_WERROR=$(WERROR)
 	cmake --build $(FUZZ_BUILD) --target fuzz_programs -j $(JOBS)
 	@if [ -n "$(FUZZ_SECONDS)" ]; then fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS); fi
 
@@ -231,7 +242,8 @@ deb: deps-deb
 	@ls $(DEB_BUILD)/*.deb
 
 format:
-	clang-format -i $$(git ls-files '*.cpp' '*.hpp')
+	$(call ensure_packages,$(FORMAT_PACKAGES))
+	clang-format-14 -i $$(git ls-files '*.cpp' '*.hpp')
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(INSTALL_BUILD) \

@@ -17,15 +17,22 @@ function(mapconv_subsystem name)
 endfunction()
 
 # mapconv_test_binary(<name> DIRECTORY <dir> LINKS <library>... [PROGRAMS <DEFINE>=<target>...]
-#                     [DEFINITIONS <definition>...] [NOT_ON_WINDOWS "<file>: <reason>"...])
-# A test binary of every .cpp in <dir>, linked with GoogleTest's main. The Windows build leaves
+#                     [DEFINITIONS <definition>...] [NOT_ON_WINDOWS "<file>: <reason>"...]
+#                     [LABEL unit|e2e] [SYSTEM_TESTS <GoogleTest filter>])
+# A test binary of every .cpp in <dir>, linked with GoogleTest's main. Its tests carry the CTest
+# label LABEL (unit by default); those that SYSTEM_TESTS matches carry `system`, as the package,
+# installation and viewer tests do, which `make check` leaves out. The Windows build leaves
 # out the end-to-end tests (*_e2e_test.cpp), which the Linux build runs against the Windows
 # programs, and each NOT_ON_WINDOWS file, saying why. Each PROGRAMS entry builds
 # the target before the tests and hands its path to them as the macro DEFINE. The CTest names come
 # from the test names alone, never from printed parameter values (raw bytes, addresses), so two
 # builds list the same names.
 function(mapconv_test_binary name)
-  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "DIRECTORY" "LINKS;PROGRAMS;DEFINITIONS;NOT_ON_WINDOWS")
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "DIRECTORY;LABEL;SYSTEM_TESTS"
+                        "LINKS;PROGRAMS;DEFINITIONS;NOT_ON_WINDOWS")
+  if(NOT ARG_LABEL)
+    set(ARG_LABEL unit)
+  endif()
   file(GLOB sources CONFIGURE_DEPENDS ${ARG_DIRECTORY}/*.cpp)
   if(WIN32)
     list(FILTER sources EXCLUDE REGEX "_e2e_test\\.cpp$")
@@ -59,6 +66,14 @@ function(mapconv_test_binary name)
   else()
     set(discovery_mode POST_BUILD)
   endif()
-  gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-                       DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES DISCOVERY_MODE ${discovery_mode})
+  set(discovery WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR} DISCOVERY_TIMEOUT 60
+                NO_PRETTY_VALUES DISCOVERY_MODE ${discovery_mode})
+  if(ARG_SYSTEM_TESTS)
+    gtest_discover_tests(${name} ${discovery} TEST_FILTER "-${ARG_SYSTEM_TESTS}"
+                         PROPERTIES LABELS ${ARG_LABEL})
+    gtest_discover_tests(${name} ${discovery} TEST_FILTER "${ARG_SYSTEM_TESTS}"
+                         PROPERTIES LABELS system)
+  else()
+    gtest_discover_tests(${name} ${discovery} PROPERTIES LABELS ${ARG_LABEL})
+  endif()
 endfunction()
