@@ -43,7 +43,7 @@ PACKAGE_CHECK ?= yes
 INSTALL_BUILD ?= build-install
 DEB_BUILD ?= build-deb
 
-.PHONY: all deps deps-build deps-test deps-fuzz deps-bench deps-deb deps-windows build run test check \
+.PHONY: all deps deps-build deps-test deps-fuzz deps-bench deps-deb deps-windows build run test check test-portable \
         test-asan test-tsan test-fallbacks fault-sweep bench check-formatting fuzz fuzz-smoke \
         install deb windows test-windows windows-zip clean format
 
@@ -101,6 +101,13 @@ check: deps-test $(BUILD)/CMakeCache.txt
 	cmake -S . -B $(BUILD) -DMAPCONV_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L '^(unit|e2e)$$'
+
+# The end-to-end tests with the programs kept on their portable code (no AVX2): the files must be
+# the same as on the vector code, which the other targets take on this processor.
+test-portable: deps-test $(BUILD)/CMakeCache.txt
+	cmake -S . -B $(BUILD) -DMAPCONV_WERROR=$(WERROR)
+	cmake --build $(BUILD) -j $(JOBS) --target e2e_tests
+	cd $(BUILD)/tests/e2e && MAPCONV_PORTABLE=1 ./e2e_tests --gtest_brief=1
 
 $(ASAN_BUILD)/CMakeCache.txt: | deps-test
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DMAPCONV_SANITIZE=ON

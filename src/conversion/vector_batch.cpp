@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "conversion/map_block.hpp"
+#include "textio/vector_code.hpp"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
@@ -209,7 +210,7 @@ VECTOR_CODE void store(const Lanes8& lanes8, int lanes, Sample* out) {
 }  // namespace
 
 bool vector_batch_available() {
-  return __builtin_cpu_supports("avx2");
+  return textio::vector_code_enabled();
 }
 
 VECTOR_CODE std::size_t find_images_vector(const BlockLayout& block, const RowImage& image,

@@ -12,7 +12,7 @@
 
 namespace conversion {
 
-// Whether this build and this processor run the vector batch.
+// Whether this build runs the vector batch and textio::vector_code_enabled().
 bool vector_batch_available();
 
 // How many points at the front of the batch z[0 .. count) the image brings into the block, or,

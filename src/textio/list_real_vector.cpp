@@ -10,6 +10,8 @@
 #include <bit>
 #include <cstring>
 
+#include "textio/vector_code.hpp"
+
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 #define MAPCONV_VECTOR_TEXT 1
@@ -159,7 +161,7 @@ VECTOR_CODE __m256i whole_numbers(__m256d low, __m256d high) {
 }  // namespace
 
 bool list_real_vectors_available() {
-  return __builtin_cpu_supports("avx2");
+  return vector_code_enabled();
 }
 
 VECTOR_CODE void format_list_reals_in_vectors(const float* values, ListRealHeads& heads) {

@@ -18,7 +18,7 @@ struct ListRealHeads {
   std::uint8_t length[kListRealLanes];
 };
 
-// Whether this build and this processor format in vector registers.
+// Whether this build formats in vector registers and textio::vector_code_enabled().
 bool list_real_vectors_available();
 
 // The text of each of the eight values whose magnitude lies from 1E-4 up to 1E9, unless its
