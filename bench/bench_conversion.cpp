@@ -73,8 +73,10 @@ void convert(const fs::path& directory, int threads) {
   options.access = textio::Access::direct;
   options.record_length = expfile::kRecordLength;
   textio::open_unit(experiment_unit, (directory / "BENCH.EXP").string(), options);
-  conversion::convert_map(experiment_unit, textio::kConsoleOutput,
-                          conversion::conversion_request(experiment_unit, textio::kConsoleOutput),
+  const conversion::ConversionRun run{
+      expfile::ExperimentPath::of_name((directory / "BENCH").string()), experiment_unit,
+      textio::kConsoleOutput};
+  conversion::convert_map(run, conversion::conversion_request(run),
                           conversion::ThreadCount{threads});
   expfile::ISAMCLOSE(experiment_unit, "KEEP");
 }

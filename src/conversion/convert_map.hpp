@@ -1,22 +1,20 @@
 // One conversion: the Fourier map of an opened experiment written out as its grid file.
+//
+// Threads: called from the main thread; the grid's worker threads are its own.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
+#include "conversion/conversion_run.hpp"
 #include "conversion/grid_writer.hpp"
-#include "expfile/experiment_path.hpp"
 
 namespace conversion {
 
-// What the caller settles before converting: the experiment, whose map files lie beside its
-// experiment file, the map's phase, the phase's cell for the grid file's header, and the grid
-// file's name.
+// What the caller settles before converting: the map's phase, and the grid file with the phase's
+// cell for its header.
 struct ConversionRequest {
-  expfile::ExperimentPath experiment;
   int phase = 0;
-  Cell cell;
-  std::string grid_file;
+  GridFile grid;
 };
 
 // How many threads sample and format the grid (the file is the same for any count). A count
@@ -34,11 +32,11 @@ struct ThreadCount {
 // About 8 ms of one thread's work at today's cost per point.
 inline constexpr std::int64_t kPointsPerThread = std::int64_t{1} << 18;
 
-// Opens the map file of the request's experiment, whose file is open on `experiment_unit`
-// (asking for its type when several exist), reads it with the phase's symmetry and writes every
-// grid point of the cell to the grid file, reporting on `terminal_unit`, on `threads` threads;
-// fewer than 1 throws std::invalid_argument. A map that cannot be converted stops the run.
-void convert_map(int experiment_unit, int terminal_unit, const ConversionRequest& request,
+// Opens the map file of the run's experiment (asking for its type when several exist), takes the
+// phase's symmetry, reads the map and writes every grid point of the cell to the grid file,
+// reporting on the run's terminal, on `threads` threads; fewer than 1 throws
+// std::invalid_argument before anything is opened. A map that cannot be converted stops the run.
+void convert_map(const ConversionRun& run, const ConversionRequest& request,
                  ThreadCount threads = {});
 
 }  // namespace conversion

@@ -7,7 +7,6 @@
 #include <string>
 #include <thread>
 
-#include "conversion/map_file.hpp"
 #include "expfile/keys.hpp"
 #include "expfile/store.hpp"
 #include "os/os.hpp"
@@ -60,26 +59,20 @@ ThreadCount conversion_threads() {
   return {std::clamp(processors, 1, kMostDefaultThreads), true};
 }
 
-ConversionRequest conversion_request(const expfile::ExperimentPath& experiment, int experiment_unit,
-                                     int terminal_unit) {
+ConversionRequest conversion_request(const ConversionRun& run) {
   ConversionRequest request;
-  request.experiment = experiment;
-  request.phase = map_phase(experiment_unit);
+  request.phase = map_phase(run.experiment_unit);
   if (request.phase == 0) {
-    textio::write_list(terminal_unit, "No Fourier Phase was found. Has a Map been computed?");
+    textio::write_list(run.terminal_unit, "No Fourier Phase was found. Has a Map been computed?");
     textio::stop_run("no map");
   }
   const std::string prefix = expfile::CRSKEY(request.phase);
-  request.cell.lengths =
-      phase_triple(experiment_unit, prefix + std::string(expfile::kCellLengthsItem));
-  request.cell.angles =
-      phase_triple(experiment_unit, prefix + std::string(expfile::kCellAnglesItem));
-  request.grid_file = experiment.grid_file();
+  request.grid.cell.lengths =
+      phase_triple(run.experiment_unit, prefix + std::string(expfile::kCellLengthsItem));
+  request.grid.cell.angles =
+      phase_triple(run.experiment_unit, prefix + std::string(expfile::kCellAnglesItem));
+  request.grid.name = run.experiment.grid_file();
   return request;
-}
-
-ConversionRequest conversion_request(int experiment_unit, int terminal_unit) {
-  return conversion_request(experiment_path(experiment_unit), experiment_unit, terminal_unit);
 }
 
 void MAPCONV() {
@@ -89,9 +82,8 @@ void MAPCONV() {
   const startup::ExperimentName experiment = startup::start_experiment(
       "MAPCONV", "SHARED", "TERM", experiment_unit, listing_unit, terminal_unit);
   startup::BANNER(listing_unit, "MAPCONV", "Fourier map to grid convertion program");
-  convert_map(experiment_unit, terminal_unit,
-              conversion_request(experiment.path, experiment_unit, terminal_unit),
-              conversion_threads());
+  const ConversionRun run{experiment.path, experiment_unit, terminal_unit};
+  convert_map(run, conversion_request(run), conversion_threads());
   textio::stop_run("", textio::kExitCompleted);
 }
 

@@ -1,11 +1,16 @@
 // The grid file NAME.grd: a title line, the cell, the grid divisions, then the map value at
 // every grid point of the cell (grid_values.hpp).
+//
+// Threads: called from the main thread; write_grid_file runs the grid's worker threads.
 #pragma once
 
 #include <array>
 #include <string>
 
+#include "conversion/conversion_run.hpp"
 #include "conversion/map_block.hpp"
+#include "conversion/map_reader.hpp"
+#include "symmetry/operator_set.hpp"
 
 namespace conversion {
 
@@ -14,12 +19,18 @@ struct Cell {
   std::array<float, 3> angles{};   // alpha, beta, gamma in degrees
 };
 
-// Opens the grid file `name` on a free unit and returns the unit. The grid is written to a
-// temporary file beside `name`, which replaces any file of that name when the unit is closed;
-// a run that ends any other way leaves an older grid file as it was.
-int open_grid_file(const std::string& name);
+// The grid file's name and the header it carries beside the map's.
+struct GridFile {
+  std::string name;
+  Cell cell;
+};
 
-void write_grid_header(int unit, const std::string& title_line, const Cell& cell,
-                       const Triple& grid_divisions);
+// Writes the grid file of `map` sampled through `operators` on `thread_count` threads (at least
+// 1), reporting on the run's terminal. The grid is written to a temporary file beside the grid
+// file, which replaces any file of that name only when it is whole; a run that ends any other way
+// leaves an older grid file as it was. Grid points that the stored block does not cover are
+// written as 0 and counted in a warning on standard error.
+void write_grid_file(const ConversionRun& run, const GridFile& grid, const LoadedMap& map,
+                     const symmetry::OperatorSet& operators, int thread_count);
 
 }  // namespace conversion

@@ -21,6 +21,12 @@ struct MapBlock {
   std::vector<std::int16_t> values;
 };
 
+// The points of the whole cell's grid.
+inline std::int64_t grid_point_count(const MapBlock& block) {
+  const Triple& divisions = block.grid_divisions;
+  return std::int64_t{divisions[0]} * divisions[1] * divisions[2];
+}
+
 // Codes -32767 and +32767 stand for the density minimum and maximum.
 inline constexpr float kCodeScale = 32767.0f;
 

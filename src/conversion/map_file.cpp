@@ -4,9 +4,9 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "conversion/map_reader.hpp"
-#include "conversion/symmetry_loader.hpp"
+#include "conversion/map_header.hpp"
 #include "expfile/keys.hpp"
 #include "expfile/store.hpp"
 #include "startup/console_input.hpp"
@@ -19,9 +19,7 @@ namespace conversion {
 
 namespace {
 
-constexpr int kWordBytes = static_cast<int>(kMapWordBytes);
 constexpr std::size_t kTypeLength = kMapTypeLength;
-constexpr std::size_t kTitleLength = kMapTextLength;
 constexpr std::string_view kQuitAnswer = "QUIT";
 constexpr std::string_view kOpnfmpStop = "Run terminated in OPNFMP";
 
@@ -61,7 +59,7 @@ std::string unusable_length_reason(const std::string& name, const RecordLength& 
 // Opens the map file `name` on `unit`; returns why it cannot be opened, or nothing.
 std::optional<std::string> try_open_map(int unit, const std::string& name,
                                         const RecordLength& length) {
-  const long long bytes = static_cast<long long>(length.words) * kWordBytes;
+  const long long bytes = static_cast<long long>(length.words) * kMapWordBytes;
   if (bytes <= 0 || bytes > std::numeric_limits<int>::max()) {
     return unusable_length_reason(name, length);
   }
@@ -98,63 +96,15 @@ std::string chosen_map_type(const std::string& available, bool ask) {
   return answer;
 }
 
-void write_map_parameters(int terminal_unit, const MapBlock& block, float scale) {
-  textio::write_record(terminal_unit, "(A)", " Map parameters:");
-  const char* axes[] = {"X", "Y", "Z"};
-  for (int axis = 0; axis < 3; ++axis) {
-    textio::write_record(terminal_unit, "(3A,I5,A,I5,A,I5,A)", " Map ", axes[axis],
-                         " axis divided into", block.grid_divisions[axis], " steps, from",
-                         block.block_start[axis], " and covering", block.block_steps[axis],
-                         " steps");
-  }
-  textio::write_record(terminal_unit, "(A,1P,G7.0)", " Map scaling factor ", 1.0f / scale);
-  textio::write_record(terminal_unit, "(A,F6.2,A,F6.2)", " Rescaled rho limits from ",
-                       block.density_minimum, " to ", block.density_maximum);
-}
-
-void make_patterson(symmetry::OperatorSet& operators) {
-  operators.centric = 1;
-  for (int k = 0; k < operators.operator_count; ++k) operators.operators[k].translation = {0, 0, 0};
-}
-
-// The grid file's title line: the problem title of the experiment and the map type.
-std::string grid_title_line(const std::string& description, const MapTitleRecord& title) {
-  return textio::fit(description.substr(2, 50) + " " + title.map_type, kTitleLength);
-}
-
-// REDFMP from header record 1 on, with header record 2 already read and checked.
-LoadedMap read_checked_map(int experiment_unit, int map_unit, const MapTitleRecord& title,
-                           const MapHeader& header, std::vector<float>& work_buffer,
-                           int terminal_unit, symmetry::OperatorSet& operators) {
-  LoadedMap map;
-  const float scale = start_map_block(header, map.block);
-  std::string description(expfile::kValueLength, ' ');
-  expfile::KEYREAD(experiment_unit, expfile::kDescriptionKey, description);
-  map.title_line = grid_title_line(description, title);
-  textio::write_record(terminal_unit, "(2A)", " Problem title: ", description.substr(2));
-  textio::write_record(terminal_unit, "(2A)", " Phase name: ", title.phase_name);
-  if (title.map_type == "PTSN" || title.map_type == "DPTS") make_patterson(operators);
-  write_map_parameters(terminal_unit, map.block, scale);
-  long long stored = read_map_sections(map_unit, header, scale, work_buffer, map.block);
-  textio::close_unit(map_unit);
-  textio::write_record(terminal_unit, "(A,I7,A)", " There were", stored, " map elements stored");
-  return map;
-}
-
 }  // namespace
 
-expfile::ExperimentPath experiment_path(int experiment_unit) {
-  const std::string file_name = textio::unit_file_name(experiment_unit);
-  return expfile::ExperimentPath::of_file(file_name).value_or(
-      expfile::ExperimentPath::of_name(file_name));
-}
-
-OpenedMap open_map_file(const expfile::ExperimentPath& experiment, int experiment_unit,
-                        int terminal_unit) {
+OpenedMap open_map_file(const ConversionRun& run) {
+  const expfile::ExperimentPath& experiment = run.experiment;
+  const int terminal_unit = run.terminal_unit;
   int available_count = 0;
   const std::string available = available_map_types(experiment, available_count);
   OpenedMap map;
-  map.unit = experiment_unit;
+  map.unit = run.experiment_unit;
   textio::NEWUNT(map.unit);
   if (available_count == 0) {
     textio::write_record(terminal_unit, "(A)",
@@ -165,7 +115,7 @@ OpenedMap open_map_file(const expfile::ExperimentPath& experiment, int experimen
     const std::string type = chosen_map_type(available, ask);
     const std::string name = experiment.map_file(type);
     const std::optional<std::string> unopened =
-        try_open_map(map.unit, name, record_length(experiment_unit, type));
+        try_open_map(map.unit, name, record_length(run.experiment_unit, type));
     if (!unopened) {
       map.type = type;
       break;
@@ -176,39 +126,6 @@ OpenedMap open_map_file(const expfile::ExperimentPath& experiment, int experimen
   }
   textio::write_record(terminal_unit, "(A)", " A " + map.type + " file has been opened");
   return map;
-}
-
-void OPNFMP(int experiment_unit, const std::string& status, std::string& map_type, int& map_unit) {
-  (void)status;  // only "OLD" map files are ever opened
-  OpenedMap map =
-      open_map_file(experiment_path(experiment_unit), experiment_unit, textio::kTerminal);
-  map_type = map.type;
-  map_unit = map.unit;
-}
-
-LoadedMap load_map(int experiment_unit, int map_unit, const MapHeader& header, int map_phase,
-                   std::vector<float>& work_buffer, int terminal_unit) {
-  symmetry::OperatorSet operators;
-  load_phase_symmetry(experiment_unit, map_phase, operators);
-  const MapTitleRecord title = read_map_title(map_unit);
-  LoadedMap map = read_checked_map(experiment_unit, map_unit, title, header, work_buffer,
-                                   terminal_unit, operators);
-  map.operators = operators;
-  return map;
-}
-
-void REDFMP(int experiment_unit, int map_unit, std::vector<float>& work_buffer, int map_phase,
-            std::string& title_line, MapBlock& block, symmetry::OperatorSet& operators) {
-  load_phase_symmetry(experiment_unit, map_phase, operators);
-  const MapTitleRecord title = read_map_title(map_unit);
-  const MapHeader header = read_map_header(map_unit);
-  if (static_cast<long long>(work_buffer.size()) < header.section_size) {
-    refuse_map("Map section is larger than the work buffer");
-  }
-  LoadedMap map = read_checked_map(experiment_unit, map_unit, title, header, work_buffer,
-                                   textio::kTerminal, operators);
-  title_line = std::move(map.title_line);
-  block = std::move(map.block);
 }
 
 }  // namespace conversion

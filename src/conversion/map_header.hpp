@@ -14,7 +14,7 @@
 
 namespace conversion {
 
-inline constexpr std::size_t kMapWordBytes = 4;
+inline constexpr int kMapWordBytes = 4;  // signed: it scales record counts and lengths
 inline constexpr std::size_t kMapTextLength = 66;
 inline constexpr std::size_t kMapTypeLength = 4;
 

@@ -142,7 +142,7 @@ void check_translations(GroupState& group, const WorkingMatrix& a, int a_number,
   const WorkingMatrix& b = group.matrices[b_index];
   if (!translations_conflict(a, b, negated, context)) return;
   group.deferred_error = kTranslationConflict;
-  if (context.error_unit > kNoOutput) {
+  if (reports_to(context.error_unit)) {
     explain_conflict(context.error_unit, context.field, a_number, a, b_index + 1, b);
   }
 }

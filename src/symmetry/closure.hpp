@@ -22,7 +22,7 @@ struct ClosureContext {
   int field = 0;  // the operator field being read
   int lattice_type = 0;
   int laue_class = 0;
-  int error_unit = kNoOutput;
+  int error_unit = kSilent;
 };
 
 // Stores the identity and, for cubic and rhombohedral groups, the three-fold along [111].

@@ -141,7 +141,7 @@ void SYMLST(std::string_view symbol, const OperatorArray& operators, int laue_cl
             int unique_axis, int centric, int lattice_type, int operator_count, int centring_count,
             int description_unit, int& polar_axis) {
   polar_axis = polar_axis_code(operators, operator_count, centric);
-  if (description_unit <= kNoOutput) return;
+  if (!reports_to(description_unit)) return;
   const int multiplicity = operator_count * centring_count * (1 + centric);
   write_heading(description_unit, symbol, laue_class, unique_axis, centric, lattice_type,
                 multiplicity, polar_axis);

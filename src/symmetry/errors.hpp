@@ -6,9 +6,13 @@
 
 namespace symmetry {
 
-// The description or error unit that asks for no output. Here a unit of 0 or less means
-// silence, unlike textio, where unit 0 is the error stream.
-inline constexpr int kNoOutput = 0;
+// A description or error unit of 0 or less asks the interpreter for no report: textio's unit 0,
+// the error stream, is never written here. kSilent is the unit the program passes for that.
+inline constexpr int kSilent = -1;
+
+constexpr bool reports_to(int unit) {
+  return unit > 0;
+}
 
 enum SymbolError : int {
   kTooFewFields = 1,

@@ -14,7 +14,7 @@
 namespace symmetry {
 
 void report_symbol_error(int error_unit, std::string_view symbol, int error) {
-  if (error_unit <= kNoOutput) return;
+  if (!reports_to(error_unit)) return;
   textio::write_record(error_unit, "(1X,'****** Error processing symbol ',A/1X,A)",
                        textio::fit(symbol, kSymbolWidth), error_message(error));
 }

@@ -18,13 +18,13 @@ namespace conversion {
 namespace {
 
 TEST(ConvertMap, NeedsAtLeastOneThread) {
-  const ConversionRequest request{{}, 1, {}, "never_written.grd"};
+  const ConversionRun run{{}, 11, textio::kConsoleOutput};
+  const ConversionRequest request{1, {"never_written.grd", {}}};
   for (int thread_count : {0, -1, -64}) {
-    EXPECT_THROW(convert_map(11, textio::kConsoleOutput, request, ThreadCount{thread_count}),
-                 std::invalid_argument)
+    EXPECT_THROW(convert_map(run, request, ThreadCount{thread_count}), std::invalid_argument)
         << thread_count;
     EXPECT_FALSE(textio::unit_connected(11)) << thread_count;
-    EXPECT_FALSE(textio::file_exists(request.grid_file)) << thread_count;
+    EXPECT_FALSE(textio::file_exists(request.grid.name)) << thread_count;
   }
 }
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "conversion/map_block.hpp"
-#include "conversion/map_file.hpp"
+#include "conversion/map_reader.hpp"
 #include "conversion/vector_batch.hpp"
 #include "random_block.hpp"
 #include "symmetry/interpreter.hpp"
@@ -232,7 +232,7 @@ TEST_P(SymmetryImageTest, EveryGridPointShowsTheValueOfItsOrbit) {
   symmetry::OperatorSet set;
   set.symbol = GetParam();
   set.symbol.resize(symmetry::kSymbolWidth, ' ');
-  ASSERT_EQ(symmetry::interpret_symbol(set, symmetry::kNoOutput, symmetry::kNoOutput), 0);
+  ASSERT_EQ(symmetry::interpret_symbol(set, symmetry::kSilent, symmetry::kSilent), 0);
   MapBlock block = line_block(kCellSteps, 0, {});
   block.grid_divisions = {kCellSteps, kCellSteps, kCellSteps};
   block.block_steps = {kLast + 1, kLast + 1, kLast + 1};
