@@ -8,8 +8,9 @@
 
 #include "textio/edit.hpp"
 #include "textio/format.hpp"
+#include "textio/program_state.hpp"
 #include "textio/status.hpp"
-#include "textio/unit_io.hpp"
+#include "unit_io.hpp"
 
 namespace textio {
 
@@ -225,43 +226,31 @@ std::span<const std::byte> as_bytes(std::string_view text) {
 
 // ---- Transfer set-up ----
 
-// What a transfer does, as the I/O failure report describes it.
-struct TransferKind {
-  bool reading;
-  Access access;
-  Form form;
-};
+enum class Direction { reading, writing };
 
-constexpr TransferKind kSequentialRead{true, Access::sequential, Form::formatted};
-constexpr TransferKind kSequentialWrite{false, Access::sequential, Form::formatted};
-constexpr TransferKind kDirectRead{true, Access::direct, Form::formatted};
-constexpr TransferKind kDirectWrite{false, Access::direct, Form::formatted};
-constexpr TransferKind kDirectBytesRead{true, Access::direct, Form::unformatted};
-constexpr TransferKind kDirectBytesWrite{false, Access::direct, Form::unformatted};
-
-void describe_transfer(const TransferKind& kind, int unit, std::string_view format) {
-  begin_transfer(kind.reading ? "read" : "write", unit, format, kind.reading,
-                 kind.access == Access::sequential, kind.form == Form::formatted);
+Transfer unit_transfer(Direction direction, int unit, std::string_view format,
+                       Access access = Access::sequential, Form form = Form::formatted) {
+  const bool reading = direction == Direction::reading;
+  return {.operation = reading ? "read" : "write",
+          .unit = unit,
+          .format = std::string(format),
+          .reading = reading,
+          .sequential = access == Access::sequential,
+          .formatted = form == Form::formatted};
 }
 
-// Describes the transfer and finds its unit; nullptr, with the status, when there is none.
-Unit* start_transfer(const TransferKind& kind, int unit, std::string_view format, int& status) {
-  describe_transfer(kind, unit, format);
-  Unit* target = unit_for_transfer(unit, status);
-  if (target) {
-    target->lately = {kind.reading, kind.access == Access::sequential,
-                      kind.form == Form::formatted};
-  }
-  return target;
+Transfer text_transfer(Direction direction, std::string_view format) {
+  Transfer transfer = unit_transfer(direction, 0, format);
+  transfer.internal = true;
+  return transfer;
 }
 
-}  // namespace
+// ---- The transfers, each on its own Transfer ----
 
-// ---- Formatted sequential ----
-
-int try_write_record_items(int unit, std::string_view format, const std::vector<OutItem>& items) {
+int formatted_sequential_write(Transfer& transfer, std::string_view format,
+                               const std::vector<OutItem>& items) {
   int status = kOk;
-  Unit* target = start_transfer(kSequentialWrite, unit, format, status);
+  Unit* target = unit_for_transfer(transfer, status);
   if (!target) return status;
   OutputRecords output;
   status = format_output(format, items, output);
@@ -275,21 +264,20 @@ int try_write_record_items(int unit, std::string_view format, const std::vector<
   return kOk;
 }
 
-int try_read_record_items(int unit, std::string_view format, const std::vector<InItem>& items) {
+int formatted_sequential_read(Transfer& transfer, std::string_view format,
+                              const std::vector<InItem>& items) {
   int status = kOk;
-  Unit* source = start_transfer(kSequentialRead, unit, format, status);
+  Unit* source = unit_for_transfer(transfer, status);
   if (!source) return status;
   return format_input(format, items, [source](std::string& record) {
     return read_sequential_record(*source, record);
   });
 }
 
-// ---- Formatted direct ----
-
-int try_write_direct_items(int unit, int record, std::string_view format,
+int formatted_direct_write(Transfer& transfer, int record, std::string_view format,
                            const std::vector<OutItem>& items) {
   int status = kOk;
-  Unit* target = start_transfer(kDirectWrite, unit, format, status);
+  Unit* target = unit_for_transfer(transfer, status);
   if (!target) return status;
   OutputRecords output;
   if ((status = format_output(format, items, output))) return status;
@@ -301,10 +289,10 @@ int try_write_direct_items(int unit, int record, std::string_view format,
   return kOk;
 }
 
-int try_read_direct_items(int unit, int record, std::string_view format,
+int formatted_direct_read(Transfer& transfer, int record, std::string_view format,
                           const std::vector<InItem>& items) {
   int status = kOk;
-  Unit* source = start_transfer(kDirectRead, unit, format, status);
+  Unit* source = unit_for_transfer(transfer, status);
   if (!source) return status;
   return format_input(format, items, [source, &record](std::string& text) {
     text.assign(source->record_length, ' ');
@@ -313,49 +301,14 @@ int try_read_direct_items(int unit, int record, std::string_view format,
   });
 }
 
-int try_read_direct_records(int unit, int first_record, std::span<std::byte> bytes,
-                            std::size_t& got) {
-  got = 0;
+int unformatted_direct_read(Transfer& transfer, int record, std::span<std::byte> bytes) {
   int status = kOk;
-  Unit* source = start_transfer(kDirectRead, unit, "(A)", status);
-  if (!source) return status;
-  return read_direct_records(*source, first_record, bytes, got);
-}
-
-// ---- Unformatted direct ----
-
-int try_read_direct_bytes(int unit, int record, std::span<std::byte> bytes) {
-  int status = kOk;
-  Unit* source = start_transfer(kDirectBytesRead, unit, "", status);
+  Unit* source = unit_for_transfer(transfer, status);
   if (!source) return status;
   return read_direct_record(*source, record, bytes, false);
 }
 
-void read_direct_bytes(int unit, int record, std::span<std::byte> bytes) {
-  if (int status = try_read_direct_bytes(unit, record, bytes)) raise_io_failure(status);
-}
-
-int try_write_direct_bytes(int unit, int record, std::span<const std::byte> bytes) {
-  int status = kOk;
-  Unit* target = start_transfer(kDirectBytesWrite, unit, "", status);
-  if (!target) return status;
-  return write_direct_record(*target, record, bytes);
-}
-
-// ---- Internal files ----
-
-namespace {
-
-void begin_internal_transfer(std::string_view format, bool reading) {
-  describe_transfer(reading ? kSequentialRead : kSequentialWrite, 0, format);
-  current_transfer().internal = true;
-}
-
-}  // namespace
-
-int try_write_text_items(std::string& text, std::string_view format,
-                         const std::vector<OutItem>& items) {
-  begin_internal_transfer(format, false);
+int internal_write(std::string& text, std::string_view format, const std::vector<OutItem>& items) {
   OutputRecords output;
   if (int status = format_output(format, items, output)) return status;
   if (output.records.size() > 1 || output.records[0].size() > text.size()) {
@@ -367,9 +320,8 @@ int try_write_text_items(std::string& text, std::string_view format,
   return kOk;
 }
 
-int try_read_text_items(std::string_view text, std::string_view format,
-                        const std::vector<InItem>& items) {
-  begin_internal_transfer(format, true);
+int internal_read(std::string_view text, std::string_view format,
+                  const std::vector<InItem>& items) {
   bool consumed = false;
   return format_input(format, items, [&](std::string& record) {
     if (consumed) return kEndOfFile;
@@ -378,10 +330,6 @@ int try_read_text_items(std::string_view text, std::string_view format,
     return kOk;
   });
 }
-
-// ---- List-directed output ----
-
-namespace {
 
 constexpr std::size_t kListRecordLength = 80;
 
@@ -399,11 +347,9 @@ std::string list_item_text(const OutItem& item, bool starts_record) {
   return {};
 }
 
-}  // namespace
-
-int try_write_list_items(int unit, const std::vector<OutItem>& items) {
+int list_directed_write(Transfer& transfer, const std::vector<OutItem>& items) {
   int status = kOk;
-  Unit* target = start_transfer(kSequentialWrite, unit, "", status);
+  Unit* target = unit_for_transfer(transfer, status);
   if (!target) return status;
   std::string record;
   for (const OutItem& item : items) {
@@ -418,15 +364,144 @@ int try_write_list_items(int unit, const std::vector<OutItem>& items) {
   return write_sequential_record(*target, record, false);
 }
 
-void write_whole_records(int unit, std::string_view records) {
+// Touches only the unit's own entry, as a worker thread in its turn may.
+int whole_records_write(Transfer& transfer, std::string_view records) {
   int status = kOk;
-  Unit* target = start_transfer(kSequentialWrite, unit, "", status);
+  Unit* target = unit_for_transfer(transfer, status);
   if (target && target->access != Access::sequential) status = kErrDirectNotAllowed;
-  if (status == kOk) {
-    target->written = true;
-    status = append_output(*target, records.data(), records.size());
+  if (status != kOk) return status;
+  target->written = true;
+  return append_output(*target, records.data(), records.size());
+}
+
+}  // namespace
+
+// ---- Formatted sequential ----
+
+int try_write_record_items(int unit, std::string_view format, const std::vector<OutItem>& items) {
+  Transfer transfer = unit_transfer(Direction::writing, unit, format);
+  return end_transfer(transfer, formatted_sequential_write(transfer, format, items));
+}
+
+void write_record_items(int unit, std::string_view format, const std::vector<OutItem>& items) {
+  Transfer transfer = unit_transfer(Direction::writing, unit, format);
+  end_transfer_or_raise(transfer, formatted_sequential_write(transfer, format, items));
+}
+
+int try_read_record_items(int unit, std::string_view format, const std::vector<InItem>& items) {
+  Transfer transfer = unit_transfer(Direction::reading, unit, format);
+  return end_transfer(transfer, formatted_sequential_read(transfer, format, items));
+}
+
+void read_record_items(int unit, std::string_view format, const std::vector<InItem>& items) {
+  Transfer transfer = unit_transfer(Direction::reading, unit, format);
+  end_transfer_or_raise(transfer, formatted_sequential_read(transfer, format, items));
+}
+
+// ---- Formatted direct ----
+
+int try_write_direct_items(int unit, int record, std::string_view format,
+                           const std::vector<OutItem>& items) {
+  Transfer transfer = unit_transfer(Direction::writing, unit, format, Access::direct);
+  return end_transfer(transfer, formatted_direct_write(transfer, record, format, items));
+}
+
+void write_direct_items(int unit, int record, std::string_view format,
+                        const std::vector<OutItem>& items) {
+  Transfer transfer = unit_transfer(Direction::writing, unit, format, Access::direct);
+  end_transfer_or_raise(transfer, formatted_direct_write(transfer, record, format, items));
+}
+
+int try_read_direct_items(int unit, int record, std::string_view format,
+                          const std::vector<InItem>& items) {
+  Transfer transfer = unit_transfer(Direction::reading, unit, format, Access::direct);
+  return end_transfer(transfer, formatted_direct_read(transfer, record, format, items));
+}
+
+void read_direct_items(int unit, int record, std::string_view format,
+                       const std::vector<InItem>& items) {
+  Transfer transfer = unit_transfer(Direction::reading, unit, format, Access::direct);
+  end_transfer_or_raise(transfer, formatted_direct_read(transfer, record, format, items));
+}
+
+int try_read_direct_records(int unit, int first_record, std::span<std::byte> bytes,
+                            std::size_t& got) {
+  got = 0;
+  Transfer transfer = unit_transfer(Direction::reading, unit, "(A)", Access::direct);
+  int status = kOk;
+  if (Unit* source = unit_for_transfer(transfer, status)) {
+    status = read_direct_records(*source, first_record, bytes, got);
   }
-  if (status) raise_io_failure(status);
+  return end_transfer(transfer, status);
+}
+
+// ---- Unformatted direct ----
+
+int try_read_direct_bytes(int unit, int record, std::span<std::byte> bytes) {
+  Transfer transfer =
+      unit_transfer(Direction::reading, unit, "", Access::direct, Form::unformatted);
+  return end_transfer(transfer, unformatted_direct_read(transfer, record, bytes));
+}
+
+void read_direct_bytes(int unit, int record, std::span<std::byte> bytes) {
+  Transfer transfer =
+      unit_transfer(Direction::reading, unit, "", Access::direct, Form::unformatted);
+  end_transfer_or_raise(transfer, unformatted_direct_read(transfer, record, bytes));
+}
+
+int try_write_direct_bytes(int unit, int record, std::span<const std::byte> bytes) {
+  Transfer transfer =
+      unit_transfer(Direction::writing, unit, "", Access::direct, Form::unformatted);
+  int status = kOk;
+  if (Unit* target = unit_for_transfer(transfer, status)) {
+    status = write_direct_record(*target, record, bytes);
+  }
+  return end_transfer(transfer, status);
+}
+
+// ---- Internal files ----
+
+int try_write_text_items(std::string& text, std::string_view format,
+                         const std::vector<OutItem>& items) {
+  return end_transfer(text_transfer(Direction::writing, format),
+                      internal_write(text, format, items));
+}
+
+void write_text_items(std::string& text, std::string_view format,
+                      const std::vector<OutItem>& items) {
+  end_transfer_or_raise(text_transfer(Direction::writing, format),
+                        internal_write(text, format, items));
+}
+
+int try_read_text_items(std::string_view text, std::string_view format,
+                        const std::vector<InItem>& items) {
+  return end_transfer(text_transfer(Direction::reading, format),
+                      internal_read(text, format, items));
+}
+
+void read_text_items(std::string_view text, std::string_view format,
+                     const std::vector<InItem>& items) {
+  end_transfer_or_raise(text_transfer(Direction::reading, format),
+                        internal_read(text, format, items));
+}
+
+// ---- List-directed output ----
+
+int try_write_list_items(int unit, const std::vector<OutItem>& items) {
+  Transfer transfer = unit_transfer(Direction::writing, unit, "");
+  return end_transfer(transfer, list_directed_write(transfer, items));
+}
+
+void write_list_items(int unit, const std::vector<OutItem>& items) {
+  Transfer transfer = unit_transfer(Direction::writing, unit, "");
+  end_transfer_or_raise(transfer, list_directed_write(transfer, items));
+}
+
+// Worker threads call this, one at a time: its transfer is its own and is not recorded as the
+// program's latest, and only the unit's own entry changes.
+void write_whole_records(int unit, std::string_view records) {
+  Transfer transfer = unit_transfer(Direction::writing, unit, "");
+  if (int status = whole_records_write(transfer, records)) raise_io_failure(transfer, status);
 }
 
 std::string_view record_end(int unit) {
@@ -437,23 +512,45 @@ std::string_view record_end(int unit) {
 
 // ---- The I/O failure report ----
 
-void raise_io_failure(int status) {
-  const TransferContext& context = current_transfer();
-  std::string report = context.operation + ": " + status_message(status) + "\n";
-  if (context.internal) {
+namespace {
+
+// The latest operation that the main thread ended, for raise_io_failure(status).
+struct LatestTransfer {
+  Transfer transfer;
+};
+
+}  // namespace
+
+int end_transfer(const Transfer& transfer, int status) {
+  program_state<LatestTransfer>().transfer = transfer;
+  return status;
+}
+
+void end_transfer_or_raise(const Transfer& transfer, int status) {
+  end_transfer(transfer, status);
+  if (status != kOk) raise_io_failure(transfer, status);
+}
+
+void raise_io_failure(const Transfer& transfer, int status) {
+  std::string report = std::string(transfer.operation) + ": " + status_message(status) + "\n";
+  if (transfer.internal) {
     report += "apparent state: internal I/O\n";
   } else {
-    const Unit* unit = find_unit(context.unit);
-    std::string name = unit && unit->connected && !unit->console ? unit->name : context.file_name;
-    report += "apparent state: unit " + std::to_string(context.unit) + " ";
+    const Unit* unit = find_unit(transfer.unit);
+    std::string name = unit && unit->connected && !unit->console ? unit->name : transfer.file_name;
+    report += "apparent state: unit " + std::to_string(transfer.unit) + " ";
     report += name.empty() ? "(unnamed)\n" : "named " + name + "\n";
   }
-  if (!context.format.empty()) report += "last format: " + context.format + "\n";
-  report += std::string("lately ") + (context.reading ? "reading " : "writing ") +
-            (context.sequential ? "sequential " : "direct ") +
-            (context.formatted ? "formatted " : "unformatted ") +
-            (context.internal ? "internal" : "external") + " IO\n";
+  if (!transfer.format.empty()) report += "last format: " + transfer.format + "\n";
+  report += std::string("lately ") + (transfer.reading ? "reading " : "writing ") +
+            (transfer.sequential ? "sequential " : "direct ") +
+            (transfer.formatted ? "formatted " : "unformatted ") +
+            (transfer.internal ? "internal" : "external") + " IO\n";
   throw IoFailure{status, report};
+}
+
+void raise_io_failure(int status) {
+  raise_io_failure(program_state<LatestTransfer>().transfer, status);
 }
 
 }  // namespace textio

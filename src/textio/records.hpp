@@ -2,12 +2,13 @@
 // and unformatted direct-access records.
 //
 // Every transfer comes in two forms. The plain form (write_record, read_record, ...) is for a
-// caller that does not take the status: a failure throws IoFailure with the I/O failure report.
-// The try_ form returns the status (0, -1 at end of file, or an error number) and never throws.
+// caller that does not take the status: a failure throws IoFailure with the I/O failure report of
+// that transfer. The try_ form returns the status (0, -1 at end of file, or an error number) and
+// never throws; a caller that then gives up calls raise_io_failure(status), which reports the
+// latest transfer that the main thread ended.
 //
-// Threads: the main thread only, but for write_whole_records, which worker threads may call on a
-// unit that they take turns on: one call at a time, each ordered after the last by the caller's
-// synchronisation, and no other use of the units meanwhile.
+// Threads: the main thread only, but for format_list_real, which keeps no state and any thread may
+// call, and write_whole_records (see there).
 #pragma once
 
 #include <cstddef>
@@ -93,7 +94,13 @@ template <typename... T>
 void write_list(int unit, const T&... values);
 
 // Records made by the caller, each already ended with record_end(unit), written to a sequential
-// unit in one piece: the grid file's hot path.
+// unit in one piece: the grid file's hot path. A failure raises the report of this transfer.
+//
+// Threads: worker threads may call it on a file unit that the main thread has connected, one call
+// at a time, each ordered after the last by the caller's synchronisation, and no other use of the
+// units meanwhile. It changes only that unit's entry in the unit table (its buffer, its file
+// and its latest transfer, which a failed close reports) and no other program-wide state: in
+// particular not the latest transfer that raise_io_failure(status) reports.
 void write_whole_records(int unit, std::string_view records);
 // What ends a record written to `unit`: CR LF in files, LF on the console.
 std::string_view record_end(int unit);
@@ -104,42 +111,53 @@ std::string_view record_end(int unit);
 std::size_t format_list_real(double value, char* out);
 inline constexpr std::size_t kListRealMaxLength = 20;
 
-// ---- Failure: the report raised by the plain forms ----
+// ---- Failure ----
+// Raises the I/O failure report of the latest transfer, open, close or sync that the main thread
+// ended, failing with `status`: for a caller of a try_ form that does not go on.
 [[noreturn]] void raise_io_failure(int status);
+
+// The plain forms of the transfers above, taking their items as a list.
+void write_record_items(int unit, std::string_view format, const std::vector<OutItem>& items);
+void read_record_items(int unit, std::string_view format, const std::vector<InItem>& items);
+void write_direct_items(int unit, int record, std::string_view format,
+                        const std::vector<OutItem>& items);
+void read_direct_items(int unit, int record, std::string_view format,
+                       const std::vector<InItem>& items);
+void write_text_items(std::string& text, std::string_view format,
+                      const std::vector<OutItem>& items);
+void read_text_items(std::string_view text, std::string_view format,
+                     const std::vector<InItem>& items);
+void write_list_items(int unit, const std::vector<OutItem>& items);
 
 template <typename... T>
 void write_record(int unit, std::string_view format, const T&... values) {
-  if (int status = try_write_record(unit, format, values...)) raise_io_failure(status);
+  write_record_items(unit, format, detail::out_items(values...));
 }
 template <typename... T>
 void read_record(int unit, std::string_view format, T&... targets) {
-  if (int status = try_read_record(unit, format, targets...)) raise_io_failure(status);
+  read_record_items(unit, format, detail::in_items(targets...));
 }
 template <typename... T>
 void write_direct(int unit, int record, std::string_view format, const T&... values) {
-  if (int status = try_write_direct(unit, record, format, values...)) raise_io_failure(status);
+  write_direct_items(unit, record, format, detail::out_items(values...));
 }
 template <typename... T>
 void read_direct(int unit, int record, std::string_view format, T&... targets) {
-  if (int status = try_read_direct(unit, record, format, targets...)) raise_io_failure(status);
+  read_direct_items(unit, record, format, detail::in_items(targets...));
 }
 template <typename... T>
 std::string write_text(std::size_t width, std::string_view format, const T&... values) {
   std::string text(width, ' ');
-  if (int status = try_write_text_items(text, format, detail::out_items(values...))) {
-    raise_io_failure(status);
-  }
+  write_text_items(text, format, detail::out_items(values...));
   return text;
 }
 template <typename... T>
 void read_text(std::string_view text, std::string_view format, T&... targets) {
-  if (int status = try_read_text(text, format, targets...)) raise_io_failure(status);
+  read_text_items(text, format, detail::in_items(targets...));
 }
 template <typename... T>
 void write_list(int unit, const T&... values) {
-  if (int status = try_write_list_items(unit, detail::out_items(values...))) {
-    raise_io_failure(status);
-  }
+  write_list_items(unit, detail::out_items(values...));
 }
 
 }  // namespace textio

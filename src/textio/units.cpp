@@ -9,7 +9,7 @@
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
-#include "textio/unit_io.hpp"
+#include "unit_io.hpp"
 
 namespace textio {
 
@@ -28,7 +28,6 @@ struct ConsoleStreams {
 struct UnitTable {
   std::array<Unit, kUnitCount> units;
   ConsoleStreams console;
-  TransferContext context;
   // The first failed write of the console output streams, kept until the end of the run.
   int console_output_failure = 0;
 
@@ -183,12 +182,15 @@ int finish_temporary(const TemporaryFile& temporary, bool keep, int status) {
   return status;
 }
 
-// A close or a sync is reported in the terms of the unit's latest transfer.
-void describe_latest_transfer(const Unit& unit) {
-  TransferContext& context = table().context;
-  context.reading = unit.lately.reading;
-  context.sequential = unit.lately.sequential;
-  context.formatted = unit.lately.formatted;
+// A close or a sync of a connected unit is reported in the terms of the unit's latest transfer,
+// naming the file that the unit may no longer hold by then.
+Transfer latest_on(const Unit& unit, std::string_view operation) {
+  return {.operation = operation,
+          .unit = unit.number,
+          .file_name = unit.name,
+          .reading = unit.lately.reading,
+          .sequential = unit.lately.sequential,
+          .formatted = unit.lately.formatted};
 }
 
 void release(Unit& unit) {
@@ -197,54 +199,41 @@ void release(Unit& unit) {
   unit.number = number;
 }
 
-}  // namespace
-
-TransferContext& current_transfer() {
-  return table().context;
-}
-
-void begin_transfer(std::string_view operation, int unit, std::string_view format, bool reading,
-                    bool sequential, bool formatted) {
-  TransferContext& context = table().context;
-  context.operation.assign(operation);
-  context.internal = false;
-  context.unit = unit;
-  context.file_name.clear();
-  context.format.assign(format);
-  context.reading = reading;
-  context.sequential = sequential;
-  context.formatted = formatted;
-}
-
-const Unit* find_unit(int number) {
-  return valid_unit_number(number) ? &table().units[number] : nullptr;
-}
-
-int try_open_unit(int number, const std::string& name, const OpenOptions& options) {
-  begin_transfer("open", number, "", false, options.access == Access::sequential,
-                 options.form == Form::formatted);
-  current_transfer().file_name = name;
+int close_described(Transfer& transfer, int number, Disposition disposition) {
+  transfer = {.operation = "close", .unit = number};
   if (!valid_unit_number(number)) return kErrIllegalUnit;
-  if (trim_right(name).empty()) return kErrNullFileName;
   Unit& unit = table().units[number];
-  // A failed close of the old connection (a temporary file that could not take its name) is
-  // this open's failure: it must not pass without a word.
-  if (unit.connected && !unit.console) {
-    if (int status = try_close_unit(number)) return status;
+  if (!unit.connected) return kOk;
+  transfer = latest_on(unit, "close");
+  if (unit.console) return flush_to_system(unit);
+  const bool keep = disposition == Disposition::keep;
+  const std::optional<TemporaryFile> temporary = unit.temporary;
+  int status = close_stream(unit, temporary && keep && temporary->durable);
+  const std::string name = unit.name;
+  release(unit);
+  if (temporary) return finish_temporary(*temporary, keep, status);
+  if (!keep) {
+    const int removed = os::remove_file(name);
+    if (status == kOk) status = removed;
   }
+  return status;
+}
+
+// The stream of a unit about to be connected to `name`; nullptr with the status.
+std::FILE* open_unit_stream(const std::string& name, const OpenOptions& options,
+                            std::optional<TemporaryFile>& temporary, int& status) {
   bool scratch = upper_case(trim_right(options.status)) == "SCRATCH";
   bool exists = false;
-  if (!scratch) {
-    if (int status = check_file_exists(name, exists)) return status;
-  }
+  if (!scratch && (status = check_file_exists(name, exists))) return nullptr;
   ReplacementTarget target{name, false};
-  if (options.through_temporary && !scratch) {
-    if (int status = replacement_target(name, target)) return status;
+  if (options.through_temporary && !scratch && (status = replacement_target(name, target))) {
+    return nullptr;
   }
-  if (int status = check_status_word(options.status, exists, target.in_place)) return status;
-  if (options.access == Access::direct && options.record_length <= 0) return EINVAL;
-  int status = kOk;
-  std::optional<TemporaryFile> temporary;
+  if ((status = check_status_word(options.status, exists, target.in_place))) return nullptr;
+  if (options.access == Access::direct && options.record_length <= 0) {
+    status = EINVAL;
+    return nullptr;
+  }
   std::FILE* file = nullptr;
   if (scratch) {
     file = os::open_scratch_file(status);
@@ -258,7 +247,30 @@ int try_open_unit(int number, const std::string& name, const OpenOptions& option
   } else {
     file = open_stream(name, exists, status);
   }
-  if (!file) return status ? status : kErrCantWrite;
+  if (!file && status == kOk) status = kErrCantWrite;
+  return file;
+}
+
+int open_described(Transfer& transfer, int number, const std::string& name,
+                   const OpenOptions& options) {
+  const Transfer opening{.operation = "open",
+                         .unit = number,
+                         .file_name = name,
+                         .sequential = options.access == Access::sequential,
+                         .formatted = options.form == Form::formatted};
+  transfer = opening;
+  if (!valid_unit_number(number)) return kErrIllegalUnit;
+  if (trim_right(name).empty()) return kErrNullFileName;
+  Unit& unit = table().units[number];
+  // A failed close of the old connection (a temporary file that could not take its name) is
+  // this open's failure: it must not pass without a word.
+  if (unit.connected && !unit.console) {
+    if (int status = close_described(transfer, number, Disposition::keep)) return status;
+  }
+  int status = kOk;
+  std::optional<TemporaryFile> temporary;
+  std::FILE* file = open_unit_stream(name, options, temporary, status);
+  if (!file) return status;
   if (options.append && os::seek_to_end(file) != 0) {
     std::fclose(file);
     if (temporary) discard_temporary_file(*temporary);
@@ -274,37 +286,34 @@ int try_open_unit(int number, const std::string& name, const OpenOptions& option
   unit.access = options.access;
   unit.form = options.form;
   unit.record_length = static_cast<std::size_t>(options.record_length);
-  unit.lately = {false, options.access == Access::sequential, options.form == Form::formatted};
+  unit.lately = opening;
   return kOk;
 }
 
+}  // namespace
+
+const Unit* find_unit(int number) {
+  return valid_unit_number(number) ? &table().units[number] : nullptr;
+}
+
+int try_open_unit(int number, const std::string& name, const OpenOptions& options) {
+  Transfer transfer;
+  return end_transfer(transfer, open_described(transfer, number, name, options));
+}
+
 void open_unit(int number, const std::string& name, const OpenOptions& options) {
-  if (int status = try_open_unit(number, name, options)) raise_io_failure(status);
+  Transfer transfer;
+  end_transfer_or_raise(transfer, open_described(transfer, number, name, options));
 }
 
 int try_close_unit(int number, Disposition disposition) {
-  begin_transfer("close", number, "", false, true, true);
-  if (!valid_unit_number(number)) return kErrIllegalUnit;
-  Unit& unit = table().units[number];
-  if (!unit.connected) return kOk;
-  describe_latest_transfer(unit);
-  current_transfer().file_name = unit.name;  // the report names the file after it is released
-  if (unit.console) return flush_to_system(unit);
-  const bool keep = disposition == Disposition::keep;
-  const std::optional<TemporaryFile> temporary = unit.temporary;
-  int status = close_stream(unit, temporary && keep && temporary->durable);
-  const std::string name = unit.name;
-  release(unit);
-  if (temporary) return finish_temporary(*temporary, keep, status);
-  if (!keep) {
-    const int removed = os::remove_file(name);
-    if (status == kOk) status = removed;
-  }
-  return status;
+  Transfer transfer;
+  return end_transfer(transfer, close_described(transfer, number, disposition));
 }
 
 void close_unit(int number, Disposition disposition) {
-  if (int status = try_close_unit(number, disposition)) raise_io_failure(status);
+  Transfer transfer;
+  end_transfer_or_raise(transfer, close_described(transfer, number, disposition));
 }
 
 void close_all_units() {
@@ -374,14 +383,15 @@ std::optional<FileIdentity> unit_file_identity(int number) {
 }
 
 void sync_unit(int number) {
-  begin_transfer("sync", number, "", false, !unit_is_direct(number), true);
-  if (!unit_connected(number)) return;
-  Unit& unit = table().units[number];
-  describe_latest_transfer(unit);
-  current_transfer().file_name = unit.name;
-  int status = flush_to_system(unit);
-  if (status == kOk) status = sync_stream(unit.file);
-  if (status != kOk) raise_io_failure(status);
+  Transfer transfer{.operation = "sync", .unit = number, .sequential = !unit_is_direct(number)};
+  int status = kOk;
+  if (unit_connected(number)) {
+    Unit& unit = table().units[number];
+    transfer = latest_on(unit, "sync");
+    status = flush_to_system(unit);
+    if (status == kOk) status = sync_stream(unit.file);
+  }
+  end_transfer_or_raise(transfer, status);
 }
 
 void set_console_streams(std::FILE* input, std::FILE* output, std::FILE* error) {
@@ -399,17 +409,20 @@ int console_output_failure() {
   return table().console_output_failure;
 }
 
-Unit* unit_for_transfer(int number, int& status) {
+Unit* unit_for_transfer(Transfer& transfer, int& status) {
   status = kOk;
+  const int number = transfer.unit;
   if (!valid_unit_number(number)) {
     status = kErrIllegalUnit;
     return nullptr;
   }
   Unit& unit = table().units[number];
+  Transfer asked = transfer;
   if (!unit.connected) {
-    status = try_open_unit(number, "fort." + std::to_string(number));
+    status = open_described(transfer, number, "fort." + std::to_string(number), {});
     if (status != kOk) return nullptr;
   }
+  unit.lately = std::move(asked);
   return &unit;
 }
 

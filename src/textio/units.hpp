@@ -3,7 +3,8 @@
 // to the file "fort." followed by its number.
 //
 // Threads: the main thread only; the unit table has no lock. The one transfer that worker
-// threads may make is write_whole_records (records.hpp).
+// threads may make is write_whole_records (records.hpp), which changes only the entry of the
+// unit it writes.
 #pragma once
 
 #include <cstdint>

@@ -230,6 +230,33 @@ TEST_F(RecordsTest, ALetterInAnIntegerFieldIsAnError) {
   }
 }
 
+// Worker threads write the grid through write_whole_records: its failure is reported from its own
+// transfer, and it leaves alone the latest transfer that raise_io_failure(status) reports.
+TEST_F(RecordsTest, WholeRecordsKeepTheirTransferToThemselves) {
+  open_unit(24, "d.bin", {.access = Access::direct, .record_length = 4});
+  int value = 0;
+  const int status = try_read_text("  X1", "(I4)", value);
+  ASSERT_EQ(status, kErrUnexpectedCharacter);
+  try {
+    write_whole_records(24, "1.5\r\n");
+    FAIL() << "no failure raised";
+  } catch (const IoFailure& failure) {
+    EXPECT_EQ(failure.report,
+              "write: direct io not allowed\n"
+              "apparent state: unit 24 named d.bin\n"
+              "lately writing sequential formatted external IO\n");
+  }
+  try {
+    raise_io_failure(status);
+  } catch (const IoFailure& failure) {
+    EXPECT_EQ(failure.report,
+              "read: read unexpected character\n"
+              "apparent state: internal I/O\n"
+              "last format: (I4)\n"
+              "lately reading sequential formatted internal IO\n");
+  }
+}
+
 TEST_F(RecordsTest, ReadingPastTheEndOfANamedFileRaisesTheReport) {
   put_file("one.txt", "first line\n");
   open_unit(12, "one.txt", {.status = "OLD"});
