@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -13,42 +12,26 @@ namespace conversion {
 
 namespace {
 
-// a - b * trunc(a / b), in single precision.
-float wrap(float a, float b) {
-  return a - b * std::trunc(a / b);
-}
-
-constexpr float kWholePeriods = 100.0f;
-
 // No row has this number: every operator starts out without a sum.
 constexpr std::uint64_t kNoRow = ~std::uint64_t{0};
+
+bool within_block(const Point& grid, const BlockGeometry& block) {
+  return within_block(grid[0], block.axes[0]) && within_block(grid[1], block.axes[1]) &&
+         within_block(grid[2], block.axes[2]);
+}
 
 }  // namespace
 
 MapSampler::MapSampler(const MapBlock& block, const symmetry::OperatorSet& operators,
                        BatchCode batch_code)
-    : block_(block),
+    : block_(block_geometry(block, operators.centric != 0)),
       operator_count_(std::min(operators.operator_count, symmetry::kMaxOperators)),
       centring_count_(std::min(operators.centring_count, symmetry::kMaxCentringVectors)),
       centring_(operators.centring) {
-  layout_.centric = operators.centric != 0;
-  layout_.values = block.values.data();
-  layout_.value_count = block.values.size();
-  layout_.steps = block.block_steps;
-  layout_.lx = block.block_steps[0];
-  layout_.lxy = layout_.lx * block.block_steps[1];
-  layout_.density_range = block.density_range;
-  layout_.density_minimum = block.density_minimum;
-  for (int i = 0; i < 3; ++i) {
-    float n = static_cast<float>(block.grid_divisions[i]);
-    float start = static_cast<float>(block.block_start[i]);
-    layout_.axes[i] = {n, start, 2.0f * start, kWholePeriods * n,
-                       static_cast<float>(block.block_steps[i] - 1)};
-  }
   // The vector code indexes the block with 32-bit element numbers.
   vector_batches_ = batch_code == BatchCode::vector_where_available && vector_batch_available() &&
-                    !block.values.empty() &&
-                    block.values.size() <= static_cast<std::size_t>(INT32_MAX);
+                    block_.value_count != 0 &&
+                    block_.value_count <= static_cast<std::size_t>(INT32_MAX);
   for (int k = 0; k < symmetry::kMaxOperators; ++k) {
     const symmetry::SymmetryOperator& op = operators.operators[static_cast<std::size_t>(k)];
     for (std::size_t i = 0; i < 3; ++i) {
@@ -69,37 +52,13 @@ MapSampler::MapSampler(const MapBlock& block, const symmetry::OperatorSet& opera
 // A table of every code pays where the block holds more values than there are codes. A smaller
 // block's codes are decoded as they are met, which gives the same bits.
 void MapSampler::decode_codes() {
-  if (block_.values.size() < kCodeCount) return;
+  if (block_.value_count < kCodeCount) return;
   code_values_ = std::make_unique_for_overwrite<float[]>(kCodeCount);
   for (int code = std::numeric_limits<std::int16_t>::min();
        code <= std::numeric_limits<std::int16_t>::max(); ++code) {
-    code_values_[code_index(static_cast<std::int16_t>(code))] = decoded(static_cast<float>(code));
+    code_values_[code_index(static_cast<std::int16_t>(code))] =
+        decoded(static_cast<float>(code), block_);
   }
-}
-
-// The upper boundary belongs to the block. A coordinate below 0 only arises when a block start
-// far outside the cell defeats the shift by whole periods; it never passes.
-bool MapSampler::within_block(float coordinate, int axis) const {
-  return coordinate >= 0.0f && coordinate <= layout_.axes[static_cast<std::size_t>(axis)].last;
-}
-
-// The block coordinate of a fraction along axis i. The shift by whole periods keeps the argument
-// positive, so a truncating mod suffices; rounding the sum also snaps points on stored grid points
-// to whole numbers.
-float MapSampler::direct_coordinate(float fraction, int i) const {
-  const BlockAxis& axis = layout_.axes[static_cast<std::size_t>(i)];
-  const float g = fraction * axis.divisions - axis.start;
-  return wrap(g + axis.whole_periods, axis.divisions);
-}
-
-// -(q + c) in block coordinates, from the wrapped coordinate of q + c.
-float MapSampler::inverse_coordinate(float direct, int i) const {
-  const BlockAxis& axis = layout_.axes[static_cast<std::size_t>(i)];
-  return wrap(-direct - axis.twice_start + axis.whole_periods, axis.divisions);
-}
-
-bool MapSampler::within_block(const Point& grid) const {
-  return within_block(grid[0], 0) && within_block(grid[1], 1) && within_block(grid[2], 2);
 }
 
 // The block coordinates of a fraction along axis i, for the point and for its inverse.
@@ -109,8 +68,9 @@ const MapSampler::CoordinateMemo& MapSampler::coordinates(float fraction, int i)
   CoordinateMemo& memo =
       memos_[static_cast<std::size_t>(i) * kMemoSlots + ((bits * 0x9E3779B1u) >> (32 - kMemoBits))];
   if (memo.fraction_bits != bits) {
-    const float direct = direct_coordinate(fraction, i);
-    memo = {bits, direct, inverse_coordinate(direct, i)};
+    const BlockAxis& axis = block_.axes[static_cast<std::size_t>(i)];
+    const float direct = direct_coordinate(fraction, axis);
+    memo = {bits, direct, inverse_coordinate(direct, axis)};
   }
   return memo;
 }
@@ -125,14 +85,11 @@ bool MapSampler::find_in_block(const Point& image, int centring, Point& grid) {
     const CoordinateMemo& memo = coordinates(image[i] + shift[i], i);
     grid[i] = memo.direct;
     inverse[i] = memo.inverse;
-    inside = inside && within_block(grid[i], i);
+    inside = inside && within_block(grid[i], block_.axes[static_cast<std::size_t>(i)]);
   }
-  if (inside || !layout_.centric) return inside;
+  if (inside || !block_.centric) return inside;
   grid = inverse;
-  for (int i = 0; i < 3; ++i) {
-    if (!within_block(grid[i], i)) return false;
-  }
-  return true;
+  return within_block(grid, block_);
 }
 
 // Along a row the walk mostly steps through the block by one stride, often a whole plane of the
@@ -141,44 +98,36 @@ bool MapSampler::find_in_block(const Point& image, int centring, Point& grid) {
 void MapSampler::prefetch_ahead(std::ptrdiff_t element) {
   const std::ptrdiff_t ahead = element + kPrefetchSteps * (element - previous_element_);
   previous_element_ = element;
-  if (ahead >= 0 && ahead < static_cast<std::ptrdiff_t>(block_.values.size())) {
-    __builtin_prefetch(block_.values.data() + ahead);
+  if (ahead >= 0 && ahead < static_cast<std::ptrdiff_t>(block_.value_count)) {
+    __builtin_prefetch(block_.values + ahead);
   }
 }
 
 Sample MapSampler::interpolate(const Point& grid) {
-  int i1 = static_cast<int>(grid[0]), i2 = static_cast<int>(grid[1]),
-      i3 = static_cast<int>(grid[2]);
-  float f1 = grid[0] - static_cast<float>(i1);
-  float f2 = grid[1] - static_cast<float>(i2);
-  float f3 = grid[2] - static_cast<float>(i3);
-  float a = f1 * f2, b = f1 * f3, c = f2 * f3, d = a * f3;
-  // Corners beyond the block's upper boundary carry weight 0 and are never read.
-  const std::ptrdiff_t lx = block_.block_steps[0];
-  const std::ptrdiff_t lxy = lx * block_.block_steps[1];
-  const bool x1 = i1 + 1 < block_.block_steps[0], y1 = i2 + 1 < block_.block_steps[1],
-             z1 = i3 + 1 < block_.block_steps[2];
-  const std::ptrdiff_t element = i1 + lx * i2 + lxy * i3;
+  const GridCell c1 = grid_cell(grid[0]), c2 = grid_cell(grid[1]), c3 = grid_cell(grid[2]);
+  const std::ptrdiff_t lx = block_.lx, lxy = block_.lxy;
+  const std::ptrdiff_t element = c1.index + lx * c2.index + lxy * c3.index;
   prefetch_ahead(element);
-  const std::int16_t* base = block_.values.data() + element;
-  // On a stored grid point the sum below is exactly the first corner's code: the other
-  // weights are 0 and adding their zero products changes nothing.
-  if (f1 == 0.0f && f2 == 0.0f && f3 == 0.0f) {
+  const std::int16_t* base = block_.values + element;
+  // On a stored grid point the weighted sum is exactly the first corner's code.
+  if (c1.fraction == 0.0f && c2.fraction == 0.0f && c3.fraction == 0.0f) {
     return {decoded_code(base[0]), base[0]};
   }
+  const bool x1 = has_next(c1.index, block_.steps[0]), y1 = has_next(c2.index, block_.steps[1]),
+             z1 = has_next(c3.index, block_.steps[2]);
   auto corner = [base](bool stored, std::ptrdiff_t offset) {
     return stored ? static_cast<float>(base[offset]) : 0.0f;
   };
-  float t = (1.0f - f1 - f2 - f3 + a + b + c - d) * static_cast<float>(base[0]) +
-            (f1 - a - b + d) * corner(x1, 1) + (f2 - a - c + d) * corner(y1, lx) +
-            (f3 - b - c + d) * corner(z1, lxy) + (a - d) * corner(x1 && y1, lx + 1) +
-            (b - d) * corner(x1 && z1, lxy + 1) + (c - d) * corner(y1 && z1, lxy + lx) +
-            d * corner(x1 && y1 && z1, lxy + lx + 1);
-  return {decoded(t)};
-}
-
-float MapSampler::decoded(float code) const {
-  return (code / kCodeScale + 1.0f) * block_.density_range * 0.5f + block_.density_minimum;
+  const Corners<float> codes = {static_cast<float>(base[0]),
+                                corner(x1, 1),
+                                corner(y1, lx),
+                                corner(z1, lxy),
+                                corner(x1 && y1, lx + 1),
+                                corner(x1 && z1, lxy + 1),
+                                corner(y1 && z1, lxy + lx),
+                                corner(x1 && y1 && z1, lxy + lx + 1)};
+  const float sum = weighted_sum(corner_weights(c1.fraction, c2.fraction, c3.fraction), codes);
+  return {decoded(sum, block_)};
 }
 
 void MapSampler::follow_row(float x, float y) {
@@ -197,7 +146,9 @@ Point MapSampler::image(int op, float z) {
   const Operator& o = operators_[static_cast<std::size_t>(op)];
   const Point& sums = row_sums(op);
   Point result;
-  for (std::size_t i = 0; i < 3; ++i) result[i] = sums[i] + o.rotation[i][2] * z + o.translation[i];
+  for (std::size_t i = 0; i < 3; ++i) {
+    result[i] = image_coordinate(sums[i], o.rotation[i][2], z, o.translation[i]);
+  }
   return result;
 }
 
@@ -279,8 +230,8 @@ std::size_t MapSampler::sample_batch(const float* z, std::size_t count, Sample* 
     interpolate_found(found, out);
     return found;
   }
-  const std::size_t found = find_images_vector(layout_, image, z, count, batch_grid_);
-  for (std::uint32_t left = interpolate_vector(layout_, batch_grid_, found, out); left != 0;
+  const std::size_t found = find_images_vector(block_, image, z, count, batch_grid_);
+  for (std::uint32_t left = interpolate_vector(block_, batch_grid_, found, out); left != 0;
        left &= left - 1) {
     const std::size_t j = static_cast<std::size_t>(std::countr_zero(left));
     out[j] = interpolate({batch_grid_[0][j], batch_grid_[1][j], batch_grid_[2][j]});
@@ -292,27 +243,25 @@ std::size_t MapSampler::sample_batch(const float* z, std::size_t count, Sample* 
 // coordinates go to the batch grid.
 std::size_t MapSampler::find_images(const RowImage& image, const float* z, std::size_t count) {
   BatchCoordinates& direct = batch_grid_;
-  for (int i = 0; i < 3; ++i) {
-    const std::size_t a = static_cast<std::size_t>(i);
+  for (std::size_t a = 0; a < 3; ++a) {
     // An axis that z does not reach has the same coordinate all along the row: only the sign of
     // a zero can differ from point to point, and the shift by whole periods removes it.
     const std::size_t varying = image.z_column[a] == 0.0f ? std::min<std::size_t>(count, 1) : count;
+    const BlockAxis& axis = block_.axes[a];
     for (std::size_t j = 0; j < varying; ++j) {
-      const float q = image.row_sums[a] + image.z_column[a] * z[j] + image.translation[a];
-      direct[a][j] = direct_coordinate(q + image.shift[a], i);
+      const float q =
+          image_coordinate(image.row_sums[a], image.z_column[a], z[j], image.translation[a]);
+      direct[a][j] = direct_coordinate(q + image.shift[a], axis);
     }
     std::fill(direct[a].begin() + static_cast<std::ptrdiff_t>(varying),
               direct[a].begin() + static_cast<std::ptrdiff_t>(count), direct[a][0]);
   }
   for (std::size_t j = 0; j < count; ++j) {
     Point grid{direct[0][j], direct[1][j], direct[2][j]};
-    if (!within_block(grid)) {
-      if (!layout_.centric) return j;
-      for (int i = 0; i < 3; ++i) {
-        grid[static_cast<std::size_t>(i)] =
-            inverse_coordinate(grid[static_cast<std::size_t>(i)], i);
-      }
-      if (!within_block(grid)) return j;
+    if (!within_block(grid, block_)) {
+      if (!block_.centric) return j;
+      for (std::size_t i = 0; i < 3; ++i) grid[i] = inverse_coordinate(grid[i], block_.axes[i]);
+      if (!within_block(grid, block_)) return j;
       for (std::size_t i = 0; i < 3; ++i) direct[i][j] = grid[i];
     }
   }

@@ -11,6 +11,7 @@
 
 #include "conversion/map_block.hpp"
 #include "conversion/sample.hpp"
+#include "conversion/sampling_steps.hpp"
 #include "symmetry/operator_set.hpp"
 
 namespace conversion {
@@ -76,23 +77,18 @@ class MapSampler {
   void interpolate_found(std::size_t count, Sample* out);
   const CoordinateMemo& coordinates(float fraction, int axis);
   bool find_in_block(const Point& image, int centring, Point& grid);
-  float direct_coordinate(float fraction, int axis) const;
-  float inverse_coordinate(float direct, int axis) const;
-  bool within_block(float coordinate, int axis) const;
-  bool within_block(const Point& grid) const;
   void prefetch_ahead(std::ptrdiff_t element);
   Sample interpolate(const Point& grid);
-  float decoded(float code) const;
   void decode_codes();
   static std::size_t code_index(std::int16_t code) {
     return static_cast<std::size_t>(code - std::numeric_limits<std::int16_t>::min());
   }
   float decoded_code(std::int16_t code) const {
-    return code_values_ ? code_values_[code_index(code)] : decoded(static_cast<float>(code));
+    return code_values_ ? code_values_[code_index(code)]
+                        : decoded(static_cast<float>(code), block_);
   }
 
-  const MapBlock& block_;
-  BlockLayout layout_;
+  BlockGeometry block_;  // read by the portable and the vector code alike
   int operator_count_;
   int centring_count_;
   std::array<Operator, symmetry::kMaxOperators> operators_;

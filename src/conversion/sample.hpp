@@ -1,6 +1,5 @@
 // What the map sampler works with and hands out: points of the cell, map values with the code
-// they came from, and the stored block's geometry in the single-precision forms that the search
-// for a point's image tests.
+// they came from, and the batches of a row that it tests together.
 #pragma once
 
 #include <array>
@@ -16,28 +15,6 @@ struct Sample {
   static constexpr int kNoCode = -65536;  // interpolated, or no image in the block
   float value = 0.0f;
   int code = kNoCode;
-};
-
-// One axis of the block.
-struct BlockAxis {
-  float divisions;      // N
-  float start;          // S
-  float twice_start;    // 2 x S
-  float whole_periods;  // 100 x N
-  float last;           // L - 1: the upper boundary belongs to the block
-};
-
-// The stored block as the interpolation reads it.
-struct BlockLayout {
-  std::array<BlockAxis, 3> axes;
-  bool centric;                // the inverse of an image is tried too
-  const std::int16_t* values;  // point (u, v, w) is element u + lx v + lxy w
-  std::size_t value_count;
-  std::array<int, 3> steps;  // L along x, y and z
-  std::ptrdiff_t lx;         // Lx
-  std::ptrdiff_t lxy;        // Lx x Ly
-  float density_range;
-  float density_minimum;
 };
 
 // The points of a row that one operator and centring vector are tried on together, at most this

@@ -333,51 +333,75 @@ struct RowCase {
 
 class RowSamplingTest : public ::testing::TestWithParam<RowCase> {};
 
-void rows_sample_as_point_by_point(const RowCase& c, BatchCode batch_code);
-
-// Whole rows give every point the value, code and search end that the one-point search gives,
-// bit for bit, whatever rows it keeps or changes operator along, with the batches in portable
-// code and in vector registers.
-TEST_P(RowSamplingTest, RowsSampleAsPointByPoint) {
-  for (BatchCode code : {BatchCode::portable, BatchCode::vector_where_available}) {
-    rows_sample_as_point_by_point(GetParam(), code);
-  }
-}
-
-void rows_sample_as_point_by_point(const RowCase& c, BatchCode batch_code) {
+symmetry::OperatorSet operators_of(const RowCase& c) {
   symmetry::OperatorSet set;
   set.symbol = c.symbol;
   set.symbol.resize(symmetry::kSymbolWidth, ' ');
-  ASSERT_EQ(symmetry::interpret_symbol(set, 0, 0), 0) << c.symbol;
+  EXPECT_EQ(symmetry::interpret_symbol(set, 0, 0), 0) << c.symbol;
   if (c.patterson) {
     set.centric = 1;
     for (int k = 0; k < set.operator_count; ++k) set.operators[k].translation = {0, 0, 0};
   }
-  std::mt19937 random(std::hash<std::string>{}(c.symbol) + c.patterson);
-  for (int trial = 0; trial < 6; ++trial) {
-    const MapBlock block = random_block(random);
-    const auto [n1, n2, n3] = block.grid_divisions;
-    std::vector<float> z;
-    for (int k = 0; k < n3; ++k) z.push_back(static_cast<float>(k) / static_cast<float>(n3));
-    MapSampler by_point(block, set, BatchCode::portable), by_row(block, set, batch_code);
-    ASSERT_EQ(by_row.batches_in_vectors(),
-              batch_code == BatchCode::vector_where_available && vector_batch_available());
-    std::vector<Sample> row(z.size());
-    for (int i = 0; i < n1; ++i) {
-      for (int j = 0; j < n2; ++j) {
-        const float x = static_cast<float>(i) / static_cast<float>(n1);
-        const float y = static_cast<float>(j) / static_cast<float>(n2);
-        by_row.sample_row(x, y, z.data(), z.size(), row.data());
-        for (std::size_t k = 0; k < z.size(); ++k) {
-          const Sample expected = by_point.sample({x, y, z[k]});
-          ASSERT_TRUE(bits(row[k].value) == bits(expected.value) && row[k].code == expected.code)
-              << c.symbol << (by_row.batches_in_vectors() ? " in vectors" : "") << " trial "
-              << trial << " at " << i << " " << j << " " << k;
-        }
-        ASSERT_EQ(by_row.search_start(), by_point.search_start());
+  return set;
+}
+
+// Whole rows over every grid point of the cell give every point the value, code and search end
+// that the one-point search of the portable code gives, bit for bit.
+void rows_sample_as_point_by_point(const symmetry::OperatorSet& set, const MapBlock& block,
+                                   BatchCode batch_code) {
+  const auto [n1, n2, n3] = block.grid_divisions;
+  std::vector<float> z;
+  for (int k = 0; k < n3; ++k) z.push_back(static_cast<float>(k) / static_cast<float>(n3));
+  MapSampler by_point(block, set, BatchCode::portable), by_row(block, set, batch_code);
+  ASSERT_EQ(by_row.batches_in_vectors(),
+            batch_code == BatchCode::vector_where_available && vector_batch_available());
+  std::vector<Sample> row(z.size());
+  for (int i = 0; i < n1; ++i) {
+    for (int j = 0; j < n2; ++j) {
+      const float x = static_cast<float>(i) / static_cast<float>(n1);
+      const float y = static_cast<float>(j) / static_cast<float>(n2);
+      by_row.sample_row(x, y, z.data(), z.size(), row.data());
+      for (std::size_t k = 0; k < z.size(); ++k) {
+        const Sample expected = by_point.sample({x, y, z[k]});
+        ASSERT_TRUE(bits(row[k].value) == bits(expected.value) && row[k].code == expected.code)
+            << set.symbol << (by_row.batches_in_vectors() ? " in vectors" : "") << " at " << i
+            << " " << j << " " << k;
       }
+      ASSERT_EQ(by_row.search_start(), by_point.search_start());
     }
   }
+}
+
+// Whatever rows the search keeps or changes operator along, with the batches in portable code
+// and in vector registers.
+TEST_P(RowSamplingTest, RowsSampleAsPointByPoint) {
+  const RowCase& c = GetParam();
+  const symmetry::OperatorSet set = operators_of(c);
+  std::mt19937 random(std::hash<std::string>{}(c.symbol) + c.patterson);
+  for (int trial = 0; trial < 6; ++trial) {
+    SCOPED_TRACE(trial);
+    const MapBlock block = random_block(random);
+    for (BatchCode code : {BatchCode::portable, BatchCode::vector_where_available}) {
+      rows_sample_as_point_by_point(set, block, code);
+    }
+  }
+}
+
+// A block holding more values than there are codes: the portable code then decodes a stored
+// point through its table of every code, the vector code from the weighted sum of its corners.
+TEST(RowSampling, BlockDecodedThroughTheCodeTableSamplesAsPointByPoint) {
+  std::mt19937 random(41);
+  MapBlock block = random_block(random);
+  block.grid_divisions = {80, 80, 80};
+  block.block_start = {-3, 2, 5};
+  block.block_steps = {41, 41, 41};
+  block.values.clear();
+  std::uniform_int_distribution<int> code(-32768, 32767);
+  for (int e = 0; e < 41 * 41 * 41; ++e)
+    block.values.push_back(static_cast<std::int16_t>(code(random)));
+  ASSERT_GE(block.values.size(), std::size_t{1} << 16);
+  rows_sample_as_point_by_point(operators_of({"P 21/c", false}), block,
+                                BatchCode::vector_where_available);
 }
 
 INSTANTIATE_TEST_SUITE_P(Groups, RowSamplingTest,
