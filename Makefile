@@ -115,7 +115,7 @@ $(ASAN_BUILD)/CMakeCache.txt: | deps-test
 test-asan: deps-test $(ASAN_BUILD)/CMakeCache.txt
 	cmake -S . -B $(ASAN_BUILD) -DMAPCONV_WERROR=$(WERROR)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 # The tests of the threaded conversion under ThreadSanitizer: the grid writer in process, and
 # whole runs of a ThreadSanitizer build of mapconv on one and two threads.
