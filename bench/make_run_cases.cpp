@@ -1,7 +1,8 @@
 // Writes the experiments that whole runs of mapconv are timed on (farm-bench, see bench/README.md)
 // into the directory given as the argument: G16, G48 and G256 (P 21/c maps of 16, 48 and 256
 // steps a side, 100-record experiment files) and R30000 (the 16-step map with a 30,000-record
-// experiment file; G16 is its 100-record twin).
+// experiment file; G16 is its 100-record twin). U100 and U30000 are G16 and R30000 as version-5
+// files, which each run upgrades: NAME.V5 keeps the version-5 file to copy back before a run.
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -35,9 +36,9 @@ void write_map(const fs::path& file, int grid) {
 }
 
 // The records a conversion reads, then padding records up to `records`, the marker last.
-void write_experiment(const fs::path& file, int records) {
+void write_experiment(const fs::path& file, int records, const char* version = "    6") {
   std::vector<support::ExperimentRecord> contents = {
-      {"     VERSION", "    6"},
+      {"     VERSION", version},
       {"      DESCR ", "  Benchmark"},
       {"  FOUR CDAT1", "           1"},
       {"CRS1  ABC   ", "  10.00000  10.00000  10.00000"},
@@ -68,5 +69,12 @@ int main(int argc, char** argv) {
   }
   write_map(directory / "R30000.FOB", 16);
   write_experiment(directory / "R30000.EXP", 30000);
+  for (int records : {100, 30000}) {
+    const std::string name = "U" + std::to_string(records);
+    write_map(directory / (name + ".FOB"), 16);
+    write_experiment(directory / (name + ".V5"), records, "    5");
+    fs::copy_file(directory / (name + ".V5"), directory / (name + ".EXP"),
+                  fs::copy_options::overwrite_existing);
+  }
   return 0;
 }
