@@ -14,6 +14,7 @@
 #include "fuzzing/session.hpp"
 #include "support/files.hpp"
 #include "support/unit_output.hpp"
+#include "textio/list_real.hpp"
 #include "textio/records.hpp"
 #include "textio/units.hpp"
 

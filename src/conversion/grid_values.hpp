@@ -19,10 +19,11 @@ inline constexpr std::int64_t kGuessPoints = 512;
 // and `guess_points`. A failed write ends the run with the same report from whichever thread met
 // it.
 //
-// Threads: called from the main thread. Its worker threads only read `block` and `operators`,
-// format with textio's stateless list-real functions and write through
-// textio::write_whole_records, one thread at a time in grid order; nothing else of textio, and
-// no program-wide state, is touched from them.
+// Threads: called from the main thread. Its worker threads read `block` and `operators`, format
+// with textio's stateless list-real functions, and write through textio::write_whole_records one
+// thread at a time, in grid order, while the main thread waits for them: that changes only the
+// grid unit's own entry in the unit table. Nothing else of textio, and no other program-wide
+// state, is touched from them.
 std::int64_t write_grid_values(int unit, const MapBlock& block,
                                const symmetry::OperatorSet& operators, int thread_count,
                                std::int64_t guess_points = kGuessPoints);

@@ -1,5 +1,5 @@
-// The list-directed text of single-precision reals, and a cache of it for writers that meet the
-// same values again and again.
+// The list-directed text of reals, and a cache of it for writers that meet the same values again
+// and again.
 // Threads: any; the functions keep no state, and a ListRealCache belongs to the thread using it.
 #pragma once
 
@@ -10,9 +10,13 @@
 #include <memory>
 #include <string_view>
 
-#include "textio/records.hpp"
-
 namespace textio {
+
+// The list-directed text of one real: a blank, "-" or a blank, the magnitude with nine
+// significant digits and a decimal point ("%.9G" widened to double, exponent "E+012").
+// Appends to `out` and returns the number of characters appended.
+std::size_t format_list_real(double value, char* out);
+inline constexpr std::size_t kListRealMaxLength = 20;
 
 // format_list_real for a single-precision value: the same text as the double form of it.
 std::size_t format_list_real(float value, char* out);

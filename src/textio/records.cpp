@@ -8,6 +8,7 @@
 
 #include "textio/edit.hpp"
 #include "textio/format.hpp"
+#include "textio/list_real.hpp"
 #include "textio/program_state.hpp"
 #include "textio/status.hpp"
 #include "unit_io.hpp"

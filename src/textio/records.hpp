@@ -7,8 +7,7 @@
 // never throws; a caller that then gives up calls raise_io_failure(status), which reports the
 // latest transfer that the main thread ended.
 //
-// Threads: the main thread only, but for format_list_real, which keeps no state and any thread may
-// call, and write_whole_records (see there).
+// Threads: the main thread only, but for write_whole_records (see there).
 #pragma once
 
 #include <cstddef>
@@ -104,12 +103,6 @@ void write_list(int unit, const T&... values);
 void write_whole_records(int unit, std::string_view records);
 // What ends a record written to `unit`: CR LF in files, LF on the console.
 std::string_view record_end(int unit);
-
-// The list-directed text of one real: a blank, "-" or a blank, the magnitude with nine
-// significant digits and a decimal point ("%.9G" widened to double, exponent "E+012").
-// Appends to `out` and returns the number of characters appended.
-std::size_t format_list_real(double value, char* out);
-inline constexpr std::size_t kListRealMaxLength = 20;
 
 // ---- Failure ----
 // Raises the I/O failure report of the latest transfer, open, close or sync that the main thread

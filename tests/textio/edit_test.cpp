@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "textio/list_real.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 
