@@ -491,10 +491,14 @@ bool release_index_for_reopening(int unit) {
 }
 
 void adopt_kept_index(int unit) {
+  adopt_kept_index(unit, textio::unit_file_identity(unit));
+}
+
+void adopt_kept_index(int unit, const std::optional<textio::FileIdentity>& source) {
   for (IndexSlot& slot : index_slots()) {
     if (!slot.kept) continue;
     slot.kept = false;
-    if (ISAMSTARTED(unit) || textio::unit_file_identity(unit) != slot.built_from) continue;
+    if (ISAMSTARTED(unit) || !source || source != slot.built_from) continue;
     slot.unit = unit;
     slot.read_position = 0;
   }

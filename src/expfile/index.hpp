@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "textio/units.hpp"
+
 namespace expfile {
 
 // The 12 key characters of one record, blank-padded.
@@ -52,6 +54,10 @@ bool release_index_for_reopening(int unit);
 // next access builds the index afresh. Either way nothing is kept afterwards. Call it only under
 // the experiment's lock, which every writer of the file takes.
 void adopt_kept_index(int unit);
+
+// adopt_kept_index for a unit whose file is a copy, unwritten yet, of the file with identity
+// `source`: a unit writing through a temporary copy of its file, just opened.
+void adopt_kept_index(int unit, const std::optional<textio::FileIdentity>& source);
 
 // Fills order[0..count) with the entry numbers 1..count and sorts it so that the keys they
 // designate (entry n is keys[n - 1]) ascend over their first `key_length` characters, compared

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "expfile/atom_data.hpp"
+#include "expfile/index.hpp"
 #include "expfile/keys.hpp"
 #include "expfile/store.hpp"
 #include "startup/console_input.hpp"
@@ -408,9 +409,13 @@ void upgrade_experiment_file(int unit, int version) {
                               .access = textio::Access::direct,
                               .form = textio::Form::formatted,
                               .record_length = textio::unit_record_length(unit)};
+  // The upgrade writes through a temporary copy of the file, which starts as the file itself: the
+  // file's index serves the copy when the file is still what the index was built from.
+  expfile::close_for_reopening(unit);
   close_experiment_file(unit);
   options.through_temporary = true;
   textio::open_unit(unit, file_name, options);
+  expfile::adopt_kept_index(unit, textio::file_identity(file_name));
   UPGEXP(unit, version);
   expfile::WRITEXP(unit, expfile::kVersionKey,
                    textio::write_text(kVersionWidth, "(I5)", kCurrentExperimentVersion));

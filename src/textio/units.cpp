@@ -367,6 +367,18 @@ void flush_unit(int number) {
   flush_to_system(table().units[number]);
 }
 
+namespace {
+
+std::optional<FileIdentity> identity_of(const os::FileStatus& status) {
+  if (!status.identity_known) return std::nullopt;
+  return FileIdentity{
+      status.identity.device,    status.identity.number,      status.size,
+      status.modified_seconds,   status.modified_nanoseconds, status.changed_seconds,
+      status.changed_nanoseconds};
+}
+
+}  // namespace
+
 std::optional<FileIdentity> unit_file_identity(int number) {
   if (!unit_connected(number)) return std::nullopt;
   Unit& unit = table().units[number];
@@ -375,11 +387,13 @@ std::optional<FileIdentity> unit_file_identity(int number) {
       os::open_file_status(unit.file, status) != 0) {
     return std::nullopt;
   }
-  if (!status.identity_known) return std::nullopt;
-  return FileIdentity{
-      status.identity.device,    status.identity.number,      status.size,
-      status.modified_seconds,   status.modified_nanoseconds, status.changed_seconds,
-      status.changed_nanoseconds};
+  return identity_of(status);
+}
+
+std::optional<FileIdentity> file_identity(const std::string& name) {
+  os::FileStatus status;
+  if (os::file_status(name, status) != 0) return std::nullopt;
+  return identity_of(status);
 }
 
 void sync_unit(int number) {

@@ -106,6 +106,9 @@ struct FileIdentity {
 // or console unit, or when the system cannot tell.
 std::optional<FileIdentity> unit_file_identity(int unit);
 
+// The identity of the file `name`; nothing when it cannot be had.
+std::optional<FileIdentity> file_identity(const std::string& name);
+
 // Writes any buffered output of `unit` to its file.
 void flush_unit(int unit);
 

@@ -515,5 +515,36 @@ TEST_F(StoreTest, IndexIsKeptForAReopeningOfTheUnchangedFileOnly) {
   EXPECT_EQ(remaining_keys(kUnit), (std::vector<std::string>{"B", "C"}));
 }
 
+// The upgrade writes through a temporary copy of the file: the index of the file serves the copy
+// while the file is what the index was built from.
+TEST_F(StoreTest, IndexServesATemporaryCopyOfTheUnchangedFileOnly) {
+  const std::string path = (directory_ / "T.EXP").string();
+  const auto reopen_through_copy = [&path] {
+    expfile::close_for_reopening(kUnit);
+    textio::open_unit(kUnit, path,
+                      {.status = "OLD",
+                       .access = textio::Access::direct,
+                       .record_length = 82,
+                       .through_temporary = true});
+    expfile::adopt_kept_index(kUnit, textio::file_identity(path));
+    return expfile::ISAMSTARTED(kUnit);
+  };
+  open_experiment(kUnit, "T.EXP", records_named({"B", "A"}));
+  EXPECT_EQ(remaining_keys(kUnit), (std::vector<std::string>{"A", "B"}));
+  ASSERT_TRUE(reopen_through_copy());
+  WRITEXP(kUnit, "C", "in the copy");
+  ISAMCLOSE(kUnit, "KEEP");
+  textio::open_unit(kUnit, path,
+                    {.status = "OLD", .access = textio::Access::direct, .record_length = 82});
+  EXPECT_EQ(remaining_keys(kUnit), (std::vector<std::string>{"A", "B", "C"}));
+
+  // Another program adds a record between the openings.
+  support::write_file_bytes(directory_ / "T.EXP",
+                            file_bytes("T.EXP") + support::experiment_record("D", "outside"));
+  EXPECT_FALSE(reopen_through_copy());
+  EXPECT_EQ(remaining_keys(kUnit), (std::vector<std::string>{"A", "B", "C", "D"}));
+  ISAMCLOSE(kUnit, "KEEP");
+}
+
 }  // namespace
 }  // namespace expfile_test
