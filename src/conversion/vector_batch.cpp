@@ -39,46 +39,51 @@ struct Mask8 {
 template <typename T>
 concept LaneOperand = std::same_as<T, Floats8> || std::same_as<T, float>;
 
+// The lane operators are always inlined, like the shared steps that use them: a call to one
+// compiled on its own, without AVX2, would take its eight-lane operands in memory where the
+// vector functions hand them over in registers (an unoptimised build would crash there).
+#define LANE_OPERATOR [[gnu::always_inline]] inline
+
 // The operand as the compiler's vector arithmetic takes it; a float is taken in every lane.
-inline const __m256& lanes(const Floats8& a) {
+LANE_OPERATOR const __m256& lanes(const Floats8& a) {
   return a.v;
 }
-inline float lanes(float a) {
+LANE_OPERATOR float lanes(float a) {
   return a;
 }
 
 template <LaneOperand A, LaneOperand B>
-inline Floats8 operator+(A a, B b) {
+LANE_OPERATOR Floats8 operator+(A a, B b) {
   return {lanes(a) + lanes(b)};
 }
 template <LaneOperand A, LaneOperand B>
-inline Floats8 operator-(A a, B b) {
+LANE_OPERATOR Floats8 operator-(A a, B b) {
   return {lanes(a) - lanes(b)};
 }
 template <LaneOperand A, LaneOperand B>
-inline Floats8 operator*(A a, B b) {
+LANE_OPERATOR Floats8 operator*(A a, B b) {
   return {lanes(a) * lanes(b)};
 }
 template <LaneOperand A, LaneOperand B>
-inline Floats8 operator/(A a, B b) {
+LANE_OPERATOR Floats8 operator/(A a, B b) {
   return {lanes(a) / lanes(b)};
 }
-inline Floats8 operator-(Floats8 a) {
+LANE_OPERATOR Floats8 operator-(Floats8 a) {
   return {-a.v};
 }
 template <LaneOperand A, LaneOperand B>
-inline Mask8 operator>=(A a, B b) {
+LANE_OPERATOR Mask8 operator>=(A a, B b) {
   return {lanes(a) >= lanes(b)};
 }
 template <LaneOperand A, LaneOperand B>
-inline Mask8 operator<=(A a, B b) {
+LANE_OPERATOR Mask8 operator<=(A a, B b) {
   return {lanes(a) <= lanes(b)};
 }
 template <LaneOperand A, LaneOperand B>
-inline Mask8 operator==(A a, B b) {
+LANE_OPERATOR Mask8 operator==(A a, B b) {
   return {lanes(a) == lanes(b)};
 }
-inline Mask8 operator&(Mask8 a, Mask8 b) {
+LANE_OPERATOR Mask8 operator&(Mask8 a, Mask8 b) {
   return {a.bits & b.bits};
 }
 
