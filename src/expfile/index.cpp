@@ -1,10 +1,13 @@
 #include "expfile/index.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <numeric>
+#include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -51,53 +54,92 @@ bool same_key(const RecordKey& a, const RecordKey& b) {
   return x.head == y.head && x.tail == y.tail;
 }
 
-// The key bytes in which some entry differs from the first, one bit each (bit b for byte b).
-unsigned varying_key_bytes(std::span<const OrderEntry> entries) {
-  const KeyWords first(entries.front().key);
-  std::uint64_t head_differs = 0;
-  std::uint32_t tail_differs = 0;
+// How many entries hold each value of each key byte.
+using ByteCounts = std::array<std::array<std::uint32_t, 256>, sizeof(RecordKey)>;
+
+// Counts every key byte in one sweep: each pass of the sort then only moves entries.
+void count_key_bytes(std::span<const OrderEntry> entries, ByteCounts& counts) {
+  for (auto& byte : counts) byte.fill(0);
   for (const OrderEntry& entry : entries) {
-    const KeyWords words(entry.key);
-    head_differs |= words.head ^ first.head;
-    tail_differs |= words.tail ^ first.tail;
+    for (std::size_t b = 0; b < sizeof(RecordKey); ++b) {
+      ++counts[b][static_cast<unsigned char>(entry.key[b])];
+    }
   }
-  std::array<unsigned char, sizeof(RecordKey)> differs;
-  std::memcpy(differs.data(), &head_differs, sizeof head_differs);
-  std::memcpy(differs.data() + sizeof head_differs, &tail_differs, sizeof tail_differs);
-  // Both words were read in memory order, so each byte of `differs` stands for its key byte.
-  unsigned varying = 0;
-  for (std::size_t b = 0; b < differs.size(); ++b) {
-    if (differs[b] != 0) varying |= 1U << b;
-  }
-  return varying;
 }
 
-// One stable pass of the radix sort: `from` ordered by key byte `b` into `to`.
-void distribute_by_byte(std::span<const OrderEntry> from, OrderEntry* to, std::size_t b) {
-  std::array<std::uint32_t, 256> starts{};
-  for (const OrderEntry& entry : from) ++starts[static_cast<unsigned char>(entry.key[b])];
-  std::exclusive_scan(starts.begin(), starts.end(), starts.begin(), std::uint32_t{0});
+// One stable pass of the radix sort: `from` ordered by key byte `b` into `to`, given how many
+// entries hold each value of that byte.
+void distribute_by_byte(std::span<const OrderEntry> from, OrderEntry* to, std::size_t b,
+                        const std::array<std::uint32_t, 256>& counts) {
+  std::array<std::uint32_t, 256> starts;
+  std::exclusive_scan(counts.begin(), counts.end(), starts.begin(), std::uint32_t{0});
   for (const OrderEntry& entry : from)
     to[starts[static_cast<unsigned char>(entry.key[b])]++] = entry;
 }
 
 // Sorts entries that stand in record order into the order of their keys as unsigned bytes,
 // equal keys staying in record order. A radix sort: one stable pass for each key byte, from the
-// last; the bytes that every key shares take no part.
-void sort_in_record_order(std::vector<OrderEntry>& entries) {
+// last; a byte that every key shares takes no part. `scratch` has room for every entry.
+void sort_in_record_order(std::vector<OrderEntry>& entries, std::span<OrderEntry> scratch) {
   if (entries.size() < 2) return;
-  const unsigned varying = varying_key_bytes(entries);
-  // Left uninitialised: every pass writes all of it before reading it.
-  const auto scratch = std::make_unique_for_overwrite<OrderEntry[]>(entries.size());
+  ByteCounts counts;
+  count_key_bytes(entries, counts);
   std::span<OrderEntry> sorted(entries);
-  std::span<OrderEntry> other(scratch.get(), entries.size());
+  std::span<OrderEntry> other = scratch.first(entries.size());
   for (std::size_t b = sizeof(RecordKey); b-- > 0;) {
-    if ((varying >> b & 1U) == 0) continue;
-    distribute_by_byte(sorted, other.data(), b);
+    const std::uint32_t sharing_first = counts[b][static_cast<unsigned char>(sorted[0].key[b])];
+    if (sharing_first == entries.size()) continue;
+    distribute_by_byte(sorted, other.data(), b, counts[b]);
     std::swap(sorted, other);
   }
   if (sorted.data() != entries.data()) std::copy(sorted.begin(), sorted.end(), entries.begin());
 }
+
+// Records read at once while the index is built: 164 KB of 82-byte records, so that the largest
+// file is read in 15 system calls. The block is a whole number of pages for any even record
+// length, so that the C library reads it straight into the buffer, in one call.
+constexpr std::size_t kRecordsPerRead = 2048;
+
+// The room a build works in, taken once for the file's size: first the blocks of records read,
+// then the sort's second table. Left uninitialised, so that only the pages the file fills are
+// ever touched.
+class BuildScratch {
+ public:
+  // For a file of `file_bytes` (unknown: read in full blocks) with records of `record_length`.
+  BuildScratch(std::optional<std::size_t> file_bytes, std::size_t record_length)
+      : record_length_(record_length), block_records_(kRecordsPerRead) {
+    const std::size_t records = ceiling(file_bytes.value_or(0), record_length);
+    // A small file is read whole at once: one record more than it holds shows its end.
+    if (file_bytes) block_records_ = std::min(block_records_, records + 1);
+    room_for(std::max(ceiling(block_records_ * record_length_, sizeof(OrderEntry)), records));
+  }
+
+  std::size_t record_length() const { return record_length_; }
+  std::size_t block_records() const { return block_records_; }
+  std::span<std::byte> block() {
+    const std::size_t length = block_records_ * record_length_;
+    return {reinterpret_cast<std::byte*>(room_for(ceiling(length, sizeof(OrderEntry)))), length};
+  }
+  // Room for `count` entries; a file that grew since its size was taken gets more.
+  std::span<OrderEntry> entries(std::size_t count) { return {room_for(count), count}; }
+
+ private:
+  static std::size_t ceiling(std::size_t bytes, std::size_t unit) {
+    return (bytes + unit - 1) / unit;
+  }
+  OrderEntry* room_for(std::size_t count) {
+    if (count > size_) {
+      entries_ = std::make_unique_for_overwrite<OrderEntry[]>(count);
+      size_ = count;
+    }
+    return entries_.get();
+  }
+
+  std::size_t record_length_;
+  std::size_t block_records_;
+  std::unique_ptr<OrderEntry[]> entries_;
+  std::size_t size_ = 0;
+};
 
 struct IndexSlot {
   int unit = 0;  // 0 marks a free slot
@@ -189,11 +231,6 @@ IndexSlot& take_free_slot(int unit) {
   textio::stop_run("Halt in STARTISAM");
 }
 
-// Records read at once while the index is built: 164 KB of 82-byte records, so that the largest
-// file is read in 15 system calls. The block is a whole number of pages for any even record
-// length, so that the C library reads it straight into the buffer, in one call.
-constexpr std::size_t kRecordsPerRead = 2048;
-
 // Enters the record that starts at `bytes`, of which `available` were read, after the last: the
 // last record of a file cut short reads as if blank-padded, and a blank key as deleted. The entry
 // is written in place, a field at a time: one built aside and copied costs twice as much.
@@ -211,29 +248,25 @@ void enter_record(std::vector<OrderEntry>& entries, const std::byte* bytes, std:
   if (entry.deleted) entry.key = kDeleted;
 }
 
-// Enters every record up to the end of the file into the order, in record order. Any other
-// failure ends the run: an index that silently missed records would let later appends overwrite
-// them.
-void read_all_keys(IndexSlot& slot) {
+// Enters every record up to the end of the file into the order, in record order, reading them
+// a block at a time into the scratch. Any other failure ends the run: an index that silently
+// missed records would let later appends overwrite them.
+void read_all_keys(IndexSlot& slot, BuildScratch& scratch) {
   // Allocated once per slot; a file beyond the capacity grows the table rather than losing
   // records.
   std::vector<OrderEntry>& entries = slot.order;
   entries.reserve(kSlotCapacity);
   entries.clear();
-  const std::size_t record_length =
-      static_cast<std::size_t>(std::max(textio::unit_record_length(slot.unit), 1));
-  const std::size_t block_length = kRecordsPerRead * record_length;
-  // Left uninitialised: only the pages that a small file fills are ever touched.
-  const auto block = std::make_unique_for_overwrite<std::byte[]>(block_length);
-  for (int first_record = 1;; first_record += static_cast<int>(kRecordsPerRead)) {
+  const std::span<std::byte> block = scratch.block();
+  const std::size_t record_length = scratch.record_length();
+  for (int first_record = 1;; first_record += static_cast<int>(scratch.block_records())) {
     std::size_t got = 0;
-    const int status = textio::try_read_direct_records(slot.unit, first_record,
-                                                       std::span(block.get(), block_length), got);
+    const int status = textio::try_read_direct_records(slot.unit, first_record, block, got);
     if (status != textio::kOk) textio::raise_io_failure(status);
     for (std::size_t start = 0; start < got; start += record_length) {
-      enter_record(entries, block.get() + start, got - start);
+      enter_record(entries, block.data() + start, got - start);
     }
-    if (got < block_length) break;
+    if (got < block.size()) break;
   }
   slot.record_count = static_cast<int>(entries.size());
 }
@@ -258,9 +291,9 @@ void sort_as_keysort(std::vector<OrderEntry>& entries) {
 // searched. Where no two searched keys are equal the order is fixed by the keys alone, and any
 // sort by key gives what KEYSORT gives; equal keys (a file edited by hand, a run cut short) keep
 // the order that KEYSORT puts them in.
-void sort_records(IndexSlot& slot) {
+void sort_records(IndexSlot& slot, BuildScratch& scratch) {
   std::vector<OrderEntry>& entries = slot.order;
-  sort_in_record_order(entries);
+  sort_in_record_order(entries, scratch.entries(entries.size()));
   std::size_t searched = entries.size();
   while (searched > 0 && entries[searched - 1].deleted) --searched;
   for (std::size_t p = 1; p < searched; ++p) {
@@ -423,8 +456,13 @@ void STARTISAM(int unit) {
   IndexSlot* indexed = slot_of(unit);
   IndexSlot& slot = indexed != nullptr ? *indexed : take_free_slot(unit);
   slot.built_from = textio::unit_file_identity(unit);
-  read_all_keys(slot);
-  sort_records(slot);
+  std::optional<std::size_t> file_bytes;
+  if (slot.built_from)
+    file_bytes = static_cast<std::size_t>(std::max<std::int64_t>(slot.built_from->size, 0));
+  BuildScratch scratch(file_bytes,
+                       static_cast<std::size_t>(std::max(textio::unit_record_length(unit), 1)));
+  read_all_keys(slot, scratch);
+  sort_records(slot, scratch);
   slot.live_keys_ascend = true;
   slot.read_position = 0;
 }
