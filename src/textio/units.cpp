@@ -18,6 +18,9 @@ namespace {
 constexpr int kUnitCount = 100;
 constexpr int kLastFreeSearchStart = 90;
 constexpr std::size_t kOutputChunk = 1 << 16;
+// A piece of output this large is handed to the C library as it stands rather than gathered:
+// copying it into the unit's buffer would cost more than the call it saves.
+constexpr std::size_t kWholePiece = 1 << 12;
 
 struct ConsoleStreams {
   std::FILE* input = stdin;
@@ -445,7 +448,7 @@ std::string_view line_end(const Unit& unit) {
 }
 
 int append_output(Unit& unit, const char* text, std::size_t length) {
-  if (length >= kOutputChunk) {
+  if (length >= kWholePiece) {
     // A piece this large goes to the file as it stands, after the output already waiting.
     if (int status = flush_pending(unit)) return status;
     return write_to_file(unit, text, length);
