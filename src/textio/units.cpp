@@ -140,21 +140,24 @@ bool starts_from_old_contents(const OpenOptions& options) {
   return !options.starts_empty && (options.access == Access::direct || options.append);
 }
 
-// Devices and FIFOs have no end to cut the file at.
-bool is_regular_file(std::FILE* file) {
+// A rewritten sequential file ends where its new content ends. A file that ends there already
+// (a new one) is left alone, and so are devices and FIFOs, which have no end to cut; one whose
+// kind cannot be told is cut as a regular file would be.
+int cut_after_content(std::FILE* file) {
   os::FileStatus status;
-  return os::open_file_status(file, status) != 0 || status.kind == os::FileKind::regular;
+  const bool known = os::open_file_status(file, status) == 0;
+  if (known && status.kind != os::FileKind::regular) return kOk;
+  const std::int64_t end = os::position_of(file);
+  if (end < 0 || (known && status.size == end)) return kOk;
+  return os::truncate_file(file, end) != 0 ? kErrTruncationFailed : kOk;
 }
 
 // Writes out what the unit holds, syncs it to the disk when asked, and closes its stream;
 // returns the first failure.
 int close_stream(Unit& unit, bool sync) {
   int status = flush_to_system(unit);
-  if (status == kOk && unit.access == Access::sequential && unit.written &&
-      is_regular_file(unit.file)) {
-    // A rewritten sequential file ends where its new content ends.
-    const std::int64_t end = os::position_of(unit.file);
-    if (end >= 0 && os::truncate_file(unit.file, end) != 0) status = kErrTruncationFailed;
+  if (status == kOk && unit.access == Access::sequential && unit.written) {
+    status = cut_after_content(unit.file);
   }
   if (status == kOk && sync) status = sync_stream(unit.file);
   if (std::fclose(unit.file) != 0 && status == kOk) status = errno ? errno : kErrCantWrite;
