@@ -27,7 +27,8 @@ MapSampler::MapSampler(const MapBlock& block, const symmetry::OperatorSet& opera
     : block_(block_geometry(block, operators.centric != 0)),
       operator_count_(std::min(operators.operator_count, symmetry::kMaxOperators)),
       centring_count_(std::min(operators.centring_count, symmetry::kMaxCentringVectors)),
-      centring_(operators.centring) {
+      centring_(operators.centring),
+      memo_bits_(memo_bits(block)) {
   // The vector code indexes the block with 32-bit element numbers.
   vector_batches_ = batch_code == BatchCode::vector_where_available && vector_batch_available() &&
                     block_.value_count != 0 &&
@@ -46,7 +47,15 @@ MapSampler::MapSampler(const MapBlock& block, const symmetry::OperatorSet& opera
   // Every slot starts out as the memo of the fraction whose bits are all ones, a NaN: its
   // coordinates are NaN too, so an unused slot never answers for another fraction wrongly.
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  memos_.assign(3 * kMemoSlots, {~std::uint32_t{0}, nan, nan});
+  memos_.assign(std::size_t{3} << memo_bits_, {~std::uint32_t{0}, nan, nan});
+}
+
+// Eight slots for each step of the finest axis, from 64 to 1,024.
+int MapSampler::memo_bits(const MapBlock& block) {
+  const int finest =
+      std::max({block.grid_divisions[0], block.grid_divisions[1], block.grid_divisions[2], 1});
+  const auto slots = std::bit_ceil(8 * static_cast<std::uint32_t>(std::min(finest, 1 << 16)));
+  return std::clamp(static_cast<int>(std::bit_width(slots)) - 1, 6, 10);
 }
 
 // A table of every code pays where the block holds more values than there are codes. A smaller
@@ -65,8 +74,8 @@ void MapSampler::decode_codes() {
 const MapSampler::CoordinateMemo& MapSampler::coordinates(float fraction, int i) {
   std::uint32_t bits = std::bit_cast<std::uint32_t>(fraction);
   // Fibonacci hashing spreads neighbouring bit patterns over the axis's slots.
-  CoordinateMemo& memo =
-      memos_[static_cast<std::size_t>(i) * kMemoSlots + ((bits * 0x9E3779B1u) >> (32 - kMemoBits))];
+  CoordinateMemo& memo = memos_[(static_cast<std::size_t>(i) << memo_bits_) +
+                                ((bits * 0x9E3779B1u) >> (32 - memo_bits_))];
   if (memo.fraction_bits != bits) {
     const BlockAxis& axis = block_.axes[static_cast<std::size_t>(i)];
     const float direct = direct_coordinate(fraction, axis);

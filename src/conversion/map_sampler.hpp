@@ -104,10 +104,11 @@ class MapSampler {
 
   // Block coordinates already computed, per axis, by the fraction they came from: along a row
   // of z the axes that z does not reach see the same fraction point after point, and the axis
-  // that z reaches sees the same fractions row after row.
-  static constexpr int kMemoBits = 10;
-  static constexpr std::size_t kMemoSlots = std::size_t{1} << kMemoBits;
-  std::vector<CoordinateMemo> memos_;  // kMemoSlots for each axis
+  // that z reaches sees the same fractions row after row. The fractions met are a few for each
+  // grid step, so a small grid gets a small table: every slot is written when it is made.
+  static int memo_bits(const MapBlock& block);
+  int memo_bits_;
+  std::vector<CoordinateMemo> memos_;  // 2^memo_bits_ slots for each axis
 
   // The value of every code, decoded once, for a large block (none for a small one): a stored
   // point's value is that of its code.
