@@ -83,8 +83,9 @@ void MAPCONV() {
       "MAPCONV", "SHARED", "TERM", experiment_unit, listing_unit, terminal_unit);
   startup::BANNER(listing_unit, "MAPCONV", "Fourier map to grid convertion program");
   const ConversionRun run{experiment.path, experiment_unit, terminal_unit};
+  // Returning is the run's normal end: the entry closes the units and exits with
+  // kExitCompleted, without the cost of unwinding a stop.
   convert_map(run, conversion_request(run), conversion_threads());
-  textio::stop_run("", textio::kExitCompleted);
 }
 
 }  // namespace conversion
