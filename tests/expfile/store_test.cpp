@@ -457,6 +457,31 @@ TEST_F(StoreTest, FileLargerThanTheSlotCapacityIsIndexedWhole) {
   EXPECT_EQ(value, fit("000000" + std::string(5, ' ') + "appended", 68));
 }
 
+// The file is read in blocks of 2,048 records, a small one in a block of its own size and one
+// record more: every record is indexed whichever side of a block's end it stands, and an
+// appended record follows the last.
+TEST_F(StoreTest, RecordsAroundTheReadBlocksEndsAreIndexedWhole) {
+  for (int count : {1, 2, 2047, 2048, 2049, 4096, 4097}) {
+    SCOPED_TRACE(count);
+    std::vector<ExperimentRecord> records;
+    for (int n = count; n >= 1; --n) {
+      std::string key = std::to_string(n);
+      records.push_back({"R" + std::string(5 - key.size(), '0') + key, ""});
+    }
+    const std::string name = "BLOCK" + std::to_string(count) + ".EXP";
+    open_experiment(kUnit, name, records);
+    const std::vector<std::string> keys = remaining_keys(kUnit);
+    ASSERT_EQ(keys.size(), static_cast<std::size_t>(count));
+    EXPECT_EQ(keys.front(), "R00001");
+    EXPECT_EQ(keys.back(), records.front().key);
+    WRITEXP(kUnit, "R00000", "appended");
+    const std::vector<std::string> written = file_records(name);
+    ASSERT_EQ(written.size(), static_cast<std::size_t>(count + 1));
+    EXPECT_EQ(written.back(), record_text("R00000", "appended"));
+    textio::reset_program_state();
+  }
+}
+
 // The record that does not fit: a full slot takes one more, appended after the last record.
 TEST_F(StoreTest, FullSlotTakesTheRecordThatDoesNotFit) {
   std::vector<ExperimentRecord> records;
