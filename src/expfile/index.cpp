@@ -105,12 +105,14 @@ constexpr std::size_t kRecordsPerRead = 2048;
 // ever touched.
 class BuildScratch {
  public:
-  // For a file of `file_bytes` (unknown: read in full blocks) with records of `record_length`.
-  BuildScratch(std::optional<std::size_t> file_bytes, std::size_t record_length)
+  // For the file `file` (unknown: read in full blocks) with records of `record_length`.
+  BuildScratch(const std::optional<textio::FileIdentity>& file, std::size_t record_length)
       : record_length_(record_length), block_records_(kRecordsPerRead) {
-    const std::size_t records = ceiling(file_bytes.value_or(0), record_length);
+    const auto file_bytes =
+        static_cast<std::size_t>(file ? std::max<std::int64_t>(file->size, 0) : 0);
+    const std::size_t records = ceiling(file_bytes, record_length);
     // A small file is read whole at once: one record more than it holds shows its end.
-    if (file_bytes) block_records_ = std::min(block_records_, records + 1);
+    if (file) block_records_ = std::min(block_records_, records + 1);
     room_for(std::max(ceiling(block_records_ * record_length_, sizeof(OrderEntry)), records));
   }
 
@@ -456,10 +458,7 @@ void STARTISAM(int unit) {
   IndexSlot* indexed = slot_of(unit);
   IndexSlot& slot = indexed != nullptr ? *indexed : take_free_slot(unit);
   slot.built_from = textio::unit_file_identity(unit);
-  std::optional<std::size_t> file_bytes;
-  if (slot.built_from)
-    file_bytes = static_cast<std::size_t>(std::max<std::int64_t>(slot.built_from->size, 0));
-  BuildScratch scratch(file_bytes,
+  BuildScratch scratch(slot.built_from,
                        static_cast<std::size_t>(std::max(textio::unit_record_length(unit), 1)));
   read_all_keys(slot, scratch);
   sort_records(slot, scratch);
