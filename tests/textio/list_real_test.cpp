@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "textio/list_real_vector.hpp"
+#include "textio/vector_code.hpp"
 
 namespace textio {
 namespace {
@@ -36,6 +37,14 @@ std::string library_text(float value) {
   if (std::isfinite(value) && text.find('.') == std::string::npos) text += '.';
   return " " + sign + text + exponent;
 }
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The program asks the processor for AVX2 itself; the compiler's own check must agree.
+TEST(VectorCode, TakenExactlyWhereTheProcessorHasAvx2) {
+  if (std::getenv(std::string(kPortableVariable).c_str()) != nullptr) GTEST_SKIP();
+  EXPECT_EQ(vector_code_enabled(), __builtin_cpu_supports("avx2") != 0);
+}
+#endif
 
 std::string direct_text(float value) {
   char out[kListRealMaxLength];
