@@ -148,6 +148,8 @@ std::optional<std::string> environment_variable(const std::string& name);
 void set_environment_variable(const std::string& name, const std::string& value);
 void unset_environment_variable(const std::string& name);
 long process_id();
+// A number that no other process can foresee, for names that no other run picks.
+unsigned random_number();
 // The local time of `time`; false when it cannot be converted.
 bool local_time(std::time_t time, std::tm& parts);
 // Makes sure that standard input, output and error are open, putting the null device where one

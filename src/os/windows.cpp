@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -580,6 +581,10 @@ void unset_environment_variable(const std::string& name) {
 
 long process_id() {
   return static_cast<long>(GetCurrentProcessId());
+}
+
+unsigned random_number() {
+  return std::random_device()();
 }
 
 bool local_time(std::time_t time, std::tm& parts) {

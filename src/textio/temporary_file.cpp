@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <random>
 #include <vector>
 
 #include "os/os.hpp"
@@ -16,9 +15,8 @@ constexpr std::size_t kCopyChunk = 1 << 16;
 constexpr std::size_t kRandomLength = 8;
 
 std::string random_part() {
-  std::random_device source;
   char text[kRandomLength + 1];
-  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(source()));
+  std::snprintf(text, sizeof text, "%08x", os::random_number());
   return text;
 }
 
