@@ -148,6 +148,8 @@ std::optional<std::string> environment_variable(const std::string& name);
 void set_environment_variable(const std::string& name, const std::string& value);
 void unset_environment_variable(const std::string& name);
 long process_id();
+// Whether the processor has AVX2 and the system keeps its registers; false on other processors.
+bool processor_has_avx2();
 // A number that no other process can foresee, for names that no other run picks.
 unsigned random_number();
 // The local time of `time`; false when it cannot be converted.

@@ -15,6 +15,11 @@
 #include <vector>
 
 #include "os/os.hpp"
+#include "os/x86_features.hpp"
+
+#if MAPCONV_HAVE_X86_PLATFORM
+#include <sys/platform/x86.h>
+#endif
 
 namespace os {
 namespace {
@@ -354,6 +359,16 @@ void unset_environment_variable(const std::string& name) {
 
 long process_id() {
   return static_cast<long>(getpid());
+}
+
+// The C library asks the processor at the start of every run and keeps the answer, which also
+// follows its tunables: asking again costs a trap per question inside a virtual machine.
+bool processor_has_avx2() {
+#if MAPCONV_HAVE_X86_PLATFORM
+  return CPU_FEATURE_ACTIVE(AVX2);
+#else
+  return internal::processor_reports_avx2();
+#endif
 }
 
 // The system's random source: the C++ library's device asks the processor which sources it has

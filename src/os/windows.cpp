@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "os/os.hpp"
+#include "os/x86_features.hpp"
 
 namespace os {
 namespace {
@@ -581,6 +582,10 @@ void unset_environment_variable(const std::string& name) {
 
 long process_id() {
   return static_cast<long>(GetCurrentProcessId());
+}
+
+bool processor_has_avx2() {
+  return internal::processor_reports_avx2();
 }
 
 unsigned random_number() {
