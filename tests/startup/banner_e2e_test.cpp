@@ -57,6 +57,19 @@ TEST_F(BannerRunTest, MapconvBannerLineForLine) {
   EXPECT_EQ(run.exit_status, 0);
 }
 
+// Started by a name relative to its directory, through a link, under another name in its
+// arguments: the date is still the program's.
+TEST_F(BannerRunTest, ProgramStartedByARelativeNameIsDatedByItsFile) {
+  support::RunRequest request;
+  // A shell would start it by its full name: perl passes the name on as it stands.
+  request.arguments = {"-e",
+                       "exec {'./started'} 'elsewhere', 'banner', 'MAPCONV', '" + kTitle + "'"};
+  request.environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
+  request.symbolic_links = {{"started", program.string()}};
+  const support::RunResult run = support::run_built_program("/usr/bin/perl", request);
+  EXPECT_EQ(run.standard_output, kMapconvBanner + " page length  60 line count  15\n");
+}
+
 struct PageLengthCase {
   const char* name;
   std::optional<std::string> lenpage;
