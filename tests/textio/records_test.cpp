@@ -340,6 +340,22 @@ TEST_F(RecordsTest, RewritingAFileReplacesItWhole) {
   EXPECT_EQ(file_bytes("grid.txt"), "new\r\nmore\r\n");
 }
 
+// Small pieces are gathered and large ones go to the file as they stand: on both sides of each
+// threshold, mixed with records, everything lands in the order it was written.
+TEST_F(RecordsTest, PiecesOfEverySizeLandInTheOrderWritten) {
+  open_unit(16, "pieces.txt", {.status = "unknown"});
+  std::string expected;
+  char letter = 'a';
+  for (const std::size_t size : {10, 4094, 4095, 4096, 5000, 12, 65534, 65535, 65536, 70000, 3}) {
+    const std::string piece = std::string(size - 2, letter++) + "\r\n";
+    write_whole_records(16, piece);
+    write_record(16, "(A)", "record");
+    expected += piece + "record\r\n";
+  }
+  close_unit(16);
+  EXPECT_EQ(file_bytes("pieces.txt"), expected);
+}
+
 TEST_F(RecordsTest, AFailedWriteRaisesTheReportNamingTheFile) {
   open_unit(22, "/dev/full");
   try {
