@@ -329,7 +329,8 @@ void IOERR(int status, int unit) {
 }
 
 void write_io_error_report(int status, int unit) {
-  textio::write_record(kTerminal, "(A,I4,A,I3)", " FORTRAN error number", status, " on unit", unit);
+  textio::write_record(kTerminal, "(A,I4,A,I3)", " FORTRAN error number",
+                       textio::reported_number(status), " on unit", unit);
 }
 
 }  // namespace startup

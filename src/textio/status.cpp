@@ -7,7 +7,7 @@ namespace textio {
 
 namespace {
 
-constexpr int kFirstOwnStatus = 100;
+constexpr int kFirstOwnNumber = 100;
 constexpr std::array<const char*, 33> kOwnMessages = {
     "error in format",
     "illegal unit number",
@@ -48,10 +48,16 @@ constexpr std::array<const char*, 33> kOwnMessages = {
 
 std::string status_message(int status) {
   if (status == kEndOfFile) return "end of file";
-  if (status > 0 && status < kFirstOwnStatus) return std::strerror(status);
-  int index = status - kFirstOwnStatus;
-  if (index >= 0 && index < static_cast<int>(kOwnMessages.size())) return kOwnMessages[index];
-  return "illegal error number " + std::to_string(status);
+  if (status > 0 && status < kOwnStatusBase) return std::strerror(status);
+  const int index = reported_number(status) - kFirstOwnNumber;
+  if (status > 0 && index >= 0 && index < static_cast<int>(kOwnMessages.size())) {
+    return kOwnMessages[index];
+  }
+  return "illegal error number " + std::to_string(reported_number(status));
+}
+
+int reported_number(int status) {
+  return status >= kOwnStatusBase ? status - kOwnStatusBase : status;
 }
 
 void stop_run(std::string_view text, int exit_status) {
