@@ -24,7 +24,7 @@ namespace os {
 
 // ---- Files and their names -------------------------------------------------------------------
 
-enum class FileKind { regular, directory, other };
+enum class FileKind { regular, directory, device, fifo, socket, other };
 
 // Which file a name or an open file is: two names are one file when their identities are equal.
 struct FileIdentity {
@@ -105,9 +105,10 @@ int add_link(const std::string& existing, const std::string& added);
 
 // ---- Locks -----------------------------------------------------------------------------------
 
-// An exclusive lock on a file that other processes cooperating through the same lock respect.
-// It ends when it is released or the process ends, however it ends. It never keeps the file from
-// being replaced.
+// An exclusive lock on a file or a directory that other processes cooperating through the same
+// lock respect, whatever name they reach it by: the lock belongs to the file's identity. It ends
+// when it is released or the process ends, however it ends. It never keeps the file from being
+// replaced.
 class FileLockHandle {
  public:
   FileLockHandle() = default;
@@ -115,7 +116,7 @@ class FileLockHandle {
   FileLockHandle& operator=(const FileLockHandle&) = delete;
   ~FileLockHandle() { release(); }
 
-  // Opens `name` for the lock, without blocking on a FIFO; 0 or the reason.
+  // Opens the file or directory `name` for the lock, without blocking on a FIFO; 0 or the reason.
   int open(const std::string& name);
   // Takes the lock; EWOULDBLOCK when `wait` is false and another process holds it.
   int lock(bool wait);
@@ -125,7 +126,9 @@ class FileLockHandle {
 
  private:
   std::intptr_t handle_ = -1;
-  [[maybe_unused]] bool held_ = false;  // whether this process owns the lock (Windows)
+  // Windows: the identity the lock is named by, and whether this process owns it.
+  [[maybe_unused]] FileIdentity identity_;
+  [[maybe_unused]] bool held_ = false;
 };
 
 // ---- The running program ---------------------------------------------------------------------
@@ -157,6 +160,9 @@ bool local_time(std::time_t time, std::tm& parts);
 // Makes sure that standard input, output and error are open, putting the null device where one
 // is closed, so that no file the program opens takes their place; false when that fails.
 bool hold_standard_streams();
+// A write to a pipe whose reader has gone, or beyond the file-size limit, fails from then on
+// (EPIPE, EFBIG) where it would end the process with a signal.
+void fail_writes_instead_of_signals();
 // Ends the process at once, as after a failed file operation: abnormally on POSIX (the abort
 // signal, status 134 in a shell), with status 3 on Windows.
 [[noreturn]] void abort_process();

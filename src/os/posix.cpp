@@ -36,9 +36,12 @@ int errno_or(int fallback) {
 
 FileStatus status_of(const struct stat& info) {
   FileStatus status;
-  status.kind = S_ISREG(info.st_mode)   ? FileKind::regular
-                : S_ISDIR(info.st_mode) ? FileKind::directory
-                                        : FileKind::other;
+  status.kind = S_ISREG(info.st_mode)                            ? FileKind::regular
+                : S_ISDIR(info.st_mode)                          ? FileKind::directory
+                : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? FileKind::device
+                : S_ISFIFO(info.st_mode)                         ? FileKind::fifo
+                : S_ISSOCK(info.st_mode)                         ? FileKind::socket
+                                                                 : FileKind::other;
   status.symbolic_link = S_ISLNK(info.st_mode);
   status.identity = {static_cast<std::uint64_t>(info.st_dev),
                      static_cast<std::uint64_t>(info.st_ino)};
@@ -187,7 +190,14 @@ int create_new_file(const std::string& name, std::FILE*& file) {
 std::FILE* open_scratch_file(int& status) {
   errno = 0;
   std::FILE* file = std::tmpfile();
-  if (file == nullptr) status = errno_or(EIO);
+  if (file == nullptr) {
+    status = errno_or(EIO);
+  } else if (fcntl(fileno(file), F_SETFD, FD_CLOEXEC) != 0) {
+    // The C library opens it inheritable: a program started meanwhile must not hold it.
+    status = errno_or(EIO);
+    std::fclose(file);
+    file = nullptr;
+  }
   return file;
 }
 
@@ -252,17 +262,13 @@ int rename_where_absent(const std::string& from, const std::string& to) {
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return errno;
 #endif
-  // A second name is refused where one exists; the first is then given up.
-  if (link(from.c_str(), to.c_str()) == 0) {
-    unlink(from.c_str());
-    return 0;
-  }
-  if (errno == EEXIST) return EEXIST;
-  // A file system without second names leaves a check before the rename.
-  struct stat existing {};
-  if (lstat(to.c_str(), &existing) == 0) return EEXIST;
-  if (errno != ENOENT) return errno;
-  return replace_file(from, to);
+  // A second name is refused where one exists; the first is then given up. A first name that
+  // cannot be given up takes the second one back, so that the file keeps one name either way.
+  if (link(from.c_str(), to.c_str()) != 0) return errno;
+  if (unlink(from.c_str()) == 0) return 0;
+  const int status = errno;
+  unlink(to.c_str());
+  return status;
 }
 
 bool exchange_names(const std::string& first, const std::string& second) {
@@ -414,6 +420,13 @@ bool stand_in_for(int descriptor) {
 }
 
 }  // namespace
+
+// A reader that went away or a file-size limit then fails the write, which the program
+// reports, instead of ending the process on the spot with its temporary files left behind.
+void fail_writes_instead_of_signals() {
+  signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
+}
 
 bool hold_standard_streams() {
   for (int descriptor : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {

@@ -137,7 +137,9 @@ int status_of_handle(HANDLE handle, FileStatus& status) {
   const DWORD type = GetFileType(handle);
   if (type != FILE_TYPE_DISK) {
     if (type == FILE_TYPE_UNKNOWN && GetLastError() != NO_ERROR) return last_error();
-    status.kind = FileKind::other;
+    status.kind = type == FILE_TYPE_CHAR   ? FileKind::device
+                  : type == FILE_TYPE_PIPE ? FileKind::fifo
+                                           : FileKind::other;
     return 0;
   }
   BY_HANDLE_FILE_INFORMATION info{};
@@ -239,7 +241,8 @@ bool rename_posix_style(const std::string& from, const std::string& to) {
   const bool done =
       SetFileInformationByHandle(handle, static_cast<FILE_INFO_BY_HANDLE_CLASS>(kFileRenameInfoEx),
                                  info, static_cast<DWORD>(buffer.size()));
-  if (done) FlushFileBuffers(handle);
+  // No flush here: this handle has no write access, so a flush on it could only fail. The file's
+  // content was flushed through the stream that wrote it (sync_file) before it was closed.
   CloseHandle(handle);
   return done;
 }
@@ -391,7 +394,8 @@ int sync_file(std::FILE* file) {
   return FlushFileBuffers(handle_of(file)) ? 0 : last_error();
 }
 
-// A rename is written through when it is made (MOVEFILE_WRITE_THROUGH): nothing is left to sync.
+// A rename is written through when it is made (MOVEFILE_WRITE_THROUGH), or kept by the file
+// system's journal (the POSIX-style rename): no directory can be synced on Windows.
 void sync_directory(const std::string&) {}
 
 // Permissions and owners are the directory's own on Windows; a read-only file is refused before.
@@ -439,39 +443,45 @@ int add_link(const std::string& existing, const std::string& added) {
 
 namespace {
 
-// The name of the lock of a file: its full path, in capitals as the file system compares names,
-// hashed (FNV-1a) into the name of a mutex that every process of the session sees.
-std::wstring lock_name_of(const std::string& name) {
-  const std::wstring wide_name = wide(name);
-  const DWORD length = GetFullPathNameW(wide_name.c_str(), 0, nullptr, nullptr);
-  std::wstring full(length, L'\0');
-  const DWORD got = GetFullPathNameW(wide_name.c_str(), length, full.data(), nullptr);
-  full.resize(got);
-  CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
-  std::uint64_t hash = 14695981039346656037ULL;
-  for (wchar_t c : full) {
-    hash ^= static_cast<std::uint64_t>(c);
-    hash *= 1099511628211ULL;
-  }
-  wchar_t text[64];
-  swprintf(text, 64, L"Local\\mapconv-lock-%016llx", static_cast<unsigned long long>(hash));
+// The name of the lock of a file or directory: its identity (volume serial number and file
+// index), so that every name of it (another drive letter, a linked folder, the \\?\ form,
+// another case) leads to one lock, in the namespace that every process of the session sees.
+std::wstring lock_name_of(const FileIdentity& identity) {
+  wchar_t text[80];
+  swprintf(text, 80, L"Local\\mapconv-lock-%016llx-%016llx",
+           static_cast<unsigned long long>(identity.device),
+           static_cast<unsigned long long>(identity.number));
   return text;
+}
+
+// A mutex of that name that another user made cannot be opened by this run: the lock is refused
+// then rather than silently skipped.
+HANDLE open_lock_mutex(const std::wstring& name, int& status) {
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+  if (mutex == nullptr && GetLastError() == ERROR_ACCESS_DENIED) {
+    mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str());
+    if (mutex == nullptr) status = EBUSY;
+  } else if (mutex == nullptr) {
+    status = last_error();
+  }
+  return mutex;
 }
 
 }  // namespace
 
-// The lock is a mutex named after the file rather than a lock on the file itself: a file held
-// open could not be replaced by the new one that a run renames over it. A run that ends without
-// releasing it, however it ends, leaves the mutex abandoned, and the next run takes it over.
+// The lock is a mutex named after the file's identity rather than a lock on the file itself: a
+// file held open could not be replaced by the new one that a run renames over it. A run that ends
+// without releasing it, however it ends, leaves the mutex abandoned, and the next run takes it
+// over.
 int FileLockHandle::open(const std::string& name) {
   release();
-  const HANDLE file = CreateFileW(wide(name).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return last_error();
-  CloseHandle(file);
-  const HANDLE mutex = CreateMutexW(nullptr, FALSE, lock_name_of(name).c_str());
-  if (mutex == nullptr) return last_error();
+  FileStatus status;
+  if (int result = status_of_name(name, true, status)) return result;
+  int result = 0;
+  const HANDLE mutex = open_lock_mutex(lock_name_of(status.identity), result);
+  if (mutex == nullptr) return result;
   handle_ = reinterpret_cast<std::intptr_t>(mutex);
+  identity_ = status.identity;
   held_ = false;
   return 0;
 }
@@ -485,9 +495,11 @@ int FileLockHandle::lock(bool wait) {
   return result == WAIT_TIMEOUT ? EWOULDBLOCK : last_error();
 }
 
-// The lock belongs to the name, whichever file it leads to.
-int FileLockHandle::leads_here(const std::string&, bool& same) {
-  same = true;
+int FileLockHandle::leads_here(const std::string& name, bool& same) {
+  FileStatus status;
+  same = false;
+  if (int result = status_of_name(name, true, status)) return result;
+  same = status.identity == identity_;
   return 0;
 }
 
@@ -598,6 +610,9 @@ bool local_time(std::time_t time, std::tm& parts) {
 
 // A standard stream that the process was started without gets the null device, opened the other
 // way round, so that every transfer on it fails as on a closed stream.
+// Windows has no such signals: the writes fail already.
+void fail_writes_instead_of_signals() {}
+
 bool hold_standard_streams() {
   for (int descriptor = 0; descriptor <= 2; ++descriptor) {
     const intptr_t handle = _get_osfhandle(descriptor);

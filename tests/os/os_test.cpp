@@ -5,14 +5,23 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
+#include "textio/temporary_file.hpp"
 #include "textio/text.hpp"
 #include "textio/units.hpp"
 
@@ -30,6 +39,23 @@ std::string bytes_of(const fs::path& path) {
 void put(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
+
+#ifdef _WIN32
+// Under wine, the same folder through another drive letter: Z:, which wine maps to the root of
+// the Unix file system. Nothing on Windows itself.
+std::optional<std::string> through_unix_root(const std::string& name) {
+  using ToUnix = char* (*)(const wchar_t*);
+  const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (to_unix == nullptr) return std::nullopt;
+  char* unix_name = to_unix(fs::absolute(name).wstring().c_str());
+  if (unix_name == nullptr) return std::nullopt;
+  std::string path = std::string("Z:") + unix_name;
+  HeapFree(GetProcessHeap(), 0, unix_name);
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+#endif
 
 class OsTest : public ::testing::Test {
  protected:
@@ -88,8 +114,8 @@ TEST_F(OsTest, FilesHoldTheirBytesAsWritten) {
   EXPECT_EQ(bytes_of("LINES.grd"), "one\r\ntwo\r\n");
 }
 
-// A file is replaced by the new one whole, however often. While a reader holds the old one open,
-// the replacement either happens or leaves both files as they were: nothing is lost either way.
+// A file is replaced by the new one whole, however often, also while a reader holds the old one
+// open (the reader keeps reading the old content).
 TEST_F(OsTest, ReplacesAnExistingFileAndLosesNothingWhileItIsOpen) {
   put("TARGET.grd", "old");
   for (const std::string content : {"new 1", "new 2"}) {
@@ -102,13 +128,9 @@ TEST_F(OsTest, ReplacesAnExistingFileAndLosesNothingWhileItIsOpen) {
   int status = 0;
   std::FILE* reader = os::open_file("TARGET.grd", "rb", status);
   ASSERT_NE(reader, nullptr) << status;
-  if (os::replace_file("next", "TARGET.grd") == 0) {
-    EXPECT_FALSE(fs::exists("next"));
-    EXPECT_EQ(bytes_of("TARGET.grd"), "new 3");
-  } else {
-    EXPECT_EQ(bytes_of("next"), "new 3");
-    EXPECT_EQ(bytes_of("TARGET.grd"), "new 2");
-  }
+  EXPECT_EQ(os::replace_file("next", "TARGET.grd"), 0);
+  EXPECT_FALSE(fs::exists("next"));
+  EXPECT_EQ(bytes_of("TARGET.grd"), "new 3");
   char first = 0;
   EXPECT_EQ(std::fread(&first, 1, 1, reader), 1u);
   EXPECT_EQ(first, 'n');
@@ -119,6 +141,69 @@ TEST_F(OsTest, ReplacesAnExistingFileAndLosesNothingWhileItIsOpen) {
   EXPECT_EQ(bytes_of("TARGET.grd"), target);
   EXPECT_EQ(os::rename_where_absent("other", "FREE"), 0);
   EXPECT_EQ(bytes_of("FREE"), "x");
+}
+
+// Creation and the second names never replace a file that is there; an exchange of names either
+// swaps both or leaves both; a copy made where absent holds the bytes of its source.
+TEST_F(OsTest, CreationLinksExchangeAndCopiesNeverReplaceAFile) {
+  put("THERE", "kept");
+  std::FILE* file = nullptr;
+  EXPECT_EQ(os::create_new_file("THERE", file), EEXIST);
+  EXPECT_EQ(file, nullptr);
+  ASSERT_EQ(os::create_new_file("MADE", file), 0);
+  std::fclose(file);
+  put("OTHER", "other");
+  EXPECT_EQ(os::add_link("OTHER", "THERE"), EEXIST);
+  EXPECT_EQ(textio::copy_file_where_absent("OTHER", "THERE"), EEXIST);
+  EXPECT_EQ(bytes_of("THERE"), "kept");
+  EXPECT_EQ(textio::copy_file_where_absent("OTHER", "COPY"), 0);
+  EXPECT_EQ(bytes_of("COPY"), "other");
+  EXPECT_EQ(textio::copy_file_where_absent("MISSING", "NONE"), ENOENT);
+  EXPECT_FALSE(fs::exists("NONE"));
+  const bool exchanged = os::exchange_names("THERE", "OTHER");
+  EXPECT_EQ(bytes_of("THERE"), exchanged ? "other" : "kept");
+  EXPECT_EQ(bytes_of("OTHER"), exchanged ? "kept" : "other");
+}
+
+// A lock taken on a folder holds against a second lock of it through any other name of it, from
+// another thread as from another process, until it is released.
+TEST_F(OsTest, AFolderLockHoldsThroughEveryNameOfTheFolder) {
+  fs::create_directory("runs");
+  std::vector<std::string> names = {"runs", "./runs/", fs::absolute("runs").string()};
+#ifdef _WIN32
+  names.push_back("RUNS");
+  names.push_back("\\\\?\\" + fs::absolute("runs").string());
+  if (const std::optional<std::string> other_drive = through_unix_root("runs")) {
+    names.push_back(*other_drive);
+  }
+#else
+  fs::create_directory_symlink("runs", "linked");
+  names.push_back("linked");
+#endif
+  os::FileLockHandle held;
+  ASSERT_EQ(held.open("runs"), 0);
+  ASSERT_EQ(held.lock(false), 0);
+  for (const std::string& name : names) {
+    int status = -1;
+    std::thread([&] {
+      os::FileLockHandle other;
+      status = other.open(name);
+      if (status == 0) status = other.lock(false);
+    }).join();
+    EXPECT_EQ(status, EWOULDBLOCK) << name;
+    bool same = false;
+    EXPECT_EQ(held.leads_here(name, same), 0);
+    EXPECT_TRUE(same) << name;
+  }
+  held.release();
+  int status = -1;
+  std::thread([&] {
+    os::FileLockHandle other;
+    status = other.open("linked");
+    if (status != 0) status = other.open("runs");
+    if (status == 0) status = other.lock(false);
+  }).join();
+  EXPECT_EQ(status, 0);
 }
 
 // A long sequential file read record by record, with the unit flushed between the reads (as a
