@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "os/os.hpp"
+#include "textio/temporary_file.hpp"
 
 namespace expfile {
 
@@ -19,11 +20,13 @@ bool links_unsupported(int status) {
 
 }  // namespace
 
-int add_second_name(const std::string& old_name, const std::string& new_name, bool& linked) {
-  const int status = os::add_link(old_name, new_name);
-  linked = status == 0;
-  if (linked) return 0;
-  return links_unsupported(status) ? RENAME(old_name, new_name) : status;
+// A symbolic link is copied rather than linked: a second name of the link would follow whatever
+// it leads to next, the replaced content included.
+int add_second_name(const std::string& old_name, const std::string& new_name) {
+  os::FileStatus name;
+  if (int status = os::link_status(old_name, name)) return status;
+  const int status = name.symbolic_link ? EXDEV : os::add_link(old_name, new_name);
+  return links_unsupported(status) ? textio::copy_file_where_absent(old_name, new_name) : status;
 }
 
 }  // namespace expfile

@@ -1,5 +1,6 @@
 #include "expfile/foreign_form.hpp"
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "expfile/store.hpp"
 #include "expfile/terminal.hpp"
 #include "os/os.hpp"
+#include "textio/entry.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
@@ -30,18 +32,18 @@ int size_or_zero(const std::string& name, std::uintmax_t& size) {
   return status == ENOENT ? 0 : status;
 }
 
-// NAME.CRP, the old file under a second name, as the conversion found it.
-struct KeptSource {
-  bool kept = false;
-  bool linked = false;
-};
-
-// After a conversion that did not complete, the old file stays the experiment file under its one
-// name.
-void restore_experiment(const KeptSource& source, const std::string& experiment_name,
-                        const std::string& source_name) {
-  if (source.kept && source.linked) os::remove_file(source_name);
-  if (source.kept && !source.linked) RENAME(source_name, experiment_name);
+// NAME.CRP must be the file that is converted: one that is there already (left by an earlier
+// conversion, or the user's own) is neither converted nor replaced, and NAME.EXP stays as it is.
+void refuse_conversion(const std::string& experiment_name, const std::string& source_name,
+                       int status) {
+  const std::string reason =
+      status == EEXIST ? source_name + " is there already; move it away and run again"
+                       : source_name + " could not be made: " + textio::status_message(status);
+  write_line(" **** " + experiment_name + " was not converted and is left as it is: " + reason +
+             " ****");
+  textio::write_record(
+      textio::kErrorOutput, "(A)",
+      textio::program_name() + ": " + experiment_name + " was not converted: " + reason);
 }
 
 int open_source(const std::string& name, textio::Access access, int& unit) {
@@ -58,12 +60,10 @@ int open_source(const std::string& name, textio::Access access, int& unit) {
 }
 
 // The new experiment file is written through a temporary file, so that a conversion that fails
-// half-way leaves the old file in place. It replaces the old file only where that is also kept
-// as NAME.CRP; an experiment file still there otherwise (NAME.CRP existed already) ends the run
-// rather than be lost or mixed with the new one.
-int create_experiment(const std::string& name, bool replaces_kept_file) {
+// half-way leaves the old file in place; the old content is kept as NAME.CRP.
+int create_experiment(const std::string& name) {
   textio::OpenOptions options;
-  options.status = replaces_kept_file ? "UNKNOWN" : "NEW";
+  options.status = "UNKNOWN";
   options.access = textio::Access::direct;
   options.record_length = kRecordLength;
   options.through_temporary = true;
@@ -116,8 +116,7 @@ void convert_records(int source, int target, bool fixed_records) {
 
 // Reads NAME.CRP in the form that its size suggests and writes NAME.EXP anew from it; returns
 // the status of sizing and opening the source.
-int convert_source(const std::string& source_name, const std::string& experiment_name,
-                   bool replaces_kept_file) {
+int convert_source(const std::string& source_name, const std::string& experiment_name) {
   std::uintmax_t size = 0;
   if (int status = size_or_zero(source_name, size)) return status;
   const bool fixed_records = size % kForeignRecordLength == 0;
@@ -127,7 +126,7 @@ int convert_source(const std::string& source_name, const std::string& experiment
   int source = 0;
   const textio::Access access = fixed_records ? textio::Access::direct : textio::Access::sequential;
   if (int status = open_source(source_name, access, source)) return status;
-  convert_records(source, create_experiment(experiment_name, replaces_kept_file), fixed_records);
+  convert_records(source, create_experiment(experiment_name), fixed_records);
   return textio::kOk;
 }
 
@@ -140,20 +139,25 @@ void CONVERT(std::string_view name, int name_length, int& status) {
   const std::string source_name = experiment.converted_source();
   // NAME.CRP is the old file under a second name: NAME.EXP stays until the converted file
   // replaces it.
-  KeptSource kept;
-  kept.kept = add_second_name(experiment_name, source_name, kept.linked) == 0;
+  if (const int named = add_second_name(experiment_name, source_name)) {
+    refuse_conversion(experiment_name, source_name, named);
+    status = named;
+    return;
+  }
   write_line("");
   write_line(" File " + experiment_name + " Renamed to " + source_name);
   write_line("");
 
+  // A conversion that does not complete leaves the old file the experiment file under its one
+  // name.
   try {
-    status = convert_source(source_name, experiment_name, kept.kept && kept.linked);
+    status = convert_source(source_name, experiment_name);
   } catch (...) {
-    restore_experiment(kept, experiment_name, source_name);
+    os::remove_file(source_name);
     throw;
   }
   if (status != textio::kOk) {
-    restore_experiment(kept, experiment_name, source_name);
+    os::remove_file(source_name);
     return;
   }
   write_line(" Conversion complete");

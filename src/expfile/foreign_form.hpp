@@ -7,11 +7,12 @@
 namespace expfile {
 
 // Converts NAME.EXP, whose name is the first `name_length` characters of `name`, into 82-byte
-// records: the file is renamed NAME.CRP and read as 80-byte records when its size is a multiple
-// of 80, as text lines otherwise, and NAME.EXP is created anew from it. `status` receives the
-// result of opening NAME.CRP: 0 when the conversion ran, otherwise the I/O error number. The
-// experiment file must be closed before the call. Creating NAME.EXP when it still exists ends
-// the run with the I/O failure report.
+// records: the file is kept as NAME.CRP (a second name of it, or a copy) and read as 80-byte
+// records when its size is a multiple of 80, as text lines otherwise, and NAME.EXP is replaced
+// by the converted file when that is whole. `status` receives the result of opening NAME.CRP: 0
+// when the conversion ran, otherwise the I/O error number; a NAME.CRP that is there already is
+// said on the terminal and standard error and gives EEXIST, with both files left as they are.
+// The experiment file must be closed before the call.
 void CONVERT(std::string_view name, int name_length, int& status);
 
 }  // namespace expfile

@@ -106,7 +106,7 @@ constexpr std::size_t kRecordsPerRead = 2048;
 class BuildScratch {
  public:
   // For the file `file` (unknown: read in full blocks) with records of `record_length`.
-  BuildScratch(const std::optional<textio::FileIdentity>& file, std::size_t record_length)
+  BuildScratch(const std::optional<textio::FileStamp>& file, std::size_t record_length)
       : record_length_(record_length), block_records_(kRecordsPerRead) {
     const auto file_bytes =
         static_cast<std::size_t>(file ? std::max<std::int64_t>(file->size, 0) : 0);
@@ -152,7 +152,7 @@ struct IndexSlot {
   // record: the old insertion rule can then put live keys out of order.
   bool live_keys_ascend = true;
   // The file the index was built from, while nothing has been written through it.
-  std::optional<textio::FileIdentity> built_from;
+  std::optional<textio::FileStamp> built_from;
   bool kept = false;  // free, with the tables of a file that may be opened again
 };
 
@@ -457,7 +457,7 @@ bool ISAMSTARTED(int unit) {
 void STARTISAM(int unit) {
   IndexSlot* indexed = slot_of(unit);
   IndexSlot& slot = indexed != nullptr ? *indexed : take_free_slot(unit);
-  slot.built_from = textio::unit_file_identity(unit);
+  slot.built_from = textio::unit_file_stamp(unit);
   BuildScratch scratch(slot.built_from,
                        static_cast<std::size_t>(std::max(textio::unit_record_length(unit), 1)));
   read_all_keys(slot, scratch);
@@ -528,10 +528,10 @@ bool release_index_for_reopening(int unit) {
 }
 
 void adopt_kept_index(int unit) {
-  adopt_kept_index(unit, textio::unit_file_identity(unit));
+  adopt_kept_index(unit, textio::unit_file_stamp(unit));
 }
 
-void adopt_kept_index(int unit, const std::optional<textio::FileIdentity>& source) {
+void adopt_kept_index(int unit, const std::optional<textio::FileStamp>& source) {
   for (IndexSlot& slot : index_slots()) {
     if (!slot.kept) continue;
     slot.kept = false;

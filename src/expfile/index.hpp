@@ -57,7 +57,7 @@ void adopt_kept_index(int unit);
 
 // adopt_kept_index for a unit whose file is a copy, unwritten yet, of the file with identity
 // `source`: a unit writing through a temporary copy of its file, just opened.
-void adopt_kept_index(int unit, const std::optional<textio::FileIdentity>& source);
+void adopt_kept_index(int unit, const std::optional<textio::FileStamp>& source);
 
 // Fills order[0..count) with the entry numbers 1..count and sorts it so that the keys they
 // designate (entry n is keys[n - 1]) ascend over their first `key_length` characters, compared

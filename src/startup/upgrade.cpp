@@ -415,7 +415,7 @@ void upgrade_experiment_file(int unit, int version) {
   close_experiment_file(unit);
   options.through_temporary = true;
   textio::open_unit(unit, file_name, options);
-  expfile::adopt_kept_index(unit, textio::file_identity(file_name));
+  expfile::adopt_kept_index(unit, textio::file_stamp(file_name));
   UPGEXP(unit, version);
   expfile::WRITEXP(unit, expfile::kVersionKey,
                    textio::write_text(kVersionWidth, "(I5)", kCurrentExperimentVersion));

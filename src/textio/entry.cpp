@@ -84,6 +84,7 @@ std::string program_name() {
 int run_program(int argc, char** argv, const std::function<void(int, char**)>& body) {
   // A run starts from the program's start state, however many ran in this process before it.
   reset_program_state();
+  os::fail_writes_instead_of_signals();
   arguments() = {os::program_arguments(argc, argv)};
   RunEnd end = run_body(argc, argv, body);
   // Every end of a run, normal or not, closes the units here and only here.

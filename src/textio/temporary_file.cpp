@@ -173,6 +173,19 @@ int put_temporary_in_place(const TemporaryFile& temporary) {
   return 0;
 }
 
+int copy_file_where_absent(const std::string& source, const std::string& copy) {
+  os::FileStatus original;
+  if (int status = os::file_status(source, original)) return status;
+  std::FILE* file = nullptr;
+  if (int status = os::create_new_file(copy, file)) return status;
+  int status = copy_contents_into(source, file);
+  if (status == 0) status = os::copy_permissions(file, original);
+  if (status == 0) status = os::sync_file(file);
+  if (std::fclose(file) != 0 && status == 0) status = errno != 0 ? errno : EIO;
+  if (status != 0) os::remove_file(copy);
+  return status;
+}
+
 void discard_temporary_file(const TemporaryFile& temporary) {
   os::remove_file(temporary.path);
 }

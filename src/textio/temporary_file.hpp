@@ -57,6 +57,11 @@ int put_temporary_in_place(const TemporaryFile& temporary);
 // (some file systems do) is left as it is.
 void sync_directory_of(const std::string& path);
 
+// Makes the file `copy`, which must not exist (EEXIST), a copy of the bytes and permissions of
+// the file `source` and syncs it to the disk. Returns 0 or the error number; on failure no file
+// `copy` is left behind.
+int copy_file_where_absent(const std::string& source, const std::string& copy);
+
 // Removes the temporary file; the replaced file is left as it was.
 void discard_temporary_file(const TemporaryFile& temporary);
 

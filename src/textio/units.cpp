@@ -375,17 +375,16 @@ void flush_unit(int number) {
 
 namespace {
 
-std::optional<FileIdentity> identity_of(const os::FileStatus& status) {
+std::optional<FileStamp> stamp_of(const os::FileStatus& status) {
   if (!status.identity_known) return std::nullopt;
-  return FileIdentity{
-      status.identity.device,    status.identity.number,      status.size,
-      status.modified_seconds,   status.modified_nanoseconds, status.changed_seconds,
-      status.changed_nanoseconds};
+  return FileStamp{status.identity.device,    status.identity.number,      status.size,
+                   status.modified_seconds,   status.modified_nanoseconds, status.changed_seconds,
+                   status.changed_nanoseconds};
 }
 
 }  // namespace
 
-std::optional<FileIdentity> unit_file_identity(int number) {
+std::optional<FileStamp> unit_file_stamp(int number) {
   if (!unit_connected(number)) return std::nullopt;
   Unit& unit = table().units[number];
   os::FileStatus status;
@@ -393,13 +392,24 @@ std::optional<FileIdentity> unit_file_identity(int number) {
       os::open_file_status(unit.file, status) != 0) {
     return std::nullopt;
   }
-  return identity_of(status);
+  return stamp_of(status);
 }
 
-std::optional<FileIdentity> file_identity(const std::string& name) {
+bool unit_is_file(int number, const std::string& name) {
+  if (!unit_connected(number)) return false;
+  os::FileStatus stream;
+  os::FileStatus file;
+  if (os::open_file_status(table().units[number].file, stream) != 0 ||
+      os::file_status(name, file) != 0) {
+    return false;
+  }
+  return stream.identity_known && file.identity_known && stream.identity == file.identity;
+}
+
+std::optional<FileStamp> file_stamp(const std::string& name) {
   os::FileStatus status;
   if (os::file_status(name, status) != 0) return std::nullopt;
-  return identity_of(status);
+  return stamp_of(status);
 }
 
 void sync_unit(int number) {

@@ -91,7 +91,7 @@ void NEWUNT(int& unit);
 // last change of content and of status. A file changed in place within one tick of the system's
 // clock keeps its times, so only under a lock that every writer takes do equal identities mean
 // equal contents.
-struct FileIdentity {
+struct FileStamp {
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
   std::int64_t size = 0;
@@ -99,15 +99,19 @@ struct FileIdentity {
   std::int64_t modified_nanoseconds = 0;
   std::int64_t changed_seconds = 0;
   std::int64_t changed_nanoseconds = 0;
-  bool operator==(const FileIdentity&) const = default;
+  bool operator==(const FileStamp&) const = default;
 };
 
 // The identity of the file open on `unit`, its buffered output written first; nothing for a free
 // or console unit, or when the system cannot tell.
-std::optional<FileIdentity> unit_file_identity(int unit);
+std::optional<FileStamp> unit_file_stamp(int unit);
 
 // The identity of the file `name`; nothing when it cannot be had.
-std::optional<FileIdentity> file_identity(const std::string& name);
+std::optional<FileStamp> file_stamp(const std::string& name);
+
+// Whether the stream of `unit` (a console unit too) is the file that `name` leads to: the same
+// file under any name. False when either cannot be looked at.
+bool unit_is_file(int unit, const std::string& name);
 
 // Writes any buffered output of `unit` to its file.
 void flush_unit(int unit);

@@ -100,14 +100,17 @@ TEST_F(StoreTest, ConvertOfAMissingFileReturnsTheOpenFailure) {
   EXPECT_FALSE(std::filesystem::exists(directory_ / "ABC.CRP"));
 }
 
-// An earlier conversion's source stays: the rename fails, and creating the experiment file over
-// the one still in place ends the run without touching either file.
+// An earlier conversion's source stays, and so does the experiment file: the conversion says
+// what is there and returns the failure, converting nothing (the stale file would have been).
 TEST_F(StoreTest, ConvertNeverReplacesAnEarlierSourceFile) {
   const std::string stem = (directory_ / "ABC").string();
   support::write_file_bytes(directory_ / "ABC.EXP", text_lines(3, "\n"));
   support::write_file_bytes(directory_ / "ABC.CRP", fixed_records(2));
   int status = 0;
-  EXPECT_THROW(expfile::CONVERT(stem, static_cast<int>(stem.size()), status), textio::IoFailure);
+  expfile::CONVERT(stem, static_cast<int>(stem.size()), status);
+  EXPECT_EQ(status, EEXIST);
+  EXPECT_EQ(console_text(), " **** " + stem + ".EXP was not converted and is left as it is: " +
+                                stem + ".CRP is there already; move it away and run again ****\n");
   EXPECT_EQ(file_bytes("ABC.EXP"), text_lines(3, "\n"));
   EXPECT_EQ(file_bytes("ABC.CRP"), fixed_records(2));
 }

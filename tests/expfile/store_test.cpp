@@ -551,7 +551,7 @@ TEST_F(StoreTest, IndexServesATemporaryCopyOfTheUnchangedFileOnly) {
                        .access = textio::Access::direct,
                        .record_length = 82,
                        .through_temporary = true});
-    expfile::adopt_kept_index(kUnit, textio::file_identity(path));
+    expfile::adopt_kept_index(kUnit, textio::file_stamp(path));
     return expfile::ISAMSTARTED(kUnit);
   };
   open_experiment(kUnit, "T.EXP", records_named({"B", "A"}));
