@@ -124,11 +124,69 @@ bool has_record(int unit, std::string_view key) {
   return expfile::KEYREAD(unit, key, value) == 0;
 }
 
+// The cause of a failing run goes to standard error as well, for scripts that log the terminal.
+void name_cause(const std::string& cause) {
+  textio::write_record(textio::kErrorOutput, "(A)", textio::program_name() + ": " + cause);
+}
+
 [[noreturn]] void refuse_experiment_file(const std::string& file_name, const std::string& reason) {
   textio::write_record(
       kTerminal, "(A)",
       " **** ERROR - File " + file_name + " is left as it is: " + reason + " ****");
+  name_cause(file_name + " is left as it is: " + reason);
   textio::stop_run(kRefusedFileStop);
+}
+
+std::string_view kind_refused(os::FileKind kind) {
+  switch (kind) {
+    case os::FileKind::regular:
+      return "";
+    case os::FileKind::directory:
+      return "is a directory";
+    case os::FileKind::device:
+      return "is a device";
+    case os::FileKind::fifo:
+      return "is a FIFO";
+    case os::FileKind::socket:
+      return "is a socket";
+    case os::FileKind::other:
+      break;
+  }
+  return "is not a regular file";
+}
+
+// Only a regular file is an experiment file: a device or a FIFO never ends or cannot be read
+// twice, and a directory is no file at all. Checked before any read, links followed; a file
+// that is not there is left to the opening, which reports it or creates it.
+void refuse_unless_regular(const std::string& file_name) {
+  os::FileStatus file;
+  const int status = os::file_status(file_name, file);
+  if (status == ENOENT) return;
+  if (status != 0) {
+    refuse_experiment_file(file_name, "it cannot be checked: " + textio::status_message(status));
+  }
+  const std::string_view refused = kind_refused(file.kind);
+  if (!refused.empty()) refuse_experiment_file(file_name, "it " + std::string(refused));
+}
+
+// Standard output or error that is the experiment file itself (mapconv NAME >>NAME.EXP) would
+// write the terminal lines into it. The refusal goes to the stream that is not the file, and the
+// run ends before either is written.
+void refuse_streams_onto(const std::string& file_name) {
+  struct Stream {
+    int unit;
+    const char* name;
+    int other;
+  };
+  for (const Stream& stream :
+       {Stream{textio::kConsoleOutput, "standard output", textio::kErrorOutput},
+        Stream{textio::kErrorOutput, "standard error", kTerminal}}) {
+    if (!textio::unit_is_file(stream.unit, file_name)) continue;
+    textio::write_record(stream.other, "(A)",
+                         textio::program_name() + ": " + stream.name + " is the experiment file " +
+                             file_name + ": nothing was done");
+    textio::stop_run("");
+  }
 }
 
 // A version that is not a whole number from 0 up names no layout: taking it for one would
@@ -162,29 +220,60 @@ void require_whole_records(const std::string& file_name, int unit) {
                                         std::to_string(expfile::kRecordLength) + "-byte records");
 }
 
-// Reasons a lock cannot be had that say nothing of other runs: no such file, or one this run
-// may not read (the opening reports both as it always has), and file systems without locks.
+// Reasons a lock cannot be had that say nothing of other runs: no such folder (the opening
+// reports the missing file), a folder this run may not read, and file systems without locks.
 bool lock_failure_is_harmless(int status) {
   return status == ENOENT || status == EACCES || status == EPERM || status == ENOLCK ||
          status == EOPNOTSUPP || status == ENOTSUP || status == ENOSYS;
 }
 
-// Other runs may work on the same experiment at the same time. Every change of the experiment
-// file (upgrade, conversion of its form, working copy) is decided and made under this lock, so
-// that a run reads the version of the file it changes and finds another run's change complete.
-// Any other failure to lock ends the run: going on unlocked could upgrade the file twice.
+// The folder that holds the experiment file, its links followed: the lock of the experiment.
+// The file itself is no place for it, since the opening replaces the file (upgrade, conversion of
+// its form, working copy) while later runs wait: a lock on the file that the name led to would
+// pass on to the replaced file, and a run arriving meanwhile would find the new one unlocked.
+// The folder is never replaced, every name of the file (links, other spellings of the folder)
+// leads to it, and a file not made yet has it too.
+std::string lock_folder(const std::string& file_name) {
+  std::string resolved;
+  const std::string& path = os::resolved_path(file_name, resolved) == 0 ? resolved : file_name;
+  const std::size_t name_start = os::file_name_start(path);
+  return name_start == 0 ? std::string(".") : path.substr(0, name_start);
+}
+
+void report_long_wait(const std::string& file_name) {
+  textio::write_record(
+      textio::kErrorOutput, "(A)",
+      textio::program_name() + ": waiting for another run to finish with " + file_name);
+  textio::flush_unit(textio::kErrorOutput);
+}
+
+// Other runs may work on the same experiment at the same time. The whole opening, with every
+// change of the experiment file (creation, upgrade, conversion of its form, working copy), is
+// done under this lock, so that a run reads the version of the file it changes and finds another
+// run's change complete. Any other failure to lock ends the run: going on unlocked could upgrade
+// the file twice.
 void lock_experiment(const std::string& file_name, textio::FileLock& lock) {
-  const int status = lock.acquire(file_name, [&file_name] {
-    textio::write_record(
-        textio::kErrorOutput, "(A)",
-        textio::program_name() + ": waiting for another run to finish with " + file_name);
-    textio::flush_unit(textio::kErrorOutput);
-  });
-  if (status == textio::kOk || lock_failure_is_harmless(status)) return;
-  textio::write_record(kTerminal, "(A)",
-                       " **** ERROR - File " + file_name + " could not be locked against other " +
-                           "runs: " + textio::status_message(status) + " ****");
-  textio::stop_run(kErrorStop);
+  bool told = false;
+  for (;;) {
+    const std::string folder = lock_folder(file_name);
+    const int status = lock.acquire(folder, [&] {
+      if (!told) report_long_wait(file_name);
+      told = true;
+    });
+    // A link re-pointed while this run waited leads to another folder: lock that one.
+    if (status == textio::kOk && lock_folder(file_name) != folder) continue;
+    if (status == textio::kOk || lock_failure_is_harmless(status)) return;
+    textio::write_record(kTerminal, "(A)",
+                         " **** ERROR - File " + file_name + " could not be locked against " +
+                             "other runs: " + textio::status_message(status) + " ****");
+    textio::stop_run(kErrorStop);
+  }
+}
+
+void write_version_record(int unit) {
+  expfile::WRITEXP(
+      unit, expfile::kVersionKey,
+      textio::write_text(expfile::kValueLength, "(I5,5X,A)", kCurrentExperimentVersion, PRGDAT()));
 }
 
 void warn_old_file(int version) {
@@ -250,6 +339,7 @@ std::optional<std::string> same_file_name_but_case(const std::string& file_name)
                                       : " does not exist - check your directory";
   textio::write_record(kTerminal, "(3A)", " ERROR - File ", file_name, reason);
   write_io_error_report(status, unit);
+  name_cause(file_name + " does not exist");
   if (const std::optional<std::string> other = same_file_name_but_case(file_name)) {
     textio::write_record(kTerminal, "(3A)", " **** ", *other,
                          " is there, but experiment names are upper-cased: rename it ****");
@@ -327,7 +417,14 @@ ExperimentName start_experiment(std::string_view program_name, std::string_view 
   const std::string file_name = experiment.path.experiment_file();
   textio::FileLock lock;
   lock_experiment(file_name, lock);
+  refuse_streams_onto(file_name);
+  refuse_unless_regular(file_name);
   if (int status = OPNEXP(kReadMode, file_name, experiment_unit)) {
+    // Only a missing file is absent: one that is there but cannot be read is neither reported
+    // missing nor created anew.
+    if (status != ENOENT) {
+      refuse_experiment_file(file_name, "it cannot be read: " + textio::status_message(status));
+    }
     if (!is_mode(experiment_mode, kNewMode)) {
       report_unopened(experiment_mode, file_name, status, experiment_unit);
     }
@@ -352,12 +449,21 @@ int OPNEXP(std::string_view open_mode, const std::string& file_name, int& unit) 
   if (int status = textio::try_open_unit(unit, file_name, options)) return status;
   expfile::adopt_kept_index(unit);
   if (!creating && !is_mode(open_mode, kReadMode)) require_whole_records(file_name, unit);
-  if (creating) {
-    expfile::WRITEXP(unit, expfile::kVersionKey,
-                     textio::write_text(expfile::kValueLength, "(I5,5X,A)",
-                                        kCurrentExperimentVersion, PRGDAT()));
-  }
+  if (creating) write_version_record(unit);
   check_version(open_mode, unit);
+  return textio::kOk;
+}
+
+int open_replacement_experiment(const std::string& file_name, int& unit) {
+  textio::NEWUNT(unit);
+  const textio::OpenOptions options{.status = "UNKNOWN",
+                                    .access = textio::Access::direct,
+                                    .form = textio::Form::formatted,
+                                    .record_length = expfile::kRecordLength,
+                                    .through_temporary = true,
+                                    .starts_empty = true};
+  if (int status = textio::try_open_unit(unit, file_name, options)) return status;
+  write_version_record(unit);
   return textio::kOk;
 }
 

@@ -61,6 +61,12 @@ ExperimentName start_experiment(std::string_view program_name, std::string_view 
 // the I/O error number of the failed open.
 int OPNEXP(std::string_view open_mode, const std::string& file_name, int& unit);
 
+// Opens a fresh experiment file, holding its version record, on the first free unit from `unit`
+// (which receives the unit used). It is written through a temporary file that takes the place of
+// `file_name` (of the file a symbolic link leads to) only when the unit is closed with "KEEP".
+// Returns 0, or the I/O error number of the failed open.
+int open_replacement_experiment(const std::string& file_name, int& unit);
+
 // Names the experiment: the first command-line argument (without its ".EXP"), or the reply to
 // the prompt "Enter the experiment name for " followed by `program_name`, asked until a name
 // is given.

@@ -63,14 +63,6 @@ void copy_experiment(int unit, int new_unit) {
   textio::sync_unit(new_unit);
 }
 
-// A copy that did not take the experiment file's place is no working copy. Any file of its
-// name is this run's: a stale one was removed before the copy was created.
-void discard_copy(int new_unit, const std::string& new_name) {
-  if (textio::unit_file_name(new_unit) == new_name) textio::try_close_unit(new_unit);
-  // A directory of that name is refused by the removal, as it should be.
-  os::remove_file(new_name);
-}
-
 [[noreturn]] void stop_without_copy(const std::string& reason) {
   textio::write_record(kTerminal, "(A)", " **** No working copy made: " + reason + " ****");
   textio::stop_run("Run terminated in WORKCOPY");
@@ -95,36 +87,12 @@ std::string next_backup_name(const expfile::ExperimentPath& experiment) {
   return experiment.backup(number + 1);
 }
 
-// Puts the copy in the place of the old file, which becomes the backup when one is named. The old
-// file is linked to its backup name first and the copy then renamed over it, so that a file of
-// the experiment's name is there at every instant. Without hard links the old file is renamed to
-// its backup name instead, and renamed back when the copy cannot follow. A backup name already in
-// use keeps the old file in place, and the run goes on with it; every other failure ends the run.
-void put_copy_in_place(const std::string& new_name, const std::string& old_name,
-                       const std::optional<std::string>& backup) {
-  bool linked = false;
-  if (backup) {
-    const int status = expfile::add_second_name(old_name, *backup, linked);
-    if (status == EEXIST) {
-      os::remove_file(new_name);
-      textio::write_record(
-          kTerminal, "(A)",
-          " **** No working copy made: the backup name " + *backup + " is in use ****");
-      return;
-    }
-    if (status != 0) {
-      stop_without_copy(because("the backup " + *backup + " could not be made", status));
-    }
-  }
-  if (const int status = os::replace_file(new_name, old_name)) {
-    if (linked) {
-      os::remove_file(*backup);
-    } else if (backup) {
-      os::replace_file(*backup, old_name);
-    }
-    stop_without_copy(because(new_name + " could not replace " + old_name, status));
-  }
-  textio::sync_directory_of(old_name);
+// The copy is written through a temporary file beside the experiment file (beside the file a
+// symbolic link leads to), which takes its place only when the unit is closed whole.
+int open_copy(const std::string& old_name) {
+  int new_unit = textio::kFirstFreeUnit;
+  if (int status = open_replacement_experiment(old_name, new_unit)) IOERR(status, new_unit);
+  return new_unit;
 }
 
 }  // namespace
@@ -134,30 +102,27 @@ void WORKCOPY(int& unit, std::string_view disposition) {
   const std::optional<expfile::ExperimentPath> experiment =
       expfile::ExperimentPath::of_file(old_name);
   if (!experiment) refuse_name_without_extension(old_name);
-  const std::string new_name = experiment->working_copy();
 
-  // A NAME.NEW left behind by an interrupted copy would be opened as it stands and its stale
-  // records mixed into the copy.
-  os::remove_file(new_name);
-  int new_unit = 0;
-
-  try {
-    new_unit = textio::kFirstFreeUnit;
-    if (int status = OPNEXP("NEW", new_name, new_unit)) IOERR(status, new_unit);
-    copy_experiment(unit, new_unit);
-    // The old file is closed keeping it whatever the disposition: it leaves only when the copy
-    // takes its name.
-    std::optional<std::string> backup;
-    if (!disposition.starts_with('D')) backup = next_backup_name(*experiment);
-    expfile::ISAMCLOSE(unit, "KEEP");
-    expfile::ISAMCLOSE(new_unit, "KEEP");
-    textio::keep_owner_of(old_name, new_name);
-    put_copy_in_place(new_name, old_name, backup);
-  } catch (...) {
-    discard_copy(new_unit, new_name);
-    throw;
+  const int new_unit = open_copy(old_name);
+  copy_experiment(unit, new_unit);
+  // The old file leaves only when the copy takes its place; its backup is made first, so that the
+  // old content is under one name or the other at every instant.
+  bool replaced = true;
+  if (!disposition.starts_with('D')) {
+    const std::string backup = next_backup_name(*experiment);
+    const int status = expfile::add_second_name(old_name, backup);
+    if (status == EEXIST) {
+      textio::write_record(
+          kTerminal, "(A)",
+          " **** No working copy made: the backup name " + backup + " is in use ****");
+      replaced = false;
+    } else if (status != 0) {
+      expfile::ISAMCLOSE(new_unit, "DELETE");
+      stop_without_copy(because("the backup " + backup + " could not be made", status));
+    }
   }
-
+  expfile::ISAMCLOSE(unit, "KEEP");
+  expfile::ISAMCLOSE(new_unit, replaced ? "KEEP" : "DELETE");
   if (int status = OPNEXP("SHARED", old_name, unit)) IOERR(status, unit);
 }
 

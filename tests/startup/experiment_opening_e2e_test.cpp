@@ -164,7 +164,7 @@ TEST_P(MissingFileTest, ReportsAndEndsTheRun) {
   const support::RunResult run =
       start({.experiment_mode = GetParam().experiment_mode, .name = {"abc"}});
   EXPECT_EQ(run.standard_output, GetParam().expected_out);
-  EXPECT_EQ(run.standard_error, "");
+  EXPECT_EQ(run.standard_error, "strtrn_driver: ABC.EXP does not exist\n");
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.files, Files{});
 }
@@ -316,7 +316,8 @@ TEST(VersionTest, AFileThatIsNoExperimentOfAKnownLayoutIsLeftAsItIs) {
       EXPECT_EQ(run.standard_output,
                 warning + " **** ERROR - File ABC.EXP is left as it is: " + c.reason + " ****\n")
           << c.version << " " << mode;
-      EXPECT_EQ(run.standard_error, "STOP Program terminated in OPNEXP statement executed\n");
+      EXPECT_EQ(run.standard_error, "strtrn_driver: ABC.EXP is left as it is: " + c.reason +
+                                        "\nSTOP Program terminated in OPNEXP statement executed\n");
       EXPECT_EQ(run.files, (Files{{"ABC.EXP", bytes}})) << c.version << " " << mode;
     }
   }

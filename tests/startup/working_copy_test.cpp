@@ -200,16 +200,23 @@ TEST_F(WorkCopyTest, CopyWithoutTheMarkerIsFatalAndKeepsTheOldFile) {
   EXPECT_FALSE(textio::unit_connected(kExperimentUnit));
 }
 
-// A directory standing at ABC.NEW cannot be removed as a stale copy nor opened as a file: the
-// open fails with EISDIR (21) on unit 12, the first free one, and the old file is left as it was.
-TEST_F(WorkCopyTest, FailureToCreateTheNewFileIsReported) {
-  support::write_file_bytes(directory_ / "ABC.NEW" / "inside", "keeps the directory in place");
+// An experiment file that is a symbolic link stays one: the file it leads to takes the copy, and
+// the backup is a file of its own holding the old content, which later changes do not reach.
+TEST_F(WorkCopyTest, CopyThroughALinkWritesThroughItAndBacksUpTheContent) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links need privileges on Windows";
+#endif
+  std::filesystem::create_directory(directory_ / "shared");
+  support::write_experiment_file(directory_ / "shared" / "ABC.EXP", kOldFile);
+  const std::string old_bytes = file_bytes("shared/ABC.EXP");
+  std::filesystem::create_symlink("shared/ABC.EXP", directory_ / "ABC.EXP");
   open_old("ABC.EXP", kOldFile);
-  const std::string old_bytes = file_bytes("ABC.EXP");
-  EXPECT_EQ(stop_text_of_workcopy("KEEP"), "");
-  EXPECT_EQ(terminal_text(), " FORTRAN error number  21 on unit 12\n");
-  EXPECT_EQ(file_bytes("ABC.EXP"), old_bytes);
-  EXPECT_EQ(names_in_directory(), (std::vector<std::string>{"ABC.EXP", "ABC.NEW"}));
+  run_workcopy("KEEP");
+  EXPECT_TRUE(std::filesystem::is_symlink(directory_ / "ABC.EXP"));
+  EXPECT_EQ(support::experiment_records(file_bytes("shared/ABC.EXP")).size(), 6U);
+  EXPECT_FALSE(std::filesystem::is_symlink(directory_ / "ABC.O01"));
+  EXPECT_EQ(file_bytes("ABC.O01"), old_bytes);
+  EXPECT_EQ(names_in_directory(), (std::vector<std::string>{"ABC.EXP", "ABC.O01", "shared"}));
 }
 
 TEST_F(WorkCopyTest, NameWithoutExtensionStopsAndTouchesNothing) {
