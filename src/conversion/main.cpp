@@ -69,10 +69,14 @@ constexpr const char* kUsageLine =
 constexpr int kUsageError = 2;
 
 // An answer that no question took may be a mistake in a script: it is named, and the run's
-// status stays what the run made it.
-void report_untaken_answers() {
+// status stays what the run made it, unless the line could not be written: a warning that never
+// reached the user fails the run as lost terminal output does (false).
+bool report_untaken_answers() {
   const std::string untaken = startup::untaken_typed_ahead_answers();
-  if (!untaken.empty()) std::fprintf(stderr, "mapconv: arguments not used: %s\n", untaken.c_str());
+  if (untaken.empty()) return true;
+  const bool written =
+      std::fprintf(stderr, "mapconv: arguments not used: %s\n", untaken.c_str()) > 0;
+  return std::fflush(stderr) == 0 && written;
 }
 
 // Where the atom data of the installation lies: under the installation prefix, or, where the
@@ -102,6 +106,6 @@ int main(int argc, char** argv) {
     expfile::set_installed_directory(installed_directory());
     conversion::MAPCONV();
   });
-  report_untaken_answers();
-  return status;
+  const bool warned = report_untaken_answers();
+  return warned || status != 0 ? status : 1;
 }

@@ -2,7 +2,13 @@
 // starts them in the background: they must leave the files that the same runs leave one after
 // another, and each must end as it would alone. A run that has to wait for another may say so
 // once on standard error.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -10,6 +16,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "experiment.hpp"
@@ -239,6 +246,14 @@ Files working_copy_files() {
           {"ABC.O01", "an earlier backup"}};
 }
 
+// An old file, long enough that a working copy and the upgrade of the copy that follows it take
+// a while: a run that arrives after the copy took the name must still find the upgrade done.
+Files old_working_copy_files(int version) {
+  return {
+      {"ABC.EXP", support::experiment_file_bytes(padded(old_records(version), kUpgradePadding))},
+      {"ABC.O01", "an earlier backup"}};
+}
+
 // Rounds: the upgrades fail in nearly every round before runs on one experiment wait for each
 // other, the working copies in every one.
 std::vector<SharedCase> shared_cases() {
@@ -250,11 +265,100 @@ std::vector<SharedCase> shared_cases() {
       {"UpgradeOfVersionZero", MAPCONV_PROGRAM, alpha, "ALPHA.EXP", alpha_files(old_records(0)), 4},
       {"ConversionOfACurrentFile", MAPCONV_PROGRAM, alpha, "ALPHA.EXP", alpha_files(current), 2},
       {"WorkingCopy", STRTRN_DRIVER, copy, "ABC.EXP", working_copy_files(), 3},
+      {"WorkingCopyOfVersionZero", STRTRN_DRIVER, copy, "ABC.EXP", old_working_copy_files(0), 3},
+      {"WorkingCopyOfVersionFive", STRTRN_DRIVER, copy, "ABC.EXP", old_working_copy_files(5), 3},
   };
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SharedExperiment, ::testing::ValuesIn(shared_cases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A run stopped at the moment its working copy has taken the experiment's name, before the upgrade
+// of the copy: another run started then must wait for it, and the two must leave what they leave
+// one after the other.
+class StoppedRun {
+ public:
+  StoppedRun(const std::filesystem::path& directory, const std::vector<std::string>& arguments) {
+    std::vector<std::string> words = {std::filesystem::absolute(STRTRN_DRIVER).string()};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const int failed = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) throw std::runtime_error("cannot start " + words[0]);
+  }
+  StoppedRun(const StoppedRun&) = delete;
+  StoppedRun& operator=(const StoppedRun&) = delete;
+  ~StoppedRun() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+
+  bool running() {
+    int status = 0;
+    if (pid_ <= 0 || waitpid(pid_, &status, WNOHANG) == 0) return pid_ > 0;
+    pid_ = -1;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return false;
+  }
+  void stop() { kill(pid_, SIGSTOP); }
+  void resume() { kill(pid_, SIGCONT); }
+  int wait() {
+    int status = 0;
+    if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
+      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    pid_ = -1;
+    return status_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int status_ = -1;
+};
+
+ino_t file_number(const std::filesystem::path& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+TEST(SharedExperiment, RunArrivingAfterAWorkingCopyTookTheNameWaitsForItsUpgrade) {
+  MAPCONV_SKIP_ON_WINDOWS("stops a run with a signal");
+  const std::vector<std::string> copy = {"MAPCONV", "COPY", "TERM", "abc"};
+  const Files files = old_working_copy_files(0);
+  Files serial;
+  {
+    const support::TempDirectory directory;
+    place(files, directory.path());
+    for (int n = 0; n < 2; ++n) ASSERT_EQ(StoppedRun(directory.path(), copy).wait(), 0);
+    serial = support::files_in(directory.path());
+  }
+  const support::TempDirectory directory;
+  place(files, directory.path());
+  const std::filesystem::path experiment = directory.path() / "ABC.EXP";
+  const ino_t original = file_number(experiment);
+  StoppedRun first(directory.path(), copy);
+  while (first.running() && file_number(experiment) == original) {
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  first.stop();
+  ASSERT_TRUE(first.running()) << "the first run ended before it could be stopped";
+  StoppedRun second(directory.path(), copy);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_TRUE(second.running()) << "the second run did not wait for the stopped one";
+  first.resume();
+  EXPECT_EQ(first.wait(), 0);
+  EXPECT_EQ(second.wait(), 0);
+  expect_same_files(support::files_in(directory.path()), serial, "ABC.EXP", 1);
+}
 
 }  // namespace
 }  // namespace e2e

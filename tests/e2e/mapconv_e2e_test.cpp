@@ -167,7 +167,13 @@ INSTANTIATE_TEST_SUITE_P(
                 {},
                 1,
                 "STOP Run terminated in OPNFMP statement executed\n"},
-        EndCase{"missing_experiment_reported_by_IOERR", {}, "ALPHA", "", {}, 1, ""},
+        EndCase{"missing_experiment_reported_by_IOERR",
+                {},
+                "ALPHA",
+                "",
+                {},
+                1,
+                "mapconv: ALPHA.EXP does not exist\n"},
         EndCase{"unguarded_failure",
                 alpha_files(exact_map({2, 2, 2})),
                 "ALPHA",
@@ -183,7 +189,7 @@ TEST(MissingExperiment, EndsWithItsTwoLinesAndStatusOne) {
   EXPECT_EQ(run.standard_output,
             " ERROR - File NOPE.EXP does not exist - check your directory\n"
             " FORTRAN error number   2 on unit 11\n");
-  EXPECT_EQ(run.standard_error, "");
+  EXPECT_EQ(run.standard_error, "mapconv: NOPE.EXP does not exist\n");
 }
 
 // Names are taken in capitals: a file named in small letters is never opened, and the user is
@@ -197,7 +203,7 @@ TEST(MissingExperiment, AFileThatDiffersOnlyInCaseIsNamed) {
       " ERROR - File data/SILICON.EXP does not exist - check your directory\n"
       " FORTRAN error number   2 on unit 11\n"
       " **** data/silicon.exp is there, but experiment names are upper-cased: rename it ****\n");
-  EXPECT_EQ(run.standard_error, "");
+  EXPECT_EQ(run.standard_error, "mapconv: data/SILICON.EXP does not exist\n");
 }
 
 struct GroupCase {

@@ -64,6 +64,7 @@ struct StreamCase {
   bool upgrade;                          // a version 5 file, which the run upgrades
   int exit_status;
   std::string standard_error;  // as collected; "" when redirected
+  std::vector<std::string> more_arguments = {};
 };
 
 void PrintTo(const StreamCase& c, std::ostream* os) {
@@ -78,6 +79,8 @@ TEST_P(StandardStreamRun, LeavesTheFilesOfARunWithEveryStreamOpen) {
   const StreamCase& c = GetParam();
   support::RunRequest request = request_for(
       experiment_files("ALPHA", c.upgrade ? version_five_records() : current_records()));
+  request.arguments.insert(request.arguments.end(), c.more_arguments.begin(),
+                           c.more_arguments.end());
   const support::RunResult normal = support::run_built_program(MAPCONV_PROGRAM, request);
   ASSERT_EQ(normal.exit_status, 0) << normal.standard_error;
   ASSERT_EQ(normal.files.at("ALPHA.EXP") != request.files.at("ALPHA.EXP"), c.upgrade);
@@ -94,14 +97,96 @@ const std::string kLostOutput = "mapconv: the terminal output could not be writt
 
 INSTANTIATE_TEST_SUITE_P(
     Streams, StandardStreamRun,
-    ::testing::Values(StreamCase{"OutputClosed", "", std::nullopt, false, 1,
-                                 kLostOutput + "Bad file descriptor\n"},
-                      StreamCase{"OutputOnAFullDevice", "/dev/full", std::nullopt, false, 1,
-                                 kLostOutput + "No space left on device\n"},
-                      StreamCase{"ErrorClosed", std::nullopt, "", false, 0, ""},
-                      StreamCase{"OutputClosedWhileUpgrading", "", std::nullopt, true, 1,
-                                 kLostOutput + "Bad file descriptor\n"}),
+    ::testing::Values(
+        StreamCase{"OutputClosed", "", std::nullopt, false, 1,
+                   kLostOutput + "Bad file descriptor\n"},
+        StreamCase{"OutputOnAFullDevice", "/dev/full", std::nullopt, false, 1,
+                   kLostOutput + "No space left on device\n"},
+        StreamCase{"ErrorClosed", std::nullopt, "", false, 0, ""},
+        StreamCase{"OutputClosedWhileUpgrading", "", std::nullopt, true, 1,
+                   kLostOutput + "Bad file descriptor\n"},
+        StreamCase{"OutputToAPipeWithoutReader", support::kPipeWithoutReader, std::nullopt, false,
+                   1, kLostOutput + "Broken pipe\n"},
+        StreamCase{
+            "WarningOnAFullErrorDevice", std::nullopt, "/dev/full", false, 1, "", {"EXTRA"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct OwnFileCase {
+  const char* name;
+  std::optional<std::string> output_to;
+  std::optional<std::string> error_to;
+  std::string standard_output;
+  std::string standard_error;
+};
+
+// A standard stream that is the run's own experiment file would write the terminal into it: the
+// run ends before writing anything, and says so on the other stream.
+TEST(StreamsOntoTheRunsFiles, EndTheRunBeforeAnythingIsWritten) {
+  const std::string said = "mapconv: standard output is the experiment file ALPHA.EXP: ";
+  const std::vector<OwnFileCase> cases = {
+      {"OutputAppendedToTheExperimentFile", "ALPHA.EXP", std::nullopt, "",
+       said + "nothing was done\n"},
+      {"ErrorAppendedToTheExperimentFile", std::nullopt, "ALPHA.EXP",
+       "mapconv: standard error is the experiment file ALPHA.EXP: nothing was done\n", ""}};
+  for (const OwnFileCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    support::RunRequest request = request_for(experiment_files("ALPHA", version_five_records()));
+    request.standard_output_to = c.output_to;
+    request.standard_error_to = c.error_to;
+    const support::RunResult run = support::run_built_program(MAPCONV_PROGRAM, request);
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(run.standard_output, c.standard_output);
+    EXPECT_EQ(run.standard_error, c.standard_error);
+    EXPECT_EQ(run.files, request.files);
+  }
+}
+
+// Only a regular file is an experiment file: anything else under its name is refused before it
+// is read, with the reason; nothing is written.
+TEST(ExperimentFileThatIsNoFile, IsRefusedBeforeAnyRead) {
+  MAPCONV_SKIP_ON_WINDOWS("devices and FIFOs");
+  struct KindCase {
+    const char* name;
+    std::vector<std::string> directories;
+    Files links;
+    std::vector<std::string> fifos;
+    std::string reason;
+  };
+  const std::vector<KindCase> cases = {
+      {"Directory", {"ALPHA.EXP"}, {}, {}, "it is a directory"},
+      {"LinkToADevice", {}, {{"ALPHA.EXP", "/dev/zero"}}, {}, "it is a device"},
+      {"Fifo", {}, {}, {"ALPHA.EXP"}, "it is a FIFO"}};
+  for (const KindCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    support::RunRequest request =
+        request_for({{"ALPHA.FOB", support::map_file_bytes(two_point_map())},
+                     {"alpha.exp", "another experiment"}});
+    request.directories = c.directories;
+    request.symbolic_links = c.links;
+    request.fifos = c.fifos;
+    request.time_limit = std::chrono::seconds(20);
+    const support::RunResult run = support::run_built_program(MAPCONV_PROGRAM, request);
+    EXPECT_FALSE(run.signalled || run.timed_out) << run.signal;
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(run.standard_output,
+              " **** ERROR - File ALPHA.EXP is left as it is: " + c.reason + " ****\n");
+    EXPECT_EQ(run.standard_error, "mapconv: ALPHA.EXP is left as it is: " + c.reason +
+                                      "\nSTOP Program terminated in OPNEXP statement executed\n");
+    EXPECT_EQ(run.files, request.files);
+  }
+}
+
+// A write beyond the file-size limit fails as a full disk does, rather than ending the run on
+// the spot with its temporary file left behind.
+TEST(FileSizeLimit, FailsTheWriteAndLeavesNoTemporaryFile) {
+  MAPCONV_SKIP_ON_WINDOWS("no file-size limit");
+  support::RunRequest request = request_for(experiment_files("ALPHA", current_records()));
+  request.file_size_limit = 100;
+  const support::RunResult run = support::run_built_program(MAPCONV_PROGRAM, request);
+  EXPECT_FALSE(run.signalled && run.signal == SIGXFSZ);
+  EXPECT_NE(run.standard_error.find("File too large"), std::string::npos) << run.standard_error;
+  EXPECT_EQ(run.files, request.files);
+}
 
 struct TargetCase {
   const char* name;

@@ -18,6 +18,7 @@
 #include <memory>
 #include <numeric>
 #include <optional>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -97,7 +98,14 @@ bool apply_limits(const ChildSetup& setup) {
 constexpr int kLeftClosed = -2;
 
 int open_output(const char* path) {
-  return path == nullptr ? kLeftClosed : open(path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (path == nullptr) return kLeftClosed;
+  if (std::string_view(path) != kPipeWithoutReader) {
+    return open(path, O_WRONLY | O_CREAT | O_APPEND, 0600);
+  }
+  int ends[2];
+  if (pipe(ends) != 0) return -1;
+  close(ends[0]);
+  return ends[1];
 }
 
 // Every file is opened before the first descriptor is closed, so that none of them takes a
@@ -109,11 +117,12 @@ bool attach(int opened, int descriptor) {
 
 [[noreturn]] void exec_child(const ChildSetup& setup) {
   if (!pass_gate(setup)) _exit(127);
+  // In the run's directory first, so that a stream may go to one of the run's files.
+  const bool moved = chdir(setup.directory) == 0;
   const int in = open(setup.input, O_RDONLY);
   const int out = open_output(setup.output);
   const int err = open_output(setup.error);
-  if (attach(in, 0) && attach(out, 1) && attach(err, 2) && chdir(setup.directory) == 0 &&
-      apply_limits(setup)) {
+  if (moved && attach(in, 0) && attach(out, 1) && attach(err, 2) && apply_limits(setup)) {
     execve(setup.program, setup.argv, setup.envp);
   }
   const int failure = errno;

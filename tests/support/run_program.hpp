@@ -15,6 +15,8 @@
 
 namespace support {
 
+inline constexpr const char* kPipeWithoutReader = "|";
+
 struct RunRequest {
   std::vector<std::string> arguments;              // after the program name
   std::map<std::string, std::string> environment;  // added to (or replacing) the inherited one
@@ -27,7 +29,9 @@ struct RunRequest {
   std::optional<std::uint64_t> file_size_limit;
   bool file_size_signal_ignored = false;
   // Where standard output and error go instead of being collected: the named file (such as
-  // /dev/full), or nowhere when the name is empty: the descriptor is then closed in the program.
+  // /dev/full, or one of the run's files by its relative name), opened for appending as the
+  // shell's >> does, or nowhere when the name is empty: the descriptor is then closed.
+  // kPipeWithoutReader is a pipe whose reader has gone, as in `mapconv ... | true`.
   std::optional<std::string> standard_output_to;
   std::optional<std::string> standard_error_to;
   // Made in the run's directory after the files: directories, symbolic links (relative name ->
