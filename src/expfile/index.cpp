@@ -153,7 +153,6 @@ struct IndexSlot {
   bool live_keys_ascend = true;
   // The file the index was built from, while nothing has been written through it.
   std::optional<textio::FileStamp> built_from;
-  bool kept = false;  // free, with the tables of a file that may be opened again
 };
 
 // The one home of the index state for the whole run.
@@ -218,14 +217,10 @@ const OrderEntry& entry_at(const IndexSlot& slot, int position) {
 }
 
 IndexSlot& take_free_slot(int unit) {
-  // A slot whose tables are kept for a reopening is taken last.
-  for (bool kept : {false, true}) {
-    for (IndexSlot& slot : index_slots()) {
-      if (slot.unit == 0 && slot.kept == kept) {
-        slot.unit = unit;
-        slot.kept = false;
-        return slot;
-      }
+  for (IndexSlot& slot : index_slots()) {
+    if (slot.unit == 0) {
+      slot.unit = unit;
+      return slot;
     }
   }
   textio::write_record(textio::kTerminal, "(A)",
@@ -519,26 +514,31 @@ bool release_index(int unit) {
   return true;
 }
 
-bool release_index_for_reopening(int unit) {
+struct KeptIndex::Tables {
+  IndexSlot slot;
+};
+
+KeptIndex::KeptIndex() = default;
+KeptIndex::KeptIndex(KeptIndex&&) noexcept = default;
+KeptIndex& KeptIndex::operator=(KeptIndex&&) noexcept = default;
+KeptIndex::~KeptIndex() = default;
+
+KeptIndex release_index_keeping_tables(int unit) {
+  KeptIndex kept;
   IndexSlot* slot = slot_of(unit);
-  if (slot == nullptr) return false;
-  slot->unit = 0;
-  slot->kept = slot->built_from.has_value();
-  return true;
+  if (slot == nullptr) return kept;
+  if (slot->built_from) kept.tables_ = std::make_unique<KeptIndex::Tables>(std::move(*slot));
+  release_index(unit);
+  return kept;
 }
 
-void adopt_kept_index(int unit) {
-  adopt_kept_index(unit, textio::unit_file_stamp(unit));
-}
-
-void adopt_kept_index(int unit, const std::optional<textio::FileStamp>& source) {
-  for (IndexSlot& slot : index_slots()) {
-    if (!slot.kept) continue;
-    slot.kept = false;
-    if (ISAMSTARTED(unit) || !source || source != slot.built_from) continue;
-    slot.unit = unit;
-    slot.read_position = 0;
-  }
+void adopt_index(int unit, KeptIndex& kept, const std::optional<textio::FileStamp>& file) {
+  std::unique_ptr<KeptIndex::Tables> tables = std::move(kept.tables_);
+  if (!tables || ISAMSTARTED(unit) || !file || file != tables->slot.built_from) return;
+  IndexSlot& slot = take_free_slot(unit);
+  slot = std::move(tables->slot);
+  slot.unit = unit;
+  slot.read_position = 0;
 }
 
 bool next_keysort_gap(int& gap, int& divisor) {

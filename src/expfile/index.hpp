@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -44,20 +45,35 @@ void ISAMDELETE(int unit, std::string_view key);
 // Frees the slot of `unit`. Returns false when no slot held it.
 bool release_index(int unit);
 
-// Frees the slot of `unit` as release_index does, but keeps its tables for the next opening of the
-// same file when nothing was written through it since it was built: the start-up reads a file,
-// closes it and opens it again for update, and building the index twice doubled its cost.
-bool release_index_for_reopening(int unit);
+// The tables of an index taken from its slot while its file is closed and opened again: the
+// start-up reads a file, closes it and opens it again for update, and building the index twice
+// doubled its cost. Whoever closes the file holds them until it is open again; empty when there
+// is nothing to keep.
+class KeptIndex {
+ public:
+  KeptIndex();
+  KeptIndex(KeptIndex&&) noexcept;
+  KeptIndex& operator=(KeptIndex&&) noexcept;
+  ~KeptIndex();
 
-// Gives `unit` the kept index when the file open on it is the file that index was built from,
-// with the same identity, size and times, and so holds what a new build would give; otherwise the
-// next access builds the index afresh. Either way nothing is kept afterwards. Call it only under
-// the experiment's lock, which every writer of the file takes.
-void adopt_kept_index(int unit);
+  struct Tables;  // the slot's tables, as the index keeps them
 
-// adopt_kept_index for a unit whose file is a copy, unwritten yet, of the file with identity
-// `source`: a unit writing through a temporary copy of its file, just opened.
-void adopt_kept_index(int unit, const std::optional<textio::FileStamp>& source);
+ private:
+  friend KeptIndex release_index_keeping_tables(int unit);
+  friend void adopt_index(int unit, KeptIndex& kept, const std::optional<textio::FileStamp>& file);
+  std::unique_ptr<Tables> tables_;
+};
+
+// Frees the slot of `unit` as release_index does, and hands back its tables when nothing was
+// written through it since they were built (empty otherwise, and when no slot held it).
+KeptIndex release_index_keeping_tables(int unit);
+
+// Gives `unit`, just opened, the kept tables when `file` (the file open on it, or the file that
+// it is an unwritten copy of) is the file they were built from, with the same identity, size and
+// times, and so holds what a new build would give; otherwise the next access builds the index
+// afresh. `kept` is empty afterwards either way. Call it only under the experiment's lock, which
+// every writer of the file takes.
+void adopt_index(int unit, KeptIndex& kept, const std::optional<textio::FileStamp>& file);
 
 // Fills order[0..count) with the entry numbers 1..count and sorts it so that the keys they
 // designate (entry n is keys[n - 1]) ascend over their first `key_length` characters, compared

@@ -83,9 +83,10 @@ void ISAMCLOSE(int unit, std::string_view disposition) {
   textio::close_unit(unit, remove ? textio::Disposition::remove : textio::Disposition::keep);
 }
 
-void close_for_reopening(int unit) {
-  if (!release_index_for_reopening(unit)) return;
+KeptIndex close_keeping_index(int unit) {
+  KeptIndex kept = release_index_keeping_tables(unit);
   textio::close_unit(unit, textio::Disposition::keep);
+  return kept;
 }
 
 }  // namespace expfile

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "expfile/index.hpp"
 #include "expfile/keys.hpp"
 
 namespace expfile {
@@ -40,9 +41,9 @@ void WRITEXP(int unit, std::string_view key, std::string_view value);
 // "D". A unit without an index is left untouched.
 void ISAMCLOSE(int unit, std::string_view disposition);
 
-// ISAMCLOSE with "KEEP" for a file that the run opens again at once: its index is kept for
-// adopt_kept_index (index.hpp).
-void close_for_reopening(int unit);
+// ISAMCLOSE with "KEEP" for a file that the run opens again at once: the tables of its index are
+// handed back for adopt_index (index.hpp). A unit without an index is closed all the same.
+KeptIndex close_keeping_index(int unit);
 
 // The text without its trailing blanks and NULs: what fixed-width fields from other programs
 // are padded with.

@@ -388,8 +388,8 @@ void prepare_access(std::string_view experiment_mode, const std::string& file_na
   }
   if (is_mode(experiment_mode, kReadMode) || is_mode(experiment_mode, kNotNeededMode)) return;
   // The file is opened again under the same lock: its index is taken over if it is unchanged.
-  expfile::close_for_reopening(unit);
-  if (int status = OPNEXP(kSharedMode, file_name, unit)) IOERR(status, unit);
+  expfile::KeptIndex index = expfile::close_keeping_index(unit);
+  if (int status = open_experiment_file(kSharedMode, file_name, unit, index)) IOERR(status, unit);
 }
 
 // A typed name always lists on the terminal, whatever the listing mode.
@@ -440,6 +440,12 @@ ExperimentName start_experiment(std::string_view program_name, std::string_view 
 }
 
 int OPNEXP(std::string_view open_mode, const std::string& file_name, int& unit) {
+  expfile::KeptIndex nothing_kept;
+  return open_experiment_file(open_mode, file_name, unit, nothing_kept);
+}
+
+int open_experiment_file(std::string_view open_mode, const std::string& file_name, int& unit,
+                         expfile::KeptIndex& index) {
   textio::NEWUNT(unit);
   const bool creating = is_mode(open_mode, kNewMode);
   const textio::OpenOptions options{.status = creating ? "UNKNOWN" : "OLD",
@@ -447,7 +453,7 @@ int OPNEXP(std::string_view open_mode, const std::string& file_name, int& unit) 
                                     .form = textio::Form::formatted,
                                     .record_length = expfile::kRecordLength};
   if (int status = textio::try_open_unit(unit, file_name, options)) return status;
-  expfile::adopt_kept_index(unit);
+  expfile::adopt_index(unit, index, textio::unit_file_stamp(unit));
   if (!creating && !is_mode(open_mode, kReadMode)) require_whole_records(file_name, unit);
   if (creating) write_version_record(unit);
   check_version(open_mode, unit);

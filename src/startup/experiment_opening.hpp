@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "expfile/experiment_path.hpp"
+#include "expfile/index.hpp"
 
 namespace startup {
 
@@ -60,6 +61,11 @@ ExperimentName start_experiment(std::string_view program_name, std::string_view 
 // any other word upgrades an old file. A file of a later version stops the run. Returns 0, or
 // the I/O error number of the failed open.
 int OPNEXP(std::string_view open_mode, const std::string& file_name, int& unit);
+
+// OPNEXP for a file that the run closed a moment ago: the tables of its index, handed back by
+// that close, serve it again when it is unchanged.
+int open_experiment_file(std::string_view open_mode, const std::string& file_name, int& unit,
+                         expfile::KeptIndex& index);
 
 // Opens a fresh experiment file, holding its version record, on the first free unit from `unit`
 // (which receives the unit used). It is written through a temporary file that takes the place of

@@ -411,11 +411,10 @@ void upgrade_experiment_file(int unit, int version) {
                               .record_length = textio::unit_record_length(unit)};
   // The upgrade writes through a temporary copy of the file, which starts as the file itself: the
   // file's index serves the copy when the file is still what the index was built from.
-  expfile::close_for_reopening(unit);
-  close_experiment_file(unit);
+  expfile::KeptIndex index = expfile::close_keeping_index(unit);
   options.through_temporary = true;
   textio::open_unit(unit, file_name, options);
-  expfile::adopt_kept_index(unit, textio::file_stamp(file_name));
+  expfile::adopt_index(unit, index, textio::file_stamp(file_name));
   UPGEXP(unit, version);
   expfile::WRITEXP(unit, expfile::kVersionKey,
                    textio::write_text(kVersionWidth, "(I5)", kCurrentExperimentVersion));

@@ -516,10 +516,10 @@ TEST_F(StoreTest, LastRecordCutShortIsIndexedBlankPadded) {
 // taken over only while the file is the one it was built from.
 TEST_F(StoreTest, IndexIsKeptForAReopeningOfTheUnchangedFileOnly) {
   const auto reopen = [this](const std::string& name) {
-    expfile::close_for_reopening(kUnit);
+    expfile::KeptIndex index = expfile::close_keeping_index(kUnit);
     textio::open_unit(kUnit, (directory_ / name).string(),
                       {.status = "OLD", .access = textio::Access::direct, .record_length = 82});
-    expfile::adopt_kept_index(kUnit);
+    expfile::adopt_index(kUnit, index, textio::unit_file_stamp(kUnit));
     return expfile::ISAMSTARTED(kUnit);
   };
   open_experiment(kUnit, "K.EXP", records_named({"B", "A"}));
@@ -545,13 +545,13 @@ TEST_F(StoreTest, IndexIsKeptForAReopeningOfTheUnchangedFileOnly) {
 TEST_F(StoreTest, IndexServesATemporaryCopyOfTheUnchangedFileOnly) {
   const std::string path = (directory_ / "T.EXP").string();
   const auto reopen_through_copy = [&path] {
-    expfile::close_for_reopening(kUnit);
+    expfile::KeptIndex index = expfile::close_keeping_index(kUnit);
     textio::open_unit(kUnit, path,
                       {.status = "OLD",
                        .access = textio::Access::direct,
                        .record_length = 82,
                        .through_temporary = true});
-    expfile::adopt_kept_index(kUnit, textio::file_stamp(path));
+    expfile::adopt_index(kUnit, index, textio::file_stamp(path));
     return expfile::ISAMSTARTED(kUnit);
   };
   open_experiment(kUnit, "T.EXP", records_named({"B", "A"}));
