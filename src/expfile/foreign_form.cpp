@@ -46,6 +46,15 @@ void refuse_conversion(const std::string& experiment_name, const std::string& so
       textio::program_name() + ": " + experiment_name + " was not converted: " + reason);
 }
 
+// A NAME.CRP that is NAME.EXP itself under a second name was left by a conversion that was
+// killed: it holds the very content to convert, and serves as it is.
+bool is_second_name_of(const std::string& kept, const std::string& name) {
+  os::FileStatus kept_file;
+  os::FileStatus file;
+  return os::file_status(kept, kept_file) == 0 && os::file_status(name, file) == 0 &&
+         kept_file.identity_known && kept_file.identity == file.identity;
+}
+
 int open_source(const std::string& name, textio::Access access, int& unit) {
   textio::OpenOptions options;
   options.status = "OLD";
@@ -139,7 +148,9 @@ void CONVERT(std::string_view name, int name_length, int& status) {
   const std::string source_name = experiment.converted_source();
   // NAME.CRP is the old file under a second name: NAME.EXP stays until the converted file
   // replaces it.
-  if (const int named = add_second_name(experiment_name, source_name)) {
+  int named = add_second_name(experiment_name, source_name);
+  if (named == EEXIST && is_second_name_of(source_name, experiment_name)) named = 0;
+  if (named != 0) {
     refuse_conversion(experiment_name, source_name, named);
     status = named;
     return;

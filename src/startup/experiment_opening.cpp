@@ -137,36 +137,13 @@ void name_cause(const std::string& cause) {
   textio::stop_run(kRefusedFileStop);
 }
 
-std::string_view kind_refused(os::FileKind kind) {
-  switch (kind) {
-    case os::FileKind::regular:
-      return "";
-    case os::FileKind::directory:
-      return "is a directory";
-    case os::FileKind::device:
-      return "is a device";
-    case os::FileKind::fifo:
-      return "is a FIFO";
-    case os::FileKind::socket:
-      return "is a socket";
-    case os::FileKind::other:
-      break;
-  }
-  return "is not a regular file";
-}
-
 // Only a regular file is an experiment file: a device or a FIFO never ends or cannot be read
 // twice, and a directory is no file at all. Checked before any read, links followed; a file
 // that is not there is left to the opening, which reports it or creates it.
 void refuse_unless_regular(const std::string& file_name) {
-  os::FileStatus file;
-  const int status = os::file_status(file_name, file);
-  if (status == ENOENT) return;
-  if (status != 0) {
-    refuse_experiment_file(file_name, "it cannot be checked: " + textio::status_message(status));
+  if (const std::optional<std::string> refusal = textio::refusal_of_file_kind(file_name)) {
+    refuse_experiment_file(file_name, *refusal);
   }
-  const std::string_view refused = kind_refused(file.kind);
-  if (!refused.empty()) refuse_experiment_file(file_name, "it " + std::string(refused));
 }
 
 // Standard output or error that is the experiment file itself (mapconv NAME >>NAME.EXP) would

@@ -395,6 +395,38 @@ std::optional<FileStamp> unit_file_stamp(int number) {
   return stamp_of(status);
 }
 
+namespace {
+
+std::string_view kind_refused(os::FileKind kind) {
+  switch (kind) {
+    case os::FileKind::regular:
+      return "";
+    case os::FileKind::directory:
+      return "it is a directory";
+    case os::FileKind::device:
+      return "it is a device";
+    case os::FileKind::fifo:
+      return "it is a FIFO";
+    case os::FileKind::socket:
+      return "it is a socket";
+    case os::FileKind::other:
+      break;
+  }
+  return "it is not a regular file";
+}
+
+}  // namespace
+
+std::optional<std::string> refusal_of_file_kind(const std::string& name) {
+  os::FileStatus file;
+  const int status = os::file_status(name, file);
+  if (status == ENOENT) return std::nullopt;
+  if (status != 0) return "it cannot be checked: " + status_message(status);
+  const std::string_view refused = kind_refused(file.kind);
+  if (refused.empty()) return std::nullopt;
+  return std::string(refused);
+}
+
 bool unit_is_file(int number, const std::string& name) {
   if (!unit_connected(number)) return false;
   os::FileStatus stream;

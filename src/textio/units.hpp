@@ -82,6 +82,10 @@ int check_file_exists(const std::string& name, bool& exists);
 // The same as a plain answer, for callers that only list or look for files: a failed check
 // counts as absent there.
 bool file_exists(const std::string& name);
+// Why the file `name` (links followed) is no file to read records from: "it is a directory",
+// "it is a device", "it is a FIFO", "it is a socket", or why it cannot be checked; nothing for a
+// regular file and for a name that leads to no file.
+std::optional<std::string> refusal_of_file_kind(const std::string& name);
 
 // The first unit, counting up from `unit`, that is not connected; a start value below 11 or
 // above 90 is replaced by 11 first.
