@@ -6,9 +6,11 @@
 #include <filesystem>
 #include <gemmi/ccp4.hpp>
 
-#include "grd2ccp4/grid_reader.hpp"
+#include "gridfile/grid_reader.hpp"
 
 namespace grd2ccp4 {
+
+using gridfile::GridFile;
 
 // The map of the grid, which hands its values (already in the map's order) over to it; the title,
 // cut to 80 characters, becomes the map's label.

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "grd2ccp4/ccp4_map.hpp"
-#include "grd2ccp4/grid_reader.hpp"
+#include "gridfile/grid_reader.hpp"
 #include "os/os.hpp"
 #include "textio/standard_options.hpp"
 #include "textio/text.hpp"
@@ -115,7 +115,7 @@ void report(const std::filesystem::path& output, const gemmi::Ccp4<float>& map) 
 
 void convert(const std::filesystem::path& input, const std::filesystem::path& output) {
   refuse_output_that_is_input(input, output);
-  const gemmi::Ccp4<float> map = grd2ccp4::ccp4_map_of(grd2ccp4::read_grid_file(input));
+  const gemmi::Ccp4<float> map = grd2ccp4::ccp4_map_of(gridfile::read_grid_file(input));
   grd2ccp4::write_ccp4_map(map, output);
   report(output, map);
 }

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "grd2ccp4/ccp4_map.hpp"
-#include "grd2ccp4/grid_reader.hpp"
+#include "gridfile/grid_reader.hpp"
 #include "support/files.hpp"
 #include "support/run_program.hpp"
 
@@ -311,7 +311,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A flat map has no spread: its r.m.s. deviation must come out as a number, not NaN.
 TEST(StatisticsTest, FlatMapHasAFiniteRms) {
-  grd2ccp4::GridFile grid;
+  gridfile::GridFile grid;
   grid.lengths = {4.0f, 5.0f, 6.0f};
   grid.angles = {90.0f, 90.0f, 90.0f};
   grid.divisions = {3, 3, 3};
@@ -338,7 +338,7 @@ TEST(MapReplacementTest, KeepsTheLinkAndThePermissionsOfTheReplacedMap) {
   fs::create_symlink("old.ccp4", directory / "S.ccp4");
 
   const gemmi::Ccp4<float> map =
-      grd2ccp4::ccp4_map_of(grd2ccp4::read_grid_file(directory / "S.grd"));
+      grd2ccp4::ccp4_map_of(gridfile::read_grid_file(directory / "S.grd"));
   grd2ccp4::write_ccp4_map(map, directory / "S.ccp4");
 
   EXPECT_TRUE(fs::is_symlink(directory / "S.ccp4"));

@@ -1,4 +1,4 @@
-#include "grd2ccp4/grid_reader.hpp"
+#include "gridfile/grid_reader.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -15,10 +15,10 @@
 #include <string_view>
 #include <thread>
 
-#include "grd2ccp4/value_text.hpp"
+#include "gridfile/value_text.hpp"
 #include "os/os.hpp"
 
-namespace grd2ccp4 {
+namespace gridfile {
 
 namespace {
 
@@ -508,4 +508,4 @@ GridFile read_grid_file(const std::filesystem::path& path) {
   return grid;
 }
 
-}  // namespace grd2ccp4
+}  // namespace gridfile
