@@ -104,10 +104,16 @@ std::vector<Candidate> grid_maxima(const MapGrid& map, double floor, float sign)
 class ImageBoxes {
  public:
   ImageBoxes(const UnitCell& cell, double radius) {
+    reach_ = std::numeric_limits<double>::infinity();
     for (std::size_t axis = 0; axis < 3; ++axis) {
-      boxes_[axis] = std::clamp(static_cast<int>(cell.plane_spacing(axis) / radius), 1, 64);
+      const double spacing = cell.plane_spacing(axis);
+      boxes_[axis] = std::clamp(static_cast<int>(spacing / radius), 1, 64);
+      reach_ = std::min(reach_, spacing / boxes_[axis]);
     }
   }
+
+  // How far around a position the box and its neighbours reach at least, in Å.
+  double reach() const { return reach_; }
 
   void add(const Position& image, std::size_t peak) {
     files_[key_of(box_of(image))].push_back({image, peak});
@@ -116,22 +122,49 @@ class ImageBoxes {
   // The peak of the first image within `radius` of `position`, if any.
   std::optional<std::size_t> peak_near(const Position& position, const UnitCell& cell,
                                        double radius) const {
-    const std::array<int, 3> centre = box_of(position);
-    for (int du = -1; du <= 1; ++du) {
-      for (int dv = -1; dv <= 1; ++dv) {
-        for (int dw = -1; dw <= 1; ++dw) {
-          const auto file = files_.find(key_of({centre[0] + du, centre[1] + dv, centre[2] + dw}));
-          if (file == files_.end()) continue;
-          for (const auto& [image, peak] : file->second) {
-            if (cell.distance(position, image) < radius) return peak;
-          }
-        }
-      }
-    }
-    return std::nullopt;
+    std::optional<std::size_t> found;
+    for_images_around(position, [&](const Position& image, std::size_t peak) {
+      if (!found && cell.distance(position, image) < radius) found = peak;
+    });
+    return found;
+  }
+
+  // The distance to the nearest image in the boxes around `position`, leaving out the images of
+  // peak `self` within `radius` (the peak itself); infinity when there is none.
+  double nearest_around(const Position& position, std::size_t self, double radius,
+                        const UnitCell& cell) const {
+    double nearest = std::numeric_limits<double>::infinity();
+    for_images_around(position, [&](const Position& image, std::size_t peak) {
+      const double d = cell.distance(position, image);
+      if (peak != self || d >= radius) nearest = std::min(nearest, d);
+    });
+    return nearest;
   }
 
  private:
+  template <typename Visit>
+  void for_images_around(const Position& position, Visit visit) const {
+    const std::array<int, 3> centre = box_of(position);
+    std::array<std::uint32_t, 27> seen{};
+    std::size_t seen_count = 0;
+    for (int du = -1; du <= 1; ++du) {
+      for (int dv = -1; dv <= 1; ++dv) {
+        for (int dw = -1; dw <= 1; ++dw) {
+          const std::uint32_t key = key_of({centre[0] + du, centre[1] + dv, centre[2] + dw});
+          // With fewer than three boxes along an axis, neighbours wrap onto the same box.
+          if (std::find(seen.begin(), seen.begin() + seen_count, key) !=
+              seen.begin() + seen_count) {
+            continue;
+          }
+          seen[seen_count++] = key;
+          const auto file = files_.find(key);
+          if (file == files_.end()) continue;
+          for (const auto& [image, peak] : file->second) visit(image, peak);
+        }
+      }
+    }
+  }
+
   std::array<int, 3> box_of(const Position& p) const {
     std::array<int, 3> box{};
     for (std::size_t axis = 0; axis < 3; ++axis) {
@@ -150,6 +183,7 @@ class ImageBoxes {
   }
 
   std::array<int, 3> boxes_{};
+  double reach_ = 0.0;
   std::unordered_map<std::uint32_t, std::vector<std::pair<Position, std::size_t>>> files_;
 };
 
@@ -169,11 +203,17 @@ void add_images(ImageBoxes& boxes, const Peak& peak, std::size_t index, const Sp
 }
 
 // The nearest other peak of each: any image of another peak, or an image of the peak itself
-// that is not the peak.
-void set_nearest_peaks(std::vector<Peak>& peaks, const UnitCell& cell, const SpaceGroup& group,
-                       double radius) {
-  for (Peak& peak : peaks) {
-    double nearest = std::numeric_limits<double>::infinity();
+// that is not the peak. The boxes around a peak answer when they hold one within their reach;
+// only a peak with no other near it is compared with every image.
+void set_nearest_peaks(std::vector<Peak>& peaks, const ImageBoxes& boxes, const UnitCell& cell,
+                       const SpaceGroup& group, double radius) {
+  for (std::size_t index = 0; index < peaks.size(); ++index) {
+    Peak& peak = peaks[index];
+    double nearest = boxes.nearest_around(peak.position, index, radius, cell);
+    if (nearest <= boxes.reach()) {
+      peak.nearest_peak_distance = nearest;
+      continue;
+    }
     for (const Peak& other : peaks) {
       for (const Operation& op : group.operations) {
         const double d = cell.distance(peak.position, op.apply(other.position));
@@ -254,7 +294,7 @@ std::vector<Peak> find_peaks(const MapGrid& map, const UnitCell& cell, const Spa
     peak.height *= sign;
     peak.height_sigma = statistics.in_sigma(peak.height);
   }
-  set_nearest_peaks(peaks, cell, group, radius);
+  set_nearest_peaks(peaks, boxes, cell, group, radius);
   return peaks;
 }
 

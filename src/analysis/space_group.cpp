@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <gemmi/symmetry.hpp>
+#include <stdexcept>
 
 #include "symmetry/interpreter.hpp"
 
@@ -50,10 +51,12 @@ void identify(SpaceGroup& group) {
   if (found == nullptr) {
     group.number = 0;
     group.standard_name.clear();
+    group.table_name.clear();
     return;
   }
   group.number = found->number;
   group.standard_name = found->hm;
+  group.table_name = found->xhm();
   group.two_origins = found->ext == '2';
 }
 
@@ -106,6 +109,16 @@ std::optional<SpaceGroup> group_of_symbol(std::string_view symbol, std::string_v
   const int error = symmetry::interpret_symbol(operators, symmetry::kSilent, symmetry::kSilent);
   if (error != 0 && error != symmetry::kTranslationConflict) return std::nullopt;
   return group_of(map_symmetry(operators, map_type));
+}
+
+SpaceGroup group_for_map(const std::string& symbol, std::string_view map_type,
+                         const std::string& where) {
+  std::optional<SpaceGroup> group = group_of_symbol(symbol, map_type);
+  if (!group) {
+    throw std::runtime_error(where + ": the space-group symbol \"" + symbol +
+                             "\" cannot be interpreted");
+  }
+  return *group;
 }
 
 symmetry::OperatorSet map_symmetry(symmetry::OperatorSet operators, std::string_view map_type) {

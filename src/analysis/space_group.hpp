@@ -27,6 +27,7 @@ struct SpaceGroup {
   std::vector<Operation> operations;  // the identity first
   int number = 1;                     // 0 when gemmi's table does not know the group
   std::string standard_name = "P 1";  // gemmi's Hermann-Mauguin name, empty when unknown
+  std::string table_name = "P 1";     // the same with gemmi's setting (":2" for origin 2, ...)
   bool two_origins = false;           // the group has two origin choices: this is choice 2
 
   int order() const { return static_cast<int>(operations.size()); }
@@ -42,6 +43,11 @@ SpaceGroup group_of(const symmetry::OperatorSet& operators);
 // (see map_symmetry); nothing when it cannot be interpreted (a translation conflict still gives
 // the completed set, as in the conversion).
 std::optional<SpaceGroup> group_of_symbol(std::string_view symbol, std::string_view map_type = "");
+
+// group_of_symbol for a map's group; a symbol that cannot be interpreted throws
+// std::runtime_error naming `where` the symbol came from.
+SpaceGroup group_for_map(const std::string& symbol, std::string_view map_type,
+                         const std::string& where);
 
 // The group of a map of `map_type` (the last word of a grid file's title): a Patterson map's
 // (PTSN, DPTS) is centric and has no translations; any other map's is the group itself.

@@ -4,8 +4,8 @@
 #include <stdexcept>
 
 #include "analysis/map_grid.hpp"
-#include "grdpeaks/experiment_facts.hpp"
 #include "grdpeaks/output_files.hpp"
+#include "gridfile/experiment_facts.hpp"
 #include "gridfile/grid_file_name.hpp"
 #include "gridfile/grid_reader.hpp"
 #include "os/os.hpp"
@@ -14,54 +14,13 @@ namespace grdpeaks {
 
 namespace {
 
-std::string last_word(const std::string& title) {
-  const std::size_t end = title.find_last_not_of(' ');
-  if (end == std::string::npos) return "";
-  const std::size_t start = title.find_last_of(' ', end);
-  return title.substr(start == std::string::npos ? 0 : start + 1, end - start);
-}
-
-analysis::SpaceGroup interpreted(const std::string& symbol, const std::string& where,
-                                 const std::string& map_type) {
-  std::optional<analysis::SpaceGroup> group = analysis::group_of_symbol(symbol, map_type);
-  if (!group) {
-    throw std::runtime_error(where + ": the space-group symbol \"" + symbol +
-                             "\" cannot be interpreted");
-  }
-  return *group;
-}
-
-// The cell of the experiment's phase agrees with the grid file's within the grid file's digits.
-bool same_cell(const ExperimentFacts& facts, const gridfile::GridFile& grid) {
-  for (std::size_t i = 0; i < 3; ++i) {
-    if (std::fabs(facts.lengths[i] - grid.lengths[i]) > 1e-4f ||
-        std::fabs(facts.angles[i] - grid.angles[i]) > 1e-3f) {
-      return false;
-    }
-  }
-  return true;
-}
-
 void find_group(const Options& options, const gridfile::GridFile& grid,
                 const std::filesystem::path& grid_path, Summary& summary) {
-  if (options.group) {
-    summary.group = interpreted(*options.group, "--group", summary.map_type);
-    summary.group_source = "as given by --group";
-    return;
-  }
-  const std::filesystem::path experiment = gridfile::experiment_file_beside(grid_path);
-  const std::optional<ExperimentFacts> facts = read_experiment_facts(experiment);
-  if (!facts) {
-    summary.group = analysis::triclinic_group();
-    summary.group_source = "no experiment file " + os::name_of(experiment) + ": the grid alone";
-    return;
-  }
-  const std::string name = os::name_of(experiment);
-  summary.group = interpreted(facts->symbol, name, summary.map_type);
-  summary.group_source = "from " + name + ", phase " + std::to_string(facts->phase);
-  if (!same_cell(*facts, grid)) {
-    summary.group_source += " (whose cell differs from the grid file's: the grid's is used)";
-  }
+  const gridfile::GroupSource source = gridfile::map_group_source(options.group, grid_path, grid);
+  summary.group = source.symbol
+                      ? analysis::group_for_map(*source.symbol, summary.map_type, source.where)
+                      : analysis::triclinic_group();
+  summary.group_source = source.description;
 }
 
 }  // namespace
@@ -73,7 +32,7 @@ MapReport analyse(const Options& options) {
   Summary& s = report.summary;
   s.grid_file = os::name_of(path);
   s.title = grid.title.substr(0, grid.title.find_last_not_of(' ') + 1);
-  s.map_type = last_word(grid.title);
+  s.map_type = gridfile::map_type_of(grid.title);
   s.divisions = grid.divisions;
   for (std::size_t i = 0; i < 3; ++i) {
     s.lengths[i] = grid.lengths[i];

@@ -42,4 +42,7 @@ class GridFileError : public std::runtime_error {
 // a finite number, or the number of value lines differs from N1 x N2 x N3.
 GridFile read_grid_file(const std::filesystem::path& path);
 
+// The map type that a title of mapconv's grid file ends with (FOBS, DELF, ...): its last word.
+std::string map_type_of(const std::string& title);
+
 }  // namespace gridfile

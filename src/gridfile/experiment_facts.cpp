@@ -1,17 +1,19 @@
-#include "grdpeaks/experiment_facts.hpp"
+#include "gridfile/experiment_facts.hpp"
 
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
 
 #include "expfile/index.hpp"
 #include "expfile/keys.hpp"
 #include "expfile/store.hpp"
+#include "gridfile/grid_file_name.hpp"
 #include "os/os.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/units.hpp"
 
-namespace grdpeaks {
+namespace gridfile {
 
 namespace {
 
@@ -48,6 +50,17 @@ ExperimentFacts facts_of(int unit, const std::string& name) {
   const std::string symbol = value_of(unit, name, prefix + std::string(expfile::kSpaceGroupItem));
   facts.symbol = std::string(expfile::without_trailing_padding(symbol.substr(0, 20)));
   return facts;
+}
+
+// The cell of the experiment's phase agrees with the grid file's within the grid file's digits.
+bool same_cell(const ExperimentFacts& facts, const GridFile& grid) {
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (std::fabs(facts.lengths[i] - grid.lengths[i]) > 1e-4f ||
+        std::fabs(facts.angles[i] - grid.angles[i]) > 1e-3f) {
+      return false;
+    }
+  }
+  return true;
 }
 
 void release_unit(int unit) {
@@ -88,4 +101,19 @@ std::optional<ExperimentFacts> read_experiment_facts(const std::filesystem::path
   }
 }
 
-}  // namespace grdpeaks
+GroupSource map_group_source(const std::optional<std::string>& given,
+                             const std::filesystem::path& grid_path, const GridFile& grid) {
+  if (given) return {given, "--group", "as given by --group"};
+  const std::filesystem::path experiment = experiment_file_beside(grid_path);
+  const std::string name = os::name_of(experiment);
+  const std::optional<ExperimentFacts> facts = read_experiment_facts(experiment);
+  if (!facts) return {std::nullopt, name, "no experiment file " + name + ": the grid alone"};
+  GroupSource source{facts->symbol, name,
+                     "from " + name + ", phase " + std::to_string(facts->phase)};
+  if (!same_cell(*facts, grid)) {
+    source.description += " (whose cell differs from the grid file's: the grid's is used)";
+  }
+  return source;
+}
+
+}  // namespace gridfile
