@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "grd2ccp4/grid_reader.hpp"
-#include "grd2ccp4/value_text.hpp"
+#include "gridfile/grid_reader.hpp"
+#include "gridfile/value_text.hpp"
 
 namespace {
 
@@ -33,7 +33,7 @@ void BM_PlainValueLines(benchmark::State& state) {
   values.reserve(kGrid * kGrid * kGrid);
   for (auto _ : state) {
     values.clear();
-    benchmark::DoNotOptimize(grd2ccp4::read_plain_value_lines(
+    benchmark::DoNotOptimize(gridfile::read_plain_value_lines(
         text.data(), text.data() + text.size(), 1024, values.capacity(), values));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
@@ -48,7 +48,7 @@ void BM_ReadGridFile(benchmark::State& state) {
          << " 128 128 128\r\n"
          << value_lines(kGrid * kGrid * kGrid);
   }
-  for (auto _ : state) benchmark::DoNotOptimize(grd2ccp4::read_grid_file(path));
+  for (auto _ : state) benchmark::DoNotOptimize(gridfile::read_grid_file(path));
   state.SetBytesProcessed(
       static_cast<std::int64_t>(state.iterations() * std::filesystem::file_size(path)));
   std::filesystem::remove(path);

@@ -1,4 +1,4 @@
-# The Debian package of the two programs, built by CPack's DEB generator (`make deb`, which
+# The Debian package of the programs, built by CPack's DEB generator (`make deb`, which
 # configures a build of its own for the prefix /usr). It holds what the install rules install,
 # with the man pages compressed and the copyright and changelog that Debian asks for.
 set(CPACK_GENERATOR DEB)
@@ -14,7 +14,7 @@ crystallographic structure-analysis suite, stored as an asymmetric block, and
 writes the map value at every point of its grid over the whole unit cell as a
 plain-text grid file, rebuilding the cell through the space group's symmetry.
 grd2ccp4 turns that grid file into a CCP4/MRC map, the form that map viewers
-open.")
+open, and grdpeaks lists its peaks and holes, each once under the space group.")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -1,12 +1,13 @@
 # `make windows-zip`: mapconv-VERSION-windows-x86_64.zip from the Windows build, a folder of that
-# name holding both programs, the atom data, a README.txt for Windows users and the copyright
+# name holding the programs, the atom data, a README.txt for Windows users and the copyright
 # notice. The texts get CR LF line ends for Windows editors.
 set(zip_name mapconv-${PROJECT_VERSION}-windows-x86_64)
 set(zip_stage ${CMAKE_BINARY_DIR}/zip/${zip_name})
 add_custom_target(windows_zip
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/zip
   COMMAND ${CMAKE_COMMAND} -E make_directory ${zip_stage}/data
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:mapconv> $<TARGET_FILE:grd2ccp4> ${zip_stage}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:mapconv> $<TARGET_FILE:grd2ccp4>
+          $<TARGET_FILE:grdpeaks_program> ${zip_stage}
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/data/atmdata.dat ${zip_stage}/data
   COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}/packaging/windows/README.txt
           -DTARGET=${zip_stage}/README.txt -P ${PROJECT_SOURCE_DIR}/cmake/WithCrLf.cmake
@@ -14,6 +15,6 @@ add_custom_target(windows_zip
           -DTARGET=${zip_stage}/COPYRIGHT.txt -P ${PROJECT_SOURCE_DIR}/cmake/WithCrLf.cmake
   COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/zip
           ${CMAKE_COMMAND} -E tar cf ${CMAKE_BINARY_DIR}/${zip_name}.zip --format=zip ${zip_name}
-  DEPENDS mapconv grd2ccp4
+  DEPENDS mapconv grd2ccp4 grdpeaks_program
   COMMENT "Packing ${zip_name}.zip"
   VERBATIM)

@@ -18,7 +18,7 @@ build_dir=$(cd "$1" && pwd)
 seconds=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(format list symbol sampler store map console startup)
+[ ${#targets[@]} -gt 0 ] || targets=(format list symbol sampler store map console startup peaks)
 
 # The targets' scratch directories go under a directory of this run: under TMPDIR when it is
 # set, else in memory when the system has a file system there, so that the file work of every

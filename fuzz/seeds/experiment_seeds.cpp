@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+#include <string>
 
 #include "fuzzing/inputs.hpp"
 #include "seeds.hpp"
@@ -272,6 +274,57 @@ std::vector<std::string> startup_seeds(const Example& example) {
   }
   seeds.push_back(fuzzing::encode_startup_input({7, answers, ""}));
   return seeds;
+}
+
+}  // namespace seeds
+
+namespace seeds {
+
+namespace {
+
+// A small grid file in mapconv's layout: one Gaussian at (0.25, 0.25, 0.25) and its inversion
+// image, with `line_end` after every line.
+std::string small_grid(int n, const std::string& map_type, const std::string& line_end) {
+  std::string title = "Seed grid";
+  title.resize(51, ' ');
+  std::string text = title + map_type + line_end +
+                     "  10.00000  10.00000  10.00000   90.0000   90.0000   90.0000" + line_end;
+  char divisions[16];
+  std::snprintf(divisions, sizeof divisions, "%4d%4d%4d", n, n, n);
+  text += divisions + line_end;
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j) {
+      for (int k = 0; k < n; ++k) {
+        double value = 0.0;
+        for (const double centre : {0.25, 0.75}) {
+          const double dx = double(i) / n - centre, dy = double(j) / n - centre,
+                       dz = double(k) / n - centre;
+          value += 9.0 * std::exp(-40.0 * (dx * dx + dy * dy + dz * dz));
+        }
+        char line[32];
+        std::snprintf(line, sizeof line, "  %.9g", map_type == "DELF" ? value - 1.0 : value);
+        text += line + line_end;
+      }
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> peaks_seeds(const Example& example) {
+  using namespace std::string_literals;
+  const std::string grid = small_grid(8, "FOBS", "\r\n");
+  const std::string exp = "\0"s + example.experiment;
+  return {
+      "\0"s + grid,
+      "--holes\x01--count\x01"
+      "1\0"s +
+          small_grid(6, "DELF", "\n"),
+      "--group\x01P -1\0"s + grid,
+      "--json\x01-\x01--csv\x01x\0"s + grid + exp,
+      "--min-sigma=-1\x01--count=0\0"s + small_grid(5, "PTSN", "\r\n") + exp,
+  };
 }
 
 }  // namespace seeds

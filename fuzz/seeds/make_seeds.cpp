@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
     write_corpus(directory, "map", seeds::map_seeds(example));
     write_corpus(directory, "console", seeds::console_seeds());
     write_corpus(directory, "startup", seeds::startup_seeds(example));
+    write_corpus(directory, "peaks", seeds::peaks_seeds(example));
   } catch (const std::exception& error) {
     std::fprintf(stderr, "make_seeds: %s\n", error.what());
     return 1;

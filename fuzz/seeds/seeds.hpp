@@ -26,5 +26,7 @@ std::vector<std::string> store_seeds(const Example& example);
 std::vector<std::string> map_seeds(const Example& example);
 std::vector<std::string> console_seeds();
 std::vector<std::string> startup_seeds(const Example& example);
+// Command lines of grdpeaks with small grid files, with and without an experiment file.
+std::vector<std::string> peaks_seeds(const Example& example);
 
 }  // namespace seeds

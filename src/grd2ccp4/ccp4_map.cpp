@@ -19,16 +19,17 @@ namespace {
 constexpr int kModeReal32 = 2;
 constexpr int kFirstLabelWord = 57;
 constexpr int kRmsWord = 55;
+constexpr int kSpaceGroupWord = 23;
 constexpr std::size_t kLabelWidth = 80;
 
-// The grid file's values are in the map's order already: they are taken over, not copied.
-void fill_values(GridFile& grid, gemmi::Grid<float>& map) {
-  if (grid.values.size() != std::size_t(grid.divisions[0]) * std::size_t(grid.divisions[1]) *
-                                std::size_t(grid.divisions[2])) {
+// The values are in the map's order already: they are taken over, not copied.
+void fill_values(MapContent& content, gemmi::Grid<float>& map) {
+  const std::array<int, 3>& n = content.divisions;
+  if (content.values.size() != std::size_t(n[0]) * std::size_t(n[1]) * std::size_t(n[2])) {
     throw std::invalid_argument("the grid's values do not fill its divisions");
   }
-  map.data = std::move(grid.values);
-  map.set_size_without_checking(grid.divisions[0], grid.divisions[1], grid.divisions[2]);
+  map.data = std::move(content.values);
+  map.set_size_without_checking(n[0], n[1], n[2]);
 }
 
 std::string label_of(const std::string& title) {
@@ -43,20 +44,29 @@ std::uintmax_t file_bytes_of(const gemmi::Ccp4<float>& map) {
 
 }  // namespace
 
-gemmi::Ccp4<float> ccp4_map_of(GridFile grid) {
+gemmi::Ccp4<float> ccp4_map_of(MapContent content, const gemmi::SpaceGroup* group) {
   gemmi::Ccp4<float> map;
-  map.grid.spacegroup = &gemmi::get_spacegroup_p1();
-  map.grid.set_unit_cell(grid.lengths[0], grid.lengths[1], grid.lengths[2], grid.angles[0],
-                         grid.angles[1], grid.angles[2]);
-  fill_values(grid, map.grid);
+  map.grid.spacegroup = group != nullptr ? group : &gemmi::get_spacegroup_p1();
+  map.grid.set_unit_cell(content.lengths[0], content.lengths[1], content.lengths[2],
+                         content.angles[0], content.angles[1], content.angles[2]);
+  fill_values(content, map.grid);
   map.update_ccp4_header(kModeReal32, true);
+  // gemmi's table has a CCP4 number only for the first setting of a group: another setting (an
+  // origin choice 2) still carries the group's number beside its own operations.
+  if (group != nullptr && group->ccp4 == 0) map.set_header_i32(kSpaceGroupWord, group->number);
   // A flat map can leave a tiny negative variance behind in the statistics' rounding.
   if (!std::isfinite(map.hstats.rms)) {
     map.hstats.rms = 0.0;
     map.set_header_float(kRmsWord, 0.0f);
   }
-  map.set_header_str(kFirstLabelWord, label_of(grid.title));
+  map.set_header_str(kFirstLabelWord, label_of(content.title));
   return map;
+}
+
+gemmi::Ccp4<float> ccp4_map_of(GridFile grid, const gemmi::SpaceGroup* group) {
+  return ccp4_map_of(MapContent{std::move(grid.values), grid.divisions, grid.lengths, grid.angles,
+                                std::move(grid.title)},
+                     group);
 }
 
 namespace {

@@ -4,13 +4,16 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "analysis/space_group.hpp"
 #include "grd2ccp4/ccp4_map.hpp"
-#include "grd2ccp4/grid_reader.hpp"
+#include "gridfile/experiment_facts.hpp"
+#include "gridfile/grid_reader.hpp"
 #include "os/os.hpp"
 #include "textio/standard_options.hpp"
 #include "textio/text.hpp"
@@ -27,17 +30,21 @@ constexpr const char* kUsage =
     "NAME.ccp4 (the name with its extension replaced). A NAME without .grd stands for\n"
     "NAME.grd when no file NAME exists. The map holds 32-bit reals (mode 2), columns along x,\n"
     "rows along y, sections along z, sampled N1 N2 N3 over the whole cell from the origin,\n"
-    "space group P 1, with the minimum, maximum, mean and r.m.s. deviation in the header.\n"
+    "with the minimum, maximum, mean and r.m.s. deviation in the header. The space group's\n"
+    "number and operations go into the header's symmetry records: the group of the experiment\n"
+    "file NAME.EXP beside the grid file, or the one given by --group, or else P 1.\n"
     "\n"
-    "Options (as the first argument; any other first argument starting with \"-\" is refused,\n"
-    "so give a name starting with \"-\" as ./-name):\n"
-    "  -h, --help     show this text\n"
-    "  -V, --version  show the version\n"
+    "Options (first; any other first argument starting with \"-\" is refused, so give a name\n"
+    "starting with \"-\" as ./-name):\n"
+    "  --group SYMBOL  the map's space group, instead of the experiment file's\n"
+    "  -h, --help      show this text\n"
+    "  -V, --version   show the version\n"
     "\n"
     "Exit status:\n"
     "  0  the map was written\n"
-    "  1  the grid file could not be read or is malformed, OUT is the grid file itself, or the\n"
-    "     map could not be written (one line on standard error says which file, which line and\n"
+    "  1  the grid file could not be read or is malformed, OUT is the grid file itself, the\n"
+    "     --group symbol cannot be interpreted, or the map could not be written (one line on "
+    "standard error says which file, which line and\n"
     "     what; no map is left); also when the report line could not be written, which\n"
     "     standard error says (the map itself was written)\n"
     "  2  wrong arguments (none, more than two, or an unknown option)\n";
@@ -100,12 +107,14 @@ void refuse_output_that_is_input(const std::filesystem::path& input,
 
 // The report line is the run's account of the map: a run whose account was lost (standard output
 // closed, or on a full device) does not report success. The map stays: it is whole.
-void report(const std::filesystem::path& output, const gemmi::Ccp4<float>& map) {
+void report(const std::filesystem::path& output, const gemmi::Ccp4<float>& map,
+            const std::string& group) {
   errno = 0;
   const bool written =
-      std::printf("Wrote %s: %d x %d x %d points, minimum %g, maximum %g, mean %g, r.m.s. %g\n",
+      std::printf("Wrote %s: %d x %d x %d points, minimum %g, maximum %g, mean %g, r.m.s. %g%s\n",
                   os::name_of(output).c_str(), map.grid.nu, map.grid.nv, map.grid.nw,
-                  map.hstats.dmin, map.hstats.dmax, map.hstats.dmean, map.hstats.rms) >= 0 &&
+                  map.hstats.dmin, map.hstats.dmax, map.hstats.dmean, map.hstats.rms,
+                  group.c_str()) >= 0 &&
       std::fflush(stdout) == 0 && !std::ferror(stdout);
   if (!written) {
     throw std::runtime_error(std::string("the report could not be written: ") +
@@ -113,11 +122,54 @@ void report(const std::filesystem::path& output, const gemmi::Ccp4<float>& map) 
   }
 }
 
-void convert(const std::filesystem::path& input, const std::filesystem::path& output) {
+// The map's group as the header carries it, and its words for the report line (empty for none).
+struct HeaderGroup {
+  const gemmi::SpaceGroup* entry = nullptr;
+  std::string words;
+};
+
+// The group given, or the experiment file's. An experiment file that cannot be read costs the
+// map its group, not the map: a note on standard error says so, and the map says P 1.
+HeaderGroup header_group(const std::optional<std::string>& given,
+                         const std::filesystem::path& input, const gridfile::GridFile& grid) {
+  gridfile::GroupSource source;
+  try {
+    source = gridfile::map_group_source(given, input, grid);
+  } catch (const std::runtime_error& problem) {
+    std::fprintf(stderr, "grd2ccp4: %s; the map says P 1\n", problem.what());
+    return {};
+  }
+  if (!source.symbol) return {};
+  const std::string map_type = gridfile::map_type_of(grid.title);
+  std::optional<analysis::SpaceGroup> group;
+  if (given) {
+    group = analysis::group_for_map(*source.symbol, map_type, source.where);
+  } else if (!(group = analysis::group_of_symbol(*source.symbol, map_type))) {
+    std::fprintf(
+        stderr,
+        "grd2ccp4: %s: the space-group symbol \"%s\" cannot be interpreted; the map says P 1\n",
+        source.where.c_str(), source.symbol->c_str());
+    return {};
+  }
+  const gemmi::SpaceGroup* entry =
+      group->table_name.empty() ? nullptr : gemmi::find_spacegroup_by_name(group->table_name);
+  if (entry == nullptr) {
+    std::fprintf(stderr, "grd2ccp4: the space group %s has no number; the map says P 1\n",
+                 group->symbol.c_str());
+    return {};
+  }
+  return {entry, ", space group " + group->symbol + " (number " + std::to_string(entry->number) +
+                     (group->two_origins ? ", origin choice 2" : "") + ")"};
+}
+
+void convert(const std::optional<std::string>& group, const std::filesystem::path& input,
+             const std::filesystem::path& output) {
   refuse_output_that_is_input(input, output);
-  const gemmi::Ccp4<float> map = grd2ccp4::ccp4_map_of(grd2ccp4::read_grid_file(input));
+  gridfile::GridFile grid = gridfile::read_grid_file(input);
+  const HeaderGroup header = header_group(group, input, grid);
+  const gemmi::Ccp4<float> map = grd2ccp4::ccp4_map_of(std::move(grid), header.entry);
   grd2ccp4::write_ccp4_map(map, output);
-  report(output, map);
+  report(output, map, header.words);
 }
 
 }  // namespace
@@ -128,15 +180,22 @@ int main(int argc, char** argv) {
     return kFailure;
   }
   if (textio::answer_standard_option(argc, argv, kUsage, "grd2ccp4 " MAPCONV_VERSION)) return 0;
+  std::vector<std::string> arguments = os::program_arguments(argc, argv);
+  std::optional<std::string> group;
+  if (argc >= 3 && std::string_view(argv[1]) == "--group") {
+    group = arguments[2];
+    arguments.erase(arguments.begin() + 1, arguments.begin() + 3);
+    argv += 2;
+    argc -= 2;
+  }
   if (textio::refuse_unknown_option(argc, argv, kUsageLine)) return kUsageError;
   if (argc < 2 || argc > 3) {
     std::fputs(kUsageLine, stderr);
     return kUsageError;
   }
-  const std::vector<std::string> arguments = os::program_arguments(argc, argv);
   const std::filesystem::path input = grid_file_named(arguments[1]);
   try {
-    convert(input, argc == 3 ? os::path_of(arguments[2]) : default_output(input));
+    convert(group, input, argc == 3 ? os::path_of(arguments[2]) : default_output(input));
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "grd2ccp4: %s\n", failure.what());
     return kFailure;

@@ -34,7 +34,8 @@ std::string page_case_name(std::string page) {
   return page.substr(0, page.find('.'));
 }
 
-INSTANTIATE_TEST_SUITE_P(Pages, ManPageTest, ::testing::Values("mapconv.1", "grd2ccp4.1"),
+INSTANTIATE_TEST_SUITE_P(Pages, ManPageTest,
+                         ::testing::Values("mapconv.1", "grd2ccp4.1", "grdpeaks.1"),
                          [](const auto& info) { return page_case_name(info.param); });
 
 // The make targets that the README's commands name: "make run", `make test-asan`, ...

@@ -13,12 +13,14 @@
 #include <gemmi/ccp4.hpp>
 #include <map>
 #include <ostream>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "grd2ccp4/ccp4_map.hpp"
-#include "grd2ccp4/grid_reader.hpp"
+#include "gridfile/grid_reader.hpp"
+#include "support/experiment_file.hpp"
 #include "support/files.hpp"
 #include "support/run_program.hpp"
 
@@ -311,7 +313,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A flat map has no spread: its r.m.s. deviation must come out as a number, not NaN.
 TEST(StatisticsTest, FlatMapHasAFiniteRms) {
-  grd2ccp4::GridFile grid;
+  gridfile::GridFile grid;
   grid.lengths = {4.0f, 5.0f, 6.0f};
   grid.angles = {90.0f, 90.0f, 90.0f};
   grid.divisions = {3, 3, 3};
@@ -338,7 +340,7 @@ TEST(MapReplacementTest, KeepsTheLinkAndThePermissionsOfTheReplacedMap) {
   fs::create_symlink("old.ccp4", directory / "S.ccp4");
 
   const gemmi::Ccp4<float> map =
-      grd2ccp4::ccp4_map_of(grd2ccp4::read_grid_file(directory / "S.grd"));
+      grd2ccp4::ccp4_map_of(gridfile::read_grid_file(directory / "S.grd"));
   grd2ccp4::write_ccp4_map(map, directory / "S.ccp4");
 
   EXPECT_TRUE(fs::is_symlink(directory / "S.ccp4"));
@@ -619,3 +621,102 @@ TEST(OutputTargetTest, IsWrittenThroughOrRefusedButNeverReplaced) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string experiment_with_group(const std::string& symbol) {
+  return support::experiment_file_bytes({{"     VERSION", "    6"},
+                                         {"  FOUR CDAT1", "           1"},
+                                         {"CRS1  ABC   ", "   5.10000   6.20000   7.30000"},
+                                         {"CRS1  ANGLES", "   90.0000  101.5000   90.0000"},
+                                         {"CRS1  SG SYM", symbol}});
+}
+
+// The operations in the map's symmetry records, as gemmi reads them.
+std::set<std::string> header_operations(const gemmi::Ccp4<float>& map) {
+  std::set<std::string> triplets;
+  const int records = map.header_i32(24) / 80;
+  for (int r = 0; r < records; ++r) {
+    std::string text = map.header_str(257 + 20 * r, 80);
+    text.erase(text.find_last_not_of(' ') + 1);
+    triplets.insert(gemmi::parse_triplet(text).triplet());
+  }
+  return triplets;
+}
+
+std::set<std::string> table_operations(const char* name) {
+  std::set<std::string> triplets;
+  for (const gemmi::Op& op : gemmi::find_spacegroup_by_name(name)->operations()) {
+    triplets.insert(op.triplet());
+  }
+  return triplets;
+}
+
+}  // namespace
+
+// The group of the experiment file beside the grid file, or the one given, travels with the map:
+// its number and operations (gemmi's table of the same setting), and the report names it. An
+// experiment file whose group cannot be had leaves the map in P 1 with a note.
+TEST(SpaceGroupHeaderTest, TheGroupTravelsWithTheMap) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> arguments;
+    Files files;
+    int number;
+    const char* table_name;
+    std::string report_end;
+    std::string error;
+  };
+  const std::string grid = grid_file(GridText{});
+  const std::vector<Case> cases = {
+      {"experiment file",
+       {"S.grd"},
+       {{"S.grd", grid}, {"S.EXP", experiment_with_group("P 21/c")}},
+       14,
+       "P 1 21/c 1",
+       ", space group P 21/c (number 14)\n",
+       ""},
+      {"given, two origins",
+       {"--group", "F d -3 m", "S.grd"},
+       {{"S.grd", grid}},
+       227,
+       "F d -3 m:2",
+       ", space group F d -3 m (number 227, origin choice 2)\n",
+       ""},
+      {"given over the experiment file's",
+       {"--group", "C 2/c", "S.grd"},
+       {{"S.grd", grid}, {"S.EXP", experiment_with_group("P 21/c")}},
+       15,
+       "C 1 2/c 1",
+       ", space group C 2/c (number 15)\n",
+       ""},
+      {"experiment file with a symbol that is no group",
+       {"S.grd"},
+       {{"S.grd", grid}, {"S.EXP", experiment_with_group("Q 9")}},
+       1,
+       "P 1",
+       "\n",
+       "grd2ccp4: S.EXP: the space-group symbol \"Q 9\" cannot be interpreted; the map says P "
+       "1\n"},
+  };
+  for (const Case& c : cases) {
+    const support::RunResult run = run_grd2ccp4(c.arguments, c.files);
+    ASSERT_EQ(run.exit_status, 0) << c.name << ": " << run.standard_error;
+    EXPECT_EQ(run.standard_error, c.error) << c.name;
+    EXPECT_TRUE(run.standard_output.ends_with("r.m.s. 82.4237" + c.report_end))
+        << c.name << ": " << run.standard_output;
+    const gemmi::Ccp4<float> map = map_of(run.files.at("S.ccp4"));
+    EXPECT_EQ(map.header_i32(23), c.number) << c.name;
+    ASSERT_NE(map.grid.spacegroup, nullptr);
+    EXPECT_EQ(map.grid.spacegroup->number, c.number) << c.name;
+    EXPECT_EQ(header_operations(map), table_operations(c.table_name)) << c.name;
+    // The data still cover the whole cell.
+    EXPECT_EQ(map.header_3i32(1), (std::array<int, 3>{3, 4, 5}));
+    EXPECT_EQ(map.grid.get_value_q(2, 3, 4), marker(2, 3, 4));
+  }
+  const support::RunResult wrong = run_grd2ccp4({"--group", "X 1", "S.grd"}, {{"S.grd", grid}});
+  EXPECT_EQ(wrong.exit_status, 1);
+  EXPECT_EQ(wrong.standard_error,
+            "grd2ccp4: --group: the space-group symbol \"X 1\" cannot be interpreted\n");
+  EXPECT_EQ(wrong.files.size(), 1u);
+}

@@ -344,6 +344,36 @@ TEST_F(ViewerMap, PassesTheStrictMrc2014Validator) {
   EXPECT_EQ(status, 0) << output;
 }
 
+// With the experiment file beside the grid file, the map carries the space group: gemmi reads
+// it back from the header, the strict validator still passes and PyMOL still opens it.
+TEST_F(ViewerMap, CarriesTheExperimentsSpaceGroup) {
+  const Conversion conversion = convert(kBaddeleyite);
+  ASSERT_EQ(conversion.run.exit_status, 0) << conversion.run.standard_error;
+  support::write_file_bytes(work_ / "BADD.grd", conversion.run.files.at("REAL.grd"));
+  support::write_file_bytes(work_ / "BADD.EXP", conversion.run.files.at("REAL.EXP"));
+  const auto [report, converted] =
+      run_command(work_.path(), std::string(GRD2CCP4_PROGRAM) + " BADD");
+  ASSERT_EQ(converted, 0) << report;
+  EXPECT_TRUE(report.ends_with(", space group P 21/c (number 14)\n")) << report;
+  const auto [read, status] =
+      run_command(work_.path(),
+                  "python3 -c 'import gemmi, mrcfile, sys; m = gemmi.read_ccp4_map(\"BADD.ccp4\"); "
+                  "print(m.grid.spacegroup.number, len(m.grid.spacegroup.operations()), "
+                  "mrcfile.validate(\"BADD.ccp4\"))'");
+  EXPECT_EQ(status, 0) << read;
+  EXPECT_TRUE(read.ends_with("File appears to be valid.\n14 4 True\n")) << read;
+  support::write_file_bytes(work_ / "group.pml",
+                            "load BADD.ccp4\n"
+                            "isomesh mesh, BADD, 1.0\n"
+                            "python\n"
+                            "with open('group.txt', 'w') as seen:\n"
+                            "    seen.write(' '.join(cmd.get_names()) + '\\n')\n"
+                            "python end\n");
+  const auto [output, loaded] = run_command(work_.path(), "pymol -cq group.pml");
+  EXPECT_EQ(loaded, 0) << output;
+  EXPECT_EQ(support::read_file_bytes(work_ / "group.txt"), "BADD mesh\n");
+}
+
 TEST_F(ViewerMap, OpensAndContoursInPymol) {
   // PyMOL echoes every command; what it has seen goes to a file of its own.
   support::write_file_bytes(work_ / "look.pml",

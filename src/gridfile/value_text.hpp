@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace grd2ccp4 {
+namespace gridfile {
 
 // Reads the number at the start of [first, last) when it is written the way mapconv writes its
 // values: [-]digits[.digits][(E|e)[+|-]digits], at least one digit before the exponent and at most
@@ -28,4 +28,4 @@ bool read_finite_float(const char* first, const char* last, float& value);
 const char* read_plain_value_lines(const char* line, const char* last, std::size_t longest,
                                    std::size_t room, std::vector<float>& values);
 
-}  // namespace grd2ccp4
+}  // namespace gridfile

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace grd2ccp4 {
+namespace gridfile {
 
 struct GridFile {
   std::string title;               // line 1 without its line end
@@ -42,4 +42,7 @@ class GridFileError : public std::runtime_error {
 // a finite number, or the number of value lines differs from N1 x N2 x N3.
 GridFile read_grid_file(const std::filesystem::path& path);
 
-}  // namespace grd2ccp4
+// The map type that a title of mapconv's grid file ends with (FOBS, DELF, ...): its last word.
+std::string map_type_of(const std::string& title);
+
+}  // namespace gridfile

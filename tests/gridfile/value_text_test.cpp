@@ -1,5 +1,5 @@
 // The quick reading of value texts against std::strtof, bit for bit.
-#include "grd2ccp4/value_text.hpp"
+#include "gridfile/value_text.hpp"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ void expect_as_strtof(const std::string& text) {
   const float expected = std::strtof(text.c_str(), &expected_end);
   const bool taken = std::isfinite(expected) && mantissa_digits(text) <= 19;
   float value = 0.0f;
-  const char* end = grd2ccp4::read_decimal_float(text.data(), text.data() + text.size(), value);
+  const char* end = gridfile::read_decimal_float(text.data(), text.data() + text.size(), value);
   if (!taken) {
     EXPECT_EQ(end, nullptr) << text;
     return;
@@ -103,7 +103,7 @@ TEST(DecimalFloatTest, EndsWhereTheNumberEndsOrRefuses) {
   }
   for (const auto& [text, length] : cases) {
     float value = 7.0f;
-    const char* end = grd2ccp4::read_decimal_float(text.data(), text.data() + text.size(), value);
+    const char* end = gridfile::read_decimal_float(text.data(), text.data() + text.size(), value);
     EXPECT_EQ(end, length == 0 ? nullptr : text.data() + length) << text;
     float expected = 7.0f;
     std::from_chars(text.data(), text.data() + length, expected);
@@ -134,7 +134,7 @@ TEST(PlainValueLinesTest, StopsBeforeTheFirstLineOfAnotherForm) {
       {longest + "\n", 10, 1025, {1.0f}}};
   for (const PlainLinesCase& c : cases) {
     std::vector<float> values;
-    const char* end = grd2ccp4::read_plain_value_lines(c.text.data(), c.text.data() + c.text.size(),
+    const char* end = gridfile::read_plain_value_lines(c.text.data(), c.text.data() + c.text.size(),
                                                        1024, c.room, values);
     EXPECT_EQ(end - c.text.data(), static_cast<std::ptrdiff_t>(c.read)) << c.text.substr(0, 20);
     EXPECT_EQ(values, c.values) << c.text.substr(0, 20);

@@ -1,4 +1,4 @@
-#include "grd2ccp4/grid_reader.hpp"
+#include "gridfile/grid_reader.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -15,10 +15,10 @@
 #include <string_view>
 #include <thread>
 
-#include "grd2ccp4/value_text.hpp"
+#include "gridfile/value_text.hpp"
 #include "os/os.hpp"
 
-namespace grd2ccp4 {
+namespace gridfile {
 
 namespace {
 
@@ -508,4 +508,12 @@ GridFile read_grid_file(const std::filesystem::path& path) {
   return grid;
 }
 
-}  // namespace grd2ccp4
+std::string map_type_of(const std::string& title) {
+  const std::size_t end = title.find_last_not_of(' ');
+  if (end == std::string::npos) return "";
+  const std::size_t start = title.find_last_of(' ', end);
+  return title.substr(start == std::string::npos ? 0 : start + 1,
+                      start == std::string::npos ? end + 1 : end - start);
+}
+
+}  // namespace gridfile

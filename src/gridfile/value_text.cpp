@@ -1,4 +1,4 @@
-#include "grd2ccp4/value_text.hpp"
+#include "gridfile/value_text.hpp"
 
 #include <array>
 #include <bit>
@@ -12,7 +12,7 @@
 #include <string>
 #include <system_error>
 
-namespace grd2ccp4 {
+namespace gridfile {
 
 namespace {
 
@@ -189,4 +189,4 @@ const char* read_plain_value_lines(const char* line, const char* last, std::size
   return line;
 }
 
-}  // namespace grd2ccp4
+}  // namespace gridfile
