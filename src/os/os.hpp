@@ -157,6 +157,10 @@ bool local_time(std::time_t time, std::tm& parts);
 // Makes sure that standard input, output and error are open, putting the null device where one
 // is closed, so that no file the program opens takes their place; false when that fails.
 bool hold_standard_streams();
+// Shows the UTF-8 text the programs write as such on a console whose code page is another, until
+// the process ends (Windows sets the console's output code page and restores it at the end;
+// nothing to do elsewhere).
+void use_utf8_console_output();
 // Ends the process at once, as after a failed file operation: abnormally on POSIX (the abort
 // signal, status 134 in a shell), with status 3 on Windows.
 [[noreturn]] void abort_process();
