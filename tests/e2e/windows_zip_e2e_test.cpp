@@ -98,9 +98,11 @@ TEST(WindowsZip, FirstCommandOfTheReadmeConvertsTheExample) {
   const std::string line = readme.substr(command + 2, readme.find('\r', command) - command - 2);
   EXPECT_EQ(line, "..\\mapconv.exe SILICON");
   const std::string wine = "WINEDEBUG=-all " + support::wine_program();
-  const auto [output, status] =
-      support::run_shell_command("cd " + shell_quoted(folder / "example") +
-                                 " && TARN= tarn= TZ=UTC " + wine + " '" + line + "' < /dev/null");
+  const std::string program = line.substr(0, line.find(' '));  // quoted for its backslash
+  const std::string arguments = line.substr(program.size());
+  const auto [output, status] = support::run_shell_command(
+      "cd " + shell_quoted(folder / "example") + " && TARN= tarn= TZ=UTC " + wine + " '" + program +
+      "'" + arguments + " < /dev/null");
   EXPECT_EQ(status, 0) << output;
   const Files example = example_files();
   support::RunRequest on_linux = request_for(example, "SILICON");
