@@ -161,7 +161,10 @@ windows: deps-windows $(WINDOWS_BUILD)/CMakeCache.txt
 	  $(WINDOWS_BUILD)/tests/startup/console_driver/console_driver.exe \
 	  $(WINDOWS_BUILD)/tests/startup/strtrn_driver/strtrn_driver.exe $(WINDOWS_PROGRAMS)
 
-windows-zip: windows
+# The zip's example is written by the example writer of the Linux build.
+windows-zip: windows $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) --target make_example
+	cmake -S . -B $(WINDOWS_BUILD) -DMAPCONV_EXAMPLE_WRITER=$(abspath $(BUILD))/examples/make_example
 	cmake --build $(WINDOWS_BUILD) --target windows_zip
 	@ls $(WINDOWS_ZIP)
 

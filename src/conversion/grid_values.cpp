@@ -83,12 +83,13 @@ class WriteTurn {
     return !failure_;
   }
 
-  // Passes the turn on after a chunk was written with `uncovered` points that had no image.
-  void pass_on(SearchStart end_of_chunk, PointIndex uncovered) {
+  // Passes the turn on after a chunk was written with its counts.
+  void pass_on(SearchStart end_of_chunk, const GridValueCounts& chunk_counts) {
     {
       std::lock_guard lock(mutex_);
       end_of_written_ = end_of_chunk;
-      uncovered_written_ += uncovered;
+      written_.uncovered += chunk_counts.uncovered;
+      written_.interpolated += chunk_counts.interpolated;
       ++next_chunk_;
     }
     changed_.notify_all();
@@ -112,14 +113,14 @@ class WriteTurn {
   }
 
   // Read once every thread has ended.
-  PointIndex uncovered_written() const { return uncovered_written_; }
+  const GridValueCounts& written() const { return written_; }
 
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
   PointIndex next_chunk_ = 0;
   SearchStart end_of_written_;
-  PointIndex uncovered_written_ = 0;
+  GridValueCounts written_;
   std::exception_ptr failure_;
 };
 
@@ -178,7 +179,7 @@ class ChunkWriter {
         sample_and_format(first, end);
       }
       textio::write_whole_records(shared_.unit, text_);
-      turn.pass_on(sampler_.search_start(), uncovered_in_chunk_);
+      turn.pass_on(sampler_.search_start(), counts_in_chunk_);
       last_written = chunk;
       if (turn.failed()) return;
     }
@@ -195,22 +196,28 @@ class ChunkWriter {
     // Only the sampling that is written counts: a guess, or a chunk sampled again, is not.
     const std::int64_t uncovered_before = sampler_.uncovered_points();
     sample(first, end);
-    uncovered_in_chunk_ = sampler_.uncovered_points() - uncovered_before;
+    const PointIndex uncovered = sampler_.uncovered_points() - uncovered_before;
+    // A value without a code is interpolated, or 0 for a point without an image. Counted here,
+    // where the codes are looked at anyway, it costs the sampling nothing.
+    PointIndex without_code = 0;
     text_.resize(samples_.size() * (textio::kListRealMaxLength + shared_.line_end.size()));
     char* out = text_.data();
     for (std::size_t i = 0; i < samples_.size();) {
       if (i + textio::kListRealBatch <= samples_.size() && all_interpolated(i)) {
         out += format_interpolated(i, out);
+        without_code += static_cast<PointIndex>(textio::kListRealBatch);
         i += textio::kListRealBatch;
         continue;
       }
       if (i + kPrefetchDistance < samples_.size())
         prefetch_text_of(samples_[i + kPrefetchDistance]);
+      without_code += samples_[i].code == Sample::kNoCode;
       out += text_of(samples_[i], out);
       out += shared_.line_end.put(out);
       ++i;
     }
     text_.resize(static_cast<std::size_t>(out - text_.data()));
+    counts_in_chunk_ = {uncovered, without_code - uncovered};
   }
 
   // Interpolated values seldom recur: a batch of them is converted together.
@@ -259,7 +266,7 @@ class ChunkWriter {
   MapSampler sampler_;
   textio::ListRealCache cache_;
   std::vector<Sample> samples_;
-  PointIndex uncovered_in_chunk_ = 0;  // of the samples in hand
+  GridValueCounts counts_in_chunk_;  // of the samples in hand
   std::string text_;
 };
 
@@ -274,9 +281,9 @@ void write_share(const Conversion& c, PointIndex first_chunk) {
 
 }  // namespace
 
-std::int64_t write_grid_values(int unit, const MapBlock& block,
-                               const symmetry::OperatorSet& operators, int thread_count,
-                               std::int64_t guess_points) {
+GridValueCounts write_grid_values(int unit, const MapBlock& block,
+                                  const symmetry::OperatorSet& operators, int thread_count,
+                                  std::int64_t guess_points) {
   const GridWalk walk(block.grid_divisions);
   const ChunkPlan plan(walk.point_count(), std::max(thread_count, 1));
   WriteTurn turn;
@@ -294,7 +301,7 @@ std::int64_t write_grid_values(int unit, const MapBlock& block,
     if (!turn.failed()) write_share(conversion, 0);
   }
   turn.rethrow_failure();
-  return turn.uncovered_written();
+  return turn.written();
 }
 
 }  // namespace conversion

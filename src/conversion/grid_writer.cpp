@@ -1,5 +1,6 @@
 #include "conversion/grid_writer.hpp"
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -46,6 +47,68 @@ void report_uncovered_points(std::int64_t uncovered, std::int64_t points) {
                            " grid points are not covered by the stored block and are written as 0");
 }
 
+// "2,880" for 2880: counts of grid points are read more easily in groups of three digits.
+std::string grouped_digits(std::int64_t count) {
+  std::string digits = std::to_string(count);
+  for (std::ptrdiff_t at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
+    digits.insert(static_cast<std::size_t>(at), ",");
+  }
+  return digits;
+}
+
+bool on_the_grid(double fraction_of_edge, int divisions) {
+  const double steps = fraction_of_edge * divisions;
+  return std::abs(steps - std::round(steps)) < 1e-4;
+}
+
+// Whether every operation of the group takes the grid points to grid points along axis `i`: its
+// translations and centring vectors are whole steps there, and an axis that a rotation brings
+// onto it is divided as finely or as a divisor of it.
+bool carries_symmetry_along(const symmetry::OperatorSet& operators, const Triple& divisions,
+                            std::size_t i) {
+  for (int k = 0; k < operators.operator_count; ++k) {
+    const symmetry::SymmetryOperator& op = operators.operators[static_cast<std::size_t>(k)];
+    if (!on_the_grid(op.translation[i] / double{symmetry::kTwelfths}, divisions[i])) return false;
+    for (std::size_t j = 0; j < 3; ++j) {
+      if (j != i && op.rotation[i][j] != 0 && divisions[i] % divisions[j] != 0) return false;
+    }
+  }
+  for (int c = 0; c < operators.centring_count; ++c) {
+    if (!on_the_grid(operators.centring[static_cast<std::size_t>(c)][i], divisions[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// "y", "x and z": the axes along which the grid does not carry the group's symmetry.
+std::string axes_not_carried(const symmetry::OperatorSet& operators, const Triple& divisions) {
+  std::string axes;
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (carries_symmetry_along(operators, divisions, i)) continue;
+    if (!axes.empty()) axes += " and ";
+    axes += static_cast<char>('x' + i);
+  }
+  return axes;
+}
+
+// A grid that does not carry the group's translations holds values interpolated between stored
+// points beside stored ones: an atom may then show two heights at two of its images, and nothing
+// in the file tells such a map from an exact one.
+void report_interpolated_points(std::int64_t interpolated, const symmetry::OperatorSet& operators,
+                                const MapBlock& block) {
+  if (interpolated == 0) return;
+  const Triple& n = block.grid_divisions;
+  const std::string axes = axes_not_carried(operators, n);
+  textio::write_record(textio::kErrorOutput, "(A)",
+                       textio::program_name() + ": note: the grid " + std::to_string(n[0]) + " x " +
+                           std::to_string(n[1]) + " x " + std::to_string(n[2]) +
+                           " does not carry the symmetry" + (axes.empty() ? "" : " along " + axes) +
+                           ": " + grouped_digits(interpolated) + " of " +
+                           grouped_digits(grid_point_count(block)) +
+                           " points are interpolated between stored points");
+}
+
 }  // namespace
 
 void write_grid_file(const ConversionRun& run, const GridFile& grid, const LoadedMap& map,
@@ -54,9 +117,10 @@ void write_grid_file(const ConversionRun& run, const GridFile& grid, const Loade
   textio::write_list(run.terminal_unit,
                      "Writing file: ", textio::fit(textio::unit_file_name(unit), kShownNameLength));
   write_grid_header(unit, map.title_line, grid.cell, map.block.grid_divisions);
-  const std::int64_t uncovered = write_grid_values(unit, map.block, operators, thread_count);
+  const GridValueCounts counts = write_grid_values(unit, map.block, operators, thread_count);
   textio::close_unit(unit);
-  report_uncovered_points(uncovered, grid_point_count(map.block));
+  report_uncovered_points(counts.uncovered, grid_point_count(map.block));
+  report_interpolated_points(counts.interpolated, operators, map.block);
 }
 
 }  // namespace conversion

@@ -2,11 +2,15 @@
 #include <string>
 
 #include "conversion/driver.hpp"
+#include "conversion/map_file.hpp"
 #include "expfile/atom_data.hpp"
+#include "expfile/experiment_path.hpp"
 #include "os/os.hpp"
 #include "startup/console_input.hpp"
 #include "textio/entry.hpp"
 #include "textio/standard_options.hpp"
+#include "textio/text.hpp"
+#include "textio/units.hpp"
 
 namespace {
 
@@ -24,6 +28,11 @@ constexpr const char* kUsage =
     "run out the terminal is asked. Answers no question took are named at the end on standard\n"
     "error (\"mapconv: arguments not used: ...\"); the exit status is as without them. For\n"
     "example: mapconv SILICON FOBS\n"
+    "\n"
+    "With a single map file no question is asked: a map type given as the first answer is\n"
+    "then checked against that file. Its own type is taken silently; any other type stops\n"
+    "the run with status 1 before anything is written (\"FOBS was asked for, but the only\n"
+    "map of ALPHA is ALPHA.DEL (DELF)\"), so a script gets the map it asked for or none.\n"
     "\n"
     "Reads:\n"
     "  NAME.EXP   the experiment file, brought to the current version when it is older\n"
@@ -50,15 +59,20 @@ constexpr const char* kUsage =
     "\n"
     "Options (only as the first argument; any other first argument starting with \"-\" is\n"
     "refused with status 2, so give a name starting with \"-\" as ./-name):\n"
-    "  -h, --help     show this text\n"
+    "  -h, --help, /? show this text\n"
     "  -V, --version  show the version\n"
+    "\n"
+    "Standard error also carries a note when the grid does not carry the group's symmetry\n"
+    "and values are interpolated between stored points (\"mapconv: note: ...\").\n"
     "\n"
     "Exit status:\n"
     "  0    the grid file was written\n"
-    "  1    the run stopped without its result: a line \"STOP <text> statement executed\" on\n"
-    "       standard error says where; when standard error is empty, a failed file operation\n"
-    "       was reported on standard output (\" FORTRAN error number ... on unit ...\");\n"
-    "       also when the terminal output could not be written, which standard error says\n"
+    "  1    the run stopped without its result: a line on standard error starting with\n"
+    "       \"mapconv: \" names the cause in words (also for a failed file operation reported\n"
+    "       on standard output as \" FORTRAN error number ... on unit ...\"), and a line\n"
+    "       \"STOP <text> statement executed\" says where, for a stop that has a text;\n"
+    "       also when the terminal output could not be written, which standard error says.\n"
+    "       A run that succeeds writes only warnings and notes there\n"
     "  2    an unexpected error of the program, or an unknown option; one line on standard\n"
     "       error names it\n"
     "  134  (abort signal; 3 on Windows) a file operation failed; its report is on\n"
@@ -77,6 +91,21 @@ bool report_untaken_answers() {
   const bool written =
       std::fprintf(stderr, "mapconv: arguments not used: %s\n", untaken.c_str()) > 0;
   return std::fflush(stderr) == 0 && written;
+}
+
+// `mapconv runs/ALPHA.FOB` looks for the experiment file runs/ALPHA.FOB.EXP, which is hardly ever
+// there: a run that failed on a map file's name is told which name to give.
+void hint_at_experiment_name() {
+  if (textio::argument_count() < 2) return;
+  const std::string name = textio::argument(1);
+  const std::optional<std::string> experiment = conversion::experiment_of_map_file(name);
+  if (!experiment) return;
+  const std::size_t name_start = os::file_name_start(name);
+  const std::string as_opened =
+      name.substr(0, name_start) + textio::upper_case(name.substr(name_start));
+  if (textio::file_exists(expfile::ExperimentPath::of_name(as_opened).experiment_file())) return;
+  std::fprintf(stderr, "mapconv: %s is a map file: give the experiment's name (mapconv %s)\n",
+               name.c_str(), experiment->c_str());
 }
 
 // Where the atom data of the installation lies: under the installation prefix, or, where the
@@ -99,13 +128,15 @@ int main(int argc, char** argv) {
     std::fputs("mapconv: a closed standard stream could not be held; nothing was done\n", stderr);
     return 1;
   }
+  os::use_utf8_console_output();
   if (textio::answer_standard_option(argc, argv, kUsage, "mapconv " MAPCONV_VERSION)) return 0;
-  if (textio::refuse_unknown_option(argc, argv, kUsageLine)) return kUsageError;
+  if (textio::refuse_unknown_option(argc, argv, "mapconv", kUsageLine)) return kUsageError;
   // Inside the run: the entry starts each run from the program's start state.
   const int status = textio::run_program(argc, argv, [](int, char**) {
     expfile::set_installed_directory(installed_directory());
     conversion::MAPCONV();
   });
+  if (status != 0) hint_at_experiment_name();
   const bool warned = report_untaken_answers();
   return warned || status != 0 ? status : 1;
 }

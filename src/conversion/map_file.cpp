@@ -1,5 +1,6 @@
 #include "conversion/map_file.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 #include <optional>
@@ -10,6 +11,7 @@
 #include "expfile/keys.hpp"
 #include "expfile/store.hpp"
 #include "startup/console_input.hpp"
+#include "startup/failure_cause.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/text.hpp"
@@ -73,58 +75,131 @@ std::optional<std::string> try_open_map(int unit, const std::string& name,
   return textio::status_message(status);
 }
 
-// The map types of `experiment` whose files exist, each followed by a comma.
-std::string available_map_types(const expfile::ExperimentPath& experiment, int& count) {
-  std::string available;
-  count = 0;
+// The map types of `experiment` whose files exist, in the order of the question.
+std::vector<std::string> available_map_types(const expfile::ExperimentPath& experiment) {
+  std::vector<std::string> available;
   for (const std::string& type : map_types()) {
-    if (textio::file_exists(experiment.map_file(type))) {
-      available += type + ",";
-      ++count;
-    }
+    if (textio::file_exists(experiment.map_file(type))) available.push_back(type);
   }
   return available;
 }
 
-// The map type to try: the only one available on the first pass, else the user's answer.
-std::string chosen_map_type(const std::string& available, bool ask) {
-  if (!ask) return available.substr(0, kTypeLength);
+// The types joined by `separator`.
+std::string joined(const std::vector<std::string>& types, std::string_view separator) {
+  std::string text;
+  for (const std::string& type : types) {
+    if (!text.empty()) text += separator;
+    text += type;
+  }
+  return text;
+}
+
+bool is_map_type(const std::string& answer) {
+  const std::vector<std::string> types = map_types();
+  return std::find(types.begin(), types.end(), answer) != types.end();
+}
+
+// Why an answer that names none of the experiment's map files is not tried: trying it could only
+// blame a file that does not exist, or the experiment file's records.
+std::optional<std::string> not_an_available_type(const std::string& answer,
+                                                 const std::vector<std::string>& available,
+                                                 const std::string& experiment_name) {
+  if (std::find(available.begin(), available.end(), answer) != available.end()) return {};
+  const std::string types = joined(available, ", ");
+  const std::string_view given = textio::trim_right(answer);
+  if (given.empty())
+    return "No map type was given; the map types of " + experiment_name + " are: " + types;
+  return std::string(given) + " is not one of the map types of " + experiment_name + ": " + types;
+}
+
+std::string asked_answer(const std::vector<std::string>& available) {
   std::string answer(kTypeLength, ' ');
-  startup::GETANS("Enter map type wanted (" + available + "QUIT)", startup::kNextToken, answer);
+  const startup::NamedQuestion question("the map-type question");
+  startup::GETANS("Enter map type wanted (" + joined(available, ",") + ",QUIT)",
+                  startup::kNextToken, answer);
   startup::UPCASE(answer, static_cast<int>(kTypeLength));
   if (answer == kQuitAnswer) textio::stop_run(std::string(kOpnfmpStop));
   return answer;
 }
 
+// The map type that the next answer typed ahead on the command line names, taken from the
+// answers; nothing when it names none. With one map file no question takes it, and a script
+// that asked for FOBS must not get the DELF map it did not ask for.
+std::optional<std::string> map_type_typed_ahead() {
+  const std::string first = startup::next_typed_ahead_answer();
+  if (first.empty() || first.size() > kTypeLength) return {};
+  std::string type = textio::upper_case(textio::fit(first, kTypeLength));
+  if (!is_map_type(type)) return {};
+  startup::GETANS("", startup::kNextToken, type);
+  startup::UPCASE(type, static_cast<int>(kTypeLength));
+  return type;
+}
+
+// Stops the run when the command line asked for another type than that of the only map file.
+void require_asked_type(const ConversionRun& run, const std::string& only_type) {
+  const std::optional<std::string> asked = map_type_typed_ahead();
+  if (!asked || *asked == only_type) return;
+  const std::string cause = *asked + " was asked for, but the only map of " + run.experiment.name +
+                            " is " + run.experiment.map_file(only_type) + " (" + only_type + ")";
+  textio::write_record(run.terminal_unit, "(A)", " **** " + cause + " ****");
+  startup::write_failure_cause(cause);
+  textio::stop_run(std::string(kOpnfmpStop));
+}
+
+[[noreturn]] void refuse_no_map_file(const ConversionRun& run) {
+  const expfile::ExperimentPath& experiment = run.experiment;
+  std::string cause = "no Fourier map file was found for " + experiment.name;
+  textio::write_record(run.terminal_unit, "(A)",
+                       " **** No Fourier map file was found for " + experiment.name + " ****");
+  for (const std::string& type : map_types()) {
+    const std::optional<std::string> other =
+        startup::file_name_in_other_case(experiment.map_file(type));
+    if (!other) continue;
+    const std::string hint = *other + " is there, but map file names are upper-cased: rename it";
+    textio::write_record(run.terminal_unit, "(A)", " **** " + hint + " ****");
+    cause += " (" + hint + ")";
+    break;
+  }
+  startup::write_failure_cause(cause);
+  textio::stop_run(std::string(kOpnfmpStop));
+}
+
 }  // namespace
 
+std::optional<std::string> experiment_of_map_file(std::string_view name) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot == 0 || dot + 4 != name.size()) return {};
+  const std::string extension = textio::upper_case(name.substr(dot + 1));
+  for (const std::string& type : map_types()) {
+    if (type.substr(0, 3) == extension) return std::string(name.substr(0, dot));
+  }
+  return {};
+}
+
 OpenedMap open_map_file(const ConversionRun& run) {
-  const expfile::ExperimentPath& experiment = run.experiment;
-  const int terminal_unit = run.terminal_unit;
-  int available_count = 0;
-  const std::string available = available_map_types(experiment, available_count);
+  const std::vector<std::string> available = available_map_types(run.experiment);
   OpenedMap map;
   map.unit = run.experiment_unit;
   textio::NEWUNT(map.unit);
-  if (available_count == 0) {
-    textio::write_record(terminal_unit, "(A)",
-                         " **** No Fourier map file was found for " + experiment.name + " ****");
-    textio::stop_run(std::string(kOpnfmpStop));
-  }
-  for (bool ask = available_count > 1;; ask = true) {
-    const std::string type = chosen_map_type(available, ask);
-    const std::string name = experiment.map_file(type);
-    const std::optional<std::string> unopened =
-        try_open_map(map.unit, name, record_length(run.experiment_unit, type));
+  if (available.empty()) refuse_no_map_file(run);
+  if (available.size() == 1) require_asked_type(run, available.front());
+  for (bool ask = available.size() > 1;; ask = true) {
+    const std::string type = ask ? asked_answer(available) : available.front();
+    std::optional<std::string> unopened =
+        not_an_available_type(type, available, run.experiment.name);
+    const std::string name = run.experiment.map_file(type);
+    if (!unopened) {
+      unopened = try_open_map(map.unit, name, record_length(run.experiment_unit, type));
+      if (unopened) *unopened = name + " cannot be opened: " + *unopened;
+    }
     if (!unopened) {
       map.type = type;
       break;
     }
     // Asked again with no word of why, the user could only guess.
-    textio::write_record(terminal_unit, "(A)",
-                         " **** " + name + " cannot be opened: " + *unopened + " ****");
+    textio::write_record(run.terminal_unit, "(A)", " **** " + *unopened + " ****");
   }
-  textio::write_record(terminal_unit, "(A)", " A " + map.type + " file has been opened");
+  textio::write_record(run.terminal_unit, "(A)", " A " + map.type + " file has been opened");
   return map;
 }
 

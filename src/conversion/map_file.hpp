@@ -4,7 +4,9 @@
 // Threads: the main thread only (units and program-wide state have no lock).
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "conversion/conversion_run.hpp"
 
@@ -14,6 +16,10 @@ struct OpenedMap {
   std::string type;  // 4 characters
   int unit = 0;
 };
+
+// The experiment whose map file `name` names ("runs/ALPHA" for "runs/ALPHA.FOB", the extension
+// in any case), or nothing when `name` does not end in a map file's extension.
+std::optional<std::string> experiment_of_map_file(std::string_view name);
 
 // Finds the map files of the run's experiment, asks for the type when more than one exists, and
 // opens the chosen one, reporting on the run's terminal. No map file, or the answer "QUIT",

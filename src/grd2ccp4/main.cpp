@@ -1,5 +1,6 @@
 // grd2ccp4: turns a grid file written by mapconv into a CCP4/MRC map that map viewers open.
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -33,6 +34,13 @@ constexpr const char* kUsage =
     "with the minimum, maximum, mean and r.m.s. deviation in the header. The space group's\n"
     "number and operations go into the header's symmetry records: the group of the experiment\n"
     "file NAME.EXP beside the grid file, or the one given by --group, or else P 1.\n"
+    "A NAME ending in .grd, in any case, is the grid file's name as it stands.\n"
+    "\n"
+    "The report line names the map's values: their mean, their standard deviation about the\n"
+    "mean (the header's r.m.s. deviation), their r.m.s. (the square root of the mean square,\n"
+    "about zero), and the maximum and minimum, each also as standard deviations from the\n"
+    "mean (\"mean + 6.51 sd\"), the units in which viewers that normalise maps contour them;\n"
+    "then the space group when it is not P 1.\n"
     "\n"
     "Options (first; any other first argument starting with \"-\" is refused, so give a name\n"
     "starting with \"-\" as ./-name):\n"
@@ -69,7 +77,8 @@ std::string mapconv_grid_file(const std::string& name) {
 // found when that one is absent. Only "no such file" counts as absent; any other failure is left
 // to the reader to report.
 std::filesystem::path grid_file_named(const std::string& argument) {
-  if (argument.ends_with(".grd") || !is_absent(argument)) return os::path_of(argument);
+  if (textio::upper_case(argument).ends_with(".GRD") || !is_absent(argument))
+    return os::path_of(argument);
   const std::string written_by_mapconv = mapconv_grid_file(argument);
   const std::string as_typed = argument + ".grd";
   if (is_absent(written_by_mapconv) && !is_absent(as_typed)) return os::path_of(as_typed);
@@ -105,16 +114,33 @@ void refuse_output_that_is_input(const std::filesystem::path& input,
   }
 }
 
+// " (mean + 4.25 sd)": how far `value` lies from the mean in standard deviations; nothing for a
+// map whose values are all equal.
+std::string in_standard_deviations(double value, const gemmi::DataStats& stats) {
+  if (!(stats.rms > 0)) return "";
+  const double deviations = (value - stats.dmean) / stats.rms;
+  char text[64];
+  std::snprintf(text, sizeof text, " (mean %c %.3g sd)", deviations < 0 ? '-' : '+',
+                std::abs(deviations));
+  return text;
+}
+
 // The report line is the run's account of the map: a run whose account was lost (standard output
 // closed, or on a full device) does not report success. The map stays: it is whole.
 void report(const std::filesystem::path& output, const gemmi::Ccp4<float>& map,
             const std::string& group) {
   errno = 0;
+  // gemmi's "rms" is the standard deviation about the mean, as the CCP4 header wants it.
+  const gemmi::DataStats& stats = map.hstats;
+  const double root_mean_square = std::sqrt(stats.rms * stats.rms + stats.dmean * stats.dmean);
   const bool written =
-      std::printf("Wrote %s: %d x %d x %d points, minimum %g, maximum %g, mean %g, r.m.s. %g%s\n",
-                  os::name_of(output).c_str(), map.grid.nu, map.grid.nv, map.grid.nw,
-                  map.hstats.dmin, map.hstats.dmax, map.hstats.dmean, map.hstats.rms,
-                  group.c_str()) >= 0 &&
+      std::printf(
+          "Wrote %s: %d x %d x %d points, mean %g, standard deviation %g, r.m.s. %g, "
+          "maximum %g%s, minimum %g%s%s\n",
+          os::name_of(output).c_str(), map.grid.nu, map.grid.nv, map.grid.nw, stats.dmean,
+          stats.rms, root_mean_square, stats.dmax,
+          in_standard_deviations(stats.dmax, stats).c_str(), stats.dmin,
+          in_standard_deviations(stats.dmin, stats).c_str(), group.c_str()) >= 0 &&
       std::fflush(stdout) == 0 && !std::ferror(stdout);
   if (!written) {
     throw std::runtime_error(std::string("the report could not be written: ") +
@@ -179,6 +205,7 @@ int main(int argc, char** argv) {
     std::fputs("grd2ccp4: a closed standard stream could not be held; nothing was done\n", stderr);
     return kFailure;
   }
+  os::use_utf8_console_output();
   if (textio::answer_standard_option(argc, argv, kUsage, "grd2ccp4 " MAPCONV_VERSION)) return 0;
   std::vector<std::string> arguments = os::program_arguments(argc, argv);
   std::optional<std::string> group;
@@ -188,7 +215,7 @@ int main(int argc, char** argv) {
     argv += 2;
     argc -= 2;
   }
-  if (textio::refuse_unknown_option(argc, argv, kUsageLine)) return kUsageError;
+  if (textio::refuse_unknown_option(argc, argv, "grd2ccp4", kUsageLine)) return kUsageError;
   if (argc < 2 || argc > 3) {
     std::fputs(kUsageLine, stderr);
     return kUsageError;

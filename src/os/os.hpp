@@ -163,6 +163,10 @@ bool hold_standard_streams();
 // A write to a pipe whose reader has gone, or beyond the file-size limit, fails from then on
 // (EPIPE, EFBIG) where it would end the process with a signal.
 void fail_writes_instead_of_signals();
+// Shows the UTF-8 text the programs write as such on a console whose code page is another, until
+// the process ends (Windows sets the console's output code page and restores it at the end;
+// nothing to do elsewhere).
+void use_utf8_console_output();
 // Ends the process at once, as after a failed file operation: abnormally on POSIX (the abort
 // signal, status 134 in a shell), with status 3 on Windows.
 [[noreturn]] void abort_process();

@@ -435,6 +435,8 @@ bool hold_standard_streams() {
   return true;
 }
 
+void use_utf8_console_output() {}
+
 void abort_process() {
   std::abort();
 }

@@ -626,7 +626,27 @@ bool hold_standard_streams() {
   return true;
 }
 
+namespace {
+
+// The console's output code page before the program set UTF-8; 0 when it was left alone.
+UINT console_code_page_before = 0;
+
+void restore_console_code_page() {
+  if (console_code_page_before != 0) SetConsoleOutputCP(console_code_page_before);
+}
+
+}  // namespace
+
+// The console is the user's: its code page goes back to what it was however the program ends.
+void use_utf8_console_output() {
+  const UINT before = GetConsoleOutputCP();
+  if (before == 0 || before == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8)) return;
+  console_code_page_before = before;
+  std::atexit(restore_console_code_page);
+}
+
 void abort_process() {
+  restore_console_code_page();
   std::_Exit(3);
 }
 

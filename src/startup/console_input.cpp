@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "startup/failure_cause.hpp"
 #include "textio/entry.hpp"
 #include "textio/program_state.hpp"
 #include "textio/records.hpp"
@@ -251,6 +252,13 @@ std::string untaken_typed_ahead_answers() {
   return state.line_from_arguments ? rest_of_answer_line(state) : state.untaken_arguments;
 }
 
+std::string next_typed_ahead_answer() {
+  const AnswerState& state = answers();
+  if (!state.line_from_arguments) return "";
+  const std::string rest = rest_of_answer_line(state);
+  return rest.substr(0, rest.find_first_of(" \t,"));
+}
+
 void RDLINE(std::string_view prompt, std::string& line) {
   const std::string prompt_text = write_prompt_lines(prompt);
   bool terminal_failed = false;
@@ -325,6 +333,8 @@ void UPCASE(std::string& text, int length) {
 
 void IOERR(int status, int unit) {
   write_io_error_report(status, unit);
+  // The report's number means little to a script that logs the terminal away.
+  write_failure_cause(io_failure_cause(status, unit));
   textio::stop_run("");
 }
 

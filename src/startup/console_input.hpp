@@ -36,6 +36,10 @@ void type_ahead_arguments(int first);
 // empty when every one was taken. A question that reads a new line leaves the rest untaken.
 std::string untaken_typed_ahead_answers();
 
+// The next of the answers typed ahead by type_ahead_arguments, without taking it: what the next
+// question would take from them; empty when none is left to it.
+std::string next_typed_ahead_answer();
+
 // Finds the next token of `line` from the 1-based column `position`, which moves past the token
 // and its separator (blank, tab or comma). `token` keeps its width; it receives the token's
 // characters followed by the separator.
@@ -44,10 +48,12 @@ void NXTTOK(std::string_view line, int& position, std::string& token, int& token
 // Upper-cases the letters a-z among the first `length` characters of `text`.
 void UPCASE(std::string& text, int length);
 
-// Reports a failed I/O operation on the terminal and stops the run with an empty stop text.
+// Reports a failed I/O operation on the terminal, names its cause in words on standard error (see
+// failure_cause.hpp) and stops the run with an empty stop text.
 [[noreturn]] void IOERR(int status, int unit);
 
-// IOERR's report line alone, for callers that add a line before they stop.
+// IOERR's report line alone, for callers that add a line before they stop: they name the cause
+// on standard error themselves.
 void write_io_error_report(int status, int unit);
 
 }  // namespace startup

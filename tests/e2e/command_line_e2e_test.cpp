@@ -42,15 +42,16 @@ const char* const kUsage =
     "Exit status:\n  0 [^]*\n  1 [^]*\n  2 [^]*\n  134 [^]*\n";
 const char* const kVersion = "mapconv [0-9]+\\.[0-9]+\n";
 
-// "-h" gives Shorth, "--version" Longversion.
+// "-h" gives Shorth, "--version" Longversion, "/?" Slash.
 std::string option_case_name(std::string argument) {
+  if (argument == "/?") return "Slash";
   const std::size_t dashes = argument.find_first_not_of('-');
   return (dashes == 1 ? "Short" : "Long") + argument.substr(dashes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, OptionTest,
                          ::testing::Values(OptionCase{"-h", kUsage}, OptionCase{"--help", kUsage},
-                                           OptionCase{"-V", kVersion},
+                                           OptionCase{"/?", kUsage}, OptionCase{"-V", kVersion},
                                            OptionCase{"--version", kVersion}),
                          [](const auto& info) { return option_case_name(info.param.argument); });
 
@@ -62,7 +63,8 @@ TEST(OptionTest, AnyOtherOptionIsRefusedWithTheUsageLine) {
     EXPECT_EQ(run.exit_status, 2) << argument;
     EXPECT_EQ(run.standard_output, "") << argument;
     EXPECT_EQ(run.standard_error,
-              "Usage: mapconv [NAME [ANSWER...]]   (mapconv --help tells more)\n")
+              "mapconv: unknown option " + std::string(argument) +
+                  "\nUsage: mapconv [NAME [ANSWER...]]   (mapconv --help tells more)\n")
         << argument;
   }
   const support::RunResult run = run_mapconv({}, "./-x");
@@ -84,6 +86,33 @@ std::map<std::string, std::string> small_experiment() {
   return {
       {"ALPHA.EXP", support::experiment_file_bytes(experiment_records("Small", "P 1", crystal))},
       {"ALPHA.FOB", support::map_file_bytes(map)}};
+}
+
+// A map file's name given for the experiment's leads to NAME.FOB.EXP, which is not there: the
+// run says which name to give. Standard output is the missing experiment's as always.
+TEST(MapFileNamed, TellsTheExperimentsName) {
+  const std::map<std::string, std::string> files = small_experiment();
+  const struct {
+    const char* argument;
+    const char* hint;
+  } cases[] = {{"ALPHA.FOB",
+                "mapconv: ALPHA.FOB is a map file: give the experiment's name "
+                "(mapconv ALPHA)\n"},
+               {"runs/alpha.9fd",
+                "mapconv: runs/alpha.9fd is a map file: give the experiment's "
+                "name (mapconv runs/alpha)\n"}};
+  for (const auto& c : cases) {
+    const support::RunResult run = run_mapconv(files, c.argument);
+    EXPECT_EQ(run.exit_status, 1) << c.argument;
+    EXPECT_TRUE(run.standard_error.ends_with(c.hint)) << run.standard_error;
+    EXPECT_FALSE(run.files.contains("ALPHA.grd"));
+  }
+  // A name that only looks like one is left alone when its experiment file is there.
+  std::map<std::string, std::string> named_like_a_map = files;
+  named_like_a_map["ALPHA.DEL.EXP"] = files.at("ALPHA.EXP");
+  named_like_a_map["ALPHA.DEL.DEL"] = "";
+  const support::RunResult run = run_mapconv(named_like_a_map, "ALPHA.DEL");
+  EXPECT_EQ(run.standard_error.find("is a map file"), std::string::npos) << run.standard_error;
 }
 
 struct ExtraArgumentsCase {

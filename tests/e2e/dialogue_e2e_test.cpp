@@ -76,7 +76,9 @@ const std::string kNoFclcRecord =
     " **** ALPHA.FCL cannot be opened: the experiment file has no record-length record"
     " \" EXPR FCLCRL\" ****\n";
 const std::string kDelIsADirectory = " **** ALPHA.DEL cannot be opened: Is a directory ****\n";
-const std::string kNoFdf = " **** ALPHA.FDF cannot be opened: No such file or directory ****\n";
+// An answer that names no map file of the experiment is told which types it has.
+const std::string kNoFdf =
+    " **** FDFX is not one of the map types of ALPHA: FOBS, FCLC, DELF ****\n";
 const std::string kQuitStop = "STOP Run terminated in OPNFMP statement executed\n";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -137,9 +139,91 @@ INSTANTIATE_TEST_SUITE_P(CommandLineAnswers, DialogueTest,
                                           {"ALPHA.FCL", "ALPHA.DEL/inside"},
                                           "",
                                           " A FOBS",
-                                          "mapconv: arguments not used: FOBS\n",
+                                          "",
                                           0}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// With one map file no question takes the map type given on the command line: it is checked
+// against that file, so a script never converts a map it did not ask for.
+const std::string kOnlyDelf = "FOBS was asked for, but the only map of ALPHA is ALPHA.DEL (DELF)";
+const std::string kOnlyFobs = "PTSN was asked for, but the only map of ALPHA is ALPHA.FOB (FOBS)";
+const std::vector<std::string> kAllButFob = {"ALPHA.FCL", "ALPHA.DEL/inside"};
+
+INSTANTIATE_TEST_SUITE_P(AskedForTypes, DialogueTest,
+                         ::testing::Values(DialogueCase{"AnotherTypeStopsBeforeAnythingIsWritten",
+                                                        {"ALPHA", "FOBS"},
+                                                        {"ALPHA.FOB", "ALPHA.FCL"},
+                                                        "",
+                                                        " **** " + kOnlyDelf + " ****\n",
+                                                        "mapconv: " + kOnlyDelf + "\n" + kQuitStop,
+                                                        1},
+                                           DialogueCase{"ATypeWithoutAFileToo",
+                                                        {"ALPHA", "ptsn", "more"},
+                                                        kAllButFob,
+                                                        "",
+                                                        " **** " + kOnlyFobs + " ****\n",
+                                                        "mapconv: " + kOnlyFobs + "\n" + kQuitStop +
+                                                            "mapconv: arguments not used: more\n",
+                                                        1},
+                                           DialogueCase{"TheSameTypeInSmallLettersTakenSilently",
+                                                        {"ALPHA", "fobs,"},
+                                                        kAllButFob,
+                                                        "",
+                                                        " A FOBS",
+                                                        "",
+                                                        0},
+                                           DialogueCase{"AnAnswerThatIsNoTypeIsLeftAsBefore",
+                                                        {"ALPHA", "FOBSX"},
+                                                        kAllButFob,
+                                                        "",
+                                                        " A FOBS",
+                                                        "mapconv: arguments not used: FOBSX\n",
+                                                        0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Answers that name no map file of the experiment are told so with the types it has, and a run
+// that ends at the question says so on standard error, where a script's log does not hide it.
+INSTANTIATE_TEST_SUITE_P(
+    TrueReasons, DialogueTest,
+    ::testing::Values(
+        DialogueCase{
+            "EmptyAnswerAndATypeWithoutAFile",
+            {"ALPHA"},
+            {},
+            "\nptsn\nfobs\n",
+            kPrompt +
+                " **** No map type was given; the map types of ALPHA are: FOBS, FCLC, "
+                "DELF ****\n" +
+                kPrompt +
+                " **** PTSN is not one of the map types of ALPHA: FOBS, FCLC, DELF ****\n" +
+                kPrompt + " A FOBS",
+            "",
+            0},
+        DialogueCase{
+            "InputEndsAtTheQuestion",
+            {"ALPHA"},
+            {},
+            "fdfx\n",
+            kPrompt + kNoFdf + kPrompt + kPrompt + " FORTRAN error number  -1 on unit  5\n",
+            "mapconv: standard input ended at the map-type question\n",
+            1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The suite names map files in capitals: one in small letters is never opened, and the user is
+// told so, as for the experiment file.
+TEST(MapFileCase, AMapFileThatDiffersOnlyInCaseIsNamed) {
+  MAPCONV_SKIP_ON_WINDOWS("names that differ only in case are one name there");
+  std::map<std::string, std::string> files = experiment_files();
+  files["ALPHA.fob"] = files.at("ALPHA.FOB");
+  for (const char* name : {"ALPHA.FOB", "ALPHA.FCL", "ALPHA.DEL/inside"}) files.erase(name);
+  const support::RunResult run = run_mapconv(files, "ALPHA");
+  const std::string hint = "ALPHA.fob is there, but map file names are upper-cased: rename it";
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(dialogue(run.standard_output),
+            " **** No Fourier map file was found for ALPHA ****\n **** " + hint + " ****\n");
+  EXPECT_EQ(run.standard_error,
+            "mapconv: no Fourier map file was found for ALPHA (" + hint + ")\n" + kQuitStop);
+}
 
 }  // namespace
 }  // namespace e2e

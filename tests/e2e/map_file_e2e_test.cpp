@@ -278,6 +278,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"no_map_file",
                     {{"ALPHA.EXP", experiment("P 1")}},
                     " **** No Fourier map file was found for ALPHA ****\n",
+                    "mapconv: no Fourier map file was found for ALPHA\n"
                     "STOP Run terminated in OPNFMP statement executed\n"},
         RefusedCase{"null_map",
                     {{"ALPHA.EXP", experiment("P 1")},

@@ -85,5 +85,35 @@ TEST(WindowsZip, RunsUnpackedWithTheAtomDataBesideThePrograms) {
   }
 }
 
+// The first command of README.txt, as written, in the zip's own example folder: the example's
+// grid file is the Linux program's; /? is answered like --help.
+TEST(WindowsZip, FirstCommandOfTheReadmeConvertsTheExample) {
+  const char* zip = std::getenv("MAPCONV_TEST_WINDOWS_ZIP");
+  if (zip == nullptr || *zip == '\0') GTEST_SKIP() << "needs the Windows zip (make test-windows)";
+  const support::TempDirectory unpacked;
+  const fs::path folder = unpack(zip, unpacked.path());
+  const std::string readme = support::read_file_bytes(folder / "README.txt");
+  const std::size_t command = readme.find("  ..\\mapconv.exe ");
+  ASSERT_NE(command, std::string::npos) << readme;
+  const std::string line = readme.substr(command + 2, readme.find('\r', command) - command - 2);
+  EXPECT_EQ(line, "..\\mapconv.exe SILICON");
+  const std::string wine = "WINEDEBUG=-all " + support::wine_program();
+  const std::string program = line.substr(0, line.find(' '));  // quoted for its backslash
+  const std::string arguments = line.substr(program.size());
+  const auto [output, status] = support::run_shell_command(
+      "cd " + shell_quoted(folder / "example") + " && TARN= tarn= TZ=UTC " + wine + " '" + program +
+      "'" + arguments + " < /dev/null");
+  EXPECT_EQ(status, 0) << output;
+  const Files example = example_files();
+  support::RunRequest on_linux = request_for(example, "SILICON");
+  const support::RunResult linux_run = support::run_built_program(MAPCONV_PROGRAM, on_linux);
+  EXPECT_EQ(support::read_file_bytes(folder / "example" / "SILICON.grd"),
+            linux_run.files.at("SILICON.grd"));
+  const auto [help, help_status] =
+      support::run_shell_command(wine + " " + shell_quoted(folder / "mapconv.exe") + " /?", false);
+  EXPECT_EQ(help_status, 0);
+  EXPECT_TRUE(help.starts_with("Usage: mapconv [NAME [ANSWER...]]")) << help;
+}
+
 }  // namespace
 }  // namespace e2e

@@ -307,9 +307,44 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{"LongVersion", {"--version"}, 0, "grd2ccp4 " MAPCONV_TEST_VERSION "\n", ""},
         CommandLineCase{"NoArgument", {}, 2, "", kUsageError},
         CommandLineCase{"ThreeArguments", {"a.grd", "b.ccp4", "c"}, 2, "", kUsageError},
-        CommandLineCase{"UnknownOption", {"-x", "a.grd"}, 2, "", kUsageError},
-        CommandLineCase{"NearMissOfAnOption", {"--HELP"}, 2, "", kUsageError}),
+        CommandLineCase{"SlashQuestionMark", {"/?"}, 0, "Usage: grd2ccp4 NAME.grd [OUT]\n\n", ""},
+        CommandLineCase{
+            "UnknownOption", {"-x", "a.grd"}, 2, "", "grd2ccp4: unknown option -x\n" + kUsageError},
+        CommandLineCase{"NearMissOfAnOption",
+                        {"--HELP"},
+                        2,
+                        "",
+                        "grd2ccp4: unknown option --HELP\n" + kUsageError}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The report names each figure truly. Values 0, 0, 0 and 4: mean 1, standard deviation
+// sqrt((1 + 1 + 1 + 9) / 4) = sqrt(3), r.m.s. sqrt(16 / 4) = 2; the maximum lies
+// 3 / sqrt(3) = 1.73 standard deviations above the mean, the minimum 1 / sqrt(3) = 0.577 below.
+// A flat map has no spread to measure its extremes in.
+TEST(ReportTest, NamesMeanStandardDeviationRmsAndTheExtremesInStandardDeviations) {
+  const std::string header = kTitle + "\n" + kCellLine + "\n";
+  const support::RunResult run =
+      run_grd2ccp4({"S.grd"}, {{"S.grd", header + "   2   1   2\n  0.\n  0.\n  0.\n  4.\n"}});
+  EXPECT_EQ(run.exit_status, 0) << run.standard_error;
+  EXPECT_EQ(run.standard_output,
+            "Wrote S.ccp4: 2 x 1 x 2 points, mean 1, standard deviation 1.73205, r.m.s. 2, "
+            "maximum 4 (mean + 1.73 sd), minimum 0 (mean - 0.577 sd)\n");
+  const support::RunResult flat =
+      run_grd2ccp4({"F.grd"}, {{"F.grd", header + "   1   1   2\n  -2.\n  -2.\n"}});
+  EXPECT_EQ(flat.standard_output,
+            "Wrote F.ccp4: 1 x 1 x 2 points, mean -2, standard deviation 0, r.m.s. 2, "
+            "maximum -2, minimum -2\n");
+}
+
+// A name ending in .grd in any case is the grid file's own name: a missing M.GRD is named as
+// such, never as the M.GRD.grd of an experiment's name.
+TEST(GridFileName, ExtensionInCapitalsIsTheFilesOwnName) {
+  MAPCONV_SKIP_ON_WINDOWS("names that differ only in case are one name there");
+  const support::RunResult run = run_grd2ccp4({"M.GRD"}, {{"M.grd", kSmall}});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.standard_error,
+            "grd2ccp4: M.GRD: cannot read the file: No such file or directory\n");
+}
 
 // A flat map has no spread: its r.m.s. deviation must come out as a number, not NaN.
 TEST(StatisticsTest, FlatMapHasAFiniteRms) {

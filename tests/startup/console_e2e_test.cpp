@@ -206,7 +206,7 @@ TEST_F(ConsoleDriverTest, PlayCommandInsideAPlayedMacroGivesTheHelpBlock) {
 TEST_F(ConsoleDriverTest, EndOfInputRepeatsThePromptOnceThenReportsTheFailure) {
   const support::RunResult run = drive("", {"line", "4", "Q"});
   EXPECT_EQ(run.standard_output, " Q > Q > FORTRAN error number  -1 on unit  5\n");
-  EXPECT_EQ(run.standard_error, "");
+  EXPECT_EQ(run.standard_error, "console_driver: standard input ended\n");
   EXPECT_EQ(run.exit_status, 1);
 }
 
