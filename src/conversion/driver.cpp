@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "conversion/map_file.hpp"
 #include "expfile/keys.hpp"
 #include "expfile/store.hpp"
 #include "os/os.hpp"
@@ -75,12 +76,26 @@ ConversionRequest conversion_request(const ConversionRun& run) {
   return request;
 }
 
+namespace {
+
+// The terminal lines must not go into the grid file or a map file either (mapconv ALPHA
+// >>ALPHA.grd): the run ends before the opening of the experiment writes its first line.
+void refuse_streams_onto_run_files(const expfile::ExperimentPath& experiment) {
+  startup::refuse_streams_onto(experiment.grid_file(), "the grid file");
+  for (const std::string& map_file : existing_map_files(experiment)) {
+    startup::refuse_streams_onto(map_file, "a map file");
+  }
+}
+
+}  // namespace
+
 void MAPCONV() {
   // A script names its answers after the experiment, as a user types them ahead on one line.
   startup::type_ahead_arguments(2);
   int experiment_unit = 0, listing_unit = 0, terminal_unit = 0;
-  const startup::ExperimentName experiment = startup::start_experiment(
-      "MAPCONV", "SHARED", "TERM", experiment_unit, listing_unit, terminal_unit);
+  const startup::ExperimentName experiment =
+      startup::start_experiment("MAPCONV", "SHARED", "TERM", experiment_unit, listing_unit,
+                                terminal_unit, refuse_streams_onto_run_files);
   startup::BANNER(listing_unit, "MAPCONV", "Fourier map to grid convertion program");
   const ConversionRun run{experiment.path, experiment_unit, terminal_unit};
   // Returning is the run's normal end: the entry closes the units and exits with

@@ -61,6 +61,8 @@ std::string unusable_length_reason(const std::string& name, const RecordLength& 
 // Opens the map file `name` on `unit`; returns why it cannot be opened, or nothing.
 std::optional<std::string> try_open_map(int unit, const std::string& name,
                                         const RecordLength& length) {
+  // A FIFO would hold the run at its opening, a device or a directory is no map.
+  if (std::optional<std::string> refusal = textio::refusal_of_file_kind(name)) return refusal;
   const long long bytes = static_cast<long long>(length.words) * kMapWordBytes;
   if (bytes <= 0 || bytes > std::numeric_limits<int>::max()) {
     return unusable_length_reason(name, length);
@@ -174,6 +176,14 @@ std::optional<std::string> experiment_of_map_file(std::string_view name) {
     if (type.substr(0, 3) == extension) return std::string(name.substr(0, dot));
   }
   return {};
+}
+
+std::vector<std::string> existing_map_files(const expfile::ExperimentPath& experiment) {
+  std::vector<std::string> names;
+  for (const std::string& type : available_map_types(experiment)) {
+    names.push_back(experiment.map_file(type));
+  }
+  return names;
 }
 
 OpenedMap open_map_file(const ConversionRun& run) {

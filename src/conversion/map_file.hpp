@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "conversion/conversion_run.hpp"
 
@@ -25,5 +26,8 @@ std::optional<std::string> experiment_of_map_file(std::string_view name);
 // opens the chosen one, reporting on the run's terminal. No map file, or the answer "QUIT",
 // stops the run.
 OpenedMap open_map_file(const ConversionRun& run);
+
+// The map files of `experiment` that are there, in the order of the map-type question.
+std::vector<std::string> existing_map_files(const expfile::ExperimentPath& experiment);
 
 }  // namespace conversion

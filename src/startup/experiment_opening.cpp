@@ -12,6 +12,7 @@
 #include "expfile/store.hpp"
 #include "os/os.hpp"
 #include "startup/console_input.hpp"
+#include "startup/failure_cause.hpp"
 #include "startup/platform.hpp"
 #include "startup/upgrade.hpp"
 #include "startup/working_copy.hpp"
@@ -124,16 +125,11 @@ bool has_record(int unit, std::string_view key) {
   return expfile::KEYREAD(unit, key, value) == 0;
 }
 
-// The cause of a failing run goes to standard error as well, for scripts that log the terminal.
-void name_cause(const std::string& cause) {
-  textio::write_record(textio::kErrorOutput, "(A)", textio::program_name() + ": " + cause);
-}
-
 [[noreturn]] void refuse_experiment_file(const std::string& file_name, const std::string& reason) {
   textio::write_record(
       kTerminal, "(A)",
       " **** ERROR - File " + file_name + " is left as it is: " + reason + " ****");
-  name_cause(file_name + " is left as it is: " + reason);
+  write_failure_cause(file_name + " is left as it is: " + reason);
   textio::stop_run(kRefusedFileStop);
 }
 
@@ -146,10 +142,9 @@ void refuse_unless_regular(const std::string& file_name) {
   }
 }
 
-// Standard output or error that is the experiment file itself (mapconv NAME >>NAME.EXP) would
-// write the terminal lines into it. The refusal goes to the stream that is not the file, and the
-// run ends before either is written.
-void refuse_streams_onto(const std::string& file_name) {
+}  // namespace
+
+void refuse_streams_onto(const std::string& file_name, std::string_view description) {
   struct Stream {
     int unit;
     const char* name;
@@ -160,11 +155,13 @@ void refuse_streams_onto(const std::string& file_name) {
         Stream{textio::kErrorOutput, "standard error", kTerminal}}) {
     if (!textio::unit_is_file(stream.unit, file_name)) continue;
     textio::write_record(stream.other, "(A)",
-                         textio::program_name() + ": " + stream.name + " is the experiment file " +
-                             file_name + ": nothing was done");
+                         textio::program_name() + ": " + stream.name + " is " +
+                             std::string(description) + " " + file_name + ": nothing was done");
     textio::stop_run("");
   }
 }
+
+namespace {
 
 // A version that is not a whole number from 0 up names no layout: taking it for one would
 // rewrite the records of one layout as if they were of another.
@@ -295,20 +292,6 @@ void create_experiment(const ExperimentName& experiment, int& unit) {
   expfile::WRITEXP(unit, expfile::kDescriptionKey, "  " + title);
 }
 
-// A file beside `file_name` whose name differs from it only in case (the first in name order),
-// or nothing. Names are taken in capitals, so a file named in small letters is never opened.
-std::optional<std::string> same_file_name_but_case(const std::string& file_name) {
-  const std::size_t name_start = os::file_name_start(file_name);  // 0 without a directory part
-  const std::string directory = file_name.substr(0, name_start);
-  const std::string wanted = textio::upper_case(file_name.substr(name_start));
-  std::vector<std::string> found;
-  for (const std::string& name : os::directory_entries(directory)) {
-    if (textio::upper_case(name) == wanted) found.push_back(name);
-  }
-  if (found.empty()) return std::nullopt;
-  return directory + *std::min_element(found.begin(), found.end());
-}
-
 [[noreturn]] void report_unopened(std::string_view experiment_mode, const std::string& file_name,
                                   int status, int unit) {
   const std::string_view reason = is_mode(experiment_mode, kNotNeededMode)
@@ -316,8 +299,8 @@ std::optional<std::string> same_file_name_but_case(const std::string& file_name)
                                       : " does not exist - check your directory";
   textio::write_record(kTerminal, "(3A)", " ERROR - File ", file_name, reason);
   write_io_error_report(status, unit);
-  name_cause(file_name + " does not exist");
-  if (const std::optional<std::string> other = same_file_name_but_case(file_name)) {
+  write_failure_cause(file_name + " does not exist");
+  if (const std::optional<std::string> other = file_name_in_other_case(file_name)) {
     textio::write_record(kTerminal, "(3A)", " **** ", *other,
                          " is there, but experiment names are upper-cased: rename it ****");
   }
@@ -386,15 +369,17 @@ void STRTRN(std::string_view program_name, std::string_view experiment_mode,
                    terminal_unit);
 }
 
-ExperimentName start_experiment(std::string_view program_name, std::string_view experiment_mode,
-                                std::string_view listing_mode, int& experiment_unit,
-                                int& listing_unit, int& terminal_unit) {
+ExperimentName start_experiment(
+    std::string_view program_name, std::string_view experiment_mode, std::string_view listing_mode,
+    int& experiment_unit, int& listing_unit, int& terminal_unit,
+    const std::function<void(const expfile::ExperimentPath&)>& check_files) {
   terminal_unit = kTerminal;
   const ExperimentName experiment = GETNAM(program_name);
   const std::string file_name = experiment.path.experiment_file();
   textio::FileLock lock;
   lock_experiment(file_name, lock);
-  refuse_streams_onto(file_name);
+  refuse_streams_onto(file_name, "the experiment file");
+  if (check_files) check_files(experiment.path);
   refuse_unless_regular(file_name);
   if (int status = OPNEXP(kReadMode, file_name, experiment_unit)) {
     // Only a missing file is absent: one that is there but cannot be read is neither reported

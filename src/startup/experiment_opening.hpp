@@ -5,6 +5,7 @@
 // Threads: the main thread only (units and program-wide state have no lock).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,9 +52,12 @@ void STRTRN(std::string_view program_name, std::string_view experiment_mode,
             int& terminal_unit);
 
 // STRTRN, returning the experiment it opened, for callers that work on its other files.
-ExperimentName start_experiment(std::string_view program_name, std::string_view experiment_mode,
-                                std::string_view listing_mode, int& experiment_unit,
-                                int& listing_unit, int& terminal_unit);
+// `check_files`, when given, is called with the experiment once it is named and locked, before
+// anything is written or opened: the caller's refusals of its own files come first.
+ExperimentName start_experiment(
+    std::string_view program_name, std::string_view experiment_mode, std::string_view listing_mode,
+    int& experiment_unit, int& listing_unit, int& terminal_unit,
+    const std::function<void(const expfile::ExperimentPath&)>& check_files = nullptr);
 
 // Opens the experiment file `file_name` for direct access on the first free unit from `unit`
 // (which receives the unit used) and checks its version. `open_mode` "NEW" creates an absent
@@ -72,6 +76,11 @@ int open_experiment_file(std::string_view open_mode, const std::string& file_nam
 // `file_name` (of the file a symbolic link leads to) only when the unit is closed with "KEEP".
 // Returns 0, or the I/O error number of the failed open.
 int open_replacement_experiment(const std::string& file_name, int& unit);
+
+// Ends the run before anything is written when standard output or standard error is the file
+// `file_name` (`description` says which, as "the grid file"): the terminal lines would be written
+// into it. The line that says so goes to the other stream.
+void refuse_streams_onto(const std::string& file_name, std::string_view description);
 
 // Names the experiment: the first command-line argument (without its ".EXP"), or the reply to
 // the prompt "Enter the experiment name for " followed by `program_name`, asked until a name

@@ -75,7 +75,7 @@ TEST_P(DialogueTest, TerminalAndStandardErrorAsTheUserSeesThem) {
 const std::string kNoFclcRecord =
     " **** ALPHA.FCL cannot be opened: the experiment file has no record-length record"
     " \" EXPR FCLCRL\" ****\n";
-const std::string kDelIsADirectory = " **** ALPHA.DEL cannot be opened: Is a directory ****\n";
+const std::string kDelIsADirectory = " **** ALPHA.DEL cannot be opened: it is a directory ****\n";
 // An answer that names no map file of the experiment is told which types it has.
 const std::string kNoFdf =
     " **** FDFX is not one of the map types of ALPHA: FOBS, FCLC, DELF ****\n";

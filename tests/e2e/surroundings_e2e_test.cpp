@@ -119,18 +119,23 @@ struct OwnFileCase {
   std::string standard_error;
 };
 
-// A standard stream that is the run's own experiment file would write the terminal into it: the
-// run ends before writing anything, and says so on the other stream.
+// A standard stream that is one of the run's own files would write the terminal into it: the run
+// ends before writing anything (not even the upgrade's line), and says so on the other stream.
 TEST(StreamsOntoTheRunsFiles, EndTheRunBeforeAnythingIsWritten) {
-  const std::string said = "mapconv: standard output is the experiment file ALPHA.EXP: ";
+  const std::string done = ": nothing was done\n";
   const std::vector<OwnFileCase> cases = {
       {"OutputAppendedToTheExperimentFile", "ALPHA.EXP", std::nullopt, "",
-       said + "nothing was done\n"},
+       "mapconv: standard output is the experiment file ALPHA.EXP" + done},
       {"ErrorAppendedToTheExperimentFile", std::nullopt, "ALPHA.EXP",
-       "mapconv: standard error is the experiment file ALPHA.EXP: nothing was done\n", ""}};
+       "mapconv: standard error is the experiment file ALPHA.EXP" + done, ""},
+      {"OutputAppendedToTheGridFile", "ALPHA.grd", std::nullopt, "",
+       "mapconv: standard output is the grid file ALPHA.grd" + done},
+      {"ErrorAppendedToTheMapFile", std::nullopt, "ALPHA.FOB",
+       "mapconv: standard error is a map file ALPHA.FOB" + done, ""}};
   for (const OwnFileCase& c : cases) {
     SCOPED_TRACE(c.name);
     support::RunRequest request = request_for(experiment_files("ALPHA", version_five_records()));
+    request.files["ALPHA.grd"] = "An older grid file\r\n";
     request.standard_output_to = c.output_to;
     request.standard_error_to = c.error_to;
     const support::RunResult run = support::run_built_program(MAPCONV_PROGRAM, request);
@@ -174,6 +179,23 @@ TEST(ExperimentFileThatIsNoFile, IsRefusedBeforeAnyRead) {
                                       "\nSTOP Program terminated in OPNEXP statement executed\n");
     EXPECT_EQ(run.files, request.files);
   }
+}
+
+// A map file that is a FIFO would hold the run at its opening: it is refused with the reason,
+// and the question that follows ends the run at the end of its input.
+TEST(MapFileThatIsNoFile, IsRefusedBeforeItIsOpened) {
+  MAPCONV_SKIP_ON_WINDOWS("FIFOs");
+  support::RunRequest request =
+      request_for({{"ALPHA.EXP", support::experiment_file_bytes(current_records())}});
+  request.fifos = {"ALPHA.FOB"};
+  request.time_limit = std::chrono::seconds(20);
+  const support::RunResult run = support::run_built_program(MAPCONV_PROGRAM, request);
+  EXPECT_FALSE(run.signalled || run.timed_out) << run.signal;
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_NE(run.standard_output.find("\n **** ALPHA.FOB cannot be opened: it is a FIFO ****\n"),
+            std::string::npos)
+      << run.standard_output;
+  EXPECT_EQ(run.files, request.files);
 }
 
 // A write beyond the file-size limit fails as a full disk does, rather than ending the run on
