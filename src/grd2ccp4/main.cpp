@@ -14,6 +14,7 @@
 #include "analysis/space_group.hpp"
 #include "grd2ccp4/ccp4_map.hpp"
 #include "gridfile/experiment_facts.hpp"
+#include "gridfile/grid_file_name.hpp"
 #include "gridfile/grid_reader.hpp"
 #include "os/os.hpp"
 #include "textio/standard_options.hpp"
@@ -59,31 +60,6 @@ constexpr const char* kUsage =
 
 constexpr const char* kUsageLine =
     "Usage: grd2ccp4 NAME.grd [OUT]   (grd2ccp4 --help tells more)\n";
-
-bool is_absent(const std::string& name) {
-  os::FileStatus status;
-  return os::file_status(name, status) == ENOENT;
-}
-
-// The grid file that `mapconv NAME` writes: the directory part as typed, the file-name part in
-// capitals, ".grd" added.
-std::string mapconv_grid_file(const std::string& name) {
-  const std::size_t name_start = os::file_name_start(name);  // 0 without a directory part
-  return name.substr(0, name_start) + textio::upper_case(name.substr(name_start)) + ".grd";
-}
-
-// The grid file that the argument names: the argument itself, or, when no file of that name
-// exists, the grid file that `mapconv NAME` writes. A NAME.grd kept in the case as typed is still
-// found when that one is absent. Only "no such file" counts as absent; any other failure is left
-// to the reader to report.
-std::filesystem::path grid_file_named(const std::string& argument) {
-  if (textio::upper_case(argument).ends_with(".GRD") || !is_absent(argument))
-    return os::path_of(argument);
-  const std::string written_by_mapconv = mapconv_grid_file(argument);
-  const std::string as_typed = argument + ".grd";
-  if (is_absent(written_by_mapconv) && !is_absent(as_typed)) return os::path_of(as_typed);
-  return os::path_of(written_by_mapconv);
-}
 
 std::filesystem::path default_output(const std::filesystem::path& input) {
   std::filesystem::path output = input;
@@ -220,7 +196,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsageLine, stderr);
     return kUsageError;
   }
-  const std::filesystem::path input = grid_file_named(arguments[1]);
+  const std::filesystem::path input = gridfile::grid_file_named(arguments[1]);
   try {
     convert(group, input, argc == 3 ? os::path_of(arguments[2]) : default_output(input));
   } catch (const std::exception& failure) {

@@ -22,7 +22,9 @@ std::string mapconv_grid_file(const std::string& name) {
 }  // namespace
 
 std::filesystem::path grid_file_named(const std::string& argument) {
-  if (argument.ends_with(".grd") || !is_absent(argument)) return os::path_of(argument);
+  if (textio::upper_case(argument).ends_with(".GRD") || !is_absent(argument)) {
+    return os::path_of(argument);
+  }
   const std::string written_by_mapconv = mapconv_grid_file(argument);
   const std::string as_typed = argument + ".grd";
   if (is_absent(written_by_mapconv) && !is_absent(as_typed)) return os::path_of(as_typed);

@@ -7,7 +7,8 @@
 
 namespace gridfile {
 
-// The argument itself, or, when no file of that name exists, the grid file that `mapconv NAME`
+// The argument itself when it ends in ".grd" in any case or names a file that is there; otherwise
+// the grid file that `mapconv NAME`
 // writes: the directory part as typed, the file-name part in capitals, ".grd" added; a NAME.grd
 // kept in the case as typed is still found when that one is absent. Only "no such file" counts
 // as absent; any other failure is left to the reader to report.
