@@ -339,11 +339,8 @@ void require_least_squares_data(int unit) {
 void prepare_access(std::string_view experiment_mode, const std::string& file_name, int& unit) {
   if (is_mode(experiment_mode, kCopyMode)) {
     require_whole_records(file_name, unit);
-    // The copy starts with the version record of a new file, which a file of version 0 lacks:
-    // without the upgrade here the copy would pass for the current version unchanged.
-    const bool unversioned = !has_record(unit, expfile::kVersionKey);
+    // A copy of a file of version 0 has no version record either, so its reopening upgrades it.
     WORKCOPY(unit, kKeepFile);
-    if (unversioned) upgrade_experiment_file(unit, 0);
     return;
   }
   if (is_mode(experiment_mode, kReadMode) || is_mode(experiment_mode, kNotNeededMode)) return;
@@ -422,7 +419,7 @@ int open_experiment_file(std::string_view open_mode, const std::string& file_nam
   return textio::kOk;
 }
 
-int open_replacement_experiment(const std::string& file_name, int& unit) {
+int open_replacement_experiment(const std::string& file_name, bool versioned, int& unit) {
   textio::NEWUNT(unit);
   const textio::OpenOptions options{.status = "UNKNOWN",
                                     .access = textio::Access::direct,
@@ -431,7 +428,7 @@ int open_replacement_experiment(const std::string& file_name, int& unit) {
                                     .through_temporary = true,
                                     .starts_empty = true};
   if (int status = textio::try_open_unit(unit, file_name, options)) return status;
-  write_version_record(unit);
+  if (versioned) write_version_record(unit);
   return textio::kOk;
 }
 

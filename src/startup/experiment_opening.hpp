@@ -71,11 +71,11 @@ int OPNEXP(std::string_view open_mode, const std::string& file_name, int& unit);
 int open_experiment_file(std::string_view open_mode, const std::string& file_name, int& unit,
                          expfile::KeptIndex& index);
 
-// Opens a fresh experiment file, holding its version record, on the first free unit from `unit`
-// (which receives the unit used). It is written through a temporary file that takes the place of
-// `file_name` (of the file a symbolic link leads to) only when the unit is closed with "KEEP".
-// Returns 0, or the I/O error number of the failed open.
-int open_replacement_experiment(const std::string& file_name, int& unit);
+// Opens a fresh experiment file, holding the current version record when `versioned`, on the
+// first free unit from `unit` (which receives the unit used). It is written through a temporary
+// file that takes the place of `file_name` (of the file a symbolic link leads to) only when the
+// unit is closed with "KEEP". Returns 0, or the I/O error number of the failed open.
+int open_replacement_experiment(const std::string& file_name, bool versioned, int& unit);
 
 // Ends the run before anything is written when standard output or standard error is the file
 // `file_name` (`description` says which, as "the grid file"): the terminal lines would be written

@@ -403,6 +403,12 @@ void UPGEXP(int unit, int& version) {
   textio::write_record(kTerminal, "(A,I2)", "The EXP file was converted to version", version);
 }
 
+void upgrade_records(int unit, int version) {
+  UPGEXP(unit, version);
+  expfile::WRITEXP(unit, expfile::kVersionKey,
+                   textio::write_text(kVersionWidth, "(I5)", kCurrentExperimentVersion));
+}
+
 void upgrade_experiment_file(int unit, int version) {
   const std::string file_name = textio::unit_file_name(unit);
   textio::OpenOptions options{.status = "OLD",
@@ -415,9 +421,7 @@ void upgrade_experiment_file(int unit, int version) {
   options.through_temporary = true;
   textio::open_unit(unit, file_name, options);
   expfile::adopt_index(unit, index, textio::file_stamp(file_name));
-  UPGEXP(unit, version);
-  expfile::WRITEXP(unit, expfile::kVersionKey,
-                   textio::write_text(kVersionWidth, "(I5)", kCurrentExperimentVersion));
+  upgrade_records(unit, version);
   close_experiment_file(unit);
   options.through_temporary = false;
   textio::open_unit(unit, file_name, options);

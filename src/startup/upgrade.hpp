@@ -17,4 +17,8 @@ void UPGEXP(int unit, int& version);
 // return `unit` is open on the upgraded file again; its index is built on the next access.
 void upgrade_experiment_file(int unit, int version);
 
+// UPGEXP on the records of the file open on `unit`, in place, followed by the current version
+// record: for a file that is itself a temporary one, not yet in its place.
+void upgrade_records(int unit, int version);
+
 }  // namespace startup

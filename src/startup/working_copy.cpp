@@ -11,6 +11,7 @@
 #include "os/os.hpp"
 #include "startup/console_input.hpp"
 #include "startup/experiment_opening.hpp"
+#include "startup/upgrade.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
 #include "textio/temporary_file.hpp"
@@ -50,7 +51,7 @@ bool holds_last_record(int unit) {
 }
 
 // Copies the live records of the old file into the new one, which must end with the last-record
-// marker, and puts the copy on the disk before it may take the old file's place.
+// marker.
 void copy_experiment(int unit, int new_unit) {
   if (textio::unit_is_direct(unit)) copy_live_records(unit, new_unit);
   if (!holds_last_record(new_unit)) {
@@ -60,7 +61,6 @@ void copy_experiment(int unit, int new_unit) {
                          " **** FATAL ERROR - copy of experiment file failed ****");
     IOERR(1, unit);
   }
-  textio::sync_unit(new_unit);
 }
 
 [[noreturn]] void stop_without_copy(const std::string& reason) {
@@ -89,9 +89,19 @@ std::string next_backup_name(const expfile::ExperimentPath& experiment) {
 
 // The copy is written through a temporary file beside the experiment file (beside the file a
 // symbolic link leads to), which takes its place only when the unit is closed whole.
-int open_copy(const std::string& old_name) {
+bool has_version_record(int unit) {
+  std::string value(expfile::kValueLength, ' ');
+  return textio::unit_is_direct(unit) && expfile::KEYREAD(unit, expfile::kVersionKey, value) == 0;
+}
+
+// A file of version 0 has no version record: its copy gets none at first either, rather than the
+// current version's over records of version 0, and is upgraded before it takes the old file's
+// place, so that the experiment file is the old one or the upgraded copy at every instant.
+int open_copy(bool versioned, const std::string& old_name) {
   int new_unit = textio::kFirstFreeUnit;
-  if (int status = open_replacement_experiment(old_name, new_unit)) IOERR(status, new_unit);
+  if (int status = open_replacement_experiment(old_name, versioned, new_unit)) {
+    IOERR(status, new_unit);
+  }
   return new_unit;
 }
 
@@ -103,8 +113,11 @@ void WORKCOPY(int& unit, std::string_view disposition) {
       expfile::ExperimentPath::of_file(old_name);
   if (!experiment) refuse_name_without_extension(old_name);
 
-  const int new_unit = open_copy(old_name);
+  const bool versioned = has_version_record(unit);
+  const int new_unit = open_copy(versioned, old_name);
   copy_experiment(unit, new_unit);
+  if (!versioned) upgrade_records(new_unit, 0);
+  textio::sync_unit(new_unit);
   // The old file leaves only when the copy takes its place; its backup is made first, so that the
   // old content is under one name or the other at every instant.
   bool replaced = true;

@@ -466,8 +466,9 @@ TEST(WorkingCopyTest, CopyModeRewritesTheFileAndKeepsABackup) {
                                 "CRS1  ABC   |  cell", "ZZZZZZZZZZZZ|  Last EXP file record"}));
 }
 
-// A file of version 0 has no version record, so its copy would start with the current one:
-// the copy is upgraded from version 0 instead, and the backup keeps the file as it was.
+// A file of version 0 has no version record, and neither has its copy: labelled current over
+// records of version 0, it would pass for upgraded if the run ended before the upgrade. The copy
+// is upgraded when it is opened again, and the backup keeps the file as it was.
 TEST(WorkingCopyTest, CopyOfAVersionZeroFileIsUpgraded) {
   const support::RunResult run = start(
       {.experiment_mode = "COPY", .name = {"abc"}, .files = {{"ABC.EXP", file_of(kVersionZero)}}});
@@ -475,9 +476,10 @@ TEST(WorkingCopyTest, CopyOfAVersionZeroFileIsUpgraded) {
                                      kOpenedOnElevenToTerminal);
   EXPECT_EQ(run.standard_error, "");
   EXPECT_EQ(run.files.at("ABC.O01"), file_of(kVersionZero));
-  EXPECT_EQ(records_of(run.files.at("ABC.EXP")),
-            (std::vector<std::string>{"     VERSION|    6", "      DESCR |  Old experiment",
-                                      "ZZZZZZZZZZZZ|  Last record in the file"}));
+  EXPECT_EQ(
+      records_of(run.files.at("ABC.EXP")),
+      (std::vector<std::string>{"      DESCR |  Old experiment",
+                                "ZZZZZZZZZZZZ|  Last record in the file", "     VERSION|    6"}));
 }
 
 struct DirectoryCase {
