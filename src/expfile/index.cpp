@@ -527,7 +527,7 @@ KeptIndex release_index_keeping_tables(int unit) {
   KeptIndex kept;
   IndexSlot* slot = slot_of(unit);
   if (slot == nullptr) return kept;
-  if (slot->built_from) kept.tables_ = std::make_unique<KeptIndex::Tables>(std::move(*slot));
+  if (slot->built_from) kept.tables_.reset(new KeptIndex::Tables{std::move(*slot)});
   release_index(unit);
   return kept;
 }
