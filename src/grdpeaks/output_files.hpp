@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "textio/temporary_file.hpp"
+#include "textio/file_replacement.hpp"
 
 namespace grdpeaks {
 
@@ -15,8 +15,6 @@ class OutputFiles {
   OutputFiles() = default;
   OutputFiles(const OutputFiles&) = delete;
   OutputFiles& operator=(const OutputFiles&) = delete;
-  // Removes the temporary files of a run that did not commit them.
-  ~OutputFiles();
 
   // Writes `text` to a temporary file that is to take the name `name`; a device or a FIFO is
   // written at once. Throws std::runtime_error naming `name` and the reason.
@@ -27,7 +25,8 @@ class OutputFiles {
   void commit();
 
  private:
-  std::vector<std::pair<std::string, textio::TemporaryFile>> pending_;
+  // Written whole and closed; their temporary files are removed with them unless committed.
+  std::vector<std::pair<std::string, textio::FileReplacement>> pending_;
 };
 
 }  // namespace grdpeaks
