@@ -12,12 +12,12 @@
 #include "expfile/store.hpp"
 #include "os/os.hpp"
 #include "startup/console_input.hpp"
+#include "startup/experiment_hold.hpp"
 #include "startup/failure_cause.hpp"
 #include "startup/platform.hpp"
 #include "startup/upgrade.hpp"
 #include "startup/working_copy.hpp"
 #include "textio/entry.hpp"
-#include "textio/file_lock.hpp"
 #include "textio/program_state.hpp"
 #include "textio/records.hpp"
 #include "textio/status.hpp"
@@ -194,56 +194,6 @@ void require_whole_records(const std::string& file_name, int unit) {
                                         std::to_string(expfile::kRecordLength) + "-byte records");
 }
 
-// Reasons a lock cannot be had that say nothing of other runs: no such folder (the opening
-// reports the missing file), a folder this run may not read, and file systems without locks.
-bool lock_failure_is_harmless(int status) {
-  return status == ENOENT || status == EACCES || status == EPERM || status == ENOLCK ||
-         status == EOPNOTSUPP || status == ENOTSUP || status == ENOSYS;
-}
-
-// The folder that holds the experiment file, its links followed: the lock of the experiment.
-// The file itself is no place for it, since the opening replaces the file (upgrade, conversion of
-// its form, working copy) while later runs wait: a lock on the file that the name led to would
-// pass on to the replaced file, and a run arriving meanwhile would find the new one unlocked.
-// The folder is never replaced, every name of the file (links, other spellings of the folder)
-// leads to it, and a file not made yet has it too.
-std::string lock_folder(const std::string& file_name) {
-  std::string resolved;
-  const std::string& path = os::resolved_path(file_name, resolved) == 0 ? resolved : file_name;
-  const std::size_t name_start = os::file_name_start(path);
-  return name_start == 0 ? std::string(".") : path.substr(0, name_start);
-}
-
-void report_long_wait(const std::string& file_name) {
-  textio::write_record(
-      textio::kErrorOutput, "(A)",
-      textio::program_name() + ": waiting for another run to finish with " + file_name);
-  textio::flush_unit(textio::kErrorOutput);
-}
-
-// Other runs may work on the same experiment at the same time. The whole opening, with every
-// change of the experiment file (creation, upgrade, conversion of its form, working copy), is
-// done under this lock, so that a run reads the version of the file it changes and finds another
-// run's change complete. Any other failure to lock ends the run: going on unlocked could upgrade
-// the file twice.
-void lock_experiment(const std::string& file_name, textio::FileLock& lock) {
-  bool told = false;
-  for (;;) {
-    const std::string folder = lock_folder(file_name);
-    const int status = lock.acquire(folder, [&] {
-      if (!told) report_long_wait(file_name);
-      told = true;
-    });
-    // A link re-pointed while this run waited leads to another folder: lock that one.
-    if (status == textio::kOk && lock_folder(file_name) != folder) continue;
-    if (status == textio::kOk || lock_failure_is_harmless(status)) return;
-    textio::write_record(kTerminal, "(A)",
-                         " **** ERROR - File " + file_name + " could not be locked against " +
-                             "other runs: " + textio::status_message(status) + " ****");
-    textio::stop_run(kErrorStop);
-  }
-}
-
 void write_version_record(int unit) {
   expfile::WRITEXP(
       unit, expfile::kVersionKey,
@@ -267,7 +217,21 @@ void warn_old_file(int version) {
   textio::stop_run(kRefusedFileStop);
 }
 
-void check_version(std::string_view open_mode, int unit) {
+// Other runs may work on the same experiment at the same time. The whole opening, with every
+// change of the experiment file (creation, upgrade, conversion of its form, working copy), is
+// done under this lock, so that a run reads the version of the file it changes and finds another
+// run's change complete.
+void lock_experiment(ExperimentHold& hold) {
+  const int status = hold.lock();
+  if (status == textio::kOk) return;
+  textio::write_record(kTerminal, "(A)",
+                       " **** ERROR - File " + hold.file_name() + " could not be locked against " +
+                           "other runs: " + textio::status_message(status) + " ****");
+  textio::stop_run(kErrorStop);
+}
+
+void check_version(std::string_view open_mode, ExperimentHold& hold) {
+  const int unit = hold.unit();
   const int version = file_version(unit);
   if (version > kCurrentExperimentVersion) refuse_later_version();
   if (version == kCurrentExperimentVersion) return;
@@ -275,15 +239,15 @@ void check_version(std::string_view open_mode, int unit) {
     warn_old_file(version);
     return;
   }
-  upgrade_experiment_file(unit, version);
+  upgrade_experiment_file(hold, version);
 }
 
-void create_experiment(const ExperimentName& experiment, int& unit) {
+void create_experiment(const ExperimentName& experiment, ExperimentHold& hold, int& unit) {
   textio::write_record(kTerminal, "(3A)", " Experiment - ", experiment.path.stem(),
                        " - was not found in directory");
   textio::write_record(kTerminal, "(1X,A)", experiment.current_directory);
   if (!ask_yes_no(kCreateQuestion)) textio::stop_run(kDeclinedStop);
-  if (int status = OPNEXP(kNewMode, experiment.path.experiment_file(), unit)) IOERR(status, unit);
+  if (int status = open_experiment_file(kNewMode, hold, unit)) IOERR(status, unit);
   expfile::WRITEXP(unit, expfile::kLastRecordKey, kNewLastRecordValue);
   textio::write_record(kTerminal, "(3A)", " The new experiment - ", experiment.path.stem(),
                        " - has been created.");
@@ -309,16 +273,16 @@ void create_experiment(const ExperimentName& experiment, int& unit) {
 
 // Only the suite's experiment editor offers to reformat an incomplete file.
 void require_complete_file(std::string_view program_name, const ExperimentName& experiment,
-                           int& unit) {
+                           ExperimentHold& hold, int& unit) {
   if (has_record(unit, expfile::kLastRecordKey)) return;
   textio::write_record(kTerminal, "(A)", kIncomplete);
   if (!textio::same_text(program_name, kExperimentEditor)) textio::stop_run(kErrorStop);
   if (!ask_yes_no(kReformatQuestion)) textio::stop_run(kDeclinedStop);
-  expfile::ISAMCLOSE(unit, kKeepFile);
+  hold.close();
   int status = 0;
   const std::string name = experiment.path.stem();
   expfile::CONVERT(name, static_cast<int>(name.size()), status);
-  if (status == 0) status = OPNEXP(kReadMode, experiment.path.experiment_file(), unit);
+  if (status == 0) status = open_experiment_file(kReadMode, hold, unit);
   if (status != 0 || !has_record(unit, expfile::kLastRecordKey)) {
     textio::write_record(kTerminal, "(A)", kStillIncomplete);
     textio::stop_run(kErrorStop);
@@ -336,17 +300,17 @@ void require_least_squares_data(int unit) {
   textio::stop_run(kErrorStop);
 }
 
-void prepare_access(std::string_view experiment_mode, const std::string& file_name, int& unit) {
+void prepare_access(std::string_view experiment_mode, ExperimentHold& hold, int& unit) {
   if (is_mode(experiment_mode, kCopyMode)) {
-    require_whole_records(file_name, unit);
+    require_whole_records(hold.file_name(), unit);
     // A copy of a file of version 0 has no version record either, so its reopening upgrades it.
     WORKCOPY(unit, kKeepFile);
     return;
   }
   if (is_mode(experiment_mode, kReadMode) || is_mode(experiment_mode, kNotNeededMode)) return;
   // The file is opened again under the same lock: its index is taken over if it is unchanged.
-  expfile::KeptIndex index = expfile::close_keeping_index(unit);
-  if (int status = open_experiment_file(kSharedMode, file_name, unit, index)) IOERR(status, unit);
+  hold.close();
+  if (int status = open_experiment_file(kSharedMode, hold, unit)) IOERR(status, unit);
 }
 
 // A typed name always lists on the terminal, whatever the listing mode.
@@ -373,12 +337,12 @@ ExperimentName start_experiment(
   terminal_unit = kTerminal;
   const ExperimentName experiment = GETNAM(program_name);
   const std::string file_name = experiment.path.experiment_file();
-  textio::FileLock lock;
-  lock_experiment(file_name, lock);
+  ExperimentHold hold(file_name);
+  lock_experiment(hold);
   refuse_streams_onto(file_name, "the experiment file");
   if (check_files) check_files(experiment.path);
   refuse_unless_regular(file_name);
-  if (int status = OPNEXP(kReadMode, file_name, experiment_unit)) {
+  if (int status = open_experiment_file(kReadMode, hold, experiment_unit)) {
     // Only a missing file is absent: one that is there but cannot be read is neither reported
     // missing nor created anew.
     if (status != ENOENT) {
@@ -387,35 +351,35 @@ ExperimentName start_experiment(
     if (!is_mode(experiment_mode, kNewMode)) {
       report_unopened(experiment_mode, file_name, status, experiment_unit);
     }
-    create_experiment(experiment, experiment_unit);
+    create_experiment(experiment, hold, experiment_unit);
   } else {
-    require_complete_file(program_name, experiment, experiment_unit);
+    require_complete_file(program_name, experiment, hold, experiment_unit);
     if (textio::same_text(program_name, kLeastSquaresProgram))
       require_least_squares_data(experiment_unit);
-    prepare_access(experiment_mode, file_name, experiment_unit);
+    prepare_access(experiment_mode, hold, experiment_unit);
   }
   listing_unit = open_listing(experiment, listing_mode, listing_unit);
   return experiment;
 }
 
 int OPNEXP(std::string_view open_mode, const std::string& file_name, int& unit) {
-  expfile::KeptIndex nothing_kept;
-  return open_experiment_file(open_mode, file_name, unit, nothing_kept);
+  ExperimentHold unlocked(file_name);
+  return open_experiment_file(open_mode, unlocked, unit);
 }
 
-int open_experiment_file(std::string_view open_mode, const std::string& file_name, int& unit,
-                         expfile::KeptIndex& index) {
-  textio::NEWUNT(unit);
+int open_experiment_file(std::string_view open_mode, ExperimentHold& hold, int& unit) {
   const bool creating = is_mode(open_mode, kNewMode);
   const textio::OpenOptions options{.status = creating ? "UNKNOWN" : "OLD",
                                     .access = textio::Access::direct,
                                     .form = textio::Form::formatted,
                                     .record_length = expfile::kRecordLength};
-  if (int status = textio::try_open_unit(unit, file_name, options)) return status;
-  expfile::adopt_index(unit, index, textio::unit_file_stamp(unit));
-  if (!creating && !is_mode(open_mode, kReadMode)) require_whole_records(file_name, unit);
+  const int status = hold.try_open(options, unit);
+  unit = hold.unit();
+  if (status != textio::kOk) return status;
+  if (!creating && !is_mode(open_mode, kReadMode)) require_whole_records(hold.file_name(), unit);
   if (creating) write_version_record(unit);
-  check_version(open_mode, unit);
+  check_version(open_mode, hold);
+  unit = hold.unit();
   return textio::kOk;
 }
 

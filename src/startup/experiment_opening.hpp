@@ -12,6 +12,7 @@
 
 #include "expfile/experiment_path.hpp"
 #include "expfile/index.hpp"
+#include "startup/experiment_hold.hpp"
 
 namespace startup {
 
@@ -66,10 +67,9 @@ ExperimentName start_experiment(
 // the I/O error number of the failed open.
 int OPNEXP(std::string_view open_mode, const std::string& file_name, int& unit);
 
-// OPNEXP for a file that the run closed a moment ago: the tables of its index, handed back by
-// that close, serve it again when it is unchanged.
-int open_experiment_file(std::string_view open_mode, const std::string& file_name, int& unit,
-                         expfile::KeptIndex& index);
+// OPNEXP through `hold`, which carries the index of a file the run closed a moment ago and
+// holds the experiment's lock. On return `unit` is the unit the file is open on.
+int open_experiment_file(std::string_view open_mode, ExperimentHold& hold, int& unit);
 
 // Opens a fresh experiment file, holding the current version record when `versioned`, on the
 // first free unit from `unit` (which receives the unit used). It is written through a temporary

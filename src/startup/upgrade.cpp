@@ -381,13 +381,6 @@ void upgrade_phase_fractions(int unit) {
   move_constraint_records(unit);
 }
 
-// Releases the index of the experiment file open on `unit` and closes it; a unit whose index
-// was never built is closed too.
-void close_experiment_file(int unit) {
-  expfile::ISAMCLOSE(unit, "KEEP");
-  textio::close_unit(unit);
-}
-
 }  // namespace
 
 void UPGEXP(int unit, int& version) {
@@ -409,22 +402,21 @@ void upgrade_records(int unit, int version) {
                    textio::write_text(kVersionWidth, "(I5)", kCurrentExperimentVersion));
 }
 
-void upgrade_experiment_file(int unit, int version) {
-  const std::string file_name = textio::unit_file_name(unit);
+void upgrade_experiment_file(ExperimentHold& hold, int version) {
   textio::OpenOptions options{.status = "OLD",
                               .access = textio::Access::direct,
                               .form = textio::Form::formatted,
-                              .record_length = textio::unit_record_length(unit)};
+                              .record_length = textio::unit_record_length(hold.unit())};
   // The upgrade writes through a temporary copy of the file, which starts as the file itself: the
   // file's index serves the copy when the file is still what the index was built from.
-  expfile::KeptIndex index = expfile::close_keeping_index(unit);
+  const int unit = hold.unit();
+  hold.close();
   options.through_temporary = true;
-  textio::open_unit(unit, file_name, options);
-  expfile::adopt_index(unit, index, textio::file_stamp(file_name));
-  upgrade_records(unit, version);
-  close_experiment_file(unit);
+  hold.open(options, unit);
+  upgrade_records(hold.unit(), version);
+  hold.close();
   options.through_temporary = false;
-  textio::open_unit(unit, file_name, options);
+  hold.open(options, unit);
 }
 
 }  // namespace startup

@@ -1,6 +1,6 @@
-// An exclusive advisory lock on a file that other runs replace by renaming a new file over it.
-// The lock is held on an open file, so the system drops it with the process however the
-// process ends: no lock file is left behind by a run that was killed. Threads: the main thread.
+// An exclusive advisory lock on a file or folder that other runs open by one of its names. The
+// lock is held on an open handle, so the system drops it with the process however the process
+// ends: no lock file is left behind by a run that was killed. Threads: the main thread.
 #pragma once
 
 #include <functional>

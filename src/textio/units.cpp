@@ -152,39 +152,45 @@ int cut_after_content(std::FILE* file) {
   return os::truncate_file(file, end) != 0 ? kErrTruncationFailed : kOk;
 }
 
-// Writes out what the unit holds, syncs it to the disk when asked, and closes its stream;
-// returns the first failure.
-int close_stream(Unit& unit, bool sync) {
+// Writes out what the unit holds; returns the first failure.
+int write_out(Unit& unit) {
   int status = flush_to_system(unit);
   if (status == kOk && unit.access == Access::sequential && unit.written) {
     status = cut_after_content(unit.file);
   }
-  if (status == kOk && sync) status = sync_stream(unit.file);
+  return status;
+}
+
+// Writes out what the unit holds and closes its stream; returns the first failure.
+int close_stream(Unit& unit) {
+  int status = write_out(unit);
   if (std::fclose(unit.file) != 0 && status == kOk) status = errno ? errno : kErrCantWrite;
   return status;
 }
 
 // What was written for a file made with status "NEW" whose name another file took meanwhile stays
 // under its temporary name, and the terminal says where.
-void report_kept_temporary(const TemporaryFile& temporary) {
+void report_kept_temporary(const std::string& replaced, const std::string& kept) {
   Unit& terminal = table().units[kConsoleOutput];
   if (!terminal.connected) return;
   write_sequential_record(terminal,
-                          " **** " + temporary.replaces + " was made meanwhile: " +
-                              "what was written for it is kept as " + temporary.path + " ****",
+                          " **** " + replaced + " was made meanwhile: " +
+                              "what was written for it is kept as " + kept + " ****",
                           false);
   flush_to_system(terminal);
 }
 
-// The temporary file takes the place of the named file only when all of it is on the disk.
-int finish_temporary(const TemporaryFile& temporary, bool keep, int status) {
+// The new content takes the place of the named file only when all of it is on the disk.
+int finish_replacement(FileReplacement& replacement, bool keep, int status) {
   if (keep && status == kOk) {
-    status = put_temporary_in_place(temporary);
+    const std::string replaced = replacement.replaced_path();
+    const std::string kept = replacement.written_path();
+    status = replacement.commit();
     if (status != kErrNewFileExists) return status;
-    report_kept_temporary(temporary);
+    report_kept_temporary(replaced, kept);
     return kOk;
   }
-  discard_temporary_file(temporary);
+  replacement.discard();
   return status;
 }
 
@@ -213,11 +219,11 @@ int close_described(Transfer& transfer, int number, Disposition disposition) {
   transfer = latest_on(unit, "close");
   if (unit.console) return flush_to_system(unit);
   const bool keep = disposition == Disposition::keep;
-  const std::optional<TemporaryFile> temporary = unit.temporary;
-  int status = close_stream(unit, temporary && keep && temporary->durable);
+  FileReplacement replacement = std::move(unit.replacement);
+  int status = replacement.pending() ? write_out(unit) : close_stream(unit);
   const std::string name = unit.name;
   release(unit);
-  if (temporary) return finish_temporary(*temporary, keep, status);
+  if (replacement.pending()) return finish_replacement(replacement, keep, status);
   if (!keep) {
     const int removed = os::remove_file(name);
     if (status == kOk) status = removed;
@@ -227,7 +233,7 @@ int close_described(Transfer& transfer, int number, Disposition disposition) {
 
 // The stream of a unit about to be connected to `name`; nullptr with the status.
 std::FILE* open_unit_stream(const std::string& name, const OpenOptions& options,
-                            std::optional<TemporaryFile>& temporary, int& status) {
+                            FileReplacement& replacement, int& status) {
   bool scratch = upper_case(trim_right(options.status)) == "SCRATCH";
   bool exists = false;
   if (!scratch && (status = check_file_exists(name, exists))) return nullptr;
@@ -246,10 +252,11 @@ std::FILE* open_unit_stream(const std::string& name, const OpenOptions& options,
   } else if (target.in_place) {
     file = open_in_place(name, starts_from_old_contents(options), status);
   } else if (options.through_temporary) {
-    status = create_temporary_file(target.path, starts_from_old_contents(options),
-                                   temporary.emplace(), file);
-    temporary->durable = options.durable;
-    temporary->only_where_absent = upper_case(trim_right(options.status)) == "NEW";
+    status = replacement.begin(
+        name, {.durable = options.durable,
+               .copy_contents = starts_from_old_contents(options),
+               .only_where_absent = upper_case(trim_right(options.status)) == "NEW"});
+    file = replacement.stream();
   } else {
     file = open_stream(name, exists, status);
   }
@@ -274,12 +281,11 @@ int open_described(Transfer& transfer, int number, const std::string& name,
     if (int status = close_described(transfer, number, Disposition::keep)) return status;
   }
   int status = kOk;
-  std::optional<TemporaryFile> temporary;
-  std::FILE* file = open_unit_stream(name, options, temporary, status);
+  FileReplacement replacement;
+  std::FILE* file = open_unit_stream(name, options, replacement, status);
   if (!file) return status;
   if (options.append && os::seek_to_end(file) != 0) {
-    std::fclose(file);
-    if (temporary) discard_temporary_file(*temporary);
+    if (!replacement.pending()) std::fclose(file);
     return kErrCantAppend;
   }
   unit = Unit{};
@@ -287,7 +293,7 @@ int open_described(Transfer& transfer, int number, const std::string& name,
   unit.connected = true;
   unit.name = name;
   unit.file = file;
-  unit.temporary = std::move(temporary);
+  unit.replacement = std::move(replacement);
   unit.kept_at_the_end = options.kept_at_the_end;
   unit.access = options.access;
   unit.form = options.form;
@@ -324,7 +330,7 @@ void close_unit(int number, Disposition disposition) {
 
 void close_all_units() {
   for (const Unit& unit : table().units) {
-    const bool unfinished = unit.temporary && !unit.kept_at_the_end;
+    const bool unfinished = unit.replacement.pending() && !unit.kept_at_the_end;
     try_close_unit(unit.number, unfinished ? Disposition::remove : Disposition::keep);
   }
 }

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "textio/temporary_file.hpp"
+#include "textio/file_replacement.hpp"
 #include "textio/units.hpp"
 
 namespace textio {
@@ -61,8 +61,9 @@ struct Unit {
   bool written = false;  // a sequential file is cut at the end of what was written
   std::string pending;   // sequential output not yet handed to the C library
   StreamDirection stream_direction = StreamDirection::none;
-  // Set when the unit writes through a temporary file; `name` is still the file it replaces.
-  std::optional<TemporaryFile> temporary;
+  // Pending when the unit writes through a temporary file, which owns `file` then; `name` is
+  // still the file it replaces.
+  FileReplacement replacement;
   bool kept_at_the_end = false;  // the end of the run keeps the temporary file
   // The unit's latest transfer (at first its opening), in whose terms the report of a failed
   // close or sync is made.
