@@ -8,6 +8,7 @@
 #include <fstream>
 #include <gemmi/cif.hpp>
 #include <gemmi/numb.hpp>
+#include <gemmi/symmetry.hpp>
 #include <limits>
 #include <numeric>
 
@@ -113,6 +114,43 @@ class BlockReader {
     }
   }
 
+  // The operations listed, if any.
+  std::optional<std::vector<Operation>> operations() const {
+    for (const char* tag : {"_space_group_symop_operation_xyz", "_symmetry_equiv_pos_as_xyz"}) {
+      const cif::Column column = block_.find_values(tag);
+      if (column.item() == nullptr) continue;
+      std::vector<Operation> operations;
+      for (const std::string& value : column) operations.push_back(operation_of(tag, value));
+      return operations;
+    }
+    return std::nullopt;
+  }
+
+  Operation operation_of(const char* tag, const std::string& value) const {
+    const std::string text = cif::as_string(value);
+    gemmi::Op op;
+    try {
+      op = gemmi::parse_triplet(text);
+    } catch (const std::exception&) {
+      fail(std::string(tag) + " " + shown_text(text) + " is no symmetry operation");
+    }
+    op.wrap();
+    Operation result;
+    constexpr int kPerTwelfth = gemmi::Op::DEN / symmetry::kTwelfths;
+    bool whole = true;
+    for (std::size_t i = 0; i < 3; ++i) {
+      for (std::size_t j = 0; j < 3; ++j) {
+        result.rotation[i][j] = op.rot[i][j] / gemmi::Op::DEN;
+        whole = whole && op.rot[i][j] % gemmi::Op::DEN == 0;
+      }
+      result.translation[i] = op.tran[i] / kPerTwelfth;
+      whole = whole && op.tran[i] % kPerTwelfth == 0;
+    }
+    // An operation the project's groups cannot hold matches none of them.
+    if (!whole) result.translation[0] = symmetry::kTwelfths;
+    return result;
+  }
+
  private:
   // A cell exists when its lengths are positive and its angles can meet at a corner.
   void check_cell(const Model& model) const {
@@ -200,6 +238,7 @@ Model parse_model(std::string_view text, const std::string& name) {
     const BlockReader reader(block, name);
     reader.read_cell(model);
     reader.read_atoms(sites, model);
+    model.operations = reader.operations();
     return model;
   }
   throw ModelError(name +
@@ -221,6 +260,19 @@ std::vector<std::string> cell_differences(const Model& model, const UnitCell& ce
     }
   }
   return names;
+}
+
+std::optional<bool> operations_agree(const Model& model, const SpaceGroup& group) {
+  if (!model.operations) return std::nullopt;
+  const auto listed = [&](const Operation& op) {
+    return std::any_of(
+        model.operations->begin(), model.operations->end(), [&](const Operation& other) {
+          return other.rotation == op.rotation && other.translation == op.translation;
+        });
+  };
+  // The group's operations are distinct: the same number, each listed, is the same set.
+  return model.operations->size() == group.operations.size() &&
+         std::all_of(group.operations.begin(), group.operations.end(), listed);
 }
 
 Position AtomImage::apply(const Position& x) const {

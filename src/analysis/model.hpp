@@ -30,6 +30,11 @@ struct Model {
   std::array<double, 3> lengths{};  // _cell_length_a, _b, _c in Å
   std::array<double, 3> angles{};   // _cell_angle_alpha, _beta, _gamma in degrees
   std::vector<ModelAtom> atoms;
+  // The symmetry operations the file lists (_space_group_symop_operation_xyz or the older
+  // _symmetry_equiv_pos_as_xyz), translations reduced into the cell; nothing when it lists none.
+  // One that no group of the project can hold (a translation of no whole number of twelfths, a
+  // fractional rotation) is kept with an x translation of 12 twelfths, which matches nothing.
+  std::optional<std::vector<Operation>> operations;
 };
 
 // A model file that cannot be used; what() names the file and the reason.
@@ -58,6 +63,11 @@ constexpr double kCellAngleTolerance = 0.5;
 // The names of the cell constants ("a", ..., "gamma") in which `model` differs from `cell`
 // beyond the tolerance; empty when the cells agree.
 std::vector<std::string> cell_differences(const Model& model, const UnitCell& cell);
+
+// Whether the operations the model lists are those of `group` (in any order); nothing when it
+// lists none. A model of another setting or origin of the group has other operations: its atoms
+// are then placed wrongly in the map's.
+std::optional<bool> operations_agree(const Model& model, const SpaceGroup& group);
 
 // A symmetry image of an atom: an operation of the group followed by a whole-cell translation.
 struct AtomImage {

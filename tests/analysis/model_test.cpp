@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,13 @@ const std::string kCell =
     "_cell_length_a 10.0(2)\n_cell_length_b 10\n_cell_length_c 10.000\n"
     "_cell_angle_alpha 90\n_cell_angle_beta 90.00(3)\n_cell_angle_gamma 90\n";
 
+// A model in P 21/c listing `operations` under `tag`.
+std::string with_operations(const char* tag, const std::vector<std::string>& operations) {
+  std::string loop = std::string("loop_\n") + tag + "\n";
+  for (const std::string& op : operations) loop += "'" + op + "'\n";
+  return cif(kCell + loop, "C1 C 0.1 0.2 0.3 0.01\n");
+}
+
 TEST(ModelTest, CellAndAtomsAreRead) {
   const Model model = analysis::parse_model(
       cif(kCell, "C1 C 0.1 0.2(1) 0.3 0.01\nO2 O -0.25 1.5 .75 0.02\n"), "m.cif");
@@ -43,7 +51,7 @@ TEST(ModelTest, BadFilesAreRefusedWithTheFileAndTheReason) {
     std::string text, message;
   };
   const std::string one_atom = "C1 C 0.1 0.2 0.3 0.01\n";
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {"data_x\n_cell_length_a 'open\n", "m.cif, line 2: not a CIF file: "},
       {"data_x\n" + kCell,
        "m.cif: no atom sites (_atom_site_label with _atom_site_fract_x, _y "
@@ -62,6 +70,9 @@ TEST(ModelTest, BadFilesAreRefusedWithTheFileAndTheReason) {
        "m.cif, data_test: the cell's angles cannot meet at a corner: each must be below the sum "
        "of the other two, and the three below 360 degrees"},
   };
+  cases.push_back({with_operations("_space_group_symop_operation_xyz", {"x,y"}),
+                   "m.cif, data_test: _space_group_symop_operation_xyz \"x,y\" is no symmetry "
+                   "operation"});
   for (const Case& c : cases) {
     try {
       analysis::parse_model(c.text, "m.cif");
@@ -132,6 +143,33 @@ TEST(ModelTest, TheNearestAtomThroughTheGroupAndAcrossTheCellsEdge) {
   EXPECT_EQ(analysis::atoms_without_peak(images, 2, {peak}, 0.5), (std::vector<std::size_t>{1}));
   peak.position = {0.9, 0.7, 0.255};
   EXPECT_EQ(analysis::atoms_without_peak(images, 2, {peak}, 0.5), (std::vector<std::size_t>{0, 1}));
+}
+
+TEST(ModelTest, TheOperationsListedAreComparedWithTheMapsGroup) {
+  struct Case {
+    std::string text;
+    std::optional<bool> agree;
+  };
+  const char* const kTag = "_space_group_symop_operation_xyz";
+  const std::vector<Case> cases = {
+      {cif(kCell, "C1 C 0.1 0.2 0.3 0.01\n"), std::nullopt},
+      // P 21/c in another order and with its translations written otherwise.
+      {with_operations(kTag, {"-x,-y,-z", "x,y,z", "-x,1/2+y,1/2-z", "x,-y-1/2,z+1/2"}), true},
+      {with_operations("_symmetry_equiv_pos_as_xyz",
+                       {"x,y,z", "-x,y+1/2,-z+1/2", "-x,-y,-z", "x,-y+1/2,z+1/2"}),
+       true},
+      // P 21/n, and P 21/c less its inversion.
+      {with_operations(kTag, {"x,y,z", "-x+1/2,y+1/2,-z+1/2", "-x,-y,-z", "x+1/2,-y+1/2,z+1/2"}),
+       false},
+      {with_operations(kTag, {"x,y,z", "-x,y+1/2,-z+1/2"}), false},
+      {with_operations(kTag, {"x,y,z", "-x,y+1/2,-z+1/2", "-x,-y,-z", "x+1/8,-y+1/2,z+1/2"}),
+       false},
+  };
+  const analysis::SpaceGroup group = *analysis::group_of_symbol("P 21/c");
+  for (const Case& c : cases) {
+    EXPECT_EQ(analysis::operations_agree(analysis::parse_model(c.text, "m.cif"), group), c.agree)
+        << c.text;
+  }
 }
 
 TEST(ModelTest, CellsAgreeWithinTheTolerance) {
