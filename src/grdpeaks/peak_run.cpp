@@ -59,6 +59,7 @@ void add_model(const analysis::Model& model, const analysis::MapGrid& map,
   m.lengths = model.lengths;
   m.angles = model.angles;
   m.cell_differences = analysis::cell_differences(model, cell);
+  m.operations_agree = analysis::operations_agree(model, report.summary.group);
   m.support_checked = !analysis::is_difference_map(report.summary.map_type);
   if (m.support_checked) {
     const std::vector<analysis::Peak> peaks = peaks_above_threshold(report, map, cell);

@@ -16,6 +16,13 @@ std::string formatted(const char* format, T... values) {
   return std::string(text, static_cast<std::size_t>(std::clamp(length, 0, int(sizeof text) - 1)));
 }
 
+using Triple = std::array<double, 3>;
+
+std::string cell_text(const Triple& lengths, const Triple& angles) {
+  return formatted("a %.5f  b %.5f  c %.5f A, alpha %.4f  beta %.4f  gamma %.4f deg", lengths[0],
+                   lengths[1], lengths[2], angles[0], angles[1], angles[2]);
+}
+
 std::string group_text(const Summary& s) {
   const analysis::SpaceGroup& g = s.group;
   std::string text = g.symbol;
@@ -45,9 +52,7 @@ std::string summary_text(const Summary& s) {
   text += formatted("%-13s%s\n", "Map type", s.map_type.c_str());
   text += formatted("%-13s%d x %d x %d points\n", "Grid", s.divisions[0], s.divisions[1],
                     s.divisions[2]);
-  text +=
-      formatted("%-13sa %.5f  b %.5f  c %.5f A, alpha %.4f  beta %.4f  gamma %.4f deg\n", "Cell",
-                s.lengths[0], s.lengths[1], s.lengths[2], s.angles[0], s.angles[1], s.angles[2]);
+  text += formatted("%-13s%s\n", "Cell", cell_text(s.lengths, s.angles).c_str());
   text += formatted("%-13s%s\n", "Space group", group_text(s).c_str());
   text += formatted("%-13s%s\n", "", s.group_source.c_str());
   text += formatted("%-13s%s\n", "Symmetry", symmetry_text(s).c_str());
@@ -65,12 +70,17 @@ std::string joined(const std::vector<std::string>& names) {
   return text;
 }
 
+std::string operations_text(const ModelSummary& m) {
+  if (!m.operations_agree) return "it lists no symmetry operations";
+  if (*m.operations_agree) return "its symmetry operations are those of the map's group";
+  return "its symmetry operations are not those of the map's group (another group, setting or "
+         "origin?): its atoms are placed under the map's group";
+}
+
 std::string model_summary_text(const ModelSummary& m) {
   std::string text = formatted("%-13s%s, data_%s: %zu atoms\n", "Model", m.file.c_str(),
                                m.block.c_str(), m.atom_count);
-  text +=
-      formatted("%-13scell a %.5f  b %.5f  c %.5f A, alpha %.4f  beta %.4f  gamma %.4f deg\n", "",
-                m.lengths[0], m.lengths[1], m.lengths[2], m.angles[0], m.angles[1], m.angles[2]);
+  text += formatted("%-13scell %s\n", "", cell_text(m.lengths, m.angles).c_str());
   const double percent = 100.0 * analysis::kCellLengthTolerance;
   if (m.cell_differences.empty()) {
     text += formatted(
@@ -83,6 +93,7 @@ std::string model_summary_text(const ModelSummary& m) {
         "distances are taken in the map's cell\n",
         "", joined(m.cell_differences).c_str(), percent, analysis::kCellAngleTolerance);
   }
+  text += formatted("%-13s%s\n", "", operations_text(m).c_str());
   return text;
 }
 
@@ -170,6 +181,12 @@ std::string json_atom(const std::optional<PeakAtom>& atom) {
          ", \"nearest_atom_image\": " + json_string(atom->image);
 }
 
+std::string json_cell(const Triple& lengths, const Triple& angles) {
+  return "[" + json_number(lengths[0]) + ", " + json_number(lengths[1]) + ", " +
+         json_number(lengths[2]) + ", " + json_number(angles[0]) + ", " + json_number(angles[1]) +
+         ", " + json_number(angles[2]) + "]";
+}
+
 std::string json_peak(const analysis::Peak& p, const std::optional<PeakAtom>* atom) {
   return "{\"x\": " + json_number(p.position[0]) + ", \"y\": " + json_number(p.position[1]) +
          ", \"z\": " + json_number(p.position[2]) + ", \"height\": " + json_number(p.height) +
@@ -202,9 +219,7 @@ std::string json_summary(const Summary& s) {
   text += "    \"map_type\": " + json_string(s.map_type) + ",\n";
   text +=
       formatted("    \"grid\": [%d, %d, %d],\n", s.divisions[0], s.divisions[1], s.divisions[2]);
-  text += "    \"cell\": [" + json_number(s.lengths[0]) + ", " + json_number(s.lengths[1]) + ", " +
-          json_number(s.lengths[2]) + ", " + json_number(s.angles[0]) + ", " +
-          json_number(s.angles[1]) + ", " + json_number(s.angles[2]) + "],\n";
+  text += "    \"cell\": " + json_cell(s.lengths, s.angles) + ",\n";
   text += "    \"space_group\": " + json_string(g.symbol) + ",\n";
   text +=
       "    \"space_group_number\": " + (g.number > 0 ? std::to_string(g.number) : "null") + ",\n";
@@ -233,12 +248,12 @@ std::string json_model(const ModelSummary& m) {
   text += "    \"file\": " + json_string(m.file) + ",\n";
   text += "    \"data_block\": " + json_string(m.block) + ",\n";
   text += "    \"atoms\": " + std::to_string(m.atom_count) + ",\n";
-  text += "    \"cell\": [" + json_number(m.lengths[0]) + ", " + json_number(m.lengths[1]) + ", " +
-          json_number(m.lengths[2]) + ", " + json_number(m.angles[0]) + ", " +
-          json_number(m.angles[1]) + ", " + json_number(m.angles[2]) + "],\n";
+  text += "    \"cell\": " + json_cell(m.lengths, m.angles) + ",\n";
   text += std::string("    \"cell_agrees\": ") + (m.cell_differences.empty() ? "true" : "false") +
           ",\n";
   text += "    \"cell_differences\": " + json_names(m.cell_differences) + ",\n";
+  text += std::string("    \"operations_agree\": ") +
+          (m.operations_agree ? (*m.operations_agree ? "true" : "false") : "null") + ",\n";
   text += "    \"support_radius\": " + json_number(analysis::kSupportRadius) + "\n  }";
   return text;
 }

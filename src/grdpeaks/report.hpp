@@ -46,6 +46,8 @@ struct ModelSummary {
   std::array<double, 3> lengths{};
   std::array<double, 3> angles{};
   std::vector<std::string> cell_differences;  // the cell constants beyond the tolerance
+  // Whether the operations the model lists are the map's group's; nothing when it lists none.
+  std::optional<bool> operations_agree;
   // Whether the atoms were checked for a peak near them: not in a difference map, where a
   // well-placed atom has none.
   bool support_checked = false;

@@ -33,9 +33,11 @@ std::vector<float> map_of(const std::vector<Atom>& atoms) {
   return known_maps::gaussian_map(kCell, *analysis::group_of_symbol("P 21/c"), atoms, kDivisions);
 }
 
-std::string model(const std::string& cell_b, const std::string& atoms) {
+std::string model(const std::string& cell_b, const std::string& atoms,
+                  const std::string& operations = "") {
   return "data_model\n_cell_length_a 8.000(1)\n_cell_length_b " + cell_b +
-         "\n_cell_length_c 10\n_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n"
+         "\n_cell_length_c 10\n_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n" +
+         operations +
          "loop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n" +
          atoms;
 }
@@ -111,35 +113,48 @@ TEST(ModelRunTest, TheDifferenceMapsHighestPeakIsTheMissingAtomNearestItsNeighbo
 }
 
 // The map of the structure and a model with an atom more: that atom has no peak. The model's
-// own atoms lie on their peaks.
+// own atoms lie on their peaks. Its cell and the operations it lists are compared with the map's.
 TEST(ModelRunTest, AnAtomWithoutAPeakIsListedAndTheCellsAreCompared) {
   struct Case {
     std::string cell_b;
+    std::string operations;
     std::vector<std::string> arguments;
     std::vector<std::string> expected;  // parts of standard output
   };
   const std::vector<Case> cases = {
       {"9.02(1)",
+       "",
        {},
        {"\nModel        m.cif, data_model: 3 atoms\n",
         "its cell agrees with the map's (lengths within 0.5 %, angles within 0.5 deg)\n",
         "\nModel atoms without a peak above 1.00 sigma within 0.50 A: 1\n"
         "  label             x        y        z\n"
         "  X1            0.50000  0.50000  0.50000\n",
-        "  Fe1           0.000  x,y,z\n"}},
+        "             it lists no symmetry operations\n", "  Fe1           0.000  x,y,z\n"}},
       {"9.1",
+       "",
        {"--csv", "-"},
        {",height_spread,nearest_atom,nearest_atom_distance,nearest_atom_image\n",
         ",Fe1,0,\"x,y,z\"\n", "\nunsupported_atom,1,0.500000,0.500000,0.500000,,,,,,,,X1,,\n"}},
       {"9.1",
+       "loop_\n_space_group_symop_operation_xyz\nx,y,z\n-x,-y,-z\n-x,y+1/2,-z+1/2\n"
+       "x,-y+1/2,z+1/2\n",
        {},
        {"its cell differs from the map's in b (beyond 0.5 % or 0.5 deg): distances are taken in "
-        "the map's cell\n"}},
+        "the map's cell\n",
+        "its symmetry operations are those of the map's group\n"}},
+      // P 21/n's operations: the model of another setting.
+      {"9",
+       "loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\n-x,-y,-z\n-x+1/2,y+1/2,-z+1/2\n"
+       "x+1/2,-y+1/2,z+1/2\n",
+       {"--json", "-"},
+       {"\"cell_agrees\": true", "\"operations_agree\": false"}},
   };
   const std::vector<float> values = map_of({kIron, kCarbon});
   for (const Case& c : cases) {
     const support::RunResult result =
-        run(c.arguments, values, "FOBS", model(c.cell_b, kModelAtoms + "X1 0.5 0.5 0.5\n"));
+        run(c.arguments, values, "FOBS",
+            model(c.cell_b, kModelAtoms + "X1 0.5 0.5 0.5\n", c.operations));
     ASSERT_EQ(result.exit_status, 0) << result.standard_error;
     for (const std::string& part : c.expected) {
       EXPECT_NE(result.standard_output.find(part), std::string::npos) << part << "\nin\n"
