@@ -6,20 +6,18 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <gemmi/cif.hpp>
 #include <gemmi/numb.hpp>
 #include <gemmi/symmetry.hpp>
 #include <limits>
 #include <numeric>
 
+#include "analysis/cif_block.hpp"
 #include "os/os.hpp"
 #include "symmetry/operator_set.hpp"
 
 namespace analysis {
 
 namespace {
-
-namespace cif = gemmi::cif;
 
 using Position = std::array<double, 3>;
 
@@ -28,10 +26,6 @@ using Position = std::array<double, 3>;
 constexpr double kFarthestCell = 1000.0;
 constexpr std::size_t kLongestQuote = 40;
 
-constexpr std::array<const char*, 3> kLengthTags = {"_cell_length_a", "_cell_length_b",
-                                                    "_cell_length_c"};
-constexpr std::array<const char*, 3> kAngleTags = {"_cell_angle_alpha", "_cell_angle_beta",
-                                                   "_cell_angle_gamma"};
 constexpr std::array<const char*, 6> kCellNames = {"a", "b", "c", "alpha", "beta", "gamma"};
 
 // A value for a message: cut to a readable length, unprintable bytes shown as "?".
@@ -63,48 +57,39 @@ std::string syntax_error(const std::string& name, const std::string& what) {
   return name + ", line " + line + ": not a CIF file: " + what.substr(at);
 }
 
-cif::Document parsed(std::string_view text, const std::string& name) {
-  try {
-    return cif::read_memory(text.data(), text.size(), name.c_str());
-  } catch (const std::exception& error) {
-    throw ModelError(syntax_error(name, error.what()));
-  }
-}
-
+// Reads the model's values from the text of its block, naming the block in every problem.
 class BlockReader {
  public:
-  BlockReader(cif::Block& block, const std::string& file) : block_(block), file_(file) {}
+  BlockReader(const CifBlock& block, const std::string& file) : block_(block), file_(file) {}
 
   [[noreturn]] void fail(const std::string& problem) const {
     throw ModelError(file_ + ", data_" + block_.name + ": " + problem);
   }
 
   double number(const std::string& tag, const std::string& value) const {
-    const double x = cif::as_number(value);
+    const double x = gemmi::cif::as_number(value);
     if (!std::isfinite(x)) fail(tag + " is " + shown_text(value) + ", not a number");
     return x;
   }
 
-  double number_of(const char* tag) const {
-    const std::string* value = block_.find_value(tag);
-    if (value == nullptr) fail(std::string("no ") + tag);
-    return number(tag, *value);
-  }
-
   void read_cell(Model& model) const {
-    for (std::size_t i = 0; i < 3; ++i) model.lengths[i] = number_of(kLengthTags[i]);
-    for (std::size_t i = 0; i < 3; ++i) model.angles[i] = number_of(kAngleTags[i]);
+    std::array<double, 6> cell{};
+    for (std::size_t i = 0; i < cell.size(); ++i) {
+      if (!block_.cell[i]) fail(std::string("no ") + kCellTags[i]);
+      cell[i] = number(kCellTags[i], *block_.cell[i]);
+    }
+    model.lengths = {cell[0], cell[1], cell[2]};
+    model.angles = {cell[3], cell[4], cell[5]};
     check_cell(model);
   }
 
-  void read_atoms(cif::Table& sites, Model& model) const {
-    for (std::size_t row = 0; row < sites.length(); ++row) {
-      cif::Table::Row values = sites[static_cast<int>(row)];
+  void read_atoms(Model& model) const {
+    for (const std::array<std::string, 4>& site : block_.atom_sites) {
       ModelAtom atom;
-      atom.label = cif::as_string(values[0]);
+      atom.label = site[0];
       for (std::size_t i = 0; i < 3; ++i) {
         const std::string tag = std::string("_atom_site_fract_") + "xyz"[i];
-        atom.position[i] = number(tag + " of atom " + shown_text(atom.label), values[i + 1]);
+        atom.position[i] = number(tag + " of atom " + shown_text(atom.label), site[i + 1]);
         if (std::fabs(atom.position[i]) > kFarthestCell) {
           fail(tag + " of atom " + shown_text(atom.label) + " lies more than " +
                std::to_string(int(kFarthestCell)) + " cells from the origin");
@@ -114,25 +99,22 @@ class BlockReader {
     }
   }
 
-  // The operations listed, if any.
-  std::optional<std::vector<Operation>> operations() const {
-    for (const char* tag : {"_space_group_symop_operation_xyz", "_symmetry_equiv_pos_as_xyz"}) {
-      const cif::Column column = block_.find_values(tag);
-      if (column.item() == nullptr) continue;
-      std::vector<Operation> operations;
-      for (const std::string& value : column) operations.push_back(operation_of(tag, value));
-      return operations;
+  void read_operations(Model& model) const {
+    if (!block_.operations) return;
+    model.operations.emplace();
+    for (const std::string& text : *block_.operations) {
+      model.operations->push_back(operation_of(text));
     }
-    return std::nullopt;
   }
 
-  Operation operation_of(const char* tag, const std::string& value) const {
-    const std::string text = cif::as_string(value);
+ private:
+  Operation operation_of(const std::string& text) const {
     gemmi::Op op;
     try {
       op = gemmi::parse_triplet(text);
     } catch (const std::exception&) {
-      fail(std::string(tag) + " " + shown_text(text) + " is no symmetry operation");
+      fail(std::string(block_.operations_tag) + " " + shown_text(text) +
+           " is no symmetry operation");
     }
     op.wrap();
     Operation result;
@@ -151,13 +133,12 @@ class BlockReader {
     return result;
   }
 
- private:
   // A cell exists when its lengths are positive and its angles can meet at a corner.
   void check_cell(const Model& model) const {
     for (std::size_t i = 0; i < 3; ++i) {
-      if (model.lengths[i] <= 0.0) fail(std::string(kLengthTags[i]) + " must be above 0");
+      if (model.lengths[i] <= 0.0) fail(std::string(kCellTags[i]) + " must be above 0");
       if (model.angles[i] <= 0.0 || model.angles[i] >= 180.0) {
-        fail(std::string(kAngleTags[i]) + " must lie between 0 and 180 degrees");
+        fail(std::string(kCellTags[i + 3]) + " must lie between 0 and 180 degrees");
       }
     }
     const auto& g = model.angles;
@@ -169,13 +150,9 @@ class BlockReader {
     }
   }
 
-  cif::Block& block_;
+  const CifBlock& block_;
   const std::string& file_;
 };
-
-cif::Table atom_sites(cif::Block& block) {
-  return block.find("_atom_site_", {"label", "fract_x", "fract_y", "fract_z"});
-}
 
 // The offset in twelfths as a fraction for an operation's text: "+1/2", "-1", "" for none.
 std::string fraction_text(int twelfths) {
@@ -228,22 +205,25 @@ Model read_model(const std::filesystem::path& path) {
 }
 
 Model parse_model(std::string_view text, const std::string& name) {
-  cif::Document document = parsed(text, name);
-  for (cif::Block& block : document.blocks) {
-    cif::Table sites = atom_sites(block);
-    if (!sites.ok()) continue;
-    Model model;
-    model.file = name;
-    model.block = block.name;
-    const BlockReader reader(block, name);
-    reader.read_cell(model);
-    reader.read_atoms(sites, model);
-    model.operations = reader.operations();
-    return model;
+  std::optional<CifBlock> block;
+  try {
+    block = first_block_with_atoms(text, name);
+  } catch (const std::exception& error) {
+    throw ModelError(syntax_error(name, error.what()));
   }
-  throw ModelError(name +
-                   ": no atom sites (_atom_site_label with _atom_site_fract_x, _y and _z) in any "
-                   "data block");
+  if (!block) {
+    throw ModelError(name +
+                     ": no atom sites (_atom_site_label with _atom_site_fract_x, _y and _z) in "
+                     "any data block");
+  }
+  Model model;
+  model.file = name;
+  model.block = block->name;
+  const BlockReader reader(*block, name);
+  reader.read_cell(model);
+  reader.read_atoms(model);
+  reader.read_operations(model);
+  return model;
 }
 
 std::vector<std::string> cell_differences(const Model& model, const UnitCell& cell) {
@@ -313,7 +293,6 @@ std::optional<double> ModelImages::distance_within(const Position& position, con
 }
 
 std::optional<NearestAtom> ModelImages::nearest(const Position& position) const {
-  std::optional<NearestAtom> found;
   const Image* best = nullptr;
   double shortest = std::numeric_limits<double>::infinity();
   for (const Image& image : images_) {

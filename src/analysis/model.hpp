@@ -45,7 +45,7 @@ class ModelError : public std::runtime_error {
 
 // The largest model file read: far beyond any small-molecule CIF, and a bound on the memory that
 // a file of any content can take.
-constexpr std::uintmax_t kLargestModelFile = std::uintmax_t{64} << 20;
+constexpr std::uintmax_t kLargestModelFile = std::uintmax_t{16} << 20;
 
 // Reads the model of the CIF file `path`: the cell and atom sites of the first data block that
 // has atom sites with fractional positions. Throws ModelError.
