@@ -324,6 +324,14 @@ std::vector<std::string> peaks_seeds(const Example& example) {
       "--group\x01P -1\0"s + grid,
       "--json\x01-\x01--csv\x01x\0"s + grid + exp,
       "--min-sigma=-1\x01--count=0\0"s + small_grid(5, "PTSN", "\r\n") + exp,
+      "--json\x01-\0"s + grid + exp +
+          "\0data_si\n_cell_length_a 5.4307\n_cell_length_b 5.4307\n_cell_length_c 5.4307\n"
+          "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\nloop_\n"
+          "_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+          "Si1 0.125 0.125 0.125\n"s,
+      "--csv\x01-\x01--holes\0"s + small_grid(6, "DELF", "\n") + exp +
+          "\0data_a\nloop_\n_atom_site_label\n_atom_site_fract_x\n_atom_site_fract_y\n"
+          "_atom_site_fract_z\nX 0.1(2) ? 9\n"s,
   };
 }
 

@@ -1,12 +1,15 @@
-// grdpeaks on an arbitrary command line, grid file and experiment file. The input holds the
-// arguments (separated by 0x01), then after a 0x00 the bytes of F.grd, and after another 0x00,
-// when there is one, the bytes of F.EXP beside it. The grid file is always F.grd, and a list that
-// would go to a file goes to out.csv or out.json, so that no input reaches other files. A run
-// that succeeds must list peaks and holes inside the cell, in order, whose multiplicity and site
-// symmetry make up the group, and whole JSON text.
+// grdpeaks on an arbitrary command line, grid file, experiment file and model. The input holds
+// the arguments (separated by 0x01), then after a 0x00 the bytes of F.grd, after another 0x00,
+// when there is one, the bytes of F.EXP beside it, and after a third, when there is one, the
+// bytes of the model F.cif, which --model then names. The grid file is always F.grd, the model
+// F.cif, and a list that would go to a file goes to out.csv or out.json, so that no input reaches
+// other files. A run that succeeds must list peaks and holes inside the cell, in order, whose
+// multiplicity and site symmetry make up the group, each with its nearest atom at a finite
+// distance when there is a model, and whole JSON text.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,9 +48,22 @@ void check_list(const std::vector<analysis::Peak>& list, const grdpeaks::MapRepo
   }
 }
 
+void check_atoms(const std::vector<std::optional<grdpeaks::PeakAtom>>& atoms, std::size_t listed) {
+  if (atoms.size() != listed) fuzzing::fail("not one nearest atom per peak");
+  for (const std::optional<grdpeaks::PeakAtom>& atom : atoms) {
+    if (atom && !(atom->distance >= 0.0 && std::isfinite(atom->distance))) {
+      fuzzing::fail("a nearest atom at no finite distance");
+    }
+  }
+}
+
 void check(const grdpeaks::MapReport& report) {
   check_list(report.peaks, report, false);
   if (report.holes) check_list(*report.holes, report, true);
+  if (report.model) {
+    check_atoms(report.peak_atoms, report.peaks.size());
+    if (report.holes) check_atoms(report.hole_atoms, report.holes->size());
+  }
   const std::string json = grdpeaks::json_text(report);
   if (!json.starts_with("{\n") || !json.ends_with("}\n")) fuzzing::fail("JSON text not whole");
 }
@@ -69,6 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzing::Session session;
   support::write_file_bytes("F.grd", parts[1]);
   if (parts.size() > 2) support::write_file_bytes("F.EXP", parts[2]);
+  if (parts.size() > 3) support::write_file_bytes("F.cif", parts[3]);
+  if (options.model || parts.size() > 3) options.model = "F.cif";
   try {
     const grdpeaks::MapReport report = grdpeaks::analyse(options);
     check(report);

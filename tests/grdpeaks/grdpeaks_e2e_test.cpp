@@ -2,12 +2,14 @@
 // layout, with and without an experiment file beside them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "../analysis/known_maps.hpp"
+#include "grid_text.hpp"
 #include "support/experiment_file.hpp"
 #include "support/run_program.hpp"
 
@@ -23,31 +25,12 @@ std::string grid_file(const std::string& map_type, const std::vector<Atom>& atom
                       std::array<int, 3> n) {
   const std::vector<float> values =
       known_maps::gaussian_map(kCell, *analysis::group_of_symbol("P 21/c"), atoms, n);
-  std::string title = "Monoclinic test phase";
-  title.resize(50, ' ');
-  title += " " + map_type;
-  title.resize(66, ' ');
-  char header[128];
-  std::snprintf(header, sizeof header, "%10.5f%10.5f%10.5f%10.4f%10.4f%10.4f\r\n%4d%4d%4d\r\n",
-                kCell.lengths[0], kCell.lengths[1], kCell.lengths[2], kCell.angles[0],
-                kCell.angles[1], kCell.angles[2], n[0], n[1], n[2]);
-  std::string text = title + "\r\n" + header;
-  for (int i = 0; i < n[0]; ++i) {
-    for (int j = 0; j < n[1]; ++j) {
-      for (int k = 0; k < n[2]; ++k) {
-        char line[32];
-        std::snprintf(line, sizeof line, "  %.9g\r\n",
-                      values[std::size_t(i) + std::size_t(n[0]) * (j + std::size_t(n[1]) * k)]);
-        text += line;
-      }
-    }
-  }
-  return text;
+  return grid_text::grid_file(kCell, map_type, values, n);
 }
 
 std::string experiment(const std::string& version, const std::string& symbol) {
   return support::experiment_file_bytes({{"     VERSION", version},
-                                         {"      DESCR ", "Monoclinic test phase"},
+                                         {"      DESCR ", "Test phase"},
                                          {"  FOUR CDAT1", "           1"},
                                          {"CRS1  ABC   ", "   6.10000   7.30000   8.20000"},
                                          {"CRS1  ANGLES", "   90.0000  104.5000   90.0000"},
@@ -155,12 +138,21 @@ TEST(GrdpeaksTest, BadInputIsNamedAndNothingIsWritten) {
        {{"G.grd", grid}},
        1,
        "grdpeaks: --group: the space-group symbol \"X\" cannot be interpreted"},
+      {{"--csv", "out.csv", "--model", "none.cif", "G"},
+       {{"out.csv", "old"}, {"G.grd", grid}},
+       1,
+       "grdpeaks: none.cif: cannot read the file: No such file or directory"},
+      {{"--model", "m.cif", "G"},
+       {{"G.grd", grid}, {"m.cif", "data_m\n_cell_length_a 'open\n"}},
+       1,
+       "grdpeaks: m.cif, line 2: not a CIF file: "},
       {{"G", "H"}, {}, 2, "grdpeaks: one grid file at a time: \"H\" is one too many"},
   };
   for (const Case& c : cases) {
     const support::RunResult result = run(c.arguments, c.files);
     EXPECT_EQ(result.exit_status, c.status) << c.first_error_line;
-    EXPECT_EQ(result.standard_error.substr(0, result.standard_error.find('\n')),
+    EXPECT_EQ(result.standard_error.substr(
+                  0, std::min(result.standard_error.find('\n'), c.first_error_line.size())),
               c.first_error_line);
     EXPECT_EQ(result.standard_output, "");
     EXPECT_EQ(result.files, c.files) << c.first_error_line;
