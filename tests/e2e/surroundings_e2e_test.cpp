@@ -65,6 +65,7 @@ struct StreamCase {
   int exit_status;
   std::string standard_error;  // as collected; "" when redirected
   std::vector<std::string> more_arguments = {};
+  const char* not_on_windows = nullptr;  // why the Windows programs cannot meet the case
 };
 
 void PrintTo(const StreamCase& c, std::ostream* os) {
@@ -77,6 +78,7 @@ class StandardStreamRun : public ::testing::TestWithParam<StreamCase> {};
 // every stream open, and no file the run opens takes a closed stream's place.
 TEST_P(StandardStreamRun, LeavesTheFilesOfARunWithEveryStreamOpen) {
   const StreamCase& c = GetParam();
+  if (c.not_on_windows != nullptr) MAPCONV_SKIP_ON_WINDOWS(c.not_on_windows);
   support::RunRequest request = request_for(
       experiment_files("ALPHA", c.upgrade ? version_five_records() : current_records()));
   request.arguments.insert(request.arguments.end(), c.more_arguments.begin(),
@@ -105,10 +107,22 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"ErrorClosed", std::nullopt, "", false, 0, ""},
         StreamCase{"OutputClosedWhileUpgrading", "", std::nullopt, true, 1,
                    kLostOutput + "Bad file descriptor\n"},
-        StreamCase{"OutputToAPipeWithoutReader", support::kPipeWithoutReader, std::nullopt, false,
-                   1, kLostOutput + "Broken pipe\n"},
-        StreamCase{
-            "WarningOnAFullErrorDevice", std::nullopt, "/dev/full", false, 1, "", {"EXTRA"}}),
+        StreamCase{"OutputToAPipeWithoutReader",
+                   support::kPipeWithoutReader,
+                   std::nullopt,
+                   false,
+                   1,
+                   kLostOutput + "Broken pipe\n",
+                   {},
+                   "the C runtime reports a write to a pipe without reader as an invalid argument"},
+        StreamCase{"WarningOnAFullErrorDevice",
+                   std::nullopt,
+                   "/dev/full",
+                   false,
+                   1,
+                   "",
+                   {"EXTRA"},
+                   "under wine the error stream on /dev/full takes writes without failing"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct OwnFileCase {
