@@ -21,28 +21,9 @@ const std::vector<Atom> kAtoms = {{{0.0, 0.0, 0.0}, 12.0, 0.35}, {{0.21, 0.33, 0
 
 std::string grid_file(const std::string& map_type, const std::vector<Atom>& atoms,
                       std::array<int, 3> n) {
-  const std::vector<float> values =
-      known_maps::gaussian_map(kCell, *analysis::group_of_symbol("P 21/c"), atoms, n);
-  std::string title = "Monoclinic test phase";
-  title.resize(50, ' ');
-  title += " " + map_type;
-  title.resize(66, ' ');
-  char header[128];
-  std::snprintf(header, sizeof header, "%10.5f%10.5f%10.5f%10.4f%10.4f%10.4f\r\n%4d%4d%4d\r\n",
-                kCell.lengths[0], kCell.lengths[1], kCell.lengths[2], kCell.angles[0],
-                kCell.angles[1], kCell.angles[2], n[0], n[1], n[2]);
-  std::string text = title + "\r\n" + header;
-  for (int i = 0; i < n[0]; ++i) {
-    for (int j = 0; j < n[1]; ++j) {
-      for (int k = 0; k < n[2]; ++k) {
-        char line[32];
-        std::snprintf(line, sizeof line, "  %.9g\r\n",
-                      values[std::size_t(i) + std::size_t(n[0]) * (j + std::size_t(n[1]) * k)]);
-        text += line;
-      }
-    }
-  }
-  return text;
+  return known_maps::grid_file_text(
+      kCell, "Monoclinic test phase", map_type,
+      known_maps::gaussian_map(kCell, *analysis::group_of_symbol("P 21/c"), atoms, n), n);
 }
 
 std::string experiment(const std::string& version, const std::string& symbol) {
