@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 namespace analysis {
 
@@ -30,12 +31,12 @@ class CrossingGraph {
     std::vector<bool> visited(neighbours_.size() / 2, false);
     // Open lines first, from one of their ends, so that none is entered in its middle.
     for (std::size_t edge = 0; edge < visited.size(); ++edge) {
-      if (!visited[edge] && neighbour(edge, 0) != kNone && neighbour(edge, 1) == kNone) {
+      if (!visited[edge] && neighbour(edge, 0) != kNoEdge && neighbour(edge, 1) == kNoEdge) {
         lines.push_back(walk(edge, visited));
       }
     }
     for (std::size_t edge = 0; edge < visited.size(); ++edge) {
-      if (!visited[edge] && neighbour(edge, 1) != kNone) {
+      if (!visited[edge] && neighbour(edge, 1) != kNoEdge) {
         lines.push_back(walk(edge, visited));
         lines.back().closed = true;
       }
@@ -44,7 +45,10 @@ class CrossingGraph {
   }
 
  private:
-  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  // Edge numbers are held in 32 bits, half the memory of a large lattice's graph; the sections
+  // drawn have a few million edges at most.
+  static constexpr std::uint32_t kNone = UINT32_MAX;
+  static constexpr std::size_t kNoEdge = static_cast<std::size_t>(-1);
 
   bool inside(int column, int row) const { return lattice_.at(column, row) >= level_; }
 
@@ -57,11 +61,14 @@ class CrossingGraph {
            static_cast<std::size_t>(row) * static_cast<std::size_t>(lattice_.columns) +
            static_cast<std::size_t>(column);
   }
-  std::size_t neighbour(std::size_t edge, int slot) const { return neighbours_[2 * edge + slot]; }
+  std::size_t neighbour(std::size_t edge, int slot) const {
+    const std::uint32_t n = neighbours_[2 * edge + slot];
+    return n == kNone ? kNoEdge : n;
+  }
 
   void join(std::size_t a, std::size_t b) {
-    neighbours_[2 * a + (neighbours_[2 * a] == kNone ? 0 : 1)] = b;
-    neighbours_[2 * b + (neighbours_[2 * b] == kNone ? 0 : 1)] = a;
+    neighbours_[2 * a + (neighbours_[2 * a] == kNone ? 0 : 1)] = static_cast<std::uint32_t>(b);
+    neighbours_[2 * b + (neighbours_[2 * b] == kNone ? 0 : 1)] = static_cast<std::uint32_t>(a);
   }
 
   // Corners counter-clockwise from (column, row); edge k runs from corner k to corner k + 1.
@@ -104,8 +111,8 @@ class CrossingGraph {
 
   ContourLine walk(std::size_t start, std::vector<bool>& visited) const {
     ContourLine line;
-    std::size_t previous = kNone, current = start;
-    while (current != kNone && !visited[current]) {
+    std::size_t previous = kNoEdge, current = start;
+    while (current != kNoEdge && !visited[current]) {
       visited[current] = true;
       line.points.push_back(crossing(current));
       const std::size_t next =
@@ -119,7 +126,7 @@ class CrossingGraph {
   const SampleLattice& lattice_;
   double level_;
   std::size_t horizontal_count_;
-  std::vector<std::size_t> neighbours_;  // two per edge
+  std::vector<std::uint32_t> neighbours_;  // two per edge
 };
 
 }  // namespace

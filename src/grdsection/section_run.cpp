@@ -17,8 +17,9 @@ namespace grdsection {
 
 namespace {
 
-// More samples than this along one side would only add points closer than a pixel.
-constexpr int kMostSamples = 4096;
+// More samples than this along one side would only add points closer than a pixel (and their
+// contouring memory: a 2048 x 2048 lattice takes about 100 MB).
+constexpr int kMostSamples = 2048;
 
 analysis::SpaceGroup group_of(const Options& options, const gridfile::GridFile& grid,
                               const std::filesystem::path& path, const std::string& map_type) {
@@ -128,8 +129,8 @@ SectionPicture section_picture(const Options& options, const gridfile::GridFile&
   std::string title = grid.title.substr(0, grid.title.rfind(map_type));
   title.erase(title.find_last_not_of(' ') + 1);
   SectionPicture picture{
-      title, map_type,     analysis::SectionFrame(cell, plane), options.range, statistics, {}, {},
-      {},    options.slab, static_cast<int>(peaks.size())};
+      title, map_type,    analysis::SectionFrame(cell, plane), options.range, statistics, {}, {},
+      {},    options.slab};
   const auto [levels, levels_text] = levels_for(options, statistics);
   picture.levels_text = levels_text;
   const std::array<int, 2> counts = sample_counts(map, picture.frame, picture.range);

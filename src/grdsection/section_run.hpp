@@ -40,7 +40,6 @@ struct SectionPicture {
   std::vector<ContourLevel> contours;
   std::vector<Mark> marks;
   double slab = 0.0;
-  int peaks_listed = 0;
 };
 
 // The picture of the section that `options` asks for. Throws std::runtime_error naming the file

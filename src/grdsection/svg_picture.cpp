@@ -137,13 +137,14 @@ std::string contour_paths(const SectionPicture& p, const Page& page) {
 }
 
 const char* axis_name(std::size_t axis) {
-  return &"x\0y\0z"[2 * axis];
+  return std::array{"x", "y", "z"}[axis];
 }
 const char* edge_name(std::size_t axis) {
-  return &"a\0b\0c"[2 * axis];
+  return std::array{"a", "b", "c"}[axis];
 }
+// The cell angle opposite an axis: the one between the other two.
 const char* angle_name(std::size_t axis) {
-  return &"α\0\0β\0\0γ"[3 * axis];
+  return std::array{"α", "β", "γ"}[axis];
 }
 
 // Arrows along the two in-plane axes from the origin, one cell edge long, with their names.
@@ -212,9 +213,9 @@ std::string scale_bar(const SectionPicture& p, const Page& page) {
   const bool holes =
       std::any_of(p.marks.begin(), p.marks.end(), [](const Mark& m) { return m.hole; });
   svg += text_element(x, page.height() - 12, "font-size=\"12\" fill=\"#404040\"",
-                      formatted("Peaks%s within %g Å of the plane marked and numbered as grdpeaks "
-                                "lists them (%d peaks listed); negative contours dashed",
-                                holes ? " and holes (H)" : "", p.slab, p.peaks_listed));
+                      formatted("Peaks%s within %g Å of the plane, numbered as grdpeaks lists "
+                                "them; negative contours dashed",
+                                holes ? " and holes (H)" : "", p.slab));
   return svg;
 }
 

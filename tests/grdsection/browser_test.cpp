@@ -168,4 +168,22 @@ TEST_F(SectionInBrowser, ChromiumDrawsContoursAroundThePeaksAndNowhereElse) {
   for (const int count : near_peak) EXPECT_GT(count, 20);
 }
 
+TEST_F(SectionInBrowser, APngIsTheSvgDrawnByRsvgConvertAndNeedsIt) {
+  const std::string program = std::string("'") + GRDSECTION_PROGRAM + "'";
+  const auto [output, status] = shell(work_, program + " --plane z=0.5 --png HEX");
+  ASSERT_EQ(status, 0) << output;
+  EXPECT_EQ(output.substr(0, 40), "Wrote HEX-z0.500.png: section z = 0.500,");
+  const Picture picture = decoded_png(support::read_file_bytes(work_ / "HEX-z0.500.png"));
+  EXPECT_EQ(picture.width, attribute(svg_, "width"));
+  EXPECT_EQ(picture.height, attribute(svg_, "height"));
+  // Without the renderer: said so, and neither the picture nor a temporary file left.
+  const auto [refused, refused_status] =
+      shell(work_, "PATH=/nonexistent " + program + " --plane z=0.5 -o none.PNG HEX");
+  EXPECT_NE(refused_status, 0);
+  EXPECT_EQ(refused,
+            "grdsection: none.PNG: cannot write the picture: rsvg-convert, which makes the PNG, "
+            "is not on PATH (Debian package librsvg2-bin)\n");
+  EXPECT_EQ(support::files_in(work_.path()).size(), 3u);  // HEX.grd, hex.svg, HEX-z0.500.png
+}
+
 }  // namespace
