@@ -19,15 +19,17 @@ FUZZ_SMOKE_SECONDS ?= 15
 MAKEFLAGS += --no-print-directory
 
 # The Debian packages, one list per use; each target checks the lists of what it does.
-# Building and running: compiler, CMake, gemmi's headers (CCP4/MRC maps) and GoogleTest, which
-# the configuration of build/ looks for even when only the programs are built.
-BUILD_PACKAGES := cmake make g++ gemmi-dev libgtest-dev
+# Building and running: compiler, CMake, gemmi's headers (CCP4/MRC maps, CIF models) with the
+# PEGTL headers its CIF reader needs, and GoogleTest, which the configuration of build/ looks for
+# even when only the programs are built.
+BUILD_PACKAGES := cmake make g++ gemmi-dev tao-pegtl-dev libgtest-dev
 # Added for the tests: groff (man page checks), dpkg-dev (the Debian package test builds one),
 # lintian (checks it), python3-mrcfile (the strict MRC2014 validator), pymol (opens the map
-# headless), python3-gemmi (reads the space group back from a map), strace (fault injection),
-# chromium (renders grdsection's pictures headless) and librsvg2-bin (rsvg-convert parses them).
-TEST_PACKAGES := groff-base dpkg-dev lintian python3-mrcfile pymol python3-gemmi strace chromium \
-  librsvg2-bin
+# headless), python3-gemmi (reads the space group back from a map), python3-numpy (checks the
+# heights of grdpeaks on its own), strace (fault injection), chromium (renders grdsection's
+# pictures headless) and librsvg2-bin (rsvg-convert parses them).
+TEST_PACKAGES := groff-base dpkg-dev lintian python3-mrcfile pymol python3-gemmi python3-numpy strace \
+  chromium librsvg2-bin
 # Added for fuzzing: Clang with its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # Added for the benchmarks and for `make deb` (dpkg-shlibdeps computes the dependencies).

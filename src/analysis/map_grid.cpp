@@ -39,19 +39,34 @@ double UnitCell::plane_spacing(std::size_t axis) const {
 }
 
 double UnitCell::distance(const std::array<double, 3>& a, const std::array<double, 3>& b) const {
+  const std::array<int, 3> n = nearest_translation(a, b);
+  return length_of({b[0] + n[0] - a[0], b[1] + n[1] - a[1], b[2] + n[2] - a[2]});
+}
+
+std::array<int, 3> UnitCell::nearest_translation(const std::array<double, 3>& a,
+                                                 const std::array<double, 3>& b) const {
   std::array<double, 3> d{};
-  for (std::size_t i = 0; i < 3; ++i) d[i] = b[i] - a[i] - std::round(b[i] - a[i]);
+  std::array<int, 3> rounded{};
+  for (std::size_t i = 0; i < 3; ++i) {
+    rounded[i] = -static_cast<int>(std::lround(b[i] - a[i]));
+    d[i] = b[i] - a[i] + rounded[i];
+  }
   // In an oblique cell the nearest translate may lie one cell beyond the rounded difference.
   double shortest = length_of(d);
+  std::array<int, 3> best = rounded;
   for (int u = -1; u <= 1; ++u) {
     for (int v = -1; v <= 1; ++v) {
       for (int w = -1; w <= 1; ++w) {
         if (u == 0 && v == 0 && w == 0) continue;
-        shortest = std::min(shortest, length_of({d[0] + u, d[1] + v, d[2] + w}));
+        const double length = length_of({d[0] + u, d[1] + v, d[2] + w});
+        if (length < shortest) {
+          shortest = length;
+          best = {rounded[0] + u, rounded[1] + v, rounded[2] + w};
+        }
       }
     }
   }
-  return shortest;
+  return best;
 }
 
 double reduced(double fraction) {

@@ -25,6 +25,11 @@ class UnitCell {
   // The shortest distance in Å between `a` and any lattice translate of `b`.
   double distance(const std::array<double, 3>& a, const std::array<double, 3>& b) const;
 
+  // The lattice translation that takes `b` nearest `a`. Both within a few thousand cells of
+  // the origin.
+  std::array<int, 3> nearest_translation(const std::array<double, 3>& a,
+                                         const std::array<double, 3>& b) const;
+
  private:
   std::array<double, 3> lengths_, angles_;
   std::array<std::array<double, 3>, 3> metric_{};  // G(i, j) = a_i . a_j

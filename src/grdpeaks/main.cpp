@@ -31,6 +31,9 @@ constexpr const char* kUsage =
     "  --count N         list at most N peaks (and holes), 20 by default; 0 for all\n"
     "  --min-sigma S     list only those at least S standard deviations from the mean (1)\n"
     "  --holes           list the holes also for a map that is not a difference map\n"
+    "  --model FILE      name the nearest atom of each peak and hole in the model of FILE (a\n"
+    "                    small-molecule CIF), list the atoms with no peak near them and\n"
+    "                    compare the model's cell with the map's\n"
     "  --csv FILE        write the peaks and holes as CSV to FILE (- for standard output)\n"
     "  --json FILE       write the summary, peaks and holes as JSON to FILE (- likewise)\n"
     "  -h, --help        show this text\n"
@@ -38,9 +41,9 @@ constexpr const char* kUsage =
     "\n"
     "Exit status:\n"
     "  0  the map was analysed and every list written\n"
-    "  1  the grid file or the experiment file could not be used, a list could not be\n"
-    "     written, or the output could not be (one line on standard error says why; no list\n"
-    "     is left)\n"
+    "  1  the grid file, the experiment file or the model could not be used, a list\n"
+    "     could not be written, or the output could not be (one line on standard error\n"
+    "     says why; no list is left)\n"
     "  2  wrong arguments\n";
 
 constexpr const char* kUsageLine =

@@ -83,6 +83,8 @@ void take_option(Options& options, ArgumentWalk& walk, const std::string& argume
     options.csv = value();
   } else if (option == "--json") {
     options.json = value();
+  } else if (option == "--model") {
+    options.model = value();
   } else {
     throw UsageError("unknown option \"" + option + "\"");
   }

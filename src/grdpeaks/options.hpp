@@ -16,6 +16,7 @@ struct Options {
   bool holes = false;                // --holes: also for a map that is not a difference map
   std::optional<std::string> csv;    // --csv FILE, "-" for standard output
   std::optional<std::string> json;   // --json FILE, "-" for standard output
+  std::optional<std::string> model;  // --model FILE: a small-molecule CIF of the structure
   bool help = false;
   bool version = false;
 };

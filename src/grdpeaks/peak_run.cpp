@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "analysis/map_grid.hpp"
+#include "analysis/model.hpp"
 #include "grdpeaks/output_files.hpp"
 #include "gridfile/experiment_facts.hpp"
 #include "gridfile/grid_file_name.hpp"
@@ -23,6 +24,54 @@ void find_group(const Options& options, const gridfile::GridFile& grid,
   summary.group_source = source.description;
 }
 
+std::vector<std::optional<PeakAtom>> nearest_atoms(const std::vector<analysis::Peak>& list,
+                                                   const analysis::Model& model,
+                                                   const analysis::ModelImages& images) {
+  std::vector<std::optional<PeakAtom>> atoms;
+  for (const analysis::Peak& peak : list) {
+    const std::optional<analysis::NearestAtom> nearest = images.nearest(peak.position);
+    if (!nearest) {
+      atoms.emplace_back();
+      continue;
+    }
+    atoms.push_back(
+        PeakAtom{model.atoms[nearest->atom].label, nearest->distance, nearest->image.text()});
+  }
+  return atoms;
+}
+
+// The peaks that may support an atom: every peak above the threshold, however many are listed.
+std::vector<analysis::Peak> peaks_above_threshold(const MapReport& report,
+                                                  const analysis::MapGrid& map,
+                                                  const analysis::UnitCell& cell) {
+  const Summary& s = report.summary;
+  if (s.count == 0) return report.peaks;
+  return analysis::find_peaks(map, cell, s.group, s.statistics, {false, 0, s.min_sigma});
+}
+
+void add_model(const analysis::Model& model, const analysis::MapGrid& map,
+               const analysis::UnitCell& cell, MapReport& report) {
+  const analysis::ModelImages images(model, cell, report.summary.group);
+  ModelSummary m;
+  m.file = model.file;
+  m.block = model.block;
+  m.atom_count = model.atoms.size();
+  m.lengths = model.lengths;
+  m.angles = model.angles;
+  m.cell_differences = analysis::cell_differences(model, cell);
+  m.support_checked = !analysis::is_difference_map(report.summary.map_type);
+  if (m.support_checked) {
+    const std::vector<analysis::Peak> peaks = peaks_above_threshold(report, map, cell);
+    for (const std::size_t atom : analysis::atoms_without_peak(images, model.atoms.size(), peaks,
+                                                               analysis::kSupportRadius)) {
+      m.unsupported.push_back(model.atoms[atom]);
+    }
+  }
+  report.model = std::move(m);
+  report.peak_atoms = nearest_atoms(report.peaks, model, images);
+  if (report.holes) report.hole_atoms = nearest_atoms(*report.holes, model, images);
+}
+
 }  // namespace
 
 MapReport analyse(const Options& options) {
@@ -39,6 +88,10 @@ MapReport analyse(const Options& options) {
     s.angles[i] = grid.angles[i];
   }
   find_group(options, grid, path, s);
+  // A model that cannot be used is told before the map's analysis.
+  const std::optional<analysis::Model> model =
+      options.model ? std::optional(analysis::read_model(os::path_of(*options.model)))
+                    : std::nullopt;
   s.grid_carries_group = analysis::grid_carries_group(s.group, s.divisions);
   const analysis::MapGrid map{grid.divisions, grid.values};
   const analysis::UnitCell cell(s.lengths, s.angles);
@@ -52,6 +105,7 @@ MapReport analyse(const Options& options) {
     search.holes = true;
     report.holes = analysis::find_peaks(map, cell, s.group, s.statistics, search);
   }
+  if (model) add_model(*model, map, cell, report);
   return report;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/model.hpp"
 #include "analysis/peaks.hpp"
 #include "analysis/space_group.hpp"
 #include "analysis/statistics.hpp"
@@ -30,10 +31,35 @@ struct Summary {
   int count = 0;
 };
 
+// The atom of the model nearest a peak or hole.
+struct PeakAtom {
+  std::string label;
+  double distance = 0.0;  // Å
+  std::string image;      // the symmetry image that brings the atom there: "-x+1,y+1/2,-z+1/2"
+};
+
+// What --model adds to the summary.
+struct ModelSummary {
+  std::string file;
+  std::string block;
+  std::size_t atom_count = 0;
+  std::array<double, 3> lengths{};
+  std::array<double, 3> angles{};
+  std::vector<std::string> cell_differences;  // the cell constants beyond the tolerance
+  // Whether the atoms were checked for a peak near them: not in a difference map, where a
+  // well-placed atom has none.
+  bool support_checked = false;
+  std::vector<analysis::ModelAtom> unsupported;  // atoms with no peak near them
+};
+
 struct MapReport {
   Summary summary;
   std::vector<analysis::Peak> peaks;
   std::optional<std::vector<analysis::Peak>> holes;  // for a difference map or with --holes
+  std::optional<ModelSummary> model;                 // with --model
+  // With --model, the nearest atom of each peak and hole (nothing for a model without atoms).
+  std::vector<std::optional<PeakAtom>> peak_atoms;
+  std::vector<std::optional<PeakAtom>> hole_atoms;
 };
 
 std::string terminal_text(const MapReport& report);

@@ -2,12 +2,14 @@
 // layout, with and without an experiment file beside them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "../analysis/known_maps.hpp"
+#include "grid_text.hpp"
 #include "support/experiment_file.hpp"
 #include "support/run_program.hpp"
 
@@ -21,14 +23,14 @@ const std::vector<Atom> kAtoms = {{{0.0, 0.0, 0.0}, 12.0, 0.35}, {{0.21, 0.33, 0
 
 std::string grid_file(const std::string& map_type, const std::vector<Atom>& atoms,
                       std::array<int, 3> n) {
-  return known_maps::grid_file_text(
-      kCell, "Monoclinic test phase", map_type,
-      known_maps::gaussian_map(kCell, *analysis::group_of_symbol("P 21/c"), atoms, n), n);
+  const std::vector<float> values =
+      known_maps::gaussian_map(kCell, *analysis::group_of_symbol("P 21/c"), atoms, n);
+  return grid_text::grid_file(kCell, map_type, values, n);
 }
 
 std::string experiment(const std::string& version, const std::string& symbol) {
   return support::experiment_file_bytes({{"     VERSION", version},
-                                         {"      DESCR ", "Monoclinic test phase"},
+                                         {"      DESCR ", "Test phase"},
                                          {"  FOUR CDAT1", "           1"},
                                          {"CRS1  ABC   ", "   6.10000   7.30000   8.20000"},
                                          {"CRS1  ANGLES", "   90.0000  104.5000   90.0000"},
@@ -136,12 +138,21 @@ TEST(GrdpeaksTest, BadInputIsNamedAndNothingIsWritten) {
        {{"G.grd", grid}},
        1,
        "grdpeaks: --group: the space-group symbol \"X\" cannot be interpreted"},
+      {{"--csv", "out.csv", "--model", "none.cif", "G"},
+       {{"out.csv", "old"}, {"G.grd", grid}},
+       1,
+       "grdpeaks: none.cif: cannot read the file: No such file or directory"},
+      {{"--model", "m.cif", "G"},
+       {{"G.grd", grid}, {"m.cif", "data_m\n_cell_length_a 'open\n"}},
+       1,
+       "grdpeaks: m.cif, line 2: not a CIF file: "},
       {{"G", "H"}, {}, 2, "grdpeaks: one grid file at a time: \"H\" is one too many"},
   };
   for (const Case& c : cases) {
     const support::RunResult result = run(c.arguments, c.files);
     EXPECT_EQ(result.exit_status, c.status) << c.first_error_line;
-    EXPECT_EQ(result.standard_error.substr(0, result.standard_error.find('\n')),
+    EXPECT_EQ(result.standard_error.substr(
+                  0, std::min(result.standard_error.find('\n'), c.first_error_line.size())),
               c.first_error_line);
     EXPECT_EQ(result.standard_output, "");
     EXPECT_EQ(result.files, c.files) << c.first_error_line;

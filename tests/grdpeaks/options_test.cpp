@@ -27,6 +27,7 @@ TEST(OptionsTest, ArgumentsGiveTheirOptions) {
       {{"ALPHA", "--count=0"}, with([](Options& o) { o.count = 0; })},
       {{"--min-sigma", "-2.5", "ALPHA"}, with([](Options& o) { o.min_sigma = -2.5; })},
       {{"--group", "P 21/c", "ALPHA"}, with([](Options& o) { o.group = "P 21/c"; })},
+      {{"--model", "m.cif", "ALPHA"}, with([](Options& o) { o.model = "m.cif"; })},
       {{"--holes", "--csv", "-", "--json=out.json", "ALPHA"}, with([](Options& o) {
          o.holes = true;
          o.csv = "-";
@@ -55,6 +56,7 @@ TEST(OptionsTest, ArgumentsGiveTheirOptions) {
     EXPECT_EQ(o.holes, c.expected.holes) << shown;
     EXPECT_EQ(o.csv, c.expected.csv) << shown;
     EXPECT_EQ(o.json, c.expected.json) << shown;
+    EXPECT_EQ(o.model, c.expected.model) << shown;
     EXPECT_EQ(o.help, c.expected.help) << shown;
   }
 }
@@ -71,6 +73,7 @@ TEST(OptionsTest, WrongArgumentsAreRefusedWithTheReason) {
       {{"--count", "2x", "A"}, "--count takes a whole number of at least 0, not \"2x\""},
       {{"--min-sigma", "nan", "A"}, "--min-sigma takes a number, not \"nan\""},
       {{"A", "--group"}, "--group needs a value"},
+      {{"A", "--model"}, "--model needs a value"},
       {{"--holes=yes", "A"}, "--holes takes no value"},
       {{"--peaks", "A"}, "unknown option \"--peaks\""},
       {{"--csv", "-", "--json", "-", "A"}, "--csv - and --json - cannot both take standard output"},
