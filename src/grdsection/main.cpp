@@ -40,6 +40,8 @@ constexpr const char* kUsage =
     "  --count N           the peaks (and holes) as grdpeaks --count N lists them (20)\n"
     "  --min-sigma S       the peaks as grdpeaks --min-sigma S lists them (1)\n"
     "  --holes             mark the holes also for a map that is not a difference map\n"
+    "  --model FILE        mark the atoms of the model in FILE (a small-molecule CIF) that lie\n"
+    "                      within the slab, with their labels\n"
     "  -o FILE             write the picture to FILE; a name ending in .png makes a PNG\n"
     "  --png               a PNG picture instead of SVG (made by rsvg-convert)\n"
     "  -h, --help          show this text\n"
@@ -47,9 +49,9 @@ constexpr const char* kUsage =
     "\n"
     "Exit status:\n"
     "  0  the picture was written\n"
-    "  1  the grid file or the experiment file could not be used, the picture could not be\n"
-    "     written, or the report line could not be (one line on standard error says why; no\n"
-    "     picture is left but a whole one)\n"
+    "  1  the grid file, the experiment file or the model could not be used, the picture\n"
+    "     could not be written, or the report line could not be (one line on standard error\n"
+    "     says why; no picture is left but a whole one)\n"
     "  2  wrong arguments\n";
 
 constexpr const char* kUsageLine =
@@ -88,7 +90,11 @@ int main(int argc, char** argv) {
   if (options.version)
     return write_standard_output("grdsection " MAPCONV_VERSION "\n") ? 0 : kFailure;
   try {
-    return write_standard_output(grdsection::write_picture(options)) ? 0 : kFailure;
+    const grdsection::Written written = grdsection::write_picture(options);
+    for (const std::string& note : written.notes) {
+      std::fprintf(stderr, "grdsection: note: %s\n", note.c_str());
+    }
+    return write_standard_output(written.report) ? 0 : kFailure;
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "grdsection: %s\n", failure.what());
     return kFailure;

@@ -114,6 +114,7 @@ const std::map<std::string, ValueOption, std::less<>>& value_options() {
            throw UsageError("--slab takes a distance of at least 0, not \"" + v + "\"");
        }},
       {"--group", [](Options& o, const std::string& v) { o.group = v; }},
+      {"--model", [](Options& o, const std::string& v) { o.model = v; }},
       {"--count", [](Options& o, const std::string& v) { o.count = count_of(v); }},
       {"--min-sigma",
        [](Options& o, const std::string& v) {

@@ -22,6 +22,7 @@ struct Options {
   int count = 20;                               // --count N, as grdpeaks
   double min_sigma = 1.0;                       // --min-sigma S, as grdpeaks
   bool holes = false;                           // --holes, as grdpeaks
+  std::optional<std::string> model;             // --model FILE.cif: its atoms near the plane
   std::optional<std::string> output;            // -o FILE
   bool png = false;                             // --png: a PNG picture instead of SVG
   bool help = false;

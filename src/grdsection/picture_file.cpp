@@ -111,7 +111,7 @@ std::string report_line(const std::string& name, const SectionPicture& picture) 
 
 }  // namespace
 
-std::string write_picture(const Options& options) {
+Written write_picture(const Options& options) {
   const SectionPicture picture = draw_section(options);
   const std::filesystem::path output = picture_file(options, picture.frame.plane());
   gridfile::refuse_output_that_is_input(gridfile::grid_file_named(options.name), output,
@@ -122,7 +122,7 @@ std::string write_picture(const Options& options) {
   } else {
     put_in_place(name, svg_text(picture));
   }
-  return report_line(name, picture);
+  return {report_line(name, picture), picture.notes};
 }
 
 }  // namespace grdsection

@@ -3,13 +3,19 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "grdsection/options.hpp"
 
 namespace grdsection {
 
-// Draws the section `options` asks for, writes its picture and returns the report line for
-// standard output. Throws std::runtime_error naming the file and the problem.
-std::string write_picture(const Options& options);
+struct Written {
+  std::string report;              // the line for standard output
+  std::vector<std::string> notes;  // for standard error
+};
+
+// Draws the section `options` asks for and writes its picture. Throws std::runtime_error naming
+// the file and the problem.
+Written write_picture(const Options& options);
 
 }  // namespace grdsection

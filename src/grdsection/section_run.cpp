@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "analysis/contours.hpp"
+#include "analysis/model.hpp"
 #include "analysis/peaks.hpp"
 #include "grdsection/svg_picture.hpp"
 #include "gridfile/experiment_facts.hpp"
@@ -105,17 +106,40 @@ void add_marks(const std::vector<analysis::Peak>& list, bool holes, const analys
   }
 }
 
+// The model's atoms go where their fractional positions put them in the map's cell; a model of
+// another cell is drawn all the same, with a note.
+void add_atoms(const analysis::Model& model, const analysis::UnitCell& cell,
+               const analysis::SpaceGroup& group, SectionPicture& picture) {
+  for (const analysis::ModelAtom& atom : model.atoms) {
+    for (const auto& at : analysis::images_in_slab(atom.position, group, picture.frame,
+                                                   picture.range, picture.slab)) {
+      picture.atoms.push_back({atom.label, at});
+    }
+  }
+  const std::vector<std::string> differences = analysis::cell_differences(model, cell);
+  if (differences.empty()) return;
+  std::string names;
+  for (const std::string& name : differences) names += (names.empty() ? "" : ", ") + name;
+  picture.notes.push_back("the cell of the model " + model.file + " differs from the map's in " +
+                          names + "; its atoms are drawn at their fractional positions");
+}
+
 }  // namespace
 
 SectionPicture draw_section(const Options& options) {
+  // A model that cannot be used is told before the map is read, as grdpeaks tells it.
+  const std::optional<analysis::Model> model =
+      options.model ? std::optional(analysis::read_model(os::path_of(*options.model)))
+                    : std::nullopt;
   const std::filesystem::path path = gridfile::grid_file_named(options.name);
   const gridfile::GridFile grid = gridfile::read_grid_file(path);
   return section_picture(options, grid,
-                         group_of(options, grid, path, gridfile::map_type_of(grid.title)));
+                         group_of(options, grid, path, gridfile::map_type_of(grid.title)), model);
 }
 
 SectionPicture section_picture(const Options& options, const gridfile::GridFile& grid,
-                               const analysis::SpaceGroup& group) {
+                               const analysis::SpaceGroup& group,
+                               const std::optional<analysis::Model>& model) {
   const std::string map_type = gridfile::map_type_of(grid.title);
   const analysis::MapGrid map{grid.divisions, grid.values};
   const analysis::UnitCell cell({grid.lengths[0], grid.lengths[1], grid.lengths[2]},
@@ -128,9 +152,17 @@ SectionPicture section_picture(const Options& options, const gridfile::GridFile&
       options.plane.value_or(analysis::SectionPlane{2, peaks.empty() ? 0.0 : peaks[0].position[2]});
   std::string title = grid.title.substr(0, grid.title.rfind(map_type));
   title.erase(title.find_last_not_of(' ') + 1);
-  SectionPicture picture{
-      title, map_type,    analysis::SectionFrame(cell, plane), options.range, statistics, {}, {},
-      {},    options.slab};
+  SectionPicture picture{title,
+                         map_type,
+                         analysis::SectionFrame(cell, plane),
+                         options.range,
+                         statistics,
+                         {},
+                         {},
+                         {},
+                         options.slab,
+                         {},
+                         {}};
   const auto [levels, levels_text] = levels_for(options, statistics);
   picture.levels_text = levels_text;
   const std::array<int, 2> counts = sample_counts(map, picture.frame, picture.range);
@@ -144,6 +176,7 @@ SectionPicture section_picture(const Options& options, const gridfile::GridFile&
     search.holes = true;
     add_marks(analysis::find_peaks(map, cell, group, statistics, search), true, group, picture);
   }
+  if (model) add_atoms(*model, cell, group, picture);
   return picture;
 }
 

@@ -4,9 +4,11 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "analysis/model.hpp"
 #include "analysis/section.hpp"
 #include "analysis/space_group.hpp"
 #include "analysis/statistics.hpp"
@@ -30,6 +32,12 @@ struct Mark {
   std::array<double, 2> at{};  // Å in the plane
 };
 
+// An atom of the model at one of its places in the slab.
+struct AtomMark {
+  std::string label;
+  std::array<double, 2> at{};  // Å in the plane
+};
+
 struct SectionPicture {
   std::string title;     // the grid file's title without its map type
   std::string map_type;  // the title's last word
@@ -40,6 +48,8 @@ struct SectionPicture {
   std::vector<ContourLevel> contours;
   std::vector<Mark> marks;
   double slab = 0.0;
+  std::vector<AtomMark> atoms;     // with --model
+  std::vector<std::string> notes;  // for standard error: the model's cell, ...
 };
 
 // The picture of the section that `options` asks for. Throws std::runtime_error naming the file
@@ -47,9 +57,11 @@ struct SectionPicture {
 // interpreted, or levels that cannot be drawn.
 SectionPicture draw_section(const Options& options);
 
-// The same for a grid file read already, under `group`.
+// The same for a grid file read already, under `group`, with the atoms of `model` when there is
+// one.
 SectionPicture section_picture(const Options& options, const gridfile::GridFile& grid,
-                               const analysis::SpaceGroup& group);
+                               const analysis::SpaceGroup& group,
+                               const std::optional<analysis::Model>& model = std::nullopt);
 
 // The file the picture goes to: -o, else NAME-z0.250.svg (or .png) beside the grid file.
 std::filesystem::path picture_file(const Options& options, const analysis::SectionPlane& plane);

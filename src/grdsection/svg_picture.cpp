@@ -16,6 +16,7 @@ constexpr double kNarrowest = 640.0;  // room for the title
 constexpr const char* kPositive = "#1f4e9c";
 constexpr const char* kNegative = "#c0392b";
 constexpr const char* kMark = "#117a38";
+constexpr const char* kAtom = "#7d3c98";
 
 struct Box {
   double left = 0.0, bottom = 0.0, right = 0.0, top = 0.0;  // Å
@@ -186,6 +187,21 @@ std::string marks(const SectionPicture& p, const Page& page) {
   return svg + "</g>\n";
 }
 
+// The model's atoms: open circles with their labels below them, apart from the peaks' numbers.
+std::string atoms(const SectionPicture& p, const Page& page) {
+  if (p.atoms.empty()) return "";
+  std::string svg = formatted("<g font-size=\"12\" fill=\"%s\">\n", kAtom);
+  for (const AtomMark& atom : p.atoms) {
+    const std::array<double, 2> q = page.at(atom.at);
+    svg += formatted(
+        "<circle class=\"atom\" cx=\"%.2f\" cy=\"%.2f\" r=\"5\" fill=\"none\" "
+        "stroke=\"%s\" stroke-width=\"1.2\"/>\n",
+        q[0], q[1], kAtom);
+    svg += text_element(q[0] + 6, q[1] + 15, "", xml_text(atom.label));
+  }
+  return svg + "</g>\n";
+}
+
 // 1, 2 or 5 times a power of ten, at most `longest`.
 double round_length(double longest) {
   const double power = std::pow(10.0, std::floor(std::log10(longest)));
@@ -212,10 +228,12 @@ std::string scale_bar(const SectionPicture& p, const Page& page) {
                              p.frame.up_length(), angle_name(plane.normal_axis), p.frame.angle()));
   const bool holes =
       std::any_of(p.marks.begin(), p.marks.end(), [](const Mark& m) { return m.hole; });
-  svg += text_element(x, page.height() - 12, "font-size=\"12\" fill=\"#404040\"",
-                      formatted("Peaks%s within %g Å of the plane, numbered as grdpeaks lists "
-                                "them; negative contours dashed",
-                                holes ? " and holes (H)" : "", p.slab));
+  svg += text_element(
+      x, page.height() - 12, "font-size=\"12\" fill=\"#404040\"",
+      formatted("Peaks%s%s within %g Å of the plane, numbered as grdpeaks lists "
+                "them; negative contours dashed",
+                holes ? " and holes (H)" : "",
+                p.atoms.empty() ? "" : " (green) and the model's atoms (purple)", p.slab));
   return svg;
 }
 
@@ -252,7 +270,8 @@ std::string svg_text(const SectionPicture& p) {
       "<defs><marker id=\"arrow\" viewBox=\"0 0 10 10\" refX=\"9\" refY=\"5\" markerWidth=\"7\" "
       "markerHeight=\"7\" orient=\"auto\"><path d=\"M0 0L10 5L0 10Z\"/></marker></defs>\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
-  svg += cell_edges(p, page) + contour_paths(p, page) + axes(p, page) + marks(p, page);
+  svg += cell_edges(p, page) + contour_paths(p, page) + axes(p, page) + marks(p, page) +
+         atoms(p, page);
   svg += text_element(kSideMargin / 2.0, 28, "font-size=\"17\" font-weight=\"bold\"", heading);
   svg += text_element(kSideMargin / 2.0, 52, "font-size=\"13\"", plane_text(p));
   svg += scale_bar(p, page);

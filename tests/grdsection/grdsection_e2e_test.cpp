@@ -149,6 +149,45 @@ TEST(GrdsectionTest, GivenLevelsAreTheOnesDrawn) {
       << result.standard_output;
 }
 
+// A model of the monoclinic phase: the two atoms, and one more at (0.7, 0.8, 0.1) that the map
+// lacks, 0.2 Å from the plane z = 0.125; the atom on the inversion centre is 0.99 Å from it.
+std::string model(const std::string& cell_a) {
+  return "data_mono\n_cell_length_a " + cell_a +
+         "\n_cell_length_b 7.3\n_cell_length_c 8.2\n_cell_angle_alpha 90\n"
+         "_cell_angle_beta 104.5\n_cell_angle_gamma 90\nloop_\n_atom_site_label\n"
+         "_atom_site_fract_x\n_atom_site_fract_y\n_atom_site_fract_z\n"
+         "Ni1 0 0 0\nC1 0.2 0.333333 0.125\nO<1> 0.7 0.8 0.1\n";
+}
+
+TEST(GrdsectionTest, TheModelsAtomsInTheSlabAreMarkedWithTheirLabels) {
+  struct Case {
+    std::string cell_a, note;
+  };
+  for (const Case& c :
+       {Case{"6.1", ""},
+        Case{"6.4",
+             "grdsection: note: the cell of the model m.cif differs from the map's in a; "
+             "its atoms are drawn at their fractional positions\n"}}) {
+    const support::RunResult result =
+        run({"--model", "m.cif", "MONO"},
+            {{"MONO.grd", grid_file("Monoclinic test phase", "FOBS", kAtoms)},
+             {"MONO.EXP", kExperiment},
+             {"m.cif", model(c.cell_a)}});
+    ASSERT_EQ(result.exit_status, 0) << result.standard_error;
+    EXPECT_EQ(result.standard_error, c.note);
+    const std::string& svg = result.files.at("MONO-z0.125.svg");
+    const svg_reading::Axes axes = svg_reading::axes_of(svg);
+    const std::vector<svg_reading::Mark> atoms = svg_reading::marks_of(svg, "atom");
+    ASSERT_EQ(atoms.size(), 2u) << svg;
+    EXPECT_EQ(atoms[0].label, "C1");
+    expect_near(atoms[0].at, axes.place(0.2, 1.0 / 3), "C1", 0.05);
+    // Off the plane by -0.025 c: the foot of its perpendicular, moved by -0.025 c cos(beta)
+    // along a (0.025 x 8.2 x 0.2504 / 6.1 = 0.0084 of a).
+    EXPECT_EQ(atoms[1].label, "O&lt;1&gt;");
+    expect_near(atoms[1].at, axes.place(0.7 + 0.0084, 0.8), "O<1>", 0.1);
+  }
+}
+
 TEST(GrdsectionTest, BadInputIsNamedAndNothingIsWritten) {
   struct Case {
     std::vector<std::string> arguments;
@@ -180,6 +219,9 @@ TEST(GrdsectionTest, BadInputIsNamedAndNothingIsWritten) {
       {{"--levels", "1,0", "G"}, 2, "grdsection: --levels: zero is no contour level"},
       {{"--step", "-1", "G"}, 2, "grdsection: --step takes a number above 0, not \"-1\""},
       {{"G", "H"}, 2, "grdsection: one grid file at a time: \"H\" is one too many"},
+      {{"--model", "none.cif", "-o", "old.svg", "G"},
+       1,
+       "grdsection: none.cif: cannot read the file: No such file or directory"},
   };
   for (const Case& c : cases) {
     const support::RunResult result = run(c.arguments, files);
