@@ -23,11 +23,11 @@ constexpr int kMostTranslates = 16;
 
 // The whole numbers t with low <= value + t <= high, at most kMostTranslates of them.
 std::array<int, 2> translates_between(double value, double low, double high) {
-  const double first = std::ceil(low - value - 1e-9);
-  const double last = std::floor(high - value + 1e-9);
+  // Clamped first, so that a slab of any width stays a count of cells that an int holds.
+  const double first = std::clamp(std::ceil(low - value - 1e-9), -1e6, 1e6);
+  const double last = std::clamp(std::floor(high - value + 1e-9), -1e6, 1e6);
   if (!(first <= last)) return {1, 0};
-  const int begin = static_cast<int>(std::clamp(first, -1e6, 1e6));
-  return {begin, static_cast<int>(std::min(last, first + kMostTranslates - 1.0))};
+  return {static_cast<int>(first), static_cast<int>(std::min(last, first + kMostTranslates - 1))};
 }
 
 }  // namespace

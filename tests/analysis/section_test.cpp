@@ -252,6 +252,8 @@ TEST(ImagesInSlabTest, SiliconAtomsNearTheSectionThroughOne) {
       EXPECT_TRUE(found) << f[0] << " " << f[1] << " slab " << c.slab;
     }
   }
+  // A slab of any width is searched through a bounded number of layers.
+  EXPECT_FALSE(analysis::images_in_slab({0.125, 0.125, 0.125}, group, frame, {}, 1e300).empty());
 }
 
 }  // namespace
