@@ -26,8 +26,10 @@ BUILD_PACKAGES := cmake make g++ gemmi-dev tao-pegtl-dev libgtest-dev
 # Added for the tests: groff (man page checks), dpkg-dev (the Debian package test builds one),
 # lintian (checks it), python3-mrcfile (the strict MRC2014 validator), pymol (opens the map
 # headless), python3-gemmi (reads the space group back from a map), python3-numpy (checks the
-# heights of grdpeaks on its own), strace (fault injection).
-TEST_PACKAGES := groff-base dpkg-dev lintian python3-mrcfile pymol python3-gemmi python3-numpy strace
+# heights of grdpeaks on its own), strace (fault injection), chromium (renders grdsection's
+# pictures headless) and librsvg2-bin (rsvg-convert parses them).
+TEST_PACKAGES := groff-base dpkg-dev lintian python3-mrcfile pymol python3-gemmi python3-numpy strace \
+  chromium librsvg2-bin
 # Added for fuzzing: Clang with its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # Added for the benchmarks and for `make deb` (dpkg-shlibdeps computes the dependencies).
@@ -159,7 +161,7 @@ windows: deps-windows $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 	@mkdir -p $(WINDOWS_PROGRAMS)
 	cp $(WINDOWS_BUILD)/src/conversion/mapconv.exe $(WINDOWS_BUILD)/src/grd2ccp4/grd2ccp4.exe \
-	  $(WINDOWS_BUILD)/src/grdpeaks/grdpeaks.exe \
+	  $(WINDOWS_BUILD)/src/grdpeaks/grdpeaks.exe $(WINDOWS_BUILD)/src/grdsection/grdsection.exe \
 	  $(WINDOWS_BUILD)/tests/startup/console_driver/console_driver.exe \
 	  $(WINDOWS_BUILD)/tests/startup/strtrn_driver/strtrn_driver.exe $(WINDOWS_PROGRAMS)
 
@@ -229,7 +231,8 @@ fuzz-smoke: fuzz
 
 # Builds only the two programs and the example writer, then converts the example.
 run: deps-build $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target mapconv grd2ccp4 grdpeaks_program make_example
+	cmake --build $(BUILD) -j $(JOBS) --target mapconv grd2ccp4 grdpeaks_program grdsection_program \
+	  make_example
 	@rm -rf examples/run && $(BUILD)/examples/make_example examples/run
 	cd examples/run && $(abspath $(BUILD))/src/conversion/mapconv SILICON
 	@echo "---- first lines of examples/run/SILICON.grd ----"
@@ -238,13 +241,15 @@ run: deps-build $(BUILD)/CMakeCache.txt
 	cd examples/run && $(abspath $(BUILD))/src/grd2ccp4/grd2ccp4 SILICON.grd
 	@echo "---- the map's summary and peaks ----"
 	cd examples/run && $(abspath $(BUILD))/src/grdpeaks/grdpeaks SILICON
+	@echo "---- a section through its atoms ----"
+	cd examples/run && $(abspath $(BUILD))/src/grdsection/grdsection SILICON
 
 # The programs in PREFIX/bin, the atom data in PREFIX/share/mapconv/data, the man pages in
 # PREFIX/share/man/man1. Only the programs are built, in a build folder of its own.
 install: deps-build
 	cmake -S . -B $(INSTALL_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
 	  -DCMAKE_INSTALL_PREFIX=$(abspath $(PREFIX))
-	cmake --build $(INSTALL_BUILD) -j $(JOBS) --target mapconv grd2ccp4 grdpeaks_program
+	cmake --build $(INSTALL_BUILD) -j $(JOBS) --target mapconv grd2ccp4 grdpeaks_program grdsection_program
 	cmake --install $(INSTALL_BUILD)
 
 # The Debian package, mapconv_<version>_<architecture>.deb in $(DEB_BUILD): built for /usr, with
@@ -252,7 +257,7 @@ install: deps-build
 deb: deps-deb
 	cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
 	  -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
-	cmake --build $(DEB_BUILD) -j $(JOBS) --target mapconv grd2ccp4 grdpeaks_program
+	cmake --build $(DEB_BUILD) -j $(JOBS) --target mapconv grd2ccp4 grdpeaks_program grdsection_program
 	cd $(DEB_BUILD) && cpack -G DEB
 	@ls $(DEB_BUILD)/*.deb
 

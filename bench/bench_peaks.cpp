@@ -1,6 +1,7 @@
 // The analysis of a 256^3 map as grdpeaks does it: the statistics, and the peak search under
-// P 21/c on a grid that carries the group. The map is a sum of a few waves of the cell, smooth
-// like a Fourier map, with maxima all over it.
+// P 21/c on a grid that carries the group; and grdsection's whole work after the grid is read
+// (statistics, peaks, the section sampled and contoured, the SVG text). The map is a sum of a few
+// waves of the cell, smooth like a Fourier map, with maxima all over it.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -11,6 +12,8 @@
 #include "analysis/peaks.hpp"
 #include "analysis/space_group.hpp"
 #include "analysis/statistics.hpp"
+#include "grdsection/section_run.hpp"
+#include "grdsection/svg_picture.hpp"
 
 namespace {
 
@@ -56,6 +59,27 @@ void BM_FindPeaks(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_FindPeaks)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Through the map's highest peak, z constant, one cell and the margin, levels every sigma.
+void BM_Section(benchmark::State& state) {
+  gridfile::GridFile grid;
+  grid.title = "Waves";
+  grid.lengths = {10.0f, 12.0f, 14.0f};
+  grid.angles = {90.0f, 101.0f, 90.0f};
+  grid.divisions = {kGrid, kGrid, kGrid};
+  grid.values = map_values();
+  const analysis::SpaceGroup group = *analysis::group_of_symbol("P 21/c");
+  grdsection::Options options;
+  options.name = "WAVES";
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const std::string svg = grdsection::svg_text(grdsection::section_picture(options, grid, group));
+    bytes = svg.size();
+    benchmark::DoNotOptimize(svg.data());
+  }
+  state.counters["svg_bytes"] = double(bytes);
+}
+BENCHMARK(BM_Section)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -14,7 +14,8 @@ crystallographic structure-analysis suite, stored as an asymmetric block, and
 writes the map value at every point of its grid over the whole unit cell as a
 plain-text grid file, rebuilding the cell through the space group's symmetry.
 grd2ccp4 turns that grid file into a CCP4/MRC map, the form that map viewers
-open, and grdpeaks lists its peaks and holes, each once under the space group.")
+open, grdpeaks lists its peaks and holes, each once under the space group, and
+grdsection draws a section through the map as contours in an SVG picture.")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

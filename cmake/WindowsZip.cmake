@@ -16,7 +16,7 @@ add_custom_target(windows_zip
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/zip
   COMMAND ${CMAKE_COMMAND} -E make_directory ${zip_stage}/data
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:mapconv> $<TARGET_FILE:grd2ccp4>
-          $<TARGET_FILE:grdpeaks_program> ${zip_stage}
+          $<TARGET_FILE:grdpeaks_program> $<TARGET_FILE:grdsection_program> ${zip_stage}
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/data/atmdata.dat ${zip_stage}/data
   COMMAND ${example_writer} ${zip_stage}/example
   COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}/packaging/windows/README.txt
@@ -25,6 +25,6 @@ add_custom_target(windows_zip
           -DTARGET=${zip_stage}/COPYRIGHT.txt -P ${PROJECT_SOURCE_DIR}/cmake/WithCrLf.cmake
   COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/zip
           ${CMAKE_COMMAND} -E tar cf ${CMAKE_BINARY_DIR}/${zip_name}.zip --format=zip ${zip_name}
-  DEPENDS mapconv grd2ccp4 grdpeaks_program
+  DEPENDS mapconv grd2ccp4 grdpeaks_program grdsection_program
   COMMENT "Packing ${zip_name}.zip"
   VERBATIM)

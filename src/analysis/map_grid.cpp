@@ -74,4 +74,27 @@ double reduced(double fraction) {
   return r >= 1.0 ? 0.0 : r;
 }
 
+float trilinear(const MapGrid& map, const std::array<double, 3>& x) {
+  std::array<int, 3> low{};
+  std::array<double, 3> weight{};
+  for (std::size_t axis = 0; axis < 3; ++axis) {
+    const double at = reduced(x[axis]) * map.divisions[axis];
+    const double floor = std::floor(at);
+    low[axis] = static_cast<int>(floor);
+    weight[axis] = at - floor;
+  }
+  double sum = 0.0;
+  for (int corner = 0; corner < 8; ++corner) {
+    double w = 1.0;
+    std::array<int, 3> at = low;
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+      const bool high = (corner >> axis) & 1;
+      at[axis] += high ? 1 : 0;
+      w *= high ? weight[axis] : 1.0 - weight[axis];
+    }
+    if (w != 0.0) sum += w * map.wrapped(at[0], at[1], at[2]);
+  }
+  return static_cast<float>(sum);
+}
+
 }  // namespace analysis

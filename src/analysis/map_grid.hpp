@@ -58,4 +58,8 @@ struct MapGrid {
 // The fractional position reduced into [0, 1).
 double reduced(double fraction);
 
+// The value of `map` at the fractional position `x`, interpolated trilinearly between the eight
+// grid points around it, the grid taken periodically.
+float trilinear(const MapGrid& map, const std::array<double, 3>& x);
+
 }  // namespace analysis

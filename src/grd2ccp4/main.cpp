@@ -16,6 +16,7 @@
 #include "gridfile/experiment_facts.hpp"
 #include "gridfile/grid_file_name.hpp"
 #include "gridfile/grid_reader.hpp"
+#include "gridfile/output_check.hpp"
 #include "os/os.hpp"
 #include "textio/standard_options.hpp"
 #include "textio/text.hpp"
@@ -65,29 +66,6 @@ std::filesystem::path default_output(const std::filesystem::path& input) {
   std::filesystem::path output = input;
   output.replace_extension(".ccp4");
   return output;
-}
-
-[[noreturn]] void refuse_output(const std::filesystem::path& output, const std::string& reason) {
-  throw std::runtime_error(os::name_of(output) + ": cannot write the map: " + reason);
-}
-
-// Writing the map over its own grid file, under whatever name, would destroy the grid it is made
-// from. An output that does not exist yet cannot be the grid file; one that cannot be looked at
-// for another reason might be, and is refused. A grid file that cannot be looked at is left to
-// the reader, which fails on it before anything is written.
-void refuse_output_that_is_input(const std::filesystem::path& input,
-                                 const std::filesystem::path& output) {
-  os::FileStatus output_status;
-  if (const int error = os::file_status(os::name_of(output), output_status)) {
-    if (error == ENOENT) return;
-    refuse_output(output, "cannot tell whether it is the grid file " + os::name_of(input) + ": " +
-                              std::strerror(error));
-  }
-  os::FileStatus input_status;
-  if (os::file_status(os::name_of(input), input_status) != 0) return;
-  if (output_status.identity_known && output_status.identity == input_status.identity) {
-    refuse_output(output, "it is the grid file " + os::name_of(input));
-  }
 }
 
 // " (mean + 4.25 sd)": how far `value` lies from the mean in standard deviations; nothing for a
@@ -166,7 +144,7 @@ HeaderGroup header_group(const std::optional<std::string>& given,
 
 void convert(const std::optional<std::string>& group, const std::filesystem::path& input,
              const std::filesystem::path& output) {
-  refuse_output_that_is_input(input, output);
+  gridfile::refuse_output_that_is_input(input, output, "the map");
   gridfile::GridFile grid = gridfile::read_grid_file(input);
   const HeaderGroup header = header_group(group, input, grid);
   const gemmi::Ccp4<float> map = grd2ccp4::ccp4_map_of(std::move(grid), header.entry);

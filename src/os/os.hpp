@@ -167,6 +167,14 @@ void fail_writes_instead_of_signals();
 // the process ends (Windows sets the console's output code page and restores it at the end;
 // nothing to do elsewhere).
 void use_utf8_console_output();
+// Runs the program `command[0]`, looked for on PATH, with the arguments that follow, its standard
+// input read from `input` and its standard output and error written to `output` (both from
+// where their positions stand), and waits for it to end. Returns 0 and sets `exit_status` (128
+// plus the signal's number for a program a signal ended), or ENOENT when there is no such
+// program, or the reason it could not be started; ENOSYS on Windows, where the programs start
+// no others.
+int run_program(const std::vector<std::string>& command, std::FILE* input, std::FILE* output,
+                int& exit_status);
 // Ends the process at once, as after a failed file operation: abnormally on POSIX (the abort
 // signal, status 134 in a shell), with status 3 on Windows.
 [[noreturn]] void abort_process();

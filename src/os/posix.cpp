@@ -2,9 +2,11 @@
 // them (MAPCONV_HAVE_*), with a POSIX fallback beside each.
 #include <dirent.h>
 #include <fcntl.h>
+#include <spawn.h>
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,6 +25,9 @@
 #if MAPCONV_HAVE_AT_EXECFN
 #include <sys/auxv.h>
 #endif
+
+// The environment that started programs inherit.
+extern char** environ;
 
 namespace os {
 namespace {
@@ -436,6 +441,33 @@ bool hold_standard_streams() {
 }
 
 void use_utf8_console_output() {}
+
+int run_program(const std::vector<std::string>& command, std::FILE* input, std::FILE* output,
+                int& exit_status) {
+  if (command.empty()) return EINVAL;
+  if (std::fflush(output) != 0) return errno_or(EIO);
+  std::vector<char*> arguments;
+  for (const std::string& argument : command)
+    arguments.push_back(const_cast<char*>(argument.c_str()));
+  arguments.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  if (const int error = posix_spawn_file_actions_init(&actions)) return error;
+  int error = posix_spawn_file_actions_adddup2(&actions, fileno(input), 0);
+  if (error == 0) error = posix_spawn_file_actions_adddup2(&actions, fileno(output), 1);
+  if (error == 0) error = posix_spawn_file_actions_adddup2(&actions, fileno(output), 2);
+  pid_t child = 0;
+  if (error == 0) {
+    error = posix_spawnp(&child, arguments[0], &actions, nullptr, arguments.data(), environ);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) return error;
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return errno_or(ECHILD);
+  }
+  exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return 0;
+}
 
 void abort_process() {
   std::abort();

@@ -638,6 +638,10 @@ void restore_console_code_page() {
 }  // namespace
 
 // The console is the user's: its code page goes back to what it was however the program ends.
+int run_program(const std::vector<std::string>&, std::FILE*, std::FILE*, int&) {
+  return ENOSYS;
+}
+
 void use_utf8_console_output() {
   const UINT before = GetConsoleOutputCP();
   if (before == 0 || before == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8)) return;

@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
+#include <string>
 #include <vector>
 
 #include "analysis/space_group.hpp"
@@ -89,6 +91,31 @@ inline std::vector<float> gaussian_map(const Cell& cell, const analysis::SpaceGr
     }
   }
   return values;
+}
+
+// The grid file of `values` (x fastest) as mapconv writes it: the title (50 characters) and the
+// map type, the cell, the divisions, then one value a line with z fastest, lines ending in CR LF.
+inline std::string grid_file_text(const Cell& cell, std::string title, const std::string& map_type,
+                                  const std::vector<float>& values, const std::array<int, 3>& n) {
+  title.resize(50, ' ');
+  title += " " + map_type;
+  title.resize(66, ' ');
+  char header[128];
+  std::snprintf(header, sizeof header, "%10.5f%10.5f%10.5f%10.4f%10.4f%10.4f\r\n%4d%4d%4d\r\n",
+                cell.lengths[0], cell.lengths[1], cell.lengths[2], cell.angles[0], cell.angles[1],
+                cell.angles[2], n[0], n[1], n[2]);
+  std::string text = title + "\r\n" + header;
+  for (int i = 0; i < n[0]; ++i) {
+    for (int j = 0; j < n[1]; ++j) {
+      for (int k = 0; k < n[2]; ++k) {
+        char line[32];
+        std::snprintf(line, sizeof line, "  %.9g\r\n",
+                      values[std::size_t(i) + std::size_t(n[0]) * (j + std::size_t(n[1]) * k)]);
+        text += line;
+      }
+    }
+  }
+  return text;
 }
 
 }  // namespace known_maps

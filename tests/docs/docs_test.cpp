@@ -35,7 +35,7 @@ std::string page_case_name(std::string page) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, ManPageTest,
-                         ::testing::Values("mapconv.1", "grd2ccp4.1", "grdpeaks.1"),
+                         ::testing::Values("mapconv.1", "grd2ccp4.1", "grdpeaks.1", "grdsection.1"),
                          [](const auto& info) { return page_case_name(info.param); });
 
 // The make targets that the README's commands name: "make run", `make test-asan`, ...

@@ -61,8 +61,8 @@ TEST(WindowsZip, RunsUnpackedWithTheAtomDataBesideThePrograms) {
   if (zip == nullptr || *zip == '\0') GTEST_SKIP() << "needs the Windows zip (make test-windows)";
   const support::TempDirectory unpacked;
   const fs::path folder = unpack(zip, unpacked.path());
-  for (const char* part : {"mapconv.exe", "grd2ccp4.exe", "grdpeaks.exe", "data/atmdata.dat",
-                           "README.txt", "COPYRIGHT.txt"}) {
+  for (const char* part : {"mapconv.exe", "grd2ccp4.exe", "grdpeaks.exe", "grdsection.exe",
+                           "data/atmdata.dat", "README.txt", "COPYRIGHT.txt"}) {
     EXPECT_TRUE(fs::is_regular_file(folder / part)) << part;
   }
   const struct {

@@ -64,9 +64,10 @@ TEST_F(InstalledTree, HoldsTheProgramsTheAtomDataAndTheManPages) {
   EXPECT_TRUE(fs::exists(prefix() / "bin/mapconv"));
   EXPECT_TRUE(fs::exists(prefix() / "bin/grd2ccp4"));
   EXPECT_TRUE(fs::exists(prefix() / "bin/grdpeaks"));
+  EXPECT_TRUE(fs::exists(prefix() / "bin/grdsection"));
   EXPECT_EQ(support::read_file_bytes(installed_atom_data()),
             support::read_file_bytes(kSource / "data/atmdata.dat"));
-  for (const char* page : {"mapconv.1", "grd2ccp4.1", "grdpeaks.1"}) {
+  for (const char* page : {"mapconv.1", "grd2ccp4.1", "grdpeaks.1", "grdsection.1"}) {
     EXPECT_EQ(support::read_file_bytes(prefix() / "share/man/man1" / page),
               support::read_file_bytes(kSource / "man" / page))
         << page;

@@ -80,11 +80,13 @@ TEST_F(DebianPackage, HoldsTheProgramsDataManPagesAndDocsOwnedByRoot) {
   EXPECT_EQ(files, (std::set<std::string>{
                        "-rwxr-xr-x ./usr/bin/grd2ccp4",
                        "-rwxr-xr-x ./usr/bin/grdpeaks",
+                       "-rwxr-xr-x ./usr/bin/grdsection",
                        "-rwxr-xr-x ./usr/bin/mapconv",
                        "-rw-r--r-- ./usr/share/doc/mapconv/changelog.gz",
                        "-rw-r--r-- ./usr/share/doc/mapconv/copyright",
                        "-rw-r--r-- ./usr/share/man/man1/grd2ccp4.1.gz",
                        "-rw-r--r-- ./usr/share/man/man1/grdpeaks.1.gz",
+                       "-rw-r--r-- ./usr/share/man/man1/grdsection.1.gz",
                        "-rw-r--r-- ./usr/share/man/man1/mapconv.1.gz",
                        "-rw-r--r-- ./usr/share/mapconv/data/atmdata.dat",
                    }));
@@ -134,7 +136,7 @@ TEST_F(DebianPackage, ExtractedProgramsConvertTheExampleAndKnowTheirPrefix) {
   const support::RunResult usage = support::run_built_program(root / "usr/bin/mapconv", request);
   EXPECT_NE(usage.standard_output.find(" /usr/share/mapconv\n"), std::string::npos)
       << usage.standard_output;
-  for (const char* page : {"mapconv.1", "grd2ccp4.1", "grdpeaks.1"}) {
+  for (const char* page : {"mapconv.1", "grd2ccp4.1", "grdpeaks.1", "grdsection.1"}) {
     const fs::path compressed = root / "usr/share/man/man1" / (std::string(page) + ".gz");
     EXPECT_EQ(run_command("gzip -dc " + quoted(compressed), false).first,
               support::read_file_bytes(kSource / "man" / page))
