@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "os/os.hpp"
+
 namespace gridfile {
 
 namespace {
@@ -18,8 +20,18 @@ PlaneGatherer::PlaneGatherer(const std::array<int, 3>& divisions, std::vector<fl
       planes_(std::clamp<std::size_t>(kGatheredBytes / (sizeof(float) * n2_ * n3_), 1,
                                       kMostGatheredPlanes)),
       map_(map),
-      map_made_(std::async(std::launch::async, [this] { map_.assign(n1_ * n2_ * n3_, 0.0f); })) {
-  gathered_.resize(planes_ * n2_ * n3_);
+      map_made_(std::async(std::launch::async, [this] { make_map(); })) {
+  const std::size_t gathered = planes_ * n2_ * n3_;
+  gathered_.reserve(gathered);
+  os::advise_large_pages(gathered_.data(), gathered * sizeof(float));
+  gathered_.resize(gathered);
+}
+
+void PlaneGatherer::make_map() {
+  const std::size_t count = n1_ * n2_ * n3_;
+  map_.reserve(count);
+  os::advise_large_pages(map_.data(), count * sizeof(float));
+  map_.assign(count, 0.0f);
 }
 
 void PlaneGatherer::wait_for_map() {

@@ -31,6 +31,8 @@ class PlaneGatherer {
   void place_gathered();
 
  private:
+  void make_map();
+
   std::size_t n1_, n2_, n3_, planes_;
   std::vector<float>& map_;
   std::future<void> map_made_;  // until the first planes are placed
