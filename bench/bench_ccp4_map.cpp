@@ -60,3 +60,5 @@ void BM_StatisticsInMapOrder(benchmark::State& state) {
 BENCHMARK(BM_StatisticsInMapOrder)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
+
+BENCHMARK_MAIN();
