@@ -34,7 +34,7 @@ int open_grid_file(const std::string& name) {
 void write_grid_header(int unit, const std::string& title_line, const Cell& cell,
                        const Triple& grid_divisions) {
   textio::write_record(unit, "(A)", title_line);
-  textio::write_record(unit, "(3f10.5,3f10.4)", cell.lengths, cell.angles);
+  textio::write_record(unit, kCellLineFormat, cell.lengths, cell.angles);
   textio::write_record(unit, "(3i4)", grid_divisions);
 }
 

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "conversion/conversion_run.hpp"
 #include "conversion/map_block.hpp"
@@ -20,6 +22,10 @@ struct Cell {
   std::array<float, 3> lengths{};  // a, b, c
   std::array<float, 3> angles{};   // alpha, beta, gamma in degrees
 };
+
+// The grid file's cell line: a, b, c, then alpha, beta, gamma in degrees.
+inline constexpr std::string_view kCellLineFormat = "(3f10.5,3f10.4)";
+inline constexpr std::size_t kCellLineWidth = 60;
 
 // The grid file's name and the header it carries beside the map's.
 struct GridFile {

@@ -34,7 +34,8 @@ MapOutput::MapOutput(const ConversionRun& run, const ConversionRequest& request,
   // The cell as the grid file's text gives it back, which is what grd2ccp4 reads.
   gridfile::GridFile header;
   const std::string problem = gridfile::read_cell_line(
-      textio::write_text(60, "(3f10.5,3f10.4)", grid.cell.lengths, grid.cell.angles), header);
+      textio::write_text(kCellLineWidth, kCellLineFormat, grid.cell.lengths, grid.cell.angles),
+      header);
   if (!problem.empty()) stop(name + ": cannot write the map: " + problem);
   if (map.title_line.find('\n') != std::string::npos) {
     stop(name + ": cannot write the map: the title line holds a line end");
