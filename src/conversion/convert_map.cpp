@@ -1,10 +1,12 @@
 #include "conversion/convert_map.hpp"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 #include "conversion/map_file.hpp"
+#include "conversion/map_output.hpp"
 #include "conversion/map_reader.hpp"
 #include "conversion/symmetry_loader.hpp"
 
@@ -23,8 +25,11 @@ void convert_map(const ConversionRun& run, const ConversionRequest& request, Thr
   const OpenedMap map_file = open_map_file(run);
   const symmetry::OperatorSet phase_operators = phase_symmetry(run, request.phase);
   const LoadedMap map = read_map(run, map_file.unit);
+  std::optional<MapOutput> map_output;
+  if (request.ccp4_map) map_output.emplace(run, request, map);
   write_grid_file(run, request.grid, map, map_symmetry(phase_operators, map.title.map_type),
-                  threads.for_grid(grid_point_count(map.block)));
+                  threads.for_grid(grid_point_count(map.block)),
+                  map_output ? &*map_output : nullptr);
 }
 
 }  // namespace conversion

@@ -15,6 +15,7 @@ namespace conversion {
 struct ConversionRequest {
   int phase = 0;
   GridFile grid;
+  bool ccp4_map = false;  // the CCP4/MRC map beside the grid file too (mapconv --ccp4)
 };
 
 // How many threads sample and format the grid (the file is the same for any count). A count
@@ -34,7 +35,8 @@ inline constexpr std::int64_t kPointsPerThread = std::int64_t{1} << 18;
 
 // Opens the map file of the run's experiment (asking for its type when several exist), takes the
 // phase's symmetry, reads the map and writes every grid point of the cell to the grid file,
-// reporting on the run's terminal, on `threads` threads; fewer than 1 throws
+// reporting on the run's terminal, on `threads` threads, and the CCP4/MRC map beside it when the
+// request asks for it; fewer than 1 thread throws
 // std::invalid_argument before anything is opened. A map that cannot be converted stops the run.
 void convert_map(const ConversionRun& run, const ConversionRequest& request,
                  ThreadCount threads = {});

@@ -89,7 +89,7 @@ void refuse_streams_onto_run_files(const expfile::ExperimentPath& experiment) {
 
 }  // namespace
 
-void MAPCONV() {
+void MAPCONV(bool ccp4_map) {
   // A script names its answers after the experiment, as a user types them ahead on one line.
   startup::type_ahead_arguments(2);
   int experiment_unit = 0, listing_unit = 0, terminal_unit = 0;
@@ -100,7 +100,9 @@ void MAPCONV() {
   const ConversionRun run{experiment.path, experiment_unit, terminal_unit};
   // Returning is the run's normal end: the entry closes the units and exits with
   // kExitCompleted, without the cost of unwinding a stop.
-  convert_map(run, conversion_request(run), conversion_threads());
+  ConversionRequest request = conversion_request(run);
+  request.ccp4_map = ccp4_map;
+  convert_map(run, request, conversion_threads());
 }
 
 }  // namespace conversion

@@ -15,7 +15,8 @@ ConversionRequest conversion_request(const ConversionRun& run);
 // grid.
 ThreadCount conversion_threads();
 
-// The program MAPCONV: converts the Fourier map of the experiment named on the command line.
-void MAPCONV();
+// The program MAPCONV: converts the Fourier map of the experiment named on the command line, and
+// with `ccp4_map` writes the CCP4/MRC map of the grid beside it.
+void MAPCONV(bool ccp4_map = false);
 
 }  // namespace conversion

@@ -149,6 +149,7 @@ struct Conversion {
   const ChunkPlan& plan;
   PointIndex guess_points;
   WriteTurn& turn;
+  GridValueSink* sink;  // takes the values written, or nullptr
 };
 
 // One thread's share: its own sampler and text cache, and the chunk in hand.
@@ -179,6 +180,7 @@ class ChunkWriter {
         sample_and_format(first, end);
       }
       textio::write_whole_records(shared_.unit, text_);
+      hand_values_to_sink();
       turn.pass_on(sampler_.search_start(), counts_in_chunk_);
       last_written = chunk;
       if (turn.failed()) return;
@@ -218,6 +220,18 @@ class ChunkWriter {
     }
     text_.resize(static_cast<std::size_t>(out - text_.data()));
     counts_in_chunk_ = {uncovered, without_code - uncovered};
+  }
+
+  // The values just written, as a reader of the file meets them: nine significant digits give
+  // back every float, but the text of -0 has no sign.
+  void hand_values_to_sink() {
+    if (shared_.sink == nullptr) return;
+    values_.resize(samples_.size());
+    for (std::size_t i = 0; i < samples_.size(); ++i) {
+      const float value = samples_[i].value;
+      values_[i] = value == 0.0f ? 0.0f : value;
+    }
+    shared_.sink->take(values_.data(), values_.size());
   }
 
   // Interpolated values seldom recur: a batch of them is converted together.
@@ -268,6 +282,7 @@ class ChunkWriter {
   std::vector<Sample> samples_;
   GridValueCounts counts_in_chunk_;  // of the samples in hand
   std::string text_;
+  std::vector<float> values_;  // of the samples in hand, for the sink
 };
 
 // One thread's work; whatever goes wrong on it ends every thread's work.
@@ -283,12 +298,13 @@ void write_share(const Conversion& c, PointIndex first_chunk) {
 
 GridValueCounts write_grid_values(int unit, const MapBlock& block,
                                   const symmetry::OperatorSet& operators, int thread_count,
-                                  std::int64_t guess_points) {
+                                  std::int64_t guess_points, GridValueSink* sink) {
   const GridWalk walk(block.grid_divisions);
   const ChunkPlan plan(walk.point_count(), std::max(thread_count, 1));
   WriteTurn turn;
   const textio::ShortLineEnd line_end(textio::record_end(unit));
-  const Conversion conversion{unit, line_end, block, operators, walk, plan, guess_points, turn};
+  const Conversion conversion{unit, line_end,     block, operators, walk,
+                              plan, guess_points, turn,  sink};
   {
     std::vector<std::jthread> helpers;
     try {

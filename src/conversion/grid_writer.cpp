@@ -5,6 +5,7 @@
 #include <string>
 
 #include "conversion/grid_values.hpp"
+#include "conversion/map_output.hpp"
 #include "textio/entry.hpp"
 #include "textio/records.hpp"
 #include "textio/text.hpp"
@@ -33,7 +34,7 @@ int open_grid_file(const std::string& name) {
 void write_grid_header(int unit, const std::string& title_line, const Cell& cell,
                        const Triple& grid_divisions) {
   textio::write_record(unit, "(A)", title_line);
-  textio::write_record(unit, "(3f10.5,3f10.4)", cell.lengths, cell.angles);
+  textio::write_record(unit, kCellLineFormat, cell.lengths, cell.angles);
   textio::write_record(unit, "(3i4)", grid_divisions);
 }
 
@@ -112,15 +113,21 @@ void report_interpolated_points(std::int64_t interpolated, const symmetry::Opera
 }  // namespace
 
 void write_grid_file(const ConversionRun& run, const GridFile& grid, const LoadedMap& map,
-                     const symmetry::OperatorSet& operators, int thread_count) {
+                     const symmetry::OperatorSet& operators, int thread_count,
+                     MapOutput* map_output) {
   const int unit = open_grid_file(grid.name);
   textio::write_list(run.terminal_unit,
                      "Writing file: ", textio::fit(textio::unit_file_name(unit), kShownNameLength));
   write_grid_header(unit, map.title_line, grid.cell, map.block.grid_divisions);
-  const GridValueCounts counts = write_grid_values(unit, map.block, operators, thread_count);
+  const GridValueCounts counts =
+      write_grid_values(unit, map.block, operators, thread_count, kGuessPoints, map_output);
+  // A map that cannot be written stops the run while the grid file is still unnamed.
+  if (map_output != nullptr) map_output->write(thread_count);
   textio::close_unit(unit);
+  if (map_output != nullptr) map_output->commit();
   report_uncovered_points(counts.uncovered, grid_point_count(map.block));
   report_interpolated_points(counts.interpolated, operators, map.block);
+  if (map_output != nullptr) map_output->report();
 }
 
 }  // namespace conversion

@@ -1,5 +1,7 @@
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "conversion/driver.hpp"
 #include "conversion/map_file.hpp"
@@ -15,7 +17,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: mapconv [NAME [ANSWER...]]\n"
+    "Usage: mapconv [--ccp4] [NAME [ANSWER...]]\n"
     "\n"
     "Writes the Fourier map computed for one phase of the experiment NAME as the grid file\n"
     "NAME.grd: the map value at every point of the map's grid over the whole unit cell, rebuilt\n"
@@ -41,6 +43,10 @@ constexpr const char* kUsage =
     "Writes:\n"
     "  NAME.grd   title, cell, grid divisions N1 N2 N3, then one value per line, z fastest;\n"
     "             grd2ccp4 turns it into a CCP4/MRC map\n"
+    "  NAME.ccp4  with --ccp4: that CCP4/MRC map, made in the same run from the same values,\n"
+    "             the same bytes as grd2ccp4 NAME writes (header, space group and statistics\n"
+    "             included); standard error names it in grd2ccp4's report line. A map that\n"
+    "             cannot be written fails the run (status 1) before the grid file is replaced\n"
     "\n"
     "Environment:\n"
     "  TARN, tarn  the installation directory, whose data/atmdata.dat serves the upgrade of\n"
@@ -57,8 +63,10 @@ constexpr const char* kUsage =
     "              set to anything but 0, keeps to the portable code where the processor\n"
     "              has AVX2; the file is the same either way\n"
     "\n"
-    "Options (only as the first argument; any other first argument starting with \"-\" is\n"
-    "refused with status 2, so give a name starting with \"-\" as ./-name):\n"
+    "Options (before NAME; -h and -V only as the first argument; any other argument starting\n"
+    "with \"-\" in their place is refused with status 2, so give a name starting with \"-\"\n"
+    "as ./-name):\n"
+    "  --ccp4         also write NAME.ccp4, the CCP4/MRC map of the grid\n"
     "  -h, --help, /? show this text\n"
     "  -V, --version  show the version\n"
     "\n"
@@ -79,7 +87,8 @@ constexpr const char* kUsage =
     "       standard error\n";
 
 constexpr const char* kUsageLine =
-    "Usage: mapconv [NAME [ANSWER...]]   (mapconv --help tells more)\n";
+    "Usage: mapconv [--ccp4] [NAME [ANSWER...]]   (mapconv --help tells more)\n";
+constexpr std::string_view kCcp4Option = "--ccp4";
 constexpr int kUsageError = 2;
 
 // An answer that no question took may be a mistake in a script: it is named, and the run's
@@ -123,6 +132,24 @@ std::string installed_directory() {
 
 }  // namespace
 
+// The arguments without a leading --ccp4, as the system's own text (UTF-8 on Windows too), and
+// pointers to them in the form of a program's argument vector: the run takes the experiment name
+// and the answers from the places they would have without the option.
+struct RunArguments {
+  std::vector<std::string> values;
+  std::vector<char*> pointers;
+  bool ccp4_map = false;
+
+  RunArguments(int argc, char** argv) : values(os::program_arguments(argc, argv)) {
+    ccp4_map = values.size() > 1 && values[1] == kCcp4Option;
+    if (ccp4_map) values.erase(values.begin() + 1);
+    for (std::string& value : values) pointers.push_back(value.data());
+    pointers.push_back(nullptr);
+  }
+  int count() const { return static_cast<int>(values.size()); }
+  char** vector() { return pointers.data(); }
+};
+
 int main(int argc, char** argv) {
   if (!os::hold_standard_streams()) {
     std::fputs("mapconv: a closed standard stream could not be held; nothing was done\n", stderr);
@@ -130,12 +157,17 @@ int main(int argc, char** argv) {
   }
   os::use_utf8_console_output();
   if (textio::answer_standard_option(argc, argv, kUsage, "mapconv " MAPCONV_VERSION)) return 0;
-  if (textio::refuse_unknown_option(argc, argv, "mapconv", kUsageLine)) return kUsageError;
+  RunArguments arguments(argc, argv);
+  if (textio::refuse_unknown_option(arguments.count(), arguments.vector(), "mapconv", kUsageLine)) {
+    return kUsageError;
+  }
   // Inside the run: the entry starts each run from the program's start state.
-  const int status = textio::run_program(argc, argv, [](int, char**) {
-    expfile::set_installed_directory(installed_directory());
-    conversion::MAPCONV();
-  });
+  const bool ccp4_map = arguments.ccp4_map;
+  const int status =
+      textio::run_program(arguments.count(), arguments.vector(), [ccp4_map](int, char**) {
+        expfile::set_installed_directory(installed_directory());
+        conversion::MAPCONV(ccp4_map);
+      });
   if (status != 0) hint_at_experiment_name();
   const bool warned = report_untaken_answers();
   return warned || status != 0 ? status : 1;

@@ -1,6 +1,6 @@
 // grd2ccp4: turns a grid file written by mapconv into a CCP4/MRC map that map viewers open.
+#include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -9,10 +9,11 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "analysis/space_group.hpp"
-#include "grd2ccp4/ccp4_map.hpp"
+#include "ccp4/map_file.hpp"
 #include "gridfile/experiment_facts.hpp"
 #include "gridfile/grid_file_name.hpp"
 #include "gridfile/grid_reader.hpp"
@@ -62,94 +63,49 @@ constexpr const char* kUsage =
 constexpr const char* kUsageLine =
     "Usage: grd2ccp4 NAME.grd [OUT]   (grd2ccp4 --help tells more)\n";
 
-std::filesystem::path default_output(const std::filesystem::path& input) {
-  std::filesystem::path output = input;
-  output.replace_extension(".ccp4");
-  return output;
-}
-
-// " (mean + 4.25 sd)": how far `value` lies from the mean in standard deviations; nothing for a
-// map whose values are all equal.
-std::string in_standard_deviations(double value, const gemmi::DataStats& stats) {
-  if (!(stats.rms > 0)) return "";
-  const double deviations = (value - stats.dmean) / stats.rms;
-  char text[64];
-  std::snprintf(text, sizeof text, " (mean %c %.3g sd)", deviations < 0 ? '-' : '+',
-                std::abs(deviations));
-  return text;
-}
-
 // The report line is the run's account of the map: a run whose account was lost (standard output
 // closed, or on a full device) does not report success. The map stays: it is whole.
-void report(const std::filesystem::path& output, const gemmi::Ccp4<float>& map,
-            const std::string& group) {
+void report(const std::string& line) {
   errno = 0;
-  // gemmi's "rms" is the standard deviation about the mean, as the CCP4 header wants it.
-  const gemmi::DataStats& stats = map.hstats;
-  const double root_mean_square = std::sqrt(stats.rms * stats.rms + stats.dmean * stats.dmean);
   const bool written =
-      std::printf(
-          "Wrote %s: %d x %d x %d points, mean %g, standard deviation %g, r.m.s. %g, "
-          "maximum %g%s, minimum %g%s%s\n",
-          os::name_of(output).c_str(), map.grid.nu, map.grid.nv, map.grid.nw, stats.dmean,
-          stats.rms, root_mean_square, stats.dmax,
-          in_standard_deviations(stats.dmax, stats).c_str(), stats.dmin,
-          in_standard_deviations(stats.dmin, stats).c_str(), group.c_str()) >= 0 &&
-      std::fflush(stdout) == 0 && !std::ferror(stdout);
+      std::printf("%s\n", line.c_str()) >= 0 && std::fflush(stdout) == 0 && !std::ferror(stdout);
   if (!written) {
     throw std::runtime_error(std::string("the report could not be written: ") +
                              std::strerror(errno != 0 ? errno : EIO));
   }
 }
 
-// The map's group as the header carries it, and its words for the report line (empty for none).
-struct HeaderGroup {
-  const gemmi::SpaceGroup* entry = nullptr;
-  std::string words;
-};
-
 // The group given, or the experiment file's. An experiment file that cannot be read costs the
 // map its group, not the map: a note on standard error says so, and the map says P 1.
-HeaderGroup header_group(const std::optional<std::string>& given,
-                         const std::filesystem::path& input, const gridfile::GridFile& grid) {
+ccp4::HeaderGroup header_group(const std::optional<std::string>& given,
+                               const std::filesystem::path& input, const gridfile::GridFile& grid) {
   gridfile::GroupSource source;
   try {
     source = gridfile::map_group_source(given, input, grid);
   } catch (const std::runtime_error& problem) {
-    std::fprintf(stderr, "grd2ccp4: %s; the map says P 1\n", problem.what());
-    return {};
+    return {nullptr, "", std::string(problem.what()) + "; the map says P 1"};
   }
   if (!source.symbol) return {};
   const std::string map_type = gridfile::map_type_of(grid.title);
-  std::optional<analysis::SpaceGroup> group;
-  if (given) {
-    group = analysis::group_for_map(*source.symbol, map_type, source.where);
-  } else if (!(group = analysis::group_of_symbol(*source.symbol, map_type))) {
-    std::fprintf(
-        stderr,
-        "grd2ccp4: %s: the space-group symbol \"%s\" cannot be interpreted; the map says P 1\n",
-        source.where.c_str(), source.symbol->c_str());
-    return {};
-  }
-  const gemmi::SpaceGroup* entry =
-      group->table_name.empty() ? nullptr : gemmi::find_spacegroup_by_name(group->table_name);
-  if (entry == nullptr) {
-    std::fprintf(stderr, "grd2ccp4: the space group %s has no number; the map says P 1\n",
-                 group->symbol.c_str());
-    return {};
-  }
-  return {entry, ", space group " + group->symbol + " (number " + std::to_string(entry->number) +
-                     (group->two_origins ? ", origin choice 2" : "") + ")"};
+  if (!given) return ccp4::header_group_of_symbol(*source.symbol, map_type, source.where);
+  return ccp4::header_group_of(analysis::group_for_map(*source.symbol, map_type, source.where));
 }
 
 void convert(const std::optional<std::string>& group, const std::filesystem::path& input,
              const std::filesystem::path& output) {
   gridfile::refuse_output_that_is_input(input, output, "the map");
-  gridfile::GridFile grid = gridfile::read_grid_file(input);
-  const HeaderGroup header = header_group(group, input, grid);
-  const gemmi::Ccp4<float> map = grd2ccp4::ccp4_map_of(std::move(grid), header.entry);
-  grd2ccp4::write_ccp4_map(map, output);
-  report(output, map, header.words);
+  const gridfile::GridFile grid = gridfile::read_grid_file(input);
+  const ccp4::HeaderGroup header = header_group(group, input, grid);
+  if (!header.note.empty()) std::fprintf(stderr, "grd2ccp4: %s\n", header.note.c_str());
+  const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const ccp4::MapStatistics statistics = ccp4::statistics_of(grid.values, grid.divisions, threads);
+  const ccp4::MapDescription description{grid.divisions, grid.lengths, grid.angles, grid.title,
+                                         header.entry};
+  const std::string name = os::name_of(output);
+  ccp4::MapFile map(name);
+  map.write(ccp4::header_bytes(description, statistics), grid.values);
+  map.commit();
+  report(ccp4::report_line(name, grid.divisions, statistics, header.words));
 }
 
 }  // namespace
@@ -176,7 +132,9 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path input = gridfile::grid_file_named(arguments[1]);
   try {
-    convert(group, input, argc == 3 ? os::path_of(arguments[2]) : default_output(input));
+    convert(group, input,
+            argc == 3 ? os::path_of(arguments[2])
+                      : os::path_of(ccp4::map_file_beside(os::name_of(input))));
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "grd2ccp4: %s\n", failure.what());
     return kFailure;

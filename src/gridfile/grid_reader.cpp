@@ -15,6 +15,7 @@
 #include <string_view>
 #include <thread>
 
+#include "gridfile/plane_gatherer.hpp"
 #include "gridfile/value_text.hpp"
 #include "os/os.hpp"
 
@@ -160,31 +161,8 @@ double unit_volume_squared(const std::array<float, 3>& angles) {
 }
 
 void read_cell(LineReader& reader, GridFile& grid) {
-  const std::string line = reader.expect("cell line");
-  std::array<float, 6> cell{};
-  for (std::size_t i = 0; i < cell.size(); ++i) {
-    const std::string_view text = field(line, i, kCellFieldWidth);
-    const std::string name =
-        std::string("cell ") + kCellFieldNames[i] + " " + columns(i, kCellFieldWidth);
-    if (text.empty()) reader.fail(name + " is blank");
-    const std::optional<float> value = finite_real(text);
-    if (!value) reader.fail(name + " is not a number: " + quoted(text));
-    if (i < 3 && *value <= 0.0f) {
-      reader.fail(std::string("cell length ") + kCellFieldNames[i] + " must be positive, not " +
-                  std::string(text));
-    }
-    if (i >= 3 && (*value <= 0.0f || *value >= 180.0f)) {
-      reader.fail(std::string("cell angle ") + kCellFieldNames[i] +
-                  " must lie between 0 and 180 degrees, not " + std::string(text));
-    }
-    cell[i] = *value;
-  }
-  refuse_text_after(reader, line, cell.size() * kCellFieldWidth);
-  grid.lengths = {cell[0], cell[1], cell[2]};
-  grid.angles = {cell[3], cell[4], cell[5]};
-  if (unit_volume_squared(grid.angles) <= 0.0) {
-    reader.fail("the cell angles do not form a cell");
-  }
+  const std::string problem = read_cell_line(reader.expect("cell line"), grid);
+  if (!problem.empty()) reader.fail(problem);
 }
 
 void read_divisions(LineReader& reader, GridFile& grid) {
@@ -208,12 +186,8 @@ std::string grid_size(const GridFile& grid) {
 
 // The value lines are read in large blocks and parsed in place, two threads taking a half of each
 // block's lines while a third reads the next block and takes the values of the block before to
-// the map. The file runs through z fastest and the map through x fastest: the values of a few
-// whole x planes are gathered before they go to their places in the map, which then takes whole
-// cache lines at a time instead of one value per line.
+// the map (plane_gatherer.hpp).
 constexpr std::size_t kBlockBytes = std::size_t{2} << 20;
-constexpr std::size_t kGatheredBytes = std::size_t{8} << 20;
-constexpr std::size_t kMostGatheredPlanes = 16;
 
 std::string too_long_line() {
   return "the line is longer than " + std::to_string(kLongestLine) + " characters";
@@ -303,71 +277,12 @@ class LineParser {
   std::uint64_t expected_;
 };
 
-// Takes the values in file order, a few x planes at a time, to their places in the map's order.
-class PlaneGatherer {
- public:
-  // Makes room for the map's values on a thread of its own: the system clears its memory page
-  // by page, which takes a while and is not needed before the first planes are placed.
-  explicit PlaneGatherer(GridFile& grid)
-      : n1_(static_cast<std::size_t>(grid.divisions[0])),
-        n2_(static_cast<std::size_t>(grid.divisions[1])),
-        n3_(static_cast<std::size_t>(grid.divisions[2])),
-        planes_(std::clamp<std::size_t>(kGatheredBytes / (sizeof(float) * n2_ * n3_), 1,
-                                        kMostGatheredPlanes)),
-        grid_(grid),
-        map_made_(std::async(std::launch::async,
-                             [this] { grid_.values.assign(n1_ * n2_ * n3_, 0.0f); })) {
-    gathered_.resize(planes_ * n2_ * n3_);
+// Takes the parsed values of a block to their places in the map.
+void append(PlaneGatherer& gatherer, const BlockValues& parsed) {
+  for (const ParsedLines* part : {&parsed.first, &parsed.second}) {
+    gatherer.append(part->values.data(), part->values.size());
   }
-
-  // Waits until the map's memory is ready; throws what making it threw.
-  void wait_for_map() {
-    if (map_made_.valid()) map_made_.get();
-  }
-
-  void append(const BlockValues& parsed) {
-    for (const ParsedLines* part : {&parsed.first, &parsed.second}) {
-      append(part->values.data(), part->values.size());
-    }
-  }
-
-  void append(const float* values, std::size_t count) {
-    while (count > 0) {
-      const std::size_t taken = std::min(count, gathered_.size() - held_);
-      std::copy(values, values + taken, gathered_.begin() + static_cast<std::ptrdiff_t>(held_));
-      held_ += taken;
-      values += taken;
-      count -= taken;
-      if (held_ == gathered_.size()) place_gathered();
-    }
-  }
-
-  // Places the planes held; the file's values end with a whole plane. The gathered planes are
-  // read in their order, each of them from start to end.
-  void place_gathered() {
-    wait_for_map();
-    const std::size_t plane = n2_ * n3_;
-    const std::size_t planes = held_ / plane;
-    float* map = grid_.values.data();
-    for (std::size_t j = 0; j < n2_; ++j) {
-      for (std::size_t k = 0; k < n3_; ++k) {
-        float* to = map + first_plane_ + n1_ * (j + n2_ * k);
-        const float* from = gathered_.data() + j * n3_ + k;
-        for (std::size_t p = 0; p < planes; ++p) to[p] = from[p * plane];
-      }
-    }
-    first_plane_ += planes;
-    held_ = 0;
-  }
-
- private:
-  std::size_t n1_, n2_, n3_, planes_;
-  GridFile& grid_;
-  std::future<void> map_made_;  // until the first planes are placed
-  std::vector<float> gathered_;
-  std::size_t held_ = 0;
-  std::size_t first_plane_ = 0;
-};
+}
 
 std::uint64_t line_count(std::string_view text) {
   return static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
@@ -461,7 +376,7 @@ void read_values(LineReader& reader, GridFile& grid) {
   // map's memory.
   const std::optional<std::uint64_t> left = reader.bytes_left();
   std::optional<PlaneGatherer> gatherer;
-  if (!left || *left + 1 >= 2 * expected) gatherer.emplace(grid);
+  if (!left || *left + 1 >= 2 * expected) gatherer.emplace(grid.divisions, grid.values);
   // A problem is reported once the map's memory is settled: a map too large for the memory is
   // reported before any problem of the lines.
   const auto fail_at = [&](std::uint64_t at, const std::string& problem) {
@@ -475,7 +390,7 @@ void read_values(LineReader& reader, GridFile& grid) {
   for (std::size_t current = 0; blocks.has_text(); current = 1 - current) {
     std::future<void> side = std::async(std::launch::async, [&] {
       blocks.read_next();
-      if (gatherer && before) gatherer->append(*before);
+      if (gatherer && before) append(*gatherer, *before);
     });
     parse_block(parser, blocks.lines(), expected - value, parsed[current]);
     side.get();
@@ -492,11 +407,41 @@ void read_values(LineReader& reader, GridFile& grid) {
     fail_at(line, "the file ends after " + std::to_string(value) + " of the " +
                       std::to_string(expected) + " values of a " + grid_size(grid) + " grid");
   }
-  if (gatherer && before) gatherer->append(*before);
+  if (gatherer && before) append(*gatherer, *before);
   if (gatherer) gatherer->place_gathered();
 }
 
 }  // namespace
+
+std::string read_cell_line(std::string_view line, GridFile& grid) {
+  std::array<float, 6> cell{};
+  for (std::size_t i = 0; i < cell.size(); ++i) {
+    const std::string_view text = field(line, i, kCellFieldWidth);
+    const std::string name =
+        std::string("cell ") + kCellFieldNames[i] + " " + columns(i, kCellFieldWidth);
+    if (text.empty()) return name + " is blank";
+    const std::optional<float> value = finite_real(text);
+    if (!value) return name + " is not a number: " + quoted(text);
+    if (i < 3 && *value <= 0.0f) {
+      return std::string("cell length ") + kCellFieldNames[i] + " must be positive, not " +
+             std::string(text);
+    }
+    if (i >= 3 && (*value <= 0.0f || *value >= 180.0f)) {
+      return std::string("cell angle ") + kCellFieldNames[i] +
+             " must lie between 0 and 180 degrees, not " + std::string(text);
+    }
+    cell[i] = *value;
+  }
+  const std::size_t end = cell.size() * kCellFieldWidth;
+  if (line.size() > end && !trimmed(line.substr(end)).empty()) {
+    return "unexpected text after column " + std::to_string(end) + ": " +
+           quoted(trimmed(line.substr(end)));
+  }
+  grid.lengths = {cell[0], cell[1], cell[2]};
+  grid.angles = {cell[3], cell[4], cell[5]};
+  if (unit_volume_squared(grid.angles) <= 0.0) return "the cell angles do not form a cell";
+  return {};
+}
 
 GridFile read_grid_file(const std::filesystem::path& path) {
   LineReader reader(path);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace gridfile {
@@ -41,6 +42,10 @@ class GridFileError : public std::runtime_error {
 // cannot be read, a header line is missing or malformed, the cell is impossible, a value is not
 // a finite number, or the number of value lines differs from N1 x N2 x N3.
 GridFile read_grid_file(const std::filesystem::path& path);
+
+// Reads a grid file's cell line (without its line end) into `grid`'s cell as read_grid_file
+// does; returns the line's problem, empty when it has none.
+std::string read_cell_line(std::string_view line, GridFile& grid);
 
 // The map type that a title of mapconv's grid file ends with (FOBS, DELF, ...): its last word.
 std::string map_type_of(const std::string& title);

@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <stdio.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -392,6 +393,19 @@ bool processor_has_avx2() {
   return CPU_FEATURE_ACTIVE(AVX2);
 #else
   return internal::processor_reports_avx2();
+#endif
+}
+
+void advise_large_pages(void* start, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  // madvise takes whole pages: the range is cut to the pages that lie wholly inside it.
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto first = (reinterpret_cast<std::uintptr_t>(start) + page - 1) / page * page;
+  const auto end = (reinterpret_cast<std::uintptr_t>(start) + bytes) / page * page;
+  if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#else
+  (void)start;
+  (void)bytes;
 #endif
 }
 

@@ -600,6 +600,9 @@ bool processor_has_avx2() {
   return internal::processor_reports_avx2();
 }
 
+// Large pages need a privilege that users seldom hold: the hint is not taken.
+void advise_large_pages(void*, std::size_t) {}
+
 unsigned random_number() {
   return std::random_device()();
 }

@@ -36,7 +36,7 @@ TEST_P(OptionTest, AnswersInAnEmptyDirectoryWithoutTouchingAFile) {
 // What the usage text must tell: the synopsis, the files read and written, the environment and
 // the exit statuses.
 const char* const kUsage =
-    "Usage: mapconv \\[NAME \\[ANSWER\\.\\.\\.\\]\\]\n"
+    "Usage: mapconv \\[--ccp4\\] \\[NAME \\[ANSWER\\.\\.\\.\\]\\]\n"
     "[^]*NAME\\.EXP[^]*NAME\\.FOB[^]*NAME\\.9FD[^]*NAME\\.grd[^]*"
     "TARN, tarn[^]*(/share/mapconv|the directory of mapconv\\.exe)\n[^]*LENPAGE[^]*"
     "Exit status:\n  0 [^]*\n  1 [^]*\n  2 [^]*\n  134 [^]*\n";
@@ -64,7 +64,7 @@ TEST(OptionTest, AnyOtherOptionIsRefusedWithTheUsageLine) {
     EXPECT_EQ(run.standard_output, "") << argument;
     EXPECT_EQ(run.standard_error,
               "mapconv: unknown option " + std::string(argument) +
-                  "\nUsage: mapconv [NAME [ANSWER...]]   (mapconv --help tells more)\n")
+                  "\nUsage: mapconv [--ccp4] [NAME [ANSWER...]]   (mapconv --help tells more)\n")
         << argument;
   }
   const support::RunResult run = run_mapconv({}, "./-x");

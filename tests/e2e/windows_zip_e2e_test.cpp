@@ -112,7 +112,7 @@ TEST(WindowsZip, FirstCommandOfTheReadmeConvertsTheExample) {
   const auto [help, help_status] =
       support::run_shell_command(wine + " " + shell_quoted(folder / "mapconv.exe") + " /?", false);
   EXPECT_EQ(help_status, 0);
-  EXPECT_TRUE(help.starts_with("Usage: mapconv [NAME [ANSWER...]]")) << help;
+  EXPECT_TRUE(help.starts_with("Usage: mapconv [--ccp4] [NAME [ANSWER...]]")) << help;
 }
 
 }  // namespace

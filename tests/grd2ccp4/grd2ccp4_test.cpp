@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <gemmi/ccp4.hpp>
 #include <map>
@@ -18,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "grd2ccp4/ccp4_map.hpp"
+#include "ccp4/map_file.hpp"
 #include "gridfile/grid_reader.hpp"
 #include "support/experiment_file.hpp"
 #include "support/files.hpp"
@@ -348,12 +349,15 @@ TEST(GridFileName, ExtensionInCapitalsIsTheFilesOwnName) {
 
 // A flat map has no spread: its r.m.s. deviation must come out as a number, not NaN.
 TEST(StatisticsTest, FlatMapHasAFiniteRms) {
-  gridfile::GridFile grid;
-  grid.lengths = {4.0f, 5.0f, 6.0f};
-  grid.angles = {90.0f, 90.0f, 90.0f};
-  grid.divisions = {3, 3, 3};
-  grid.values.assign(27, 0.1f);
-  const gemmi::Ccp4<float> map = grd2ccp4::ccp4_map_of(grid);
+  const std::vector<float> values(27, 0.1f);
+  const ccp4::MapStatistics statistics = ccp4::statistics_of(values, {3, 3, 3});
+  const ccp4::MapDescription description{
+      {3, 3, 3}, {4.0f, 5.0f, 6.0f}, {90.0f, 90.0f, 90.0f}, "", nullptr};
+  std::string bytes = ccp4::header_bytes(description, statistics);
+  const std::size_t header = bytes.size();
+  bytes.resize(header + values.size() * sizeof(float));
+  std::memcpy(bytes.data() + header, values.data(), values.size() * sizeof(float));
+  const gemmi::Ccp4<float> map = map_of(bytes);
   EXPECT_TRUE(std::isfinite(map.header_float(55)));
   EXPECT_NEAR(map.header_float(55), 0.0, 1e-6);
   EXPECT_EQ(map.header_float(22), 0.1f);
@@ -374,9 +378,13 @@ TEST(MapReplacementTest, KeepsTheLinkAndThePermissionsOfTheReplacedMap) {
                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   fs::create_symlink("old.ccp4", directory / "S.ccp4");
 
-  const gemmi::Ccp4<float> map =
-      grd2ccp4::ccp4_map_of(gridfile::read_grid_file(directory / "S.grd"));
-  grd2ccp4::write_ccp4_map(map, directory / "S.ccp4");
+  const gridfile::GridFile grid = gridfile::read_grid_file(directory / "S.grd");
+  const ccp4::MapDescription description{grid.divisions, grid.lengths, grid.angles, grid.title,
+                                         nullptr};
+  ccp4::MapFile map((directory / "S.ccp4").string());
+  map.write(ccp4::header_bytes(description, ccp4::statistics_of(grid.values, grid.divisions)),
+            grid.values);
+  map.commit();
 
   EXPECT_TRUE(fs::is_symlink(directory / "S.ccp4"));
   EXPECT_EQ(fs::read_symlink(directory / "S.ccp4"), "old.ccp4");

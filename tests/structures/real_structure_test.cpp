@@ -374,6 +374,40 @@ TEST_F(ViewerMap, CarriesTheExperimentsSpaceGroup) {
   EXPECT_EQ(support::read_file_bytes(work_ / "group.txt"), "BADD mesh\n");
 }
 
+// The map that mapconv --ccp4 writes beside the grid file is read by gemmi with the experiment's
+// group, passes the strict validator and opens in PyMOL, like grd2ccp4's.
+TEST_F(ViewerMap, TheConversionsOwnMapIsReadValidatedAndOpened) {
+  const Conversion conversion = convert(kBaddeleyite);
+  ASSERT_EQ(conversion.run.exit_status, 0) << conversion.run.standard_error;
+  support::RunRequest request;
+  request.arguments = {"--ccp4", "REAL"};
+  request.files = {{"REAL.EXP", conversion.run.files.at("REAL.EXP")},
+                   {"REAL.FOB", support::map_file_bytes(conversion.map)}};
+  request.environment = {{"LC_ALL", "C"}, {"TZ", "UTC"}};
+  const support::RunResult run = support::run_built_program(MAPCONV_PROGRAM, request);
+  ASSERT_EQ(run.exit_status, 0) << run.standard_error;
+  EXPECT_TRUE(run.standard_error.ends_with(", space group P 21/c (number 14)\n"))
+      << run.standard_error;
+  support::write_file_bytes(work_ / "OWN.ccp4", run.files.at("REAL.ccp4"));
+  const auto [read, status] =
+      run_command(work_.path(),
+                  "python3 -c 'import gemmi, mrcfile; m = gemmi.read_ccp4_map(\"OWN.ccp4\"); "
+                  "print(m.grid.spacegroup.number, len(m.grid.spacegroup.operations()), "
+                  "mrcfile.validate(\"OWN.ccp4\"))'");
+  EXPECT_EQ(status, 0) << read;
+  EXPECT_TRUE(read.ends_with("File appears to be valid.\n14 4 True\n")) << read;
+  support::write_file_bytes(work_ / "own.pml",
+                            "load OWN.ccp4\n"
+                            "isomesh mesh, OWN, 1.0\n"
+                            "python\n"
+                            "with open('own.txt', 'w') as seen:\n"
+                            "    seen.write(' '.join(cmd.get_names()) + '\\n')\n"
+                            "python end\n");
+  const auto [output, loaded] = run_command(work_.path(), "pymol -cq own.pml");
+  EXPECT_EQ(loaded, 0) << output;
+  EXPECT_EQ(support::read_file_bytes(work_ / "own.txt"), "OWN mesh\n");
+}
+
 TEST_F(ViewerMap, OpensAndContoursInPymol) {
   // PyMOL echoes every command; what it has seen goes to a file of its own.
   support::write_file_bytes(work_ / "look.pml",

@@ -521,6 +521,91 @@ void expect_same_files_as_linux(const std::filesystem::path& program, const RunR
   }
 }
 
+// ---- The map of every grid file: mapconv --ccp4 against grd2ccp4 ----
+
+constexpr std::string_view kGridExtension = ".grd";
+constexpr std::string_view kMapOption = "--ccp4";
+
+// The grid files that a run of mapconv without --ccp4 wrote, when it ended well and the same run
+// with the option can be compared with it: no file-size limit, FIFO or standard error of its own.
+std::vector<std::string> grid_files_written(const std::filesystem::path& program,
+                                            const RunRequest& request, const RunResult& result) {
+  if (program.filename() != "mapconv" || result.exit_status != 0 || result.signalled ||
+      result.timed_out || request.file_size_limit || !request.fifos.empty() ||
+      request.standard_error_to ||
+      (!request.arguments.empty() && request.arguments.front() == kMapOption)) {
+    return {};
+  }
+  std::vector<std::string> grids;
+  for (const auto& [name, bytes] : result.files) {
+    // A grid file kept under its temporary name (one made meanwhile under the name) is no grid
+    // file of the name: grd2ccp4 would not find it.
+    if (name.find(".partial-") != std::string::npos) return {};
+    const auto before = request.files.find(name);
+    const bool written = before == request.files.end() || before->second != bytes;
+    if (written && name.ends_with(kGridExtension)) grids.push_back(name);
+  }
+  return grids;
+}
+
+std::string map_beside(const std::string& grid) {
+  return grid.substr(0, grid.size() - kGridExtension.size()) + ".ccp4";
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// What mapconv --ccp4 adds on standard error: grd2ccp4's notes and report line for the same map,
+// under mapconv's name.
+std::vector<std::string> map_lines_of(const RunResult& grd2ccp4) {
+  std::vector<std::string> lines;
+  for (const std::string& note : lines_of(grd2ccp4.standard_error)) {
+    lines.push_back("mapconv: " + note.substr(note.find(": ") + 2));
+  }
+  lines.push_back("mapconv: " + lines_of(grd2ccp4.standard_output).at(0));
+  return lines;
+}
+
+// The same run with --ccp4 must end alike, say the same on the terminal, leave the same files and
+// beside the grid file the very map that grd2ccp4 makes of it (and say so as grd2ccp4 does).
+void expect_the_map_of_the_grid(const std::filesystem::path& program, const RunRequest& request,
+                                const RunResult& plain, const std::string& grid) {
+  RunRequest with_map = request;
+  with_map.arguments.insert(with_map.arguments.begin(), std::string(kMapOption));
+  const RunResult mapped = run_built_program(program, with_map);
+  RunRequest of_grid;
+  of_grid.arguments = {grid};
+  of_grid.files = plain.files;
+  of_grid.environment = request.environment;
+  const RunResult converted = run_built_program(GRD2CCP4_FOR_MAP_CHECK, of_grid);
+  ASSERT_EQ(converted.exit_status, 0) << grid << ": " << converted.standard_error;
+  EXPECT_EQ(mapped.exit_status, plain.exit_status) << "with --ccp4";
+  EXPECT_EQ(mapped.standard_output, plain.standard_output) << "with --ccp4";
+  const std::string map = map_beside(grid);
+  std::map<std::string, std::string> files = mapped.files;
+  const auto found = files.find(map);
+  ASSERT_NE(found, files.end()) << "mapconv --ccp4 left no " << map;
+  EXPECT_TRUE(found->second == converted.files.at(map))
+      << "mapconv --ccp4 wrote another " << map << " than grd2ccp4 makes of " << grid;
+  files.erase(found);
+  EXPECT_TRUE(files == plain.files) << "mapconv --ccp4 left other files than mapconv";
+  std::vector<std::string> added = lines_of(mapped.standard_error);
+  for (const std::string& line : map_lines_of(converted)) {
+    const auto at = std::find(added.begin(), added.end(), line);
+    EXPECT_NE(at, added.end()) << "mapconv --ccp4 does not say: " << line << "\n"
+                               << mapped.standard_error;
+    if (at != added.end()) added.erase(at);
+  }
+  EXPECT_EQ(added, lines_of(plain.standard_error)) << "with --ccp4";
+}
+
 }  // namespace
 
 std::string wine_program() {
@@ -538,6 +623,9 @@ bool testing_windows_programs() {
 RunResult run_built_program(const std::filesystem::path& program, const RunRequest& request) {
   RunResult result = run_in_new_directory(program, request, false);
   if (windows_program_for(program.string())) expect_same_files_as_linux(program, request, result);
+  for (const std::string& grid : grid_files_written(program, request, result)) {
+    expect_the_map_of_the_grid(program, request, result, grid);
+  }
   return result;
 }
 

@@ -57,7 +57,9 @@ struct RunResult {
 
 // Starts `program` (made absolute) with the request's arguments, environment and standard streams
 // in a new directory holding the request's files, waits for it, and removes the directory.
-// Throws std::system_error when the program cannot be started.
+// Throws std::system_error when the program cannot be started. A run of mapconv that wrote a grid
+// file is made again with --ccp4, which must end alike, leave the same files and beside the grid
+// file the map that grd2ccp4 makes of it, byte for byte, naming it as grd2ccp4 does.
 RunResult run_built_program(const std::filesystem::path& program, const RunRequest& request);
 
 // The request's directories, links and FIFOs as `RunResult::other_entries` gives them.
