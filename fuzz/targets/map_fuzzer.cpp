@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const MapType& type = kTypes[static_cast<std::size_t>(input.type_choice) % kTypes.size()];
   support::write_file_bytes("FUZZ.EXP", experiment_file(input));
   support::write_file_bytes(std::string("FUZZ.") + type.extension, input.map);
-  const fuzzing::Outcome outcome = session.run(conversion::MAPCONV);
+  const fuzzing::Outcome outcome = session.run([] { conversion::MAPCONV(); });
   // Only a finished conversion returns, after the grid file is closed; every other end is a stop
   // or a failure.
   if (outcome.ending == fuzzing::Ending::returned) check_grid_file(limits);

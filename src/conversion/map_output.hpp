@@ -20,7 +20,7 @@
 
 namespace conversion {
 
-class MapOutput : public GridValueSink {
+class MapOutput final : public GridValueSink {
  public:
   // Makes the map's header description and starts the map file beside the request's grid file.
   // A map that cannot be written (a grid whose header grd2ccp4 would refuse, a name that cannot
