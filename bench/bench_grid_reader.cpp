@@ -29,7 +29,7 @@ std::string value_lines(int count) {
 
 void BM_PlainValueLines(benchmark::State& state) {
   const std::string text = value_lines(kGrid * kGrid * kGrid);
-  std::vector<float> values;
+  gridfile::LargeBuffer<float> values;
   values.reserve(kGrid * kGrid * kGrid);
   for (auto _ : state) {
     values.clear();

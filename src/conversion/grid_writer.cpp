@@ -122,7 +122,7 @@ void write_grid_file(const ConversionRun& run, const GridFile& grid, const Loade
   const GridValueCounts counts =
       write_grid_values(unit, map.block, operators, thread_count, kGuessPoints, map_output);
   // A map that cannot be written stops the run while the grid file is still unnamed.
-  if (map_output != nullptr) map_output->write(thread_count);
+  if (map_output != nullptr) map_output->write();
   textio::close_unit(unit);
   if (map_output != nullptr) map_output->commit();
   report_uncovered_points(counts.uncovered, grid_point_count(map.block));

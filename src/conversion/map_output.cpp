@@ -58,10 +58,10 @@ void MapOutput::take(const float* values, std::size_t count) {
   gatherer_->append(values, count);
 }
 
-void MapOutput::write(int threads) {
+void MapOutput::write() {
   gatherer_->place_gathered();
+  statistics_ = gatherer_->statistics();
   gatherer_.reset();
-  statistics_ = ccp4::statistics_of(values_, description_.divisions, threads);
   try {
     file_->write(ccp4::header_bytes(description_, statistics_), values_);
   } catch (const std::runtime_error& failure) {

@@ -2,8 +2,7 @@
 // the grid file, with the header that grd2ccp4 gives the map of that grid file (the cell as the
 // grid file's text holds it, the experiment's space group), the same bytes.
 //
-// Threads: the main thread, but for take(), which the grid's worker threads call in turn; write()
-// runs threads of its own while the main thread waits.
+// Threads: the main thread, but for take(), which the grid's worker threads call in turn.
 #pragma once
 
 #include <cstddef>
@@ -30,9 +29,8 @@ class MapOutput final : public GridValueSink {
   // Takes the next values of the grid file, in its order, to their places in the map.
   void take(const float* values, std::size_t count) override;
 
-  // Writes the map of the values taken, its figures summed on up to `threads` threads; a failure
-  // stops the run.
-  void write(int threads);
+  // Writes the map of the values taken, with their figures; a failure stops the run.
+  void write();
 
   // Puts the written map in its place; a failure stops the run.
   void commit();
@@ -47,7 +45,7 @@ class MapOutput final : public GridValueSink {
   ccp4::MapDescription description_;
   ccp4::HeaderGroup group_;
   std::optional<ccp4::MapFile> file_;
-  std::vector<float> values_;  // in the map's order
+  gridfile::MapValues values_;  // in the map's order
   std::optional<gridfile::PlaneGatherer> gatherer_;
   ccp4::MapStatistics statistics_;
 };

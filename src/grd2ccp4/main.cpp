@@ -9,7 +9,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "analysis/space_group.hpp"
@@ -97,8 +96,7 @@ void convert(const std::optional<std::string>& group, const std::filesystem::pat
   const gridfile::GridFile grid = gridfile::read_grid_file(input);
   const ccp4::HeaderGroup header = header_group(group, input, grid);
   if (!header.note.empty()) std::fprintf(stderr, "grd2ccp4: %s\n", header.note.c_str());
-  const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  const ccp4::MapStatistics statistics = ccp4::statistics_of(grid.values, grid.divisions, threads);
+  const ccp4::MapStatistics& statistics = grid.statistics;
   const ccp4::MapDescription description{grid.divisions, grid.lengths, grid.angles, grid.title,
                                          header.entry};
   const std::string name = os::name_of(output);

@@ -1,6 +1,7 @@
 #include "gridfile/grid_reader.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
-#include <future>
 #include <numbers>
 #include <optional>
 #include <string_view>
@@ -184,10 +184,13 @@ std::string grid_size(const GridFile& grid) {
          std::to_string(grid.divisions[2]);
 }
 
-// The value lines are read in large blocks and parsed in place, two threads taking a half of each
-// block's lines while a third reads the next block and takes the values of the block before to
-// the map (plane_gatherer.hpp).
-constexpr std::size_t kBlockBytes = std::size_t{2} << 20;
+// The value lines are read in large blocks and parsed in place. Each block's lines are cut into
+// runs, which two threads take one after the other; one of the two first reads the next block and
+// takes the values of the block before to the map (plane_gatherer.hpp). Runs small beside a block
+// keep both threads busy to the block's end however long that side task takes.
+constexpr std::size_t kBlockBytes =
+    LargeBufferAllocator<char>::kLargePage - kLongestLine - 2;  // a block's buffer: a large page
+constexpr std::size_t kRunsPerBlock = 8;
 
 std::string too_long_line() {
   return "the line is longer than " + std::to_string(kLongestLine) + " characters";
@@ -197,7 +200,11 @@ std::string too_long_line() {
 // lines after the grid's last value among them, and that problem (empty: none), which concerns
 // the line after those lines.
 struct ParsedLines {
-  std::vector<float> values;
+  // Room for the values of a run of mapconv's lines (at least eight bytes each) at once: the
+  // values are not made again page by page as they grow.
+  ParsedLines() { values.reserve(kBlockBytes / kRunsPerBlock / 8); }
+
+  LargeBuffer<float> values;
   std::uint64_t blank_lines = 0;
   std::string problem;
 
@@ -210,10 +217,8 @@ struct ParsedLines {
   }
 };
 
-// The two parts of a block's lines, parsed.
-struct BlockValues {
-  ParsedLines first, second;
-};
+// The runs of a block's lines, parsed.
+using BlockValues = std::array<ParsedLines, kRunsPerBlock>;
 
 // The problems that a value line may have, in the order they are looked for.
 class LineParser {
@@ -279,40 +284,64 @@ class LineParser {
 
 // Takes the parsed values of a block to their places in the map.
 void append(PlaneGatherer& gatherer, const BlockValues& parsed) {
-  for (const ParsedLines* part : {&parsed.first, &parsed.second}) {
-    gatherer.append(part->values.data(), part->values.size());
-  }
+  for (const ParsedLines& run : parsed) gatherer.append(run.values.data(), run.values.size());
 }
 
 std::uint64_t line_count(std::string_view text) {
   return static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
-// The complete lines of `text` in two parts of about equal size, each parsed on its own thread.
-// The second part's room depends on the number of lines of the first, which is counted only when
+// The complete lines of `text` in runs of whole lines of about equal size.
+std::array<std::string_view, kRunsPerBlock> runs_of(std::string_view text) {
+  std::array<std::string_view, kRunsPerBlock> runs;
+  std::size_t start = 0;
+  for (std::size_t r = 0; r < kRunsPerBlock; ++r) {
+    std::size_t end = text.size();
+    if (r + 1 < kRunsPerBlock) {
+      const std::size_t line_end =
+          text.find('\n', std::max(start, text.size() * (r + 1) / kRunsPerBlock));
+      if (line_end != std::string_view::npos) end = line_end + 1;
+    }
+    runs[r] = text.substr(start, end - start);
+    start = end;
+  }
+  return runs;
+}
+
+// Parses the runs of `text` on this thread and one more, the first thread free also doing
+// `side_task`. A run's room depends on the number of lines before it, which are counted only when
 // the grid's room could run out within `text` (every line holds at least its line end).
+template <typename SideTask>
 void parse_block(const LineParser& parser, std::string_view text, std::uint64_t room,
-                 BlockValues& parsed) {
-  const std::size_t middle = text.find('\n', text.size() / 2);
-  const std::string_view first =
-      text.substr(0, middle == std::string_view::npos ? text.size() : middle + 1);
-  const std::string_view second = text.substr(first.size());
-  parsed.second.clear();
-  if (second.empty()) return parser.parse(first, room, parsed.first);
-  const std::uint64_t second_room =
-      room >= text.size() ? room : room - std::min(room, line_count(first));
+                 BlockValues& parsed, SideTask side_task) {
+  const std::array<std::string_view, kRunsPerBlock> runs = runs_of(text);
+  std::array<std::uint64_t, kRunsPerBlock> rooms;
+  for (std::size_t r = 0; r < kRunsPerBlock; ++r) {
+    rooms[r] = room;
+    if (room < text.size()) room -= std::min(room, line_count(runs[r]));
+  }
+  std::atomic<std::size_t> next_task{0};  // 0 is the side task, r + 1 run r
+  const auto work = [&] {
+    for (std::size_t task = next_task++; task <= kRunsPerBlock; task = next_task++) {
+      if (task == 0) {
+        side_task();
+      } else {
+        parser.parse(runs[task - 1], rooms[task - 1], parsed[task - 1]);
+      }
+    }
+  };
   // A failure on the helper thread (no memory for the values, say) is the reader's failure, met
   // on this thread once the helper has ended, rather than the end of the program.
   std::exception_ptr helper_failure;
   {
     std::jthread helper([&] {
       try {
-        parser.parse(second, second_room, parsed.second);
+        work();
       } catch (...) {
         helper_failure = std::current_exception();
       }
     });
-    parser.parse(first, room, parsed.first);
+    work();
   }
   if (helper_failure) std::rethrow_exception(helper_failure);
 }
@@ -340,7 +369,7 @@ class BlockReader {
 
  private:
   struct Block {
-    std::string bytes = std::string(kBlockBytes + kLongestLine + 2, '\0');
+    LargeBuffer<char> bytes = LargeBuffer<char>(kBlockBytes + kLongestLine + 2);
     std::size_t size = 0;      // bytes held
     std::size_t complete = 0;  // bytes up to the last line end
   };
@@ -377,38 +406,34 @@ void read_values(LineReader& reader, GridFile& grid) {
   const std::optional<std::uint64_t> left = reader.bytes_left();
   std::optional<PlaneGatherer> gatherer;
   if (!left || *left + 1 >= 2 * expected) gatherer.emplace(grid.divisions, grid.values);
-  // A problem is reported once the map's memory is settled: a map too large for the memory is
-  // reported before any problem of the lines.
-  const auto fail_at = [&](std::uint64_t at, const std::string& problem) {
-    if (gatherer) gatherer->wait_for_map();
-    reader.fail_at(at, problem);
-  };
   BlockReader blocks(reader);
   std::array<BlockValues, 2> parsed;  // of the current block and of the one before
   const BlockValues* before = nullptr;
   std::uint64_t value = 0, line = reader.line_number() + 1;
   for (std::size_t current = 0; blocks.has_text(); current = 1 - current) {
-    std::future<void> side = std::async(std::launch::async, [&] {
+    parse_block(parser, blocks.lines(), expected - value, parsed[current], [&] {
       blocks.read_next();
       if (gatherer && before) append(*gatherer, *before);
     });
-    parse_block(parser, blocks.lines(), expected - value, parsed[current]);
-    side.get();
-    for (const ParsedLines* part : {&parsed[current].first, &parsed[current].second}) {
-      if (!part->problem.empty()) fail_at(line + part->lines(), part->problem);
-      value += part->values.size();
-      line += part->lines();
+    for (const ParsedLines& run : parsed[current]) {
+      if (!run.problem.empty()) reader.fail_at(line + run.lines(), run.problem);
+      value += run.values.size();
+      line += run.lines();
     }
-    if (blocks.unfinished_bytes() > kLongestLine) fail_at(line, too_long_line());
+    if (blocks.unfinished_bytes() > kLongestLine) reader.fail_at(line, too_long_line());
     blocks.advance();
     before = &parsed[current];
   }
   if (value < expected) {
-    fail_at(line, "the file ends after " + std::to_string(value) + " of the " +
-                      std::to_string(expected) + " values of a " + grid_size(grid) + " grid");
+    reader.fail_at(line, "the file ends after " + std::to_string(value) + " of the " +
+                             std::to_string(expected) + " values of a " + grid_size(grid) +
+                             " grid");
   }
   if (gatherer && before) append(*gatherer, *before);
-  if (gatherer) gatherer->place_gathered();
+  if (gatherer) {
+    gatherer->place_gathered();
+    grid.statistics = gatherer->statistics();
+  }
 }
 
 }  // namespace

@@ -11,6 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "gridfile/large_buffer.hpp"
+#include "gridfile/value_statistics.hpp"
+
 namespace gridfile {
 
 struct GridFile {
@@ -20,7 +23,9 @@ struct GridFile {
   std::array<int, 3> divisions{};  // N1, N2, N3 along x, y, z
   // In the map's order, x fastest and z slowest (the file has z fastest), so that the map can
   // take them over without a copy.
-  std::vector<float> values;
+  MapValues values;
+  // The figures of the values, summed as read_grid_file placed them.
+  ValueStatistics statistics;
 
   // The value at grid point (i, j, k), counted from 0 along x, y and z.
   float at(int i, int j, int k) const {

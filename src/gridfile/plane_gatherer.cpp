@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "os/os.hpp"
-
 namespace gridfile {
 
 namespace {
@@ -13,29 +11,15 @@ constexpr std::size_t kMostGatheredPlanes = 16;
 
 }  // namespace
 
-PlaneGatherer::PlaneGatherer(const std::array<int, 3>& divisions, std::vector<float>& map)
+PlaneGatherer::PlaneGatherer(const std::array<int, 3>& divisions, MapValues& map)
     : n1_(static_cast<std::size_t>(divisions[0])),
       n2_(static_cast<std::size_t>(divisions[1])),
       n3_(static_cast<std::size_t>(divisions[2])),
       planes_(std::clamp<std::size_t>(kGatheredBytes / (sizeof(float) * n2_ * n3_), 1,
                                       kMostGatheredPlanes)),
-      map_(map),
-      map_made_(std::async(std::launch::async, [this] { make_map(); })) {
-  const std::size_t gathered = planes_ * n2_ * n3_;
-  gathered_.reserve(gathered);
-  os::advise_large_pages(gathered_.data(), gathered * sizeof(float));
-  gathered_.resize(gathered);
-}
-
-void PlaneGatherer::make_map() {
-  const std::size_t count = n1_ * n2_ * n3_;
-  map_.reserve(count);
-  os::advise_large_pages(map_.data(), count * sizeof(float));
-  map_.assign(count, 0.0f);
-}
-
-void PlaneGatherer::wait_for_map() {
-  if (map_made_.valid()) map_made_.get();
+      map_(map) {
+  map_.resize(n1_ * n2_ * n3_);
+  gathered_.resize(planes_ * n2_ * n3_);
 }
 
 void PlaneGatherer::append(const float* values, std::size_t count) {
@@ -51,7 +35,8 @@ void PlaneGatherer::append(const float* values, std::size_t count) {
 
 // The gathered planes are read in their order, each of them from start to end.
 void PlaneGatherer::place_gathered() {
-  wait_for_map();
+  if (held_ == 0) return;
+  sums_.add(gathered_.data(), held_);
   const std::size_t plane = n2_ * n3_;
   const std::size_t planes = held_ / plane;
   float* map = map_.data();

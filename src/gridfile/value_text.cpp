@@ -175,7 +175,7 @@ const char* read_decimal_float(const char* first, const char* last, float& value
 }
 
 const char* read_plain_value_lines(const char* line, const char* last, std::size_t longest,
-                                   std::size_t room, std::vector<float>& values) {
+                                   std::size_t room, LargeBuffer<float>& values) {
   while (line != last && values.size() < room) {
     float value = 0.0f;
     const char* p = read_number(after_blanks(line, last), last, value);

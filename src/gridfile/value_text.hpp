@@ -3,7 +3,8 @@
 #pragma once
 
 #include <cstddef>
-#include <vector>
+
+#include "gridfile/large_buffer.hpp"
 
 namespace gridfile {
 
@@ -26,6 +27,6 @@ bool read_finite_float(const char* first, const char* last, float& value);
 // to `values`. Stops before the first line of another form, when `values` holds `room` values,
 // or at `last`; returns where it stopped.
 const char* read_plain_value_lines(const char* line, const char* last, std::size_t longest,
-                                   std::size_t room, std::vector<float>& values);
+                                   std::size_t room, LargeBuffer<float>& values);
 
 }  // namespace gridfile

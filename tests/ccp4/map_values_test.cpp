@@ -17,48 +17,9 @@
 
 namespace {
 
-using ccp4::Divisions;
-
-// Figures of values in the map's order that differ everywhere (whole hundreds along y, ...).
-std::vector<float> map_order_markers(const Divisions& n) {
-  std::vector<float> values;
-  for (int k = 0; k < n[2]; ++k) {
-    for (int j = 0; j < n[1]; ++j) {
-      for (int i = 0; i < n[0]; ++i) {
-        values.push_back(static_cast<float>(10000 * i + 100 * j + k) * 1.001f - 0.5f);
-      }
-    }
-  }
-  return values;
-}
-
-class ThreadsTest : public ::testing::TestWithParam<Divisions> {};
-
-// grd2ccp4 and mapconv --ccp4 sum on as many threads as they have: the figures must not depend
-// on it, to the last bit.
-TEST_P(ThreadsTest, FiguresAreTheSameOnAnyNumberOfThreads) {
-  const Divisions n = GetParam();
-  const std::vector<float> values = map_order_markers(n);
-  const ccp4::MapStatistics alone = ccp4::statistics_of(values, n, 1);
-  for (int threads : {2, 3, 5}) {
-    const ccp4::MapStatistics s = ccp4::statistics_of(values, n, threads);
-    EXPECT_EQ(std::bit_cast<std::uint64_t>(s.mean), std::bit_cast<std::uint64_t>(alone.mean));
-    EXPECT_EQ(std::bit_cast<std::uint64_t>(s.sigma), std::bit_cast<std::uint64_t>(alone.sigma));
-    EXPECT_EQ(s.minimum, alone.minimum);
-    EXPECT_EQ(s.maximum, alone.maximum);
-  }
-}
-
-// A single section, a few, and more points than one thread takes on a number of sections that
-// the threads do not divide evenly.
-INSTANTIATE_TEST_SUITE_P(Grids, ThreadsTest,
-                         ::testing::Values(Divisions{1, 1, 1}, Divisions{7, 5, 3},
-                                           Divisions{80, 81, 83}));
-
 struct FiguresCase {
   const char* name;
   std::vector<float> values;
-  Divisions divisions;
   double minimum, maximum, mean, sigma, rms;
 };
 
@@ -66,7 +27,9 @@ class FiguresTest : public ::testing::TestWithParam<FiguresCase> {};
 
 TEST_P(FiguresTest, AreTheHandCalculatedOnes) {
   const FiguresCase& c = GetParam();
-  const ccp4::MapStatistics s = ccp4::statistics_of(c.values, c.divisions);
+  gridfile::ValueSums sums;
+  sums.add(c.values.data(), c.values.size());
+  const ccp4::MapStatistics s = sums.statistics();
   EXPECT_EQ(s.minimum, c.minimum);
   EXPECT_EQ(s.maximum, c.maximum);
   EXPECT_NEAR(s.mean, c.mean, 1e-12 * std::abs(c.mean));
@@ -84,26 +47,13 @@ INSTANTIATE_TEST_SUITE_P(
     Maps, FiguresTest,
     ::testing::Values(
         // mean 2.5, variance (2.25 + 0.25 + 0.25 + 2.25) / 4, mean square 30 / 4
-        FiguresCase{
-            "FourValues", {1, 2, 3, 4}, {2, 1, 2}, 1, 4, 2.5, std::sqrt(1.25), std::sqrt(7.5)},
+        FiguresCase{"FourValues", {1, 2, 3, 4}, 1, 4, 2.5, std::sqrt(1.25), std::sqrt(7.5)},
         // A flat map has no spread, not a NaN.
-        FiguresCase{"Flat",
-                    std::vector<float>(27, 0.1f),
-                    {3, 3, 3},
-                    0.1f,
-                    0.1f,
-                    double(0.1f),
-                    0,
+        FiguresCase{"Flat", std::vector<float>(27, 0.1f), 0.1f, 0.1f, double(0.1f), 0,
                     double(0.1f)},
         // A spread of 0.25 beside a mean of 10000.25 keeps its digits.
-        FiguresCase{"SmallSpreadLargeMean",
-                    repeated({10000.0f, 10000.5f}, 500),
-                    {10, 10, 10},
-                    10000,
-                    10000.5,
-                    10000.25,
-                    0.25,
-                    std::sqrt(10000.25 * 10000.25 + 0.0625)}),
+        FiguresCase{"SmallSpreadLargeMean", repeated({10000.0f, 10000.5f}, 500), 10000, 10000.5,
+                    10000.25, 0.25, std::sqrt(10000.25 * 10000.25 + 0.0625)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The map of mapconv --ccp4 is made of the values themselves, grd2ccp4's of the text they were

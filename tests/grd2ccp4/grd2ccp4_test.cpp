@@ -350,7 +350,9 @@ TEST(GridFileName, ExtensionInCapitalsIsTheFilesOwnName) {
 // A flat map has no spread: its r.m.s. deviation must come out as a number, not NaN.
 TEST(StatisticsTest, FlatMapHasAFiniteRms) {
   const std::vector<float> values(27, 0.1f);
-  const ccp4::MapStatistics statistics = ccp4::statistics_of(values, {3, 3, 3});
+  gridfile::ValueSums sums;
+  sums.add(values.data(), values.size());
+  const ccp4::MapStatistics statistics = sums.statistics();
   const ccp4::MapDescription description{
       {3, 3, 3}, {4.0f, 5.0f, 6.0f}, {90.0f, 90.0f, 90.0f}, "", nullptr};
   std::string bytes = ccp4::header_bytes(description, statistics);
@@ -382,8 +384,7 @@ TEST(MapReplacementTest, KeepsTheLinkAndThePermissionsOfTheReplacedMap) {
   const ccp4::MapDescription description{grid.divisions, grid.lengths, grid.angles, grid.title,
                                          nullptr};
   ccp4::MapFile map((directory / "S.ccp4").string());
-  map.write(ccp4::header_bytes(description, ccp4::statistics_of(grid.values, grid.divisions)),
-            grid.values);
+  map.write(ccp4::header_bytes(description, grid.statistics), grid.values);
   map.commit();
 
   EXPECT_TRUE(fs::is_symlink(directory / "S.ccp4"));

@@ -133,11 +133,11 @@ TEST(PlainValueLinesTest, StopsBeforeTheFirstLineOfAnotherForm) {
       {longest + "\r\n", 10, 0, {}},
       {longest + "\n", 10, 1025, {1.0f}}};
   for (const PlainLinesCase& c : cases) {
-    std::vector<float> values;
+    gridfile::LargeBuffer<float> values;
     const char* end = gridfile::read_plain_value_lines(c.text.data(), c.text.data() + c.text.size(),
                                                        1024, c.room, values);
     EXPECT_EQ(end - c.text.data(), static_cast<std::ptrdiff_t>(c.read)) << c.text.substr(0, 20);
-    EXPECT_EQ(values, c.values) << c.text.substr(0, 20);
+    EXPECT_EQ(std::vector<float>(values.begin(), values.end()), c.values) << c.text.substr(0, 20);
   }
 }
 
