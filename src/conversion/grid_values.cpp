@@ -180,7 +180,7 @@ class ChunkWriter {
         sample_and_format(first, end);
       }
       textio::write_whole_records(shared_.unit, text_);
-      hand_values_to_sink();
+      if (shared_.sink != nullptr) shared_.sink->take(values_.data(), values_.size());
       turn.pass_on(sampler_.search_start(), counts_in_chunk_);
       last_written = chunk;
       if (turn.failed()) return;
@@ -220,18 +220,17 @@ class ChunkWriter {
     }
     text_.resize(static_cast<std::size_t>(out - text_.data()));
     counts_in_chunk_ = {uncovered, without_code - uncovered};
+    if (shared_.sink != nullptr) values_for_sink();
   }
 
-  // The values just written, as a reader of the file meets them: nine significant digits give
-  // back every float, but the text of -0 has no sign.
-  void hand_values_to_sink() {
-    if (shared_.sink == nullptr) return;
+  // The values as a reader of the text meets them: nine significant digits give back every float,
+  // but the text of -0 has no sign. Made before the turn, which is kept short.
+  void values_for_sink() {
     values_.resize(samples_.size());
     for (std::size_t i = 0; i < samples_.size(); ++i) {
       const float value = samples_[i].value;
       values_[i] = value == 0.0f ? 0.0f : value;
     }
-    shared_.sink->take(values_.data(), values_.size());
   }
 
   // Interpolated values seldom recur: a batch of them is converted together.

@@ -1,6 +1,7 @@
 #include "conversion/map_output.hpp"
 
 #include <stdexcept>
+#include <utility>
 
 #include "expfile/keys.hpp"
 #include "expfile/store.hpp"
@@ -27,8 +28,8 @@ std::string space_group_symbol(const ConversionRun& run, int phase) {
 }  // namespace
 
 MapOutput::MapOutput(const ConversionRun& run, const ConversionRequest& request,
-                     const LoadedMap& map)
-    : run_(run) {
+                     const LoadedMap& map, gridfile::MapValues memory)
+    : run_(run), values_(std::move(memory)) {
   const GridFile& grid = request.grid;
   const std::string name = ccp4::map_file_beside(grid.name);
   // The cell as the grid file's text gives it back, which is what grd2ccp4 reads.

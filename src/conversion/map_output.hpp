@@ -21,10 +21,12 @@ namespace conversion {
 
 class MapOutput final : public GridValueSink {
  public:
-  // Makes the map's header description and starts the map file beside the request's grid file.
-  // A map that cannot be written (a grid whose header grd2ccp4 would refuse, a name that cannot
-  // take the file) stops the run before anything is written.
-  MapOutput(const ConversionRun& run, const ConversionRequest& request, const LoadedMap& map);
+  // Makes the map's header description and starts the map file beside the request's grid file;
+  // the map's values go to `memory`, made for them already or empty. A map that cannot be written
+  // (a grid whose header grd2ccp4 would refuse, a name that cannot take the file) stops the run
+  // before anything is written.
+  MapOutput(const ConversionRun& run, const ConversionRequest& request, const LoadedMap& map,
+            gridfile::MapValues memory);
 
   // Takes the next values of the grid file, in its order, to their places in the map.
   void take(const float* values, std::size_t count) override;

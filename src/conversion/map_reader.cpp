@@ -46,7 +46,7 @@ class MapReading {
  public:
   MapReading(const ConversionRun& run, int map_unit) : run_(run), unit_(map_unit) {}
 
-  LoadedMap read();
+  LoadedMap read(const GridDivisionsReady& divisions_ready);
 
  private:
   [[noreturn]] void refuse(const std::string& reason) const;
@@ -68,12 +68,13 @@ class MapReading {
   int unit_;
 };
 
-LoadedMap MapReading::read() {
+LoadedMap MapReading::read(const GridDivisionsReady& divisions_ready) {
   LoadedMap map;
   const MapHeader header = read_header();
   std::vector<float> section_buffer = allocate_section_buffer(header.section_size);
   const MapTitleRecord title = read_title();
   const float scale = start_block(header, map.block);
+  if (divisions_ready) divisions_ready(map.block.grid_divisions);
   std::string description(expfile::kValueLength, ' ');
   expfile::KEYREAD(run_.experiment_unit, expfile::kDescriptionKey, description);
   map.title_line = grid_title_line(description, title);
@@ -280,8 +281,9 @@ long long MapReading::store_sections(const MapHeader& header, float scale, std::
 
 }  // namespace
 
-LoadedMap read_map(const ConversionRun& run, int map_unit) {
-  return MapReading(run, map_unit).read();
+LoadedMap read_map(const ConversionRun& run, int map_unit,
+                   const GridDivisionsReady& divisions_ready) {
+  return MapReading(run, map_unit).read(divisions_ready);
 }
 
 std::int16_t encode_density(float density, float minimum, float range) {

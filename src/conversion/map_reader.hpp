@@ -5,6 +5,7 @@
 // Threads: the main thread only (units and program-wide state have no lock).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "conversion/conversion_run.hpp"
@@ -23,9 +24,14 @@ struct LoadedMap {
   MapBlock block;
 };
 
+// Called with the grid divisions (x, y, z) once the header has been checked and room for the
+// block made, before its sections are read.
+using GridDivisionsReady = std::function<void(const Triple& grid_divisions)>;
+
 // Reads the map file open on `map_unit` whole, through a section buffer of its own, closes it and
 // reports the map on the run's terminal.
-LoadedMap read_map(const ConversionRun& run, int map_unit);
+LoadedMap read_map(const ConversionRun& run, int map_unit,
+                   const GridDivisionsReady& divisions_ready = {});
 
 // The scale factor for maps whose largest magnitude is `largest`: 1, or a power of ten that
 // brings the limits to two or three digits before the point.

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define MAPCONV_STREAMED_LINES 1
+#endif
+
 namespace gridfile {
 
 namespace {
@@ -9,7 +14,28 @@ namespace {
 constexpr std::size_t kGatheredBytes = std::size_t{8} << 20;
 constexpr std::size_t kMostGatheredPlanes = 16;
 
+// Sixteen values, one from each of sixteen gathered planes, to a cache line of the map (64 bytes,
+// aligned): written past the caches, which the map would only crowd, when the processor can.
+void place_line(const float* from, std::size_t plane, float* to) {
+#if MAPCONV_STREAMED_LINES
+  for (std::size_t quarter = 0; quarter < 4; ++quarter, from += 4 * plane, to += 4) {
+    _mm_stream_ps(to, _mm_setr_ps(from[0], from[plane], from[2 * plane], from[3 * plane]));
+  }
+#else
+  for (std::size_t p = 0; p < kMostGatheredPlanes; ++p) to[p] = from[p * plane];
+#endif
+}
+
 }  // namespace
+
+MapValues made_map(const std::array<int, 3>& divisions) {
+  const std::size_t count =
+      std::size_t(divisions[0]) * std::size_t(divisions[1]) * std::size_t(divisions[2]);
+  MapValues map(count);
+  constexpr std::size_t kValuesPerPage = 4096 / sizeof(float);
+  for (std::size_t at = 0; at < map.size(); at += kValuesPerPage) map[at] = 0.0f;
+  return map;
+}
 
 PlaneGatherer::PlaneGatherer(const std::array<int, 3>& divisions, MapValues& map)
     : n1_(static_cast<std::size_t>(divisions[0])),
@@ -40,13 +66,23 @@ void PlaneGatherer::place_gathered() {
   const std::size_t plane = n2_ * n3_;
   const std::size_t planes = held_ / plane;
   float* map = map_.data();
+  const bool whole_lines = planes == kMostGatheredPlanes &&
+                           first_plane_ % kMostGatheredPlanes == 0 &&
+                           n1_ % kMostGatheredPlanes == 0;
   for (std::size_t j = 0; j < n2_; ++j) {
     for (std::size_t k = 0; k < n3_; ++k) {
       float* to = map + first_plane_ + n1_ * (j + n2_ * k);
       const float* from = gathered_.data() + j * n3_ + k;
-      for (std::size_t p = 0; p < planes; ++p) to[p] = from[p * plane];
+      if (whole_lines) {
+        place_line(from, plane, to);
+      } else {
+        for (std::size_t p = 0; p < planes; ++p) to[p] = from[p * plane];
+      }
     }
   }
+#if MAPCONV_STREAMED_LINES
+  _mm_sfence();
+#endif
   first_plane_ += planes;
   held_ = 0;
 }

@@ -15,9 +15,14 @@
 
 namespace gridfile {
 
+// The memory of the map of `divisions` (N1, N2, N3), made now: the system makes each page as it
+// is first written, which inside a virtual machine costs about as much as filling the map. A
+// caller with a core to spare makes it on a thread of its own before the values come.
+MapValues made_map(const std::array<int, 3>& divisions);
+
 class PlaneGatherer {
  public:
-  // Makes room for the map of `divisions` (N1, N2, N3) in `map`.
+  // Makes room for the map of `divisions` (N1, N2, N3) in `map`, unless made_map made it.
   PlaneGatherer(const std::array<int, 3>& divisions, MapValues& map);
   PlaneGatherer(const PlaneGatherer&) = delete;
   PlaneGatherer& operator=(const PlaneGatherer&) = delete;
