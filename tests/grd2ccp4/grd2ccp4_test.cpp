@@ -430,8 +430,8 @@ TEST(LargeGridTest, EveryValueReachesItsPlaceInTheMap) {
   }
 }
 
-// Problems far into a large file name their own line, whichever block and half of it they lie
-// in; the first of two is the one reported.
+// Problems far into a large file name their own line, whichever block and run of lines they lie
+// in; the first of two is the one reported, also when a later run was parsed first.
 TEST(LargeGridTest, ProblemsNameTheirLine) {
   const std::string large = large_grid_file();
   auto with_value_line = [&](std::string text, int line, const std::string& value) {
@@ -444,6 +444,8 @@ TEST(LargeGridTest, ProblemsNameTheirLine) {
        "L.grd, line 200004: the value is not a finite number: \"1.5e\""},
       {with_value_line(with_value_line(large, 150000, "  x"), 250000, "   "),
        "L.grd, line 150000: the value is not a finite number: \"x\""},
+      {with_value_line(with_value_line(large, 60000, "  y"), 40000, "  z"),
+       "L.grd, line 40000: the value is not a finite number: \"z\""},
       {with_value_line(large, 180000, std::string(1025, '1')),
        "L.grd, line 180000: the line is longer than 1024 characters"},
       {large + "  1.0",

@@ -64,10 +64,12 @@ TEST_P(PlaneGathererTest, EveryValueReachesItsPlaceInTheMap) {
   EXPECT_EQ(wrong, 0u);
 }
 
-// One point; pieces that end inside planes; planes too large for more than one to be gathered at
-// once (8 MB), and a number of planes that the gathered groups do not divide.
+// One point; pieces that end inside planes; groups of planes that fill whole cache lines of the
+// map (placed past the caches); planes too large for more than one to be gathered at once (8 MB),
+// and a number of planes that the gathered groups do not divide.
 INSTANTIATE_TEST_SUITE_P(Grids, PlaneGathererTest,
                          ::testing::Values(GatherCase{{1, 1, 1}, 1}, GatherCase{{3, 4, 5}, 7},
+                                           GatherCase{{48, 9, 7}, 100},
                                            GatherCase{{37, 61, 113}, 32768},
                                            GatherCase{{3, 1100, 1000}, 100000}));
 
