@@ -67,7 +67,7 @@ void BM_Section(benchmark::State& state) {
   grid.lengths = {10.0f, 12.0f, 14.0f};
   grid.angles = {90.0f, 101.0f, 90.0f};
   grid.divisions = {kGrid, kGrid, kGrid};
-  grid.values = map_values();
+  grid.values.assign(map_values().begin(), map_values().end());
   const analysis::SpaceGroup group = *analysis::group_of_symbol("P 21/c");
   grdsection::Options options;
   options.name = "WAVES";

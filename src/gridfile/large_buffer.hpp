@@ -28,7 +28,7 @@ struct LargeBufferAllocator {
   explicit LargeBufferAllocator(const LargeBufferAllocator<U>& /*other*/) noexcept {}
 
   T* allocate(std::size_t count) {
-    if (count > std::numeric_limits<std::size_t>::max() / sizeof(T) - kLargePage) {
+    if (count > (std::numeric_limits<std::size_t>::max() - kLargePage) / sizeof(T)) {
       throw std::bad_array_new_length();
     }
     const std::size_t bytes = count * sizeof(T);
