@@ -1,4 +1,4 @@
-// Writes the experiments that whole runs of mapconv are timed on (farm-bench, see bench/README.md)
+// Writes the experiments that whole runs of mapconv are timed on (see bench/README.md)
 // into the directory given as the argument: G16, G48 and G256 (P 21/c maps of 16, 48 and 256
 // steps a side, 100-record experiment files) and R30000 (the 16-step map with a 30,000-record
 // experiment file; G16 is its 100-record twin). U100 and U30000 are G16 and R30000 as version-5
