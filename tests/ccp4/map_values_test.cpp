@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -35,6 +36,47 @@ TEST_P(FiguresTest, AreTheHandCalculatedOnes) {
   EXPECT_NEAR(s.mean, c.mean, 1e-12 * std::abs(c.mean));
   EXPECT_NEAR(s.sigma, c.sigma, 1e-9 * c.sigma + 1e-300);
   EXPECT_NEAR(s.rms(), c.rms, 1e-9 * c.rms);
+}
+
+// The sums are taken in four lanes, the lane of a value being its place modulo 4, and the tail
+// that does not fill the lanes goes to the first: the vector code must add exactly so.
+TEST(SumsTest, LanesAddInTheOrderOfThePlainLoop) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> spread(-3.0f, 5.0f);
+  for (const std::size_t count : {1, 2, 3, 4, 5, 7, 8, 9, 1001}) {
+    std::vector<float> values(count);
+    for (float& value : values) value = spread(random);
+    double sums[4] = {}, squares[4] = {};
+    const double shift = values[0];
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+      for (std::size_t lane = 0; lane < 4; ++lane) {
+        const double d = double(values[i + lane]) - shift;
+        sums[lane] += d;
+        squares[lane] += d * d;
+      }
+    }
+    for (; i < count; ++i) {
+      const double d = double(values[i]) - shift;
+      sums[0] += d;
+      squares[0] += d * d;
+    }
+    const double n = double(count);
+    const double mean_shift = ((sums[0] + sums[1]) + (sums[2] + sums[3])) / n;
+    const double variance = std::max(
+        0.0, ((squares[0] + squares[1]) + (squares[2] + squares[3])) / n - mean_shift * mean_shift);
+    gridfile::ValueSums sums_taken;
+    sums_taken.add(values.data(), values.size());
+    const ccp4::MapStatistics s = sums_taken.statistics();
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(s.mean),
+              std::bit_cast<std::uint64_t>(shift + mean_shift))
+        << count;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(s.sigma),
+              std::bit_cast<std::uint64_t>(std::sqrt(variance)))
+        << count;
+    EXPECT_EQ(s.minimum, *std::min_element(values.begin(), values.end())) << count;
+    EXPECT_EQ(s.maximum, *std::max_element(values.begin(), values.end())) << count;
+  }
 }
 
 std::vector<float> repeated(std::vector<float> pattern, int times) {
