@@ -129,8 +129,20 @@ void MapFile::write(const std::string& header, std::span<const float> values) {
       std::fwrite(header.data(), 1, header.size(), stream) == header.size() &&
       std::fwrite(values.data(), sizeof(float), values.size(), stream) == values.size();
   if (!written) fail(errno != 0 ? errno : EIO);
-  // A device or a FIFO has taken the map already; a file waits for its commit, closed, so that a
-  // failure that only shows when it is closed is met before anything takes a name.
+  finish_writing();
+}
+
+void MapFile::write_whole(std::span<const std::byte> file_bytes) {
+  if (const int status =
+          os::write_past_cache(replacement_.stream(), file_bytes.data(), file_bytes.size())) {
+    fail(status);
+  }
+  finish_writing();
+}
+
+// A device or a FIFO has taken the map already; a file waits for its commit, closed, so that a
+// failure that only shows when it is closed is met before anything takes a name.
+void MapFile::finish_writing() {
   const int status = replacement_.in_place() ? replacement_.commit() : replacement_.close_stream();
   if (status != 0) fail(status);
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -38,6 +39,8 @@ struct MapDescription {
 
 // The header's bytes: 1024 and 80 for each of the group's operations.
 std::string header_bytes(const MapDescription& description, const MapStatistics& statistics);
+// The largest header: a group of 192 operations.
+constexpr std::size_t kLargestHeaderSize = 1024 + 192 * 80;
 
 // The map's group as the header carries it, its words for the report line (empty for P 1), and
 // a note for standard error when the group could not be carried (empty when it was).
@@ -77,6 +80,10 @@ class MapFile {
 
   // Writes the whole map: the header, then the values in the map's order.
   void write(const std::string& header, std::span<const float> values);
+  // Writes the whole map from one piece of memory, the header's bytes before the values, past the
+  // system's file cache where it can: a viewer seldom reads the map at once, and a cache of the
+  // map's size costs as much fresh memory as the map.
+  void write_whole(std::span<const std::byte> file_bytes);
 
   // Puts the written map in its place.
   void commit();
@@ -85,6 +92,7 @@ class MapFile {
 
  private:
   [[noreturn]] void fail(int error) const;
+  void finish_writing();
 
   std::string name_;
   textio::FileReplacement replacement_;

@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "ccp4/map_file.hpp"
 #include "conversion/map_file.hpp"
 #include "conversion/map_output.hpp"
 #include "conversion/map_reader.hpp"
@@ -33,7 +34,8 @@ void convert_map(const ConversionRun& run, const ConversionRequest& request, Thr
   const auto make_map_memory = [&](const Triple& divisions) {
     if (!request.ccp4_map) return;
     try {
-      map_memory = std::async(std::launch::async, gridfile::made_map, divisions);
+      map_memory = std::async(std::launch::async, gridfile::made_map, divisions,
+                              ccp4::kLargestHeaderSize / sizeof(float));
     } catch (const std::system_error&) {
       // Without a thread to spare, the map's memory is made as its values come.
     }

@@ -1,5 +1,7 @@
 #include "conversion/map_output.hpp"
 
+#include <cstring>
+#include <span>
 #include <stdexcept>
 #include <utility>
 
@@ -29,7 +31,7 @@ std::string space_group_symbol(const ConversionRun& run, int phase) {
 
 MapOutput::MapOutput(const ConversionRun& run, const ConversionRequest& request,
                      const LoadedMap& map, gridfile::MapValues memory)
-    : run_(run), values_(std::move(memory)) {
+    : run_(run), file_bytes_(std::move(memory)) {
   const GridFile& grid = request.grid;
   const std::string name = ccp4::map_file_beside(grid.name);
   // The cell as the grid file's text gives it back, which is what grd2ccp4 reads.
@@ -52,7 +54,9 @@ MapOutput::MapOutput(const ConversionRun& run, const ConversionRequest& request,
   } catch (const std::runtime_error& failure) {
     stop(failure.what());
   }
-  gatherer_.emplace(description_.divisions, values_);
+  // The header's size depends on the group alone; the values follow it in the same memory.
+  header_size_ = ccp4::header_bytes(description_, {}).size();
+  gatherer_.emplace(description_.divisions, file_bytes_, header_size_ / sizeof(float));
 }
 
 void MapOutput::take(const float* values, std::size_t count) {
@@ -63,8 +67,10 @@ void MapOutput::write() {
   gatherer_->place_gathered();
   statistics_ = gatherer_->statistics();
   gatherer_.reset();
+  const std::string header = ccp4::header_bytes(description_, statistics_);
+  std::memcpy(file_bytes_.data(), header.data(), header_size_);
   try {
-    file_->write(ccp4::header_bytes(description_, statistics_), values_);
+    file_->write_whole(std::as_bytes(std::span(file_bytes_)));
   } catch (const std::runtime_error& failure) {
     stop(failure.what());
   }

@@ -22,7 +22,8 @@ namespace conversion {
 class MapOutput final : public GridValueSink {
  public:
   // Makes the map's header description and starts the map file beside the request's grid file;
-  // the map's values go to `memory`, made for them already or empty. A map that cannot be written
+  // the map's bytes go to `memory`, made for them already (with room for the largest header in
+  // front of the values) or empty. A map that cannot be written
   // (a grid whose header grd2ccp4 would refuse, a name that cannot take the file) stops the run
   // before anything is written.
   MapOutput(const ConversionRun& run, const ConversionRequest& request, const LoadedMap& map,
@@ -47,7 +48,9 @@ class MapOutput final : public GridValueSink {
   ccp4::MapDescription description_;
   ccp4::HeaderGroup group_;
   std::optional<ccp4::MapFile> file_;
-  gridfile::MapValues values_;  // in the map's order
+  // The map file's bytes: the header's, then the values in the map's order.
+  gridfile::MapValues file_bytes_;
+  std::size_t header_size_ = 0;
   std::optional<gridfile::PlaneGatherer> gatherer_;
   ccp4::MapStatistics statistics_;
 };

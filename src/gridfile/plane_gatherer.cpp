@@ -1,6 +1,7 @@
 #include "gridfile/plane_gatherer.hpp"
 
 #include <algorithm>
+#include <cstdint>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -14,8 +15,19 @@ namespace {
 constexpr std::size_t kGatheredBytes = std::size_t{8} << 20;
 constexpr std::size_t kMostGatheredPlanes = 16;
 
-// Sixteen values, one from each of sixteen gathered planes, to a cache line of the map (64 bytes,
-// aligned): written past the caches, which the map would only crowd, when the processor can.
+// Whether runs of sixteen values of the map can be written past the caches: the processor's
+// streaming stores take four values aligned to 16 bytes. A map behind a header whose size is not
+// a multiple of 64 bytes writes each run into two cache lines, which still saves the reads.
+bool streamed_lines([[maybe_unused]] const float* map) {
+#if MAPCONV_STREAMED_LINES
+  return reinterpret_cast<std::uintptr_t>(map) % 16 == 0;
+#else
+  return true;
+#endif
+}
+
+// Sixteen values, one from each of sixteen gathered planes, to a run of the map's values: written
+// past the caches, which the map would only crowd, when the processor can.
 void place_line(const float* from, std::size_t plane, float* to) {
 #if MAPCONV_STREAMED_LINES
   for (std::size_t quarter = 0; quarter < 4; ++quarter, from += 4 * plane, to += 4) {
@@ -28,23 +40,23 @@ void place_line(const float* from, std::size_t plane, float* to) {
 
 }  // namespace
 
-MapValues made_map(const std::array<int, 3>& divisions) {
+MapValues made_map(const std::array<int, 3>& divisions, std::size_t room_before) {
   const std::size_t count =
       std::size_t(divisions[0]) * std::size_t(divisions[1]) * std::size_t(divisions[2]);
-  MapValues map(count);
+  MapValues map(room_before + count);
   constexpr std::size_t kValuesPerPage = 4096 / sizeof(float);
   for (std::size_t at = 0; at < map.size(); at += kValuesPerPage) map[at] = 0.0f;
   return map;
 }
 
-PlaneGatherer::PlaneGatherer(const std::array<int, 3>& divisions, MapValues& map)
+PlaneGatherer::PlaneGatherer(const std::array<int, 3>& divisions, MapValues& map, std::size_t first)
     : n1_(static_cast<std::size_t>(divisions[0])),
       n2_(static_cast<std::size_t>(divisions[1])),
       n3_(static_cast<std::size_t>(divisions[2])),
       planes_(std::clamp<std::size_t>(kGatheredBytes / (sizeof(float) * n2_ * n3_), 1,
-                                      kMostGatheredPlanes)),
-      map_(map) {
-  map_.resize(n1_ * n2_ * n3_);
+                                      kMostGatheredPlanes)) {
+  map.resize(first + n1_ * n2_ * n3_);
+  map_ = map.data() + first;
   gathered_.resize(planes_ * n2_ * n3_);
 }
 
@@ -65,8 +77,8 @@ void PlaneGatherer::place_gathered() {
   sums_.add(gathered_.data(), held_);
   const std::size_t plane = n2_ * n3_;
   const std::size_t planes = held_ / plane;
-  float* map = map_.data();
-  const bool whole_lines = planes == kMostGatheredPlanes &&
+  float* map = map_;
+  const bool whole_lines = planes == kMostGatheredPlanes && streamed_lines(map_) &&
                            first_plane_ % kMostGatheredPlanes == 0 &&
                            n1_ % kMostGatheredPlanes == 0;
   for (std::size_t j = 0; j < n2_; ++j) {

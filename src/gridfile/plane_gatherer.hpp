@@ -15,15 +15,18 @@
 
 namespace gridfile {
 
-// The memory of the map of `divisions` (N1, N2, N3), made now: the system makes each page as it
-// is first written, which inside a virtual machine costs about as much as filling the map. A
-// caller with a core to spare makes it on a thread of its own before the values come.
-MapValues made_map(const std::array<int, 3>& divisions);
+// The memory of the map of `divisions` (N1, N2, N3) and of `room_before` values in front of it
+// (a file's header), made now: the system makes each page as it is first written, which inside a
+// virtual machine costs about as much as filling the map. A caller with a core to spare makes it
+// on a thread of its own before the values come.
+MapValues made_map(const std::array<int, 3>& divisions, std::size_t room_before = 0);
 
 class PlaneGatherer {
  public:
-  // Makes room for the map of `divisions` (N1, N2, N3) in `map`, unless made_map made it.
-  PlaneGatherer(const std::array<int, 3>& divisions, MapValues& map);
+  // Makes room for the map of `divisions` (N1, N2, N3) in `map` from its value `first` on, the
+  // values before it left to the caller; `map` ends with the map's last value. Memory that
+  // made_map made with room for at least `first` values is used where it is.
+  PlaneGatherer(const std::array<int, 3>& divisions, MapValues& map, std::size_t first = 0);
   PlaneGatherer(const PlaneGatherer&) = delete;
   PlaneGatherer& operator=(const PlaneGatherer&) = delete;
 
@@ -39,8 +42,8 @@ class PlaneGatherer {
 
  private:
   std::size_t n1_, n2_, n3_, planes_;
-  MapValues& map_;
-  MapValues gathered_;  // the planes held, in the grid file's order
+  float* map_ = nullptr;  // the map's first value
+  MapValues gathered_;    // the planes held, in the grid file's order
   std::size_t held_ = 0;
   std::size_t first_plane_ = 0;
   ValueSums sums_;

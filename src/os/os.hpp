@@ -11,6 +11,7 @@
 // belongs to the thread that runs the program.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -80,6 +81,12 @@ std::int64_t position_of(std::FILE* file);
 int truncate_file(std::FILE* file, std::int64_t size);
 // Brings what was written to the file (flushed before) onto the disk.
 int sync_file(std::FILE* file);
+// Writes `size` bytes at the file's position (the stream flushed first) and leaves the position
+// after them. Where the system allows, the whole 4 KB blocks of a position and of memory aligned
+// to 4 KB go to the disk past the system's file cache: a large file that nothing reads at once
+// then takes no fresh memory, which inside a virtual machine costs more than the disk. A pipe or
+// a device takes the bytes as any write.
+int write_past_cache(std::FILE* file, const void* bytes, std::size_t size);
 // Makes the latest renames in a directory durable; a directory that refuses (some file systems
 // do) is left as it is.
 void sync_directory(const std::string& directory);

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <random>
 #include <vector>
@@ -225,6 +226,82 @@ int truncate_file(std::FILE* file, std::int64_t size) {
 
 int sync_file(std::FILE* file) {
   return fsync(descriptor_of(file)) == 0 ? 0 : errno;
+}
+
+namespace {
+
+// Writes all of `size` bytes at `offset`. Returns 0 or the error number.
+int write_all_at(int descriptor, const unsigned char* bytes, std::size_t size, off_t offset) {
+  while (size > 0) {
+    const ssize_t written = pwrite(descriptor, bytes, size, offset);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return written < 0 ? errno : EIO;
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
+    offset += written;
+  }
+  return 0;
+}
+
+#if MAPCONV_HAVE_O_DIRECT
+constexpr std::size_t kDirectBlock = 4096;
+
+// Writes the whole blocks of `bytes` at `offset` past the file's cache, as far as the file system
+// takes them. Returns how many bytes were written; `status` is set when a write failed for
+// another reason than the alignment that the file system asks for.
+std::size_t write_direct(int descriptor, const unsigned char* bytes, std::size_t size, off_t offset,
+                         int& status) {
+  const std::size_t whole = size / kDirectBlock * kDirectBlock;
+  if (whole == 0 || offset % off_t{kDirectBlock} != 0 ||
+      reinterpret_cast<std::uintptr_t>(bytes) % kDirectBlock != 0) {
+    return 0;
+  }
+  const int flags = fcntl(descriptor, F_GETFL);
+  // A file system that keeps every file in its cache refuses the flag.
+  if (flags < 0 || fcntl(descriptor, F_SETFL, flags | O_DIRECT) != 0) return 0;
+  std::size_t done = 0;
+  while (done < whole) {
+    const ssize_t written =
+        pwrite(descriptor, bytes + done, whole - done, offset + static_cast<off_t>(done));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      // EINVAL: the file system asks for another alignment; the cache takes the rest.
+      if (written == 0) status = EIO;
+      if (written < 0 && errno != EINVAL) status = errno;
+      break;
+    }
+    done += static_cast<std::size_t>(written);
+  }
+  if (fcntl(descriptor, F_SETFL, flags) != 0 && status == 0) status = errno;
+  return done;
+}
+#endif
+
+}  // namespace
+
+int write_past_cache(std::FILE* file, const void* bytes, std::size_t size) {
+  if (std::fflush(file) != 0) return errno_or(EIO);
+  const int descriptor = descriptor_of(file);
+  const off_t start = lseek(descriptor, 0, SEEK_CUR);
+  if (start < 0) {
+    if (errno != ESPIPE) return errno;
+    errno = 0;
+    return std::fwrite(bytes, 1, size, file) == size ? 0 : errno_or(EIO);
+  }
+  const auto* data = static_cast<const unsigned char*>(bytes);
+  int status = 0;
+  std::size_t done = 0;
+#if MAPCONV_HAVE_O_DIRECT
+  done = write_direct(descriptor, data, size, start, status);
+#endif
+  if (status == 0) {
+    status = write_all_at(descriptor, data + done, size - done, start + static_cast<off_t>(done));
+  }
+  // The stream learns the position that the writes left.
+  if (status == 0 && fseeko(file, start + static_cast<off_t>(size), SEEK_SET) != 0) {
+    status = errno_or(EIO);
+  }
+  return status;
 }
 
 void sync_directory(const std::string& directory) {

@@ -394,6 +394,13 @@ int sync_file(std::FILE* file) {
   return FlushFileBuffers(handle_of(file)) ? 0 : last_error();
 }
 
+// The file's cache is kept: a handle cannot leave it after the file is opened.
+int write_past_cache(std::FILE* file, const void* bytes, std::size_t size) {
+  errno = 0;
+  if (std::fwrite(bytes, 1, size, file) == size) return 0;
+  return errno != 0 ? errno : EIO;
+}
+
 // A rename is written through when it is made (MOVEFILE_WRITE_THROUGH), or kept by the file
 // system's journal (the POSIX-style rename): no directory can be synced on Windows.
 void sync_directory(const std::string&) {}

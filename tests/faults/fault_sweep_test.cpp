@@ -33,8 +33,9 @@ using Files = std::map<std::string, std::string>;
 using Records = std::vector<support::ExperimentRecord>;
 
 const std::vector<std::string> kCallKinds = {
-    "openat", "read",      "write",  "lseek",  "fsync",      "fdatasync", "rename", "renameat2",
-    "close",  "ftruncate", "unlink", "fchmod", "newfstatat", "link",      "flock"};
+    "openat",    "read",       "write",     "pwrite64", "lseek",     "fsync",
+    "fdatasync", "rename",     "renameat2", "close",    "ftruncate", "unlink",
+    "fchmod",    "newfstatat", "link",      "flock",    "fcntl"};
 // Calls that only read: in the short sweep a spread of their numbers is failed.
 const std::set<std::string> kSampledKinds = {"read", "lseek"};
 constexpr int kSampledNumbers = 12;
@@ -132,13 +133,13 @@ std::vector<Scenario> scenarios() {
        {},
        {}},
       // Two files replaced by one run: the map of the grid is written before the grid file takes
-      // its name, and takes its own after it.
+      // its name, and takes its own after it. A map of 1 MB and more is written past the cache.
       {"ConversionWithItsMapOverOlderFiles",
        MAPCONV_PROGRAM,
        {"--ccp4", "ALPHA"},
        "",
        {{"ALPHA.EXP", support::experiment_file_bytes(current_records())},
-        {"ALPHA.FOB", whole_cell_map(32)},
+        {"ALPHA.FOB", whole_cell_map(64)},
         {"ALPHA.grd", "An older grid file\r\n"},
         {"ALPHA.ccp4", "An older map"}},
        environment_with(),

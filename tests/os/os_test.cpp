@@ -10,6 +10,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -112,6 +113,35 @@ TEST_F(OsTest, FilesHoldTheirBytesAsWritten) {
   textio::write_record(21, "(A)", "two");
   textio::close_unit(21);
   EXPECT_EQ(bytes_of("LINES.grd"), "one\r\ntwo\r\n");
+}
+
+// Bytes written past the file's cache land at the stream's position, whether the position, the
+// memory and the size fall on whole blocks or not, and the stream goes on after them.
+TEST_F(OsTest, WritesPastTheCacheAtTheStreamsPosition) {
+  struct Case {
+    std::size_t before;  // bytes the stream wrote first
+    std::size_t shift;   // from a 4 KB boundary of memory
+    std::size_t size;
+  };
+  std::vector<unsigned char> memory(5 * 4096 + 8192);
+  for (std::size_t i = 0; i < memory.size(); ++i) memory[i] = static_cast<unsigned char>(i * 7);
+  const std::size_t aligned =
+      (4096 - reinterpret_cast<std::uintptr_t>(memory.data()) % 4096) % 4096;
+  for (const Case& c : {Case{0, 0, 0}, Case{0, 0, 4096}, Case{0, 0, 3 * 4096 + 100},
+                        Case{1344, 0, 5000}, Case{0, 1, 2 * 4096}, Case{4096, 0, 5 * 4096 - 4}}) {
+    SCOPED_TRACE(testing::Message() << c.before << " " << c.shift << " " << c.size);
+    const unsigned char* data = memory.data() + aligned + c.shift;
+    const std::string before(c.before, 'h');
+    int status = 0;
+    std::FILE* file = os::open_file("past_cache", "w+b", status);
+    ASSERT_NE(file, nullptr) << status;
+    std::fwrite(before.data(), 1, before.size(), file);
+    EXPECT_EQ(os::write_past_cache(file, data, c.size), 0);
+    std::fputs("after", file);
+    std::fclose(file);
+    EXPECT_EQ(bytes_of("past_cache"),
+              before + std::string(reinterpret_cast<const char*>(data), c.size) + "after");
+  }
 }
 
 // A file is replaced by the new one whole, however often, also while a reader holds the old one
