@@ -30,8 +30,8 @@ std::string space_group_symbol(const ConversionRun& run, int phase) {
 }  // namespace
 
 MapOutput::MapOutput(const ConversionRun& run, const ConversionRequest& request,
-                     const LoadedMap& map, gridfile::MapValues memory)
-    : run_(run), file_bytes_(std::move(memory)) {
+                     const LoadedMap& map, gridfile::MapValues& memory)
+    : run_(run), file_bytes_(memory) {
   const GridFile& grid = request.grid;
   const std::string name = ccp4::map_file_beside(grid.name);
   // The cell as the grid file's text gives it back, which is what grd2ccp4 reads.

@@ -22,12 +22,12 @@ namespace conversion {
 class MapOutput final : public GridValueSink {
  public:
   // Makes the map's header description and starts the map file beside the request's grid file;
-  // the map's bytes go to `memory`, made for them already (with room for the largest header in
-  // front of the values) or empty. A map that cannot be written
+  // the map's bytes go to `memory`, the caller's, which map_room made ready for them (with room for
+  // the largest header in front of the values) or which is empty. A map that cannot be written
   // (a grid whose header grd2ccp4 would refuse, a name that cannot take the file) stops the run
   // before anything is written.
   MapOutput(const ConversionRun& run, const ConversionRequest& request, const LoadedMap& map,
-            gridfile::MapValues memory);
+            gridfile::MapValues& memory);
 
   // Takes the next values of the grid file, in its order, to their places in the map.
   void take(const float* values, std::size_t count) override;
@@ -49,7 +49,7 @@ class MapOutput final : public GridValueSink {
   ccp4::HeaderGroup group_;
   std::optional<ccp4::MapFile> file_;
   // The map file's bytes: the header's, then the values in the map's order.
-  gridfile::MapValues file_bytes_;
+  gridfile::MapValues& file_bytes_;
   std::size_t header_size_ = 0;
   std::optional<gridfile::PlaneGatherer> gatherer_;
   ccp4::MapStatistics statistics_;

@@ -40,13 +40,10 @@ void place_line(const float* from, std::size_t plane, float* to) {
 
 }  // namespace
 
-MapValues made_map(const std::array<int, 3>& divisions, std::size_t room_before) {
+MapValues map_room(const std::array<int, 3>& divisions, std::size_t room_before) {
   const std::size_t count =
       std::size_t(divisions[0]) * std::size_t(divisions[1]) * std::size_t(divisions[2]);
-  MapValues map(room_before + count);
-  constexpr std::size_t kValuesPerPage = 4096 / sizeof(float);
-  for (std::size_t at = 0; at < map.size(); at += kValuesPerPage) map[at] = 0.0f;
-  return map;
+  return MapValues(room_before + count);
 }
 
 PlaneGatherer::PlaneGatherer(const std::array<int, 3>& divisions, MapValues& map, std::size_t first)

@@ -15,17 +15,17 @@
 
 namespace gridfile {
 
-// The memory of the map of `divisions` (N1, N2, N3) and of `room_before` values in front of it
-// (a file's header), made now: the system makes each page as it is first written, which inside a
-// virtual machine costs about as much as filling the map. A caller with a core to spare makes it
-// on a thread of its own before the values come.
-MapValues made_map(const std::array<int, 3>& divisions, std::size_t room_before = 0);
+// Room for the map of `divisions` (N1, N2, N3) and for `room_before` values in front of it (a
+// file's header), not yet written. The system makes each page as it is first written, which
+// inside a virtual machine costs about as much as filling the map: a caller with a core to spare
+// has the pages made on a thread of its own (os::make_pages) while the values come.
+MapValues map_room(const std::array<int, 3>& divisions, std::size_t room_before = 0);
 
 class PlaneGatherer {
  public:
   // Makes room for the map of `divisions` (N1, N2, N3) in `map` from its value `first` on, the
   // values before it left to the caller; `map` ends with the map's last value. Memory that
-  // made_map made with room for at least `first` values is used where it is.
+  // map_room made with room for at least `first` values is used where it is.
   PlaneGatherer(const std::array<int, 3>& divisions, MapValues& map, std::size_t first = 0);
   PlaneGatherer(const PlaneGatherer&) = delete;
   PlaneGatherer& operator=(const PlaneGatherer&) = delete;

@@ -164,6 +164,10 @@ bool processor_has_avx2();
 // pages where it can: memory about to be filled whole is then made in a few steps instead of a
 // trap for every 4 KB, which inside a virtual machine costs more than filling it. A hint only.
 void advise_large_pages(void* start, std::size_t bytes);
+// Makes the system's pages of [start, start + bytes) now, without changing what the memory holds,
+// so that another thread may fill it meanwhile. Where the system cannot (Linux before 5.14,
+// Windows), the pages are made as they are first written.
+void make_pages(void* start, std::size_t bytes);
 // A number that no other process can foresee, for names that no other run picks.
 unsigned random_number();
 // The local time of `time`; false when it cannot be converted.

@@ -486,6 +486,18 @@ void advise_large_pages(void* start, std::size_t bytes) {
 #endif
 }
 
+void make_pages(void* start, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto first = reinterpret_cast<std::uintptr_t>(start) / page * page;
+  const auto end = reinterpret_cast<std::uintptr_t>(start) + bytes;
+  if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#else
+  (void)start;
+  (void)bytes;
+#endif
+}
+
 // The system's random source: the C++ library's device asks the processor which sources it has
 // and opens one, twenty times as long.
 unsigned random_number() {

@@ -610,6 +610,8 @@ bool processor_has_avx2() {
 // Large pages need a privilege that users seldom hold: the hint is not taken.
 void advise_large_pages(void*, std::size_t) {}
 
+void make_pages(void*, std::size_t) {}
+
 unsigned random_number() {
   return std::random_device()();
 }

@@ -46,9 +46,9 @@ TEST_P(PlaneGathererTest, EveryValueReachesItsPlaceInTheMap) {
     gatherer.place_gathered();
     return gatherer.statistics();
   };
-  // A map made ahead (as mapconv --ccp4 makes it while the block is read, with room for the
-  // largest header) is filled where it is, behind the values left in front.
-  gridfile::MapValues map = gridfile::made_map(n, first + 5), whole;
+  // Room made ahead (as mapconv --ccp4 makes it while the block is read, for the largest header)
+  // is filled where it is, behind the values left in front.
+  gridfile::MapValues map = gridfile::map_room(n, first + 5), whole;
   std::fill_n(map.begin(), first, -1.0f);
   const float* const made = map.data();
   const gridfile::ValueStatistics figures = gathered(piece, map, first);
